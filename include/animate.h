@@ -1,0 +1,306 @@
+/*
+ * animate.h - 8-bit palettised 2D sprite animation.
+ *
+ * The one public header of libanimate. Valid C11 and C++; every export is a
+ * plain C function. Conventions used throughout:
+ *
+ *  - A packed DIB is one memory block: a 40-byte BITMAPINFOHEADER, a 1024-byte
+ *    colour-table area, then 8-bit pixel rows from byte 1064, stored bottom-up
+ *    with a stride of the width rounded up to a multiple of 4. It is passed as
+ *    a BITMAPINFOHEADER pointer to the first byte of the block.
+ *  - Coordinates count x from the left and y from the top of the picture.
+ *  - Rectangles are inclusive: right and bottom belong to the rectangle. The
+ *    empty rectangle is (0, 0, -1, -1).
+ *  - Results are small whole numbers: 1 for success and 0 for failure unless
+ *    an export says otherwise; pointers or null for exports that make a block.
+ */
+#ifndef ANIMATE_H
+#define ANIMATE_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#if defined(__GNUC__) || defined(__clang__)
+#define ANIM_API __attribute__((visibility("default")))
+#else
+#define ANIM_API
+#endif
+
+#ifdef __cplusplus
+#define ANIM_STATIC_ASSERT(cond, msg) static_assert(cond, msg)
+extern "C" {
+#else
+#define ANIM_STATIC_ASSERT(cond, msg) _Static_assert(cond, msg)
+#endif
+
+/* ------------------------------------------------------------------------ */
+/* Version                                                                  */
+/* ------------------------------------------------------------------------ */
+
+#define ANIMATE_VERSION_MAJOR 4
+#define ANIMATE_VERSION_MINOR 0
+#define ANIMATE_VERSION_REVISION 1
+
+/* ------------------------------------------------------------------------ */
+/* Records in the platform layout                                           */
+/* ------------------------------------------------------------------------ */
+
+typedef struct RECT {
+    int32_t left;
+    int32_t top;
+    int32_t right;  /* inclusive inside the library */
+    int32_t bottom; /* inclusive inside the library */
+} RECT;
+
+typedef struct POINT {
+    int32_t x;
+    int32_t y;
+} POINT;
+
+typedef struct RGBQUAD {
+    uint8_t rgbBlue;
+    uint8_t rgbGreen;
+    uint8_t rgbRed;
+    uint8_t rgbReserved;
+} RGBQUAD;
+
+typedef struct PALETTEENTRY {
+    uint8_t peRed;
+    uint8_t peGreen;
+    uint8_t peBlue;
+    uint8_t peFlags;
+} PALETTEENTRY;
+
+typedef struct BITMAPINFOHEADER {
+    uint32_t biSize;         /* 40 */
+    int32_t biWidth;         /* pixels */
+    int32_t biHeight;        /* rows, positive: stored bottom-up */
+    uint16_t biPlanes;       /* 1 */
+    uint16_t biBitCount;     /* 8 */
+    uint32_t biCompression;  /* 0; a difference DIB keeps its key colour in bits 16-23 */
+    uint32_t biSizeImage;    /* stride * height */
+    int32_t biXPelsPerMeter;
+    int32_t biYPelsPerMeter;
+    uint32_t biClrUsed;
+    uint32_t biClrImportant;
+} BITMAPINFOHEADER;
+
+typedef struct BITMAPINFO {
+    BITMAPINFOHEADER bmiHeader;
+    RGBQUAD bmiColors[256];
+} BITMAPINFO;
+
+typedef struct LOGPALETTE {
+    uint16_t palVersion;
+    uint16_t palNumEntries;
+    PALETTEENTRY palPalEntry[1]; /* palNumEntries entries follow in the block */
+} LOGPALETTE;
+
+ANIM_STATIC_ASSERT(sizeof(RECT) == 16, "RECT is four 32-bit numbers");
+ANIM_STATIC_ASSERT(sizeof(POINT) == 8, "POINT is two 32-bit numbers");
+ANIM_STATIC_ASSERT(sizeof(RGBQUAD) == 4, "RGBQUAD is four bytes");
+ANIM_STATIC_ASSERT(sizeof(PALETTEENTRY) == 4, "PALETTEENTRY is four bytes");
+ANIM_STATIC_ASSERT(sizeof(BITMAPINFOHEADER) == 40, "BITMAPINFOHEADER is 40 bytes");
+ANIM_STATIC_ASSERT(sizeof(BITMAPINFO) == 1064, "BITMAPINFO is header plus 256 colours");
+ANIM_STATIC_ASSERT(sizeof(LOGPALETTE) == 8, "LOGPALETTE holds one entry in place");
+
+/* Opaque platform handles: a device context (a window or the screen) and a
+ * logical palette. */
+typedef struct AnimDeviceContext *HDC;
+typedef struct AnimPalette *HPALETTE;
+
+/* Message box style of the assertion report. */
+#define ANIM_MB_ICONHAND 0x10u
+/* Message box answer "OK". */
+#define ANIM_IDOK 1
+
+/* ------------------------------------------------------------------------ */
+/* Platform hooks                                                           */
+/* ------------------------------------------------------------------------ */
+
+/* Receives every text the library sends to the debugger output, exactly as
+ * sent (trace lines end in CR LF). */
+typedef void (*AnimTraceHandler)(const char *text, void *user);
+/* handler: null restores the default, which writes the text to stderr. */
+ANIM_API void AnimSetTraceHandler(AnimTraceHandler handler, void *user);
+
+/* Receives every message box; returns the button pressed (ANIM_IDOK). */
+typedef int32_t (*AnimMessageBoxHandler)(const char *text, const char *caption, uint32_t style,
+                                         void *user);
+/* handler: null restores the default, which writes caption and text to
+ * stderr and answers OK. */
+ANIM_API void AnimSetMessageBoxHandler(AnimMessageBoxHandler handler, void *user);
+
+/* Dispatches one waiting event of the game; returns 0 when nothing more is
+ * waiting. */
+typedef int32_t (*AnimMessagePump)(void *user);
+/* pump: null restores the default, which never has anything waiting. */
+ANIM_API void AnimSetMessagePump(AnimMessagePump pump, void *user);
+
+/* ------------------------------------------------------------------------ */
+/* Memory, assertions and version                                           */
+/* ------------------------------------------------------------------------ */
+
+/* A zero-filled memory block of at least size bytes; null when none can be
+ * had. Release it with FREE. */
+ANIM_API void *ALLOCATE(uint32_t size);
+/* Releases a block from ALLOCATE. Null is ignored. */
+ANIM_API void FREE(void *block);
+
+/* Shows "Assertion failed" for file and line in a message box titled
+ * "Assertion Failed", then ends the process with the abort signal. Never
+ * returns. */
+ANIM_API void ReportAssertion(const char *file, uint32_t line);
+
+/* Sends one trace line to the debugger output: "<file> line <n>: <text>\r\n".
+ * file may be null and line 0 (each part is left out then). level is
+ * carried for the reader only. */
+ANIM_API void TraceMessage(const char *file, uint16_t line, const char *text, int32_t level);
+
+/* 400. */
+ANIM_API uint16_t AnimVersion(void);
+/* 1. */
+ANIM_API uint16_t AnimRevision(void);
+/* Writes "4.00.01" into buffer (at least 8 bytes); returns the number of
+ * characters written, 7. A null buffer writes nothing and returns 0. */
+ANIM_API int32_t AnimVersionString(char *buffer);
+
+/* ------------------------------------------------------------------------ */
+/* Packed DIBs and DIB files                                                */
+/* ------------------------------------------------------------------------ */
+
+/* Reads a DIB file, with or without its 14-byte file header. Returns a new
+ * packed DIB, or null when the file cannot be opened, is shorter than its
+ * headers, has a negative width or height, or sizes whose arithmetic would
+ * overflow. Pixels missing from a short file read as 0. */
+ANIM_API BITMAPINFOHEADER *OpenDIB(const char *fileName);
+/* Writes dib to fileName with a file header. 1 when written, 0 when dib is
+ * null or the file cannot be created. */
+ANIM_API int32_t WriteDIB(const char *fileName, const BITMAPINFOHEADER *dib);
+/* A new zeroed width x height DIB whose colour table holds the identity
+ * index table; null when it cannot be made (negative or too large sizes). */
+ANIM_API BITMAPINFOHEADER *CreateDIB(int32_t width, int32_t height);
+/* A new DIB with source's header and block size, identity index table and
+ * zeroed pixels; null when source is null or no block can be had. */
+ANIM_API BITMAPINFOHEADER *CreateCompatibleDIB(const BITMAPINFOHEADER *source);
+/* A full copy of source (header, colour table, pixels); null for null. */
+ANIM_API BITMAPINFOHEADER *CopyDIB(const BITMAPINFOHEADER *source);
+/* The destination's colour table area becomes the source's. Neither may be
+ * null. Note the order: the first argument receives. */
+ANIM_API void CopyDIBPaletteToDIB(BITMAPINFOHEADER *destination, const BITMAPINFOHEADER *source);
+/* Releases a packed DIB; null is ignored. */
+ANIM_API void DeleteDIB(BITMAPINFOHEADER *dib);
+
+/* Address of pixel (x, y) of dib, or null outside the picture. */
+ANIM_API uint8_t *GetDIBPixelAddress(BITMAPINFOHEADER *dib, int32_t x, int32_t y);
+/* Address of pixel (x, y) of a bottom-up pixel area, or null outside. */
+ANIM_API uint8_t *GetPixelAddress(uint8_t *bits, int32_t x, int32_t y, int32_t width,
+                                  int32_t height);
+/* Byte offset of pixel (x, y) in a pixel area stored top-down (topDown
+ * nonzero) or bottom-up; 0 when outside, which is also a real offset, so
+ * clip first. */
+ANIM_API int32_t GetPixelOffsetTopDown(int32_t x, int32_t y, int32_t width, int32_t height,
+                                       int32_t topDown);
+/* Dispatches every waiting event through the message pump hook. */
+ANIM_API void PumpMessages(void);
+
+/* ------------------------------------------------------------------------ */
+/* Rectangles and dirty-rectangle joining                                   */
+/* ------------------------------------------------------------------------ */
+
+/* result = a intersected with b (always written; may alias a or b).
+ * Nonzero when the result is not empty. */
+ANIM_API int32_t DibIntersectRect(RECT *result, const RECT *a, const RECT *b);
+/* Nonzero when right < left or top > bottom. */
+ANIM_API int32_t DibIsRectEmpty(const RECT *r);
+/* Sets r to (0, 0, -1, -1). */
+ANIM_API void DibSetRectEmpty(RECT *r);
+/* result = the bounding box of a and b, empty ones included; returns 1. */
+ANIM_API int32_t DibUnionRect(RECT *result, const RECT *a, const RECT *b);
+/* Adds 1 to right and bottom, for calls that take exclusive rectangles. */
+ANIM_API void DibRectMakeExclusive(RECT *r);
+/* Area overhead (pixels) that the join rule allows; negative selects the
+ * ratio rule. Process-wide; initially 3000. */
+ANIM_API void SetJoinRectOverhead(int32_t overhead);
+/* 1 when a and b are cheaper repainted as their union, else 0. */
+ANIM_API int32_t ShouldJoinRect(const RECT *a, const RECT *b);
+/* Covers every changed pixel of a difference DIB with at most *count
+ * rectangles. count holds the capacity of rects on entry and the number
+ * found on return (at least 1 when the capacity is). minSize: regions no
+ * larger are not cut further; trim: shrink rectangles to their changes;
+ * exactJoin: join only rectangles sharing both edges of a side (also sets
+ * the join mode of later ShouldJoinRect calls); divisor: parts each side is
+ * cut into (values below 2 count as 2). */
+ANIM_API void DIBFindNewRects(BITMAPINFOHEADER *dib, RECT *rects, int32_t *count, int32_t minSize,
+                              int32_t trim, int32_t exactJoin, int32_t divisor);
+
+/* ------------------------------------------------------------------------ */
+/* Span blitters                                                            */
+/*                                                                          */
+/* Pointers address the first pixel of the first row; strides are signed    */
+/* byte distances from one row to the next. The caller guarantees that      */
+/* every touched byte lies in its areas; areas must not overlap. Colour      */
+/* arguments use their low 8 bits. The forms ending in X address the        */
+/* destination as base + offset.                                            */
+/* ------------------------------------------------------------------------ */
+
+ANIM_API void CopyDIBBits(uint8_t *dst, const uint8_t *src, uint32_t width, uint32_t height,
+                          int32_t dstStride, int32_t srcStride);
+ANIM_API void CopyDIBBitsX(uint8_t *dstBase, int32_t dstOffset, const uint8_t *src, uint32_t width,
+                           uint32_t height, int32_t dstStride, int32_t srcStride);
+/* As CopyDIBBits, leaving the destination where the source is transparent. */
+ANIM_API void TransCopyDIBBits(uint8_t *dst, const uint8_t *src, uint32_t width, uint32_t height,
+                               int32_t dstStride, int32_t srcStride, uint32_t transparent);
+ANIM_API void TransCopyDIBBitsX(uint8_t *dstBase, int32_t dstOffset, const uint8_t *src,
+                                uint32_t width, uint32_t height, int32_t dstStride,
+                                int32_t srcStride, uint32_t transparent);
+/* Each row mirrored: destination pixel width-1-i = source pixel i. */
+ANIM_API void CopyDIBBitsReverseX(uint8_t *dst, const uint8_t *src, uint32_t width,
+                                  uint32_t height, int32_t dstStride, int32_t srcStride);
+ANIM_API void FillDIBBits(uint8_t *dst, uint32_t width, uint32_t height, int32_t dstStride,
+                          uint32_t colour);
+/* count bytes from dst on become colour. */
+ANIM_API void PaintHorizDIBBits(uint8_t *dst, uint32_t count, uint32_t colour);
+/* Each source pixel becomes a 2x2 block: the destination receives
+ * 2*width x 2*height pixels; dstStride is the destination area's own. */
+ANIM_API void StretchDIBBits2x(uint8_t *dst, const uint8_t *src, uint32_t width, uint32_t height,
+                               int32_t dstStride, int32_t srcStride);
+/* Kept for callers of older versions: changes nothing, returns 0. */
+ANIM_API int32_t EnableManualDoubling(int32_t flag);
+
+/* ------------------------------------------------------------------------ */
+/* Effect blitters and masks                                                */
+/*                                                                          */
+/* Dither patterns are 8-bit rings: pixel i of a row looks at bit            */
+/* (8 - i % 8) % 8 of its row's pattern; rows alternate between the two      */
+/* patterns. Bit 0 of phase swaps the patterns, phase / 2 rotates them left. */
+/* ------------------------------------------------------------------------ */
+
+/* Every non-transparent source pixel paints shadowColour. */
+ANIM_API void ShadowCopyDIBBits(uint8_t *dst, const uint8_t *src, uint32_t width, uint32_t height,
+                                int32_t dstStride, int32_t srcStride, uint32_t transparent,
+                                uint32_t shadowColour);
+/* Non-transparent source pixels paint hazeColour where the pattern bit is 1
+ * and themselves where it is 0. */
+ANIM_API void HazeCopyDIBBits(uint8_t *dst, const uint8_t *src, uint32_t width, uint32_t height,
+                              int32_t dstStride, int32_t srcStride, uint32_t transparent,
+                              uint32_t hazeColour, uint32_t phase, uint32_t pattern1,
+                              uint32_t pattern2);
+/* Non-transparent source pixels are drawn where the pattern bit is 0; where
+ * it is 1 the destination shows through. */
+ANIM_API void GhostCopyDIBBits(uint8_t *dst, const uint8_t *src, uint32_t width, uint32_t height,
+                               int32_t dstStride, int32_t srcStride, uint32_t transparent,
+                               uint32_t phase, uint32_t pattern1, uint32_t pattern2);
+/* Destination pixels whose mask bit is 0 become 0. The mask holds one bit a
+ * pixel, most significant bit leftmost, each row starting on its own byte. */
+ANIM_API void ZeroDIBUsingMonoMask(uint8_t *dst, const uint8_t *mask, uint32_t width,
+                                   uint32_t height, int32_t dstStride, int32_t maskStride);
+/* As ZeroDIBUsingMonoMask with each mask row widened one pixel right. */
+ANIM_API void ZeroDIBUsingWidenedMonoMask(uint8_t *dst, const uint8_t *mask, uint32_t width,
+                                          uint32_t height, int32_t dstStride, int32_t maskStride);
+
+#ifdef __cplusplus
+} /* extern "C" */
+#endif
+
+#endif /* ANIMATE_H */
