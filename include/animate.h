@@ -104,6 +104,37 @@ ANIM_STATIC_ASSERT(sizeof(BITMAPINFOHEADER) == 40, "BITMAPINFOHEADER is 40 bytes
 ANIM_STATIC_ASSERT(sizeof(BITMAPINFO) == 1064, "BITMAPINFO is header plus 256 colours");
 ANIM_STATIC_ASSERT(sizeof(LOGPALETTE) == 8, "LOGPALETTE holds one entry in place");
 
+/* Anx frame: one block holding this 32-byte header, rectCount rectangle
+ * entries (ANXRECT) and raw or compressed pixels. Raw pixels are, per entry,
+ * its rows bottom-up, each padded to (width + 3) & ~3 with its last pixel.
+ * Frames inside a loaded file may sit at any byte address; the library reads
+ * them bytewise. */
+typedef struct ANXRECT {
+    int16_t left;
+    int16_t top;
+    int16_t right;  /* inclusive */
+    int16_t bottom; /* inclusive */
+} ANXRECT;
+
+typedef struct ANXFRAME {
+    uint8_t firstMark;        /* 4 */
+    uint8_t secondMark;       /* 32, the header's size */
+    int16_t rectCount;        /* entries behind the header */
+    uint32_t dataSize;        /* bytes of the raw pixel area, also when compressed */
+    uint16_t compression;     /* 0 raw; nonzero compressed */
+    uint16_t compressionHigh; /* delta key colour of the DIB the frame was made from */
+    ANXRECT rect;             /* the frame's rectangle, inclusive */
+    int16_t adjustX;          /* added to the sprite position when shown */
+    int16_t adjustY;
+    int16_t offsetX;          /* per-frame offset of the game's */
+    int16_t offsetY;
+    uint16_t reserved;
+    int16_t repeatFrame;      /* in a frame without entries: the frame it repeats */
+} ANXFRAME;
+
+ANIM_STATIC_ASSERT(sizeof(ANXRECT) == 8, "ANXRECT is four 16-bit numbers");
+ANIM_STATIC_ASSERT(sizeof(ANXFRAME) == 32, "ANXFRAME header is 32 bytes");
+
 /* Opaque platform handles: a device context (a window or the screen) and a
  * logical palette. */
 typedef struct AnimDeviceContext *HDC;
@@ -142,7 +173,7 @@ ANIM_API void AnimSetMessagePump(AnimMessagePump pump, void *user);
 /* ------------------------------------------------------------------------ */
 
 /* A zero-filled memory block of at least size bytes; null when none can be
- * had. Release it with FREE. */
+ * had (blocks are limited to 1 GiB). Release it with FREE. */
 ANIM_API void *ALLOCATE(uint32_t size);
 /* Releases a block from ALLOCATE. Null is ignored. */
 ANIM_API void FREE(void *block);
@@ -172,7 +203,9 @@ ANIM_API int32_t AnimVersionString(char *buffer);
 /* Reads a DIB file, with or without its 14-byte file header. Returns a new
  * packed DIB, or null when the file cannot be opened, is shorter than its
  * headers, has a negative width or height, or sizes whose arithmetic would
- * overflow. Pixels missing from a short file read as 0. */
+ * overflow or exceed the 1 GiB block limit. The block always holds the 8-bit
+ * rows that biWidth and biHeight describe; pixels missing from a short file
+ * read as 0. */
 ANIM_API BITMAPINFOHEADER *OpenDIB(const char *fileName);
 /* Writes dib to fileName with a file header. 1 when written, 0 when dib is
  * null or the file cannot be created. */
@@ -298,6 +331,125 @@ ANIM_API void ZeroDIBUsingMonoMask(uint8_t *dst, const uint8_t *mask, uint32_t w
 /* As ZeroDIBUsingMonoMask with each mask row widened one pixel right. */
 ANIM_API void ZeroDIBUsingWidenedMonoMask(uint8_t *dst, const uint8_t *mask, uint32_t width,
                                           uint32_t height, int32_t dstStride, int32_t maskStride);
+
+/* ------------------------------------------------------------------------ */
+/* DIB analysis and editing                                                 */
+/* ------------------------------------------------------------------------ */
+
+/* Bounding box of the non-zero pixels: columns left..right, stored rows
+ * low..high (stored rows count from the bottom). Returns dib, or null when
+ * dib is null or compressed. An all-zero picture gives an inverted box. */
+ANIM_API BITMAPINFOHEADER *GetDIBMinRect(BITMAPINFOHEADER *dib, int32_t *left, int32_t *right,
+                                         int32_t *low, int32_t *high);
+/* A new DIB of rect (or, rect null, of the non-zero pixels' box), with dib's
+ * header and colours; origin receives the kept area's top-left position.
+ * Releases dib when it returns a new DIB; null (dib kept) otherwise. */
+ANIM_API BITMAPINFOHEADER *TrimDIB(BITMAPINFOHEADER *dib, const RECT *rect, POINT *origin);
+/* CRC-16 of the pixels (padding skipped). 0 for null; a compressed dib is
+ * released and gives 0. */
+ANIM_API uint32_t ChecksumDIB(BITMAPINFOHEADER *dib);
+/* Turns newDib, placed at (x, y) of oldDib, into a difference DIB: unchanged
+ * pixels become the key colour (kept in biCompression bits 16-23) and oldDib
+ * takes the new pixels. Returns newDib; null when an argument is null, or
+ * (releasing newDib) when oldDib is smaller or newDib already has a key.
+ * With no free key index newDib comes back untouched. */
+ANIM_API BITMAPINFOHEADER *DeltaOffsetDIB(BITMAPINFOHEADER *newDib, int32_t x, int32_t y,
+                                          BITMAPINFOHEADER *oldDib);
+/* DeltaOffsetDIB at (0, 0). */
+ANIM_API BITMAPINFOHEADER *DeltaDIB(BITMAPINFOHEADER *newDib, BITMAPINFOHEADER *oldDib);
+/* Cell size of a template sheet whose cell corners are marked with the
+ * top-left pixel's colour: steps->x the width, steps->y the height. */
+ANIM_API void GetDIBTemplateNumbers(const BITMAPINFOHEADER *dib, POINT *steps);
+/* A new DIB holding the inclusive rectangle of dib (identity index table);
+ * *empty is 1 when every copied pixel is 0. Null when compressed or no
+ * block can be had. */
+ANIM_API BITMAPINFOHEADER *CopyDIBRectToDIB(const BITMAPINFOHEADER *dib, int32_t left, int32_t top,
+                                            int32_t right, int32_t bottom, int32_t *empty);
+/* A new DIB with left/top/right/bottom columns and rows of 0 around dib's
+ * pixels; null when compressed or no block can be had. */
+ANIM_API BITMAPINFOHEADER *PadCopyDIB(const BITMAPINFOHEADER *dib, int32_t left, int32_t top,
+                                      int32_t right, int32_t bottom);
+/* Fills rect of the pixel area bits described by header (a negative
+ * biHeight means rows stored top-down), clipped at the right and bottom.
+ * 1 when something was filled, 0 otherwise. */
+ANIM_API int32_t FillDIBRect(const BITMAPINFOHEADER *header, uint8_t *bits, const RECT *rect,
+                             uint32_t colour);
+
+/* ------------------------------------------------------------------------ */
+/* Anx frames and DIBs                                                      */
+/* ------------------------------------------------------------------------ */
+
+/* A new raw frame of count rectangles cut from dib; its header rectangle is
+ * the whole DIB placed at origin (null: (0, 0)). Null when dib is
+ * compressed or no block can be had. */
+ANIM_API ANXFRAME *CopyDIBToAnxFrame(const BITMAPINFOHEADER *dib, const POINT *origin,
+                                     const RECT *rects, int32_t count);
+/* First stored byte (bottom row) of rectangle index of a raw frame. */
+ANIM_API uint8_t *GetAnxFrameRectAddress(ANXFRAME *frame, int32_t index);
+/* A new DIB holding rectangle index of a raw frame; null when the frame is
+ * null or compressed or no block can be had. */
+ANIM_API BITMAPINFOHEADER *CopyAnxFrameRectToDIB(const ANXFRAME *frame, int32_t index);
+/* Releases a frame; null is ignored. */
+ANIM_API void DeleteAnxFrame(ANXFRAME *frame);
+
+/* ------------------------------------------------------------------------ */
+/* KOVRLE codec                                                             */
+/* ------------------------------------------------------------------------ */
+
+#define ANX_STREAM_WHOLE_FRAME 1
+#define ANX_STREAM_LINE_BY_LINE 2
+/* Entries of a decompression table (uint16_t each). */
+#define KOVRLE_TABLE_ENTRIES 256
+/* Counters of a statistics table (uint32_t each): [value][run length]. */
+#define KOVRLE_STATISTICS_COUNT (256 * 100)
+/* limit argument of KOVRLEFinishDecompTable asking for the automatic limit. */
+#define KOVRLE_AUTO_LIMIT 0xFFFFu
+
+/* Expands frame (raw or compressed) into buffer (bufferSize bytes) or, with
+ * buffer null, into a new block. overlay: a number-overlay frame or null.
+ * table: the decompression table (its entry 0 is changed and restored
+ * during a line-by-line decode). scale: 1..100 percent. numberIndex: 0..199
+ * into the number mask table; numberColour: the colour of the number.
+ * mirror: nonzero mirrors left to right. streamKind: ANX_STREAM_*.
+ * Returns the raw frame, or null (frame null, buffer too small, no block). */
+ANIM_API ANXFRAME *AnxUnKOVRLEFrame(const ANXFRAME *frame, const ANXFRAME *overlay, uint16_t *table,
+                                    ANXFRAME *buffer, uint32_t bufferSize, int32_t scale,
+                                    int32_t numberIndex, uint32_t numberColour, int32_t mirror,
+                                    int32_t streamKind);
+
+/* Sets every counter of a statistics table to 0. */
+ANIM_API void KOVRLEStartDecompTable(uint32_t *statistics);
+/* Counts the runs of count bytes taken as one sequence. */
+ANIM_API void KOVRLEUpdateDecompTable(const uint8_t *data, uint32_t count, uint32_t *statistics);
+/* Counts the runs of height back-to-back rows of width bytes. */
+ANIM_API void KOVRLEUpdateDecompTableLineByLine(const uint8_t *data, uint32_t width,
+                                                uint32_t height, uint32_t *statistics);
+/* Builds a header-form decompression table from the statistics (which it
+ * consumes). reserve: unused values held back (low 2 bits); limit: most
+ * value and length markers (low 16 bits; KOVRLE_AUTO_LIMIT for automatic). */
+ANIM_API void KOVRLEFinishDecompTable(uint32_t *statistics, uint16_t *table, uint32_t reserve,
+                                      uint32_t limit);
+/* Rewrites a header-form table into line form in place: every entry equal to
+ * entry 0 (other than entry 0) becomes (1, b). Line-form tables serve both
+ * decoders. */
+ANIM_API void KOVRLEConvertTableToLineForm(uint16_t *table);
+
+/* Encoders: each returns a new compressed block and releases its input, or
+ * returns null and leaves the input untouched and the caller's. */
+/* Whole-frame KOVRLE stream of a raw frame. */
+ANIM_API ANXFRAME *AnxKOVRLEFrame(ANXFRAME *frame, const uint16_t *table);
+/* Line-by-line KOVRLE stream of a raw one-rectangle frame width x height. */
+ANIM_API ANXFRAME *AnxKOVRLEFrameLineByLine(ANXFRAME *frame, const uint16_t *table, uint16_t width,
+                                            uint16_t height);
+/* As AnxKOVRLEFrameLineByLine; with table null, a number-overlay stream. */
+ANIM_API ANXFRAME *AnxFrameLineByLine(ANXFRAME *frame, const uint16_t *table, uint16_t width,
+                                      uint16_t height);
+/* Single-escape stream of a raw frame; the escape byte goes into the low
+ * byte of compression. */
+ANIM_API ANXFRAME *CompressAnxFrame(ANXFRAME *frame);
+/* Single-escape stream of a DIB's pixels: contiguous nonzero codes the whole
+ * pixel area, 0 codes each row's pixels without padding. */
+ANIM_API BITMAPINFOHEADER *CompressPDIB(BITMAPINFOHEADER *dib, int32_t contiguous);
 
 #ifdef __cplusplus
 } /* extern "C" */

@@ -11,9 +11,10 @@ namespace anim::platform {
 
 // ---- Memory blocks --------------------------------------------------------
 
-// Largest block the memory layer hands out. Keeps every size that passes it
-// representable in the 32-bit fields of the records the library writes.
-inline constexpr std::size_t kMaxBlockSize = std::size_t{1} << 31;
+// Largest block the memory layer hands out (1 GiB). Keeps every size that
+// passes it representable in the signed 32-bit fields of the library's
+// records, and keeps a lying file header from claiming the whole machine.
+inline constexpr std::size_t kMaxBlockSize = std::size_t{1} << 30;
 
 // A zero-filled block of at least size bytes, or null.
 void *AllocBlock(std::size_t size);

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Builds the library and runs the whole suite twice: once as shipped, once
+# under AddressSanitizer and UndefinedBehaviorSanitizer. Installs any missing
+# Debian package first (run as root on a fresh machine).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libsdl2-dev imagemagick)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
+fi
+
+jobs=$(nproc)
+
+echo "== Release build and tests =="
+cmake -S . -B build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build/release -j"$jobs"
+ctest --test-dir build/release --output-on-failure -j"$jobs"
+
+echo "== Sanitizer build and tests =="
+cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=Debug -DANIMATE_SANITIZE=ON -DANIMATE_BUILD_BENCH=OFF
+cmake --build build/sanitize -j"$jobs"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir build/sanitize --output-on-failure -j"$jobs"
