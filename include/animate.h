@@ -140,6 +140,17 @@ ANIM_STATIC_ASSERT(sizeof(ANXFRAME) == 32, "ANXFRAME header is 32 bytes");
 typedef struct AnimDeviceContext *HDC;
 typedef struct AnimPalette *HPALETTE;
 
+/* The engine handle: one scene's whole state, made by InitAnimate. */
+typedef struct EngineState EngineState;
+
+/* A game's draw callback, called between depth layers while a rectangle is
+ * composed: the surface's device context, its BITMAPINFO (header and 256
+ * colours), its pixels, the layer's high and low depth, the rectangle
+ * (right and bottom exclusive) and the user value of the registration. */
+typedef int32_t (*AnimDrawCallback)(HDC surfaceDC, BITMAPINFO *surfaceInfo, uint8_t *surfaceBits,
+                                    int32_t highDepth, int32_t lowDepth, int32_t left, int32_t top,
+                                    int32_t right, int32_t bottom, int32_t user);
+
 /* Message box style of the assertion report. */
 #define ANIM_MB_ICONHAND 0x10u
 /* Message box answer "OK". */
@@ -450,6 +461,102 @@ ANIM_API ANXFRAME *CompressAnxFrame(ANXFRAME *frame);
 /* Single-escape stream of a DIB's pixels: contiguous nonzero codes the whole
  * pixel area, 0 codes each row's pixels without padding. */
 ANIM_API BITMAPINFOHEADER *CompressPDIB(BITMAPINFOHEADER *dib, int32_t contiguous);
+
+/* ------------------------------------------------------------------------ */
+/* Display: in-memory windows and palettes                                  */
+/* ------------------------------------------------------------------------ */
+
+/* A new in-memory 8-bit window of width x height pixels (all index 0) for
+ * the game to paint into; null when the size is refused. */
+ANIM_API HDC AnimCreateWindowDC(int32_t width, int32_t height);
+/* Releases a window from AnimCreateWindowDC; null is ignored. */
+ANIM_API void AnimDestroyWindowDC(HDC dc);
+/* The window's pixel indices, top row first; *stride (may be null)
+ * receives the bytes per row. Null for a null or unknown dc. */
+ANIM_API const uint8_t *AnimWindowPixels(HDC dc, int32_t *stride);
+/* The colours the window shows now: its selected and realised palette
+ * (palette animation included), or the system palette where none is. */
+ANIM_API void AnimWindowColors(HDC dc, RGBQUAD colors[256]);
+/* A palette handle made from lp (palNumEntries entries, at most 256);
+ * null when lp is null or empty. */
+ANIM_API HPALETTE AnimCreatePalette(const LOGPALETTE *lp);
+/* Copies up to count entries from first on into out; returns how many. */
+ANIM_API uint32_t AnimGetPaletteEntries(HPALETTE pal, uint32_t first, uint32_t count,
+                                        PALETTEENTRY *out);
+/* Deletes a palette handle the game made or the library made for it. */
+ANIM_API void AnimDeletePalette(HPALETTE pal);
+/* What the display recommends for off-screen surfaces from now on: bits
+ * per pixel (8 is the only one the library draws in) and row order
+ * (topDown nonzero: rows top to bottom in memory; the default). */
+ANIM_API void AnimSetDisplayFormat(int32_t bitsPerPixel, int32_t topDown);
+
+/* ------------------------------------------------------------------------ */
+/* Master palette                                                           */
+/*                                                                          */
+/* Indices 0-9 and 246-255 are the display's static colours; 10-245 are the */
+/* game's 236 colours, animatable. Functions returning uint16_t answer a    */
+/* canvas status: 0 success, 1 platform call failed, 2 out of memory,       */
+/* 3 missing data, 4 missing device context or palette, 5 surface not made, */
+/* 6 unsupported display format.                                            */
+/* ------------------------------------------------------------------------ */
+
+/* Reads the system palette of dc into the master colours. */
+ANIM_API uint16_t InitMasterPalette(EngineState *engine, HDC dc);
+/* Makes the palette handle from the master colours: first..last reserved
+ * for animation (-255, -255: no flags at all). Null on failure. */
+ANIM_API HPALETTE CreateMasterPalette(EngineState *engine, int32_t first, int32_t last);
+/* The engine's palette handle, or null. */
+ANIM_API HPALETTE MasterPalette(EngineState *engine);
+/* Sets master colour index to *colour. */
+ANIM_API void AddColor(EngineState *engine, int32_t index, const RGBQUAD *colour);
+/* Takes colours first..last (clamped to 0..255) from dib's colour table. */
+ANIM_API void ColorsFromBI(EngineState *engine, const BITMAPINFOHEADER *dib, int32_t first,
+                           int32_t last);
+/* Takes colours first..last (clamped to 0..255) from table[first..last]. */
+ANIM_API void ColorsFromTable(EngineState *engine, const RGBQUAD *table, int32_t first,
+                              int32_t last);
+/* Adopts the game's palette handle (not copied, never deleted by the
+ * library); returns the number of entries read from it. */
+ANIM_API int32_t SetAnimPalette(EngineState *engine, HPALETTE palette);
+/* Selects and realises the palette into dc; *realised (may be null) gets
+ * the entries realised. Returns the palette previously selected. */
+ANIM_API HPALETTE SetPaletteEx(EngineState *engine, HDC dc, int32_t *realised);
+/* SetPaletteEx without the count. */
+ANIM_API HPALETTE SetPalette(EngineState *engine, HDC dc);
+/* The surface shows colour source at index (the master colours keep it). */
+ANIM_API uint16_t RedirectColor(EngineState *engine, int32_t index, int32_t source);
+/* Colours the display keeps for itself (20 on a display without palette). */
+ANIM_API int32_t NumColorsReserved(void);
+
+/* ------------------------------------------------------------------------ */
+/* Palette effects: one step per call, colours only, never pixels           */
+/* ------------------------------------------------------------------------ */
+
+/* colours: 15 normal then 15 x-ray colours; flag nonzero starts at the
+ * x-ray end (level 15), else at the normal end (0). */
+ANIM_API void SetXrayFade(EngineState *engine, const RGBQUAD *colours, int32_t flag);
+/* One x-ray fade step toward x-ray (direction 1) or normal (0). 1 when a
+ * step was taken, 0 at the end. */
+ANIM_API int32_t FadeXrayScene(EngineState *engine, int32_t direction);
+/* One step of first..last toward full colour (1) or black (0). */
+ANIM_API int32_t FadeBlacknessSceneLimited(EngineState *engine, int32_t direction, int32_t first,
+                                           int32_t last);
+/* FadeBlacknessSceneLimited over the game's colours 10..245. */
+ANIM_API int32_t FadeBlacknessScene(EngineState *engine, int32_t direction);
+/* Jumps first..last to full colour (1) or black (0); returns 1. */
+ANIM_API int32_t SetBlacknessFadeLimited(EngineState *engine, int32_t direction, int32_t first,
+                                         int32_t last);
+/* SetBlacknessFadeLimited over 10..245. */
+ANIM_API int32_t SetBlacknessFade(EngineState *engine, int32_t direction);
+/* Moves every colour of first..last one index down, the first to last. */
+ANIM_API void CyclePalette(EngineState *engine, int32_t first, int32_t last);
+/* A picture tiled with the indices of a tileWidth x tileHeight tile (at
+ * most 236 pixels); null when the tile is too large or no block can be had. */
+ANIM_API BITMAPINFOHEADER *CreateScrollingDIB(int32_t tileWidth, int32_t tileHeight,
+                                              int32_t across, int32_t down);
+/* Spreads source's colours over the tile indices, offset by (dx, dy). */
+ANIM_API void ScrollPaletteFromDIB(EngineState *engine, int32_t dx, int32_t dy,
+                                   const BITMAPINFOHEADER *source);
 
 #ifdef __cplusplus
 } /* extern "C" */

@@ -211,7 +211,7 @@ std::string ImageTool() {
     return {};
 }
 
-bool Run(const std::string &command) { return std::system(command.c_str()) == 0; }
+bool RunTool(const std::string &command) { return std::system(command.c_str()) == 0; }
 
 struct Rgb {
     uint8_t r, g, b;
@@ -245,7 +245,7 @@ TEST(DIBFileInterop, ReadsPalettedBmpWrittenByImageTool) {
             ppm.append({static_cast<char>(c.r), static_cast<char>(c.g), static_cast<char>(c.b)});
         }
     WriteFileBytes(dir.File("in.ppm"), Bytes(ppm.begin(), ppm.end()));
-    ASSERT_TRUE(Run(tool + " " + dir.File("in.ppm") + " -type Palette -compress None BMP3:" +
+    ASSERT_TRUE(RunTool(tool + " " + dir.File("in.ppm") + " -type Palette -compress None BMP3:" +
                     dir.File("tool.bmp")));
     BITMAPINFOHEADER *dib = OpenDIB(dir.File("tool.bmp").c_str());
     ASSERT_NE(dib, nullptr);
@@ -274,7 +274,7 @@ TEST(DIBFileInterop, ImageToolReadsWhatWriteDIBWrites) {
     for (int y = 0; y < kH; ++y)
         for (int x = 0; x < kW; ++x) *GetDIBPixelAddress(dib, x, y) = static_cast<uint8_t>(x * 11 + y * 29);
     ASSERT_EQ(WriteDIB(dir.File("ours.bmp").c_str(), dib), 1);
-    ASSERT_TRUE(Run(tool + " " + dir.File("ours.bmp") + " -depth 8 " + dir.File("out.ppm")));
+    ASSERT_TRUE(RunTool(tool + " " + dir.File("ours.bmp") + " -depth 8 " + dir.File("out.ppm")));
     Bytes ppm = ReadFileBytes(dir.File("out.ppm"));
     const std::string head = "P6\n" + std::to_string(kW) + " " + std::to_string(kH) + "\n255\n";
     ASSERT_GE(ppm.size(), head.size() + 3u * kW * kH);
