@@ -391,8 +391,9 @@ ANIM_API int32_t FillDIBRect(const BITMAPINFOHEADER *header, uint8_t *bits, cons
 /* ------------------------------------------------------------------------ */
 
 /* A new raw frame of count rectangles cut from dib; its header rectangle is
- * the whole DIB placed at origin (null: (0, 0)). Null when dib is
- * compressed or no block can be had. */
+ * the whole DIB placed at origin (null: (0, 0)). Null when dib is null or
+ * compressed, count is below 0 or above 32767, rects is null with a count,
+ * a rectangle reaches outside the DIB, or no block can be had. */
 ANIM_API ANXFRAME *CopyDIBToAnxFrame(const BITMAPINFOHEADER *dib, const POINT *origin,
                                      const RECT *rects, int32_t count);
 /* First stored byte (bottom row) of rectangle index of a raw frame. */
