@@ -1,0 +1,146 @@
+// Passing pixels between packed DIBs and raw Anx frames.
+//
+//   frame   := header(32) entry(8){count} rows
+//   header  := 04 20 count(i16) dataSize(u32) compression(u32)
+//              left top right bottom(i16 x4) 00{12}
+//   rows    := for each entry: height rows, bottom row first, of
+//              width pixels + pad, pad = the row's last pixel repeated up to
+//              (width + 3) & ~3
+//
+// Each entry's rows are the bits of a packed DIB of its size, so both
+// directions are plain row copies.
+#include <cstring>
+
+#include "codec/anx_frame.h"
+#include "dib/packed_dib.h"
+#include "support/checked_size.h"
+
+namespace anim::dib {
+namespace {
+
+using codec::kEntrySize;
+using codec::kHeaderSize;
+
+// Refused as well as compressed DIBs: a negative count, null rectangles
+// with a positive count, more rectangles than the 16-bit count holds, and
+// any rectangle that is not inside the DIB (empty ones, one past an edge,
+// are allowed and store nothing).
+bool InsideDib(const BITMAPINFOHEADER &dib, const RECT &r) {
+    return r.left >= 0 && r.top >= 0 && r.right < dib.biWidth && r.bottom < dib.biHeight &&
+           std::int64_t{r.right} >= std::int64_t{r.left} - 1 &&
+           std::int64_t{r.bottom} >= std::int64_t{r.top} - 1;
+}
+
+}  // namespace
+
+ANXFRAME *FrameFromDib(const BITMAPINFOHEADER *dib, const POINT *origin, const RECT *rects,
+                       std::int32_t count) {
+    if (dib == nullptr || (dib->biCompression & 0xFFFFu) != 0) return nullptr;
+    if (count < 0 || count > INT16_MAX || (count > 0 && rects == nullptr)) return nullptr;
+    std::uint32_t dataSize = 0;
+    for (std::int32_t i = 0; i < count; ++i) {
+        const RECT &r = rects[i];
+        if (!InsideDib(*dib, r)) return nullptr;
+        auto sum = CheckedSize(Stride(std::int64_t{r.right} - r.left + 1),
+                               std::int64_t{r.bottom} - r.top + 1, dataSize);
+        if (!sum) return nullptr;
+        dataSize = *sum;
+    }
+    auto blockSize = CheckedSize(kEntrySize, count, std::int64_t{kHeaderSize} + dataSize);
+    if (!blockSize) return nullptr;
+    auto *frame = static_cast<ANXFRAME *>(ALLOCATE(*blockSize));
+    if (frame == nullptr) return nullptr;
+
+    const POINT at = origin != nullptr ? *origin : POINT{0, 0};
+    ANXFRAME header{};
+    header.firstMark = codec::kFirstMark;
+    header.secondMark = codec::kSecondMark;
+    header.rectCount = static_cast<std::int16_t>(count);
+    header.dataSize = dataSize;
+    // The high half carries a difference DIB's key colour along.
+    header.compression = static_cast<std::uint16_t>(dib->biCompression);
+    header.compressionHigh = static_cast<std::uint16_t>(dib->biCompression >> 16);
+    header.rect.left = static_cast<std::int16_t>(at.x);
+    header.rect.top = static_cast<std::int16_t>(at.y);
+    header.rect.right = static_cast<std::int16_t>(std::int64_t{at.x} + dib->biWidth - 1);
+    header.rect.bottom = static_cast<std::int16_t>(std::int64_t{at.y} + dib->biHeight - 1);
+    codec::StoreHeader(frame, header);
+
+    const std::int64_t dibStride = Stride(dib->biWidth);
+    std::uint8_t *out = codec::PixelArea(frame, header);
+    for (std::int32_t i = 0; i < count; ++i) {
+        const RECT &r = rects[i];
+        codec::StoreEntry(frame, i,
+                          ANXRECT{static_cast<std::int16_t>(r.left), static_cast<std::int16_t>(r.top),
+                                  static_cast<std::int16_t>(r.right),
+                                  static_cast<std::int16_t>(r.bottom)});
+        const auto width = static_cast<std::size_t>(r.right - r.left + 1);
+        const auto stride = static_cast<std::size_t>(Stride(r.right - r.left + 1));
+        if (width == 0) continue;
+        // Stored rows count from the DIB's bottom: top-down y is row
+        // height - 1 - y, and the rectangle's bottom row comes first.
+        for (std::int32_t y = r.bottom; y >= r.top; --y) {
+            const std::uint8_t *src = Pixels(dib) + (std::int64_t{dib->biHeight} - 1 - y) * dibStride + r.left;
+            std::memcpy(out, src, width);
+            std::memset(out + width, src[width - 1], stride - width);
+            out += stride;
+        }
+    }
+    return frame;
+}
+
+// An index past the entries counts only the entries there are, so the
+// result is at most the end of the pixel area; negative sizes count as 0.
+std::uint8_t *FrameRectAddress(ANXFRAME *frame, std::int32_t index) {
+    if (frame == nullptr) return nullptr;
+    const ANXFRAME header = codec::LoadHeader(frame);
+    std::uint8_t *address = codec::PixelArea(frame, header);
+    const std::int32_t before = index < header.rectCount ? index : header.rectCount;
+    for (std::int32_t i = 0; i < before; ++i) {
+        const ANXRECT entry = codec::LoadEntry(frame, i);
+        const std::int32_t width = codec::Width(entry);
+        const std::int32_t height = codec::Height(entry);
+        if (width > 0 && height > 0) address += codec::RowStride(width) * height;
+    }
+    return address;
+}
+
+// Also refused: an index that names no entry, and an entry of negative size.
+BITMAPINFOHEADER *DibFromFrameRect(const ANXFRAME *frame, std::int32_t index) {
+    if (frame == nullptr) return nullptr;
+    const ANXFRAME header = codec::LoadHeader(frame);
+    if (header.compression != 0 || index < 0 || index >= header.rectCount) return nullptr;
+    const ANXRECT entry = codec::LoadEntry(frame, index);
+    const std::int32_t width = codec::Width(entry);
+    const std::int32_t height = codec::Height(entry);
+    if (width < 0 || height < 0) return nullptr;
+    BITMAPINFOHEADER *dib = NewDib(width, height);
+    if (dib == nullptr) return nullptr;
+    // The frame is only read; the address helper takes it unqualified.
+    const std::uint8_t *src = FrameRectAddress(const_cast<ANXFRAME *>(frame), index);
+    std::memcpy(Pixels(dib), src, dib->biSizeImage);
+    return dib;
+}
+
+}  // namespace anim::dib
+
+extern "C" {
+
+ANIM_API ANXFRAME *CopyDIBToAnxFrame(const BITMAPINFOHEADER *dib, const POINT *origin,
+                                     const RECT *rects, int32_t count) {
+    return anim::dib::FrameFromDib(dib, origin, rects, count);
+}
+
+ANIM_API uint8_t *GetAnxFrameRectAddress(ANXFRAME *frame, int32_t index) {
+    return anim::dib::FrameRectAddress(frame, index);
+}
+
+ANIM_API BITMAPINFOHEADER *CopyAnxFrameRectToDIB(const ANXFRAME *frame, int32_t index) {
+    return anim::dib::DibFromFrameRect(frame, index);
+}
+
+ANIM_API void DeleteAnxFrame(ANXFRAME *frame) {
+    if (frame != nullptr) FREE(frame);
+}
+
+}  // extern "C"

@@ -1,0 +1,129 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "animate.h"
+#include "codec/anx_frame.h"
+#include "dib/packed_dib.h"
+#include "platform/platform.h"
+#include "test_support.h"
+
+namespace {
+
+using anim::codec::LoadEntry;
+using anim::codec::LoadHeader;
+
+// A width x height DIB whose pixel (x, y), top-down, is 10 * y + x + 1.
+BITMAPINFOHEADER *Numbered(int w, int h) {
+    BITMAPINFOHEADER *dib = CreateDIB(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) *GetDIBPixelAddress(dib, x, y) = uint8_t(10 * y + x + 1);
+    return dib;
+}
+
+TEST(AnxExchange, CutsRectanglesBottomRowFirstWithPadding) {
+    anim::test::LeakCheck leaks;
+    BITMAPINFOHEADER *dib = Numbered(7, 3);
+    dib->biCompression = 0x00AB0000;  // a difference DIB's key colour
+    const RECT rects[] = {{1, 0, 5, 2}, {0, 1, 2, 2}, {6, 0, 6, 0}};
+    const POINT origin{3, -4};
+    ANXFRAME *frame = CopyDIBToAnxFrame(dib, &origin, rects, 3);
+    ASSERT_NE(frame, nullptr);
+    const ANXFRAME h = LoadHeader(frame);
+    EXPECT_EQ(h.firstMark, 4);
+    EXPECT_EQ(h.secondMark, 32);
+    EXPECT_EQ(h.rectCount, 3);
+    EXPECT_EQ(h.dataSize, 8u * 3 + 4 * 2 + 4);
+    EXPECT_EQ(h.compression, 0);  // still raw
+    EXPECT_EQ(h.compressionHigh, 0xAB);
+    EXPECT_EQ(h.rect.left, 3);
+    EXPECT_EQ(h.rect.top, -4);
+    EXPECT_EQ(h.rect.right, 9);
+    EXPECT_EQ(h.rect.bottom, -2);
+    const uint8_t zeros[12] = {};
+    EXPECT_EQ(std::memcmp(reinterpret_cast<uint8_t *>(frame) + 20, zeros, 12), 0);
+    const ANXRECT e = LoadEntry(frame, 1);
+    EXPECT_EQ(e.left, 0);
+    EXPECT_EQ(e.right, 2);
+    EXPECT_EQ(e.bottom, 2);
+    EXPECT_EQ(anim::platform::BlockSize(frame), 32u + 24 + h.dataSize);
+
+    // 5 wide: stride 8, the pad repeating the row's last pixel.
+    const uint8_t *p = GetAnxFrameRectAddress(frame, 0);
+    EXPECT_EQ(p, reinterpret_cast<uint8_t *>(frame) + 56);
+    const uint8_t expected0[] = {22, 23, 24, 25, 26, 26, 26, 26, 12, 13, 14, 15, 16, 16, 16, 16,
+                                 2,  3,  4,  5,  6,  6,  6,  6};
+    EXPECT_EQ(std::memcmp(p, expected0, 24), 0);
+    const uint8_t expected1[] = {21, 22, 23, 23, 11, 12, 13, 13, 7, 7, 7, 7};
+    EXPECT_EQ(GetAnxFrameRectAddress(frame, 1), p + 24);
+    EXPECT_EQ(std::memcmp(p + 24, expected1, 12), 0);
+    EXPECT_EQ(GetAnxFrameRectAddress(frame, 2), p + 32);
+    EXPECT_EQ(GetAnxFrameRectAddress(frame, 9), p + 36);  // past the entries: the area's end
+    DeleteAnxFrame(frame);
+    DeleteDIB(dib);
+}
+
+TEST(AnxExchange, TwoRectanglesAndRoundTrip) {
+    anim::test::LeakCheck leaks;
+    BITMAPINFOHEADER *dib = Numbered(6, 4);
+    const RECT two[] = {{0, 0, 2, 1}, {1, 2, 4, 2}};
+    ANXFRAME *frame = CopyDIBToAnxFrame(dib, nullptr, two, 2);
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(LoadHeader(frame).dataSize, 12u);
+    EXPECT_EQ(LoadHeader(frame).rect.left, 0);
+    EXPECT_EQ(GetAnxFrameRectAddress(frame, 1), GetAnxFrameRectAddress(frame, 0) + 8);
+    BITMAPINFOHEADER *second = CopyAnxFrameRectToDIB(frame, 1);
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(second->biWidth, 4);
+    EXPECT_EQ(second->biHeight, 1);
+    EXPECT_EQ(*GetDIBPixelAddress(second, 0, 0), 22);
+    DeleteDIB(second);
+    DeleteAnxFrame(frame);
+
+    const RECT whole{0, 0, 5, 3};
+    frame = CopyDIBToAnxFrame(dib, nullptr, &whole, 1);
+    BITMAPINFOHEADER *back = CopyAnxFrameRectToDIB(frame, 0);
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(back->biSize, 40u);
+    EXPECT_EQ(back->biPlanes, 1);
+    EXPECT_EQ(back->biBitCount, 8);
+    EXPECT_EQ(back->biSizeImage, 32u);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 6; ++x) ASSERT_EQ(*GetDIBPixelAddress(back, x, y), 10 * y + x + 1);
+    for (uint16_t i = 0; i < 256; ++i) {
+        uint16_t entry;
+        std::memcpy(&entry, reinterpret_cast<uint8_t *>(back) + 40 + 2 * i, 2);
+        ASSERT_EQ(entry, i);
+    }
+    DeleteDIB(back);
+    DeleteAnxFrame(frame);
+    DeleteDIB(dib);
+}
+
+TEST(AnxExchange, RefusesWhatItCannotCopy) {
+    anim::test::LeakCheck leaks;
+    BITMAPINFOHEADER *dib = Numbered(4, 4);
+    const RECT inside{0, 0, 3, 3};
+    for (RECT outside : {RECT{0, 0, 4, 3}, RECT{-1, 0, 2, 2}, RECT{0, 1, 3, 4}, RECT{2, 0, 0, 1}})
+        EXPECT_EQ(CopyDIBToAnxFrame(dib, nullptr, &outside, 1), nullptr);
+    EXPECT_EQ(CopyDIBToAnxFrame(dib, nullptr, &inside, -1), nullptr);
+    EXPECT_EQ(CopyDIBToAnxFrame(dib, nullptr, nullptr, 1), nullptr);
+    EXPECT_EQ(CopyDIBToAnxFrame(nullptr, nullptr, &inside, 1), nullptr);
+    anim::platform::FailNthAllocation(1);
+    EXPECT_EQ(CopyDIBToAnxFrame(dib, nullptr, &inside, 1), nullptr);
+    ANXFRAME *frame = CopyDIBToAnxFrame(dib, nullptr, &inside, 1);
+    EXPECT_EQ(CopyAnxFrameRectToDIB(frame, 1), nullptr);
+    EXPECT_EQ(CopyAnxFrameRectToDIB(frame, -1), nullptr);
+    EXPECT_EQ(CopyAnxFrameRectToDIB(nullptr, 0), nullptr);
+    ANXFRAME compressed = LoadHeader(frame);
+    compressed.compression = 1;
+    anim::codec::StoreHeader(frame, compressed);
+    EXPECT_EQ(CopyAnxFrameRectToDIB(frame, 0), nullptr);
+    DeleteAnxFrame(frame);
+    DeleteAnxFrame(nullptr);
+    dib->biCompression = 1;
+    EXPECT_EQ(CopyDIBToAnxFrame(dib, nullptr, &inside, 1), nullptr);
+    DeleteDIB(dib);
+}
+
+}  // namespace
