@@ -1,0 +1,248 @@
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstddef>
+#include <cstring>
+#include <functional>
+#include <vector>
+
+#include "animate.h"
+#include "codec/anx_frame.h"
+#include "dib/packed_dib.h"
+#include "platform/platform.h"
+#include "test_support.h"
+
+namespace {
+
+using namespace anim::codec;
+using Bytes = std::vector<uint8_t>;
+using Table = std::array<uint16_t, 256>;
+
+// A raw frame of one width x height rectangle whose pixel area is area.
+ANXFRAME *RawFrame(int width, int height, const Bytes &area) {
+    auto *f = static_cast<ANXFRAME *>(ALLOCATE(uint32_t(40 + area.size())));
+    const ANXRECT rect{0, 0, int16_t(width - 1), int16_t(height - 1)};
+    StoreHeader(f, ANXFRAME{4, 32, 1, uint32_t(area.size()), 0, 0x00AB, rect, 0, 0, 0, 0, 0, 0});
+    StoreEntry(f, 0, rect);
+    if (!area.empty()) std::memcpy(reinterpret_cast<uint8_t *>(f) + 40, area.data(), area.size());
+    return f;
+}
+Bytes BlockBytes(const void *block) {
+    const auto *b = static_cast<const uint8_t *>(block);
+    return Bytes(b, b + anim::platform::BlockSize(block));
+}
+// The stream of an encoded frame, checking the header it carries.
+Bytes Stream(const ANXFRAME *f, uint16_t mark, uint32_t rawSize) {
+    const ANXFRAME h = LoadHeader(f);
+    EXPECT_EQ(h.compression, mark);
+    EXPECT_EQ(h.compressionHigh, 0x00AB);
+    EXPECT_EQ(h.dataSize, rawSize);
+    EXPECT_EQ(LoadEntry(f, 0).right, h.rect.right);
+    Bytes all = BlockBytes(f);
+    return Bytes(all.begin() + 40, all.end());
+}
+// The worked example's table: E = 5, value marker 6 (0x20), length marker 7
+// (4), pair marker 8 (3 of 0x11).
+Table ExampleTable() {
+    Table t;
+    t.fill(0x0005);
+    t[6] = 0x0020;
+    t[7] = 0x0405;
+    t[8] = 0x0311;
+    return t;
+}
+const Bytes kExample = {0x11, 0x11, 0x11, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x33, 0x33,
+                        0x33, 0x33, 0x44, 0x44, 0x44, 0x44, 0x44, 0x12, 0x13, 0x13};
+Bytes Same(size_t n, uint8_t v) {
+    return Bytes(n, v);
+}
+Bytes Cat(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const Bytes &p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+// Encodes raw and expects null with the block as it was; releases raw.
+void ExpectRefused(const std::function<void *(ANXFRAME *)> &encode, ANXFRAME *raw) {
+    const Bytes before = BlockBytes(raw);
+    EXPECT_EQ(encode(raw), nullptr);
+    EXPECT_EQ(BlockBytes(raw), before);
+    DeleteAnxFrame(raw);
+}
+
+TEST(Encode, WorkedExampleInBothStreamKinds) {
+    anim::test::LeakCheck leaks;
+    const Table t = ExampleTable();
+    anim::test::PumpCounter pumps;
+    // Just the 21 pixels, so that no pad byte lengthens the last run.
+    ANXFRAME *whole = AnxKOVRLEFrame(RawFrame(21, 1, kExample), t.data());
+    ASSERT_NE(whole, nullptr);
+    EXPECT_EQ(Stream(whole, 1, 21),
+              (Bytes{0x08, 0x06, 0x06, 0x07, 0x33, 0x05, 0x05, 0x44, 0x12, 0x13, 0x13}));
+    EXPECT_EQ(pumps.calls(), 21 + 1);
+    DeleteAnxFrame(whole);
+
+    ANXFRAME *lines =
+        AnxKOVRLEFrameLineByLine(RawFrame(21, 1, Cat({kExample, Same(3, 0x13)})), t.data(), 21, 1);
+    ASSERT_NE(lines, nullptr);
+    EXPECT_EQ(Stream(lines, 1, 24), (Bytes{0x0D, 0x08, 0x06, 0x06, 0x07, 0x33, 0x05, 0x05, 0x44,
+                                           0x12, 0x05, 0x02, 0x13}));
+    EXPECT_EQ(pumps.calls(), 22 + 21 + 1);
+    DeleteAnxFrame(lines);
+}
+
+TEST(Encode, LongRunsAndValuesThatAreNotPlain) {
+    anim::test::LeakCheck leaks;
+    const Table t = ExampleTable();
+    const auto whole = [&](const Bytes &area) {
+        ANXFRAME *f = AnxKOVRLEFrame(RawFrame(int(area.size()), 1, area), t.data());
+        Bytes s = f ? Stream(f, 1, uint32_t(area.size())) : Bytes{};
+        DeleteAnxFrame(f);
+        return s;
+    };
+    EXPECT_EQ(whole(Same(300, 0x44)), (Bytes{5, 255, 0x44, 5, 45, 0x44}));
+    EXPECT_EQ(whole(Same(257, 0x44)), (Bytes{5, 255, 0x44, 0x44, 0x44}));  // used value: plain
+    EXPECT_EQ(whole(Same(150, 0x20)), (Bytes{6, 150}));                    // value marker only
+    // E and marker bytes left over after 255 are coded, never plain.
+    EXPECT_EQ(whole(Same(257, 0x05)), (Bytes{5, 255, 5, 5, 2, 5}));
+    EXPECT_EQ(whole(Same(256, 0x07)), (Bytes{5, 255, 7, 5, 1, 7}));
+    EXPECT_EQ(whole(Same(259, 0x05)), (Bytes{5, 255, 5, 7, 5}));  // E's run of 4: length marker
+    EXPECT_EQ(whole(Bytes{0x08, 0x06, 0x06}), (Bytes{5, 1, 8, 5, 2, 6}));
+
+    const auto line = [&](const Table &table, const Bytes &row) {
+        Bytes area = row;
+        area.resize(RowStride(int(row.size())), row.back());
+        ANXFRAME *f = AnxKOVRLEFrameLineByLine(RawFrame(int(row.size()), 1, area), table.data(),
+                                               uint16_t(row.size()), 1);
+        Bytes s = f ? Stream(f, 1, uint32_t(area.size())) : Bytes{};
+        DeleteAnxFrame(f);
+        return s;
+    };
+    EXPECT_EQ(line(t, Same(300, 0x44)), (Bytes{7, 5, 255, 0x44, 5, 45, 0x44}));
+    EXPECT_EQ(line(t, Bytes{0x05, 0x44}), (Bytes{5, 5, 1, 5, 0x44}));
+    Table lineForm = t;  // one-pixel entries of line form are not markers
+    KOVRLEConvertTableToLineForm(lineForm.data());
+    EXPECT_EQ(line(lineForm, Bytes{0x05, 0x44}), (Bytes{5, 5, 1, 5, 0x44}));
+    EXPECT_EQ(line(lineForm, kExample), line(t, kExample));
+    // The line decoder reads colour bytes through the table: colour 6 can be
+    // named by a marker whose low byte is 6, and without one not at all.
+    Table named = t;
+    named[9] = 0x0306;
+    EXPECT_EQ(line(named, Same(5, 0x06)), (Bytes{4, 5, 5, 9}));
+    ExpectRefused([&](ANXFRAME *f) { return AnxKOVRLEFrameLineByLine(f, t.data(), 4, 1); },
+                  RawFrame(4, 1, Same(4, 0x06)));
+}
+
+TEST(Encode, NumberOverlayAndRecordLengthLimit) {
+    anim::test::LeakCheck leaks;
+    anim::test::PumpCounter pumps;
+    const Bytes rows = Cat({Same(20, 2), Bytes{0, 100, 200, 1}, Same(16, 1)});
+    ANXFRAME *overlay = AnxFrameLineByLine(RawFrame(20, 2, rows), nullptr, 20, 2);
+    ASSERT_NE(overlay, nullptr);
+    EXPECT_EQ(Stream(overlay, 1, 40), (Bytes{3, 0xF3, 0x53, 4, 0x30, 0xF1, 0x21}));
+    EXPECT_EQ(pumps.calls(), 2 + 1);
+    DeleteAnxFrame(overlay);
+
+    // 254 alternating classes fit a record of 255 bytes, 255 do not; nor do
+    // 255 pixels of alternating pairs without markers (3 bytes per pair).
+    Bytes alternate(256);
+    for (size_t i = 0; i < alternate.size(); ++i) alternate[i] = i % 2 ? 1 : 0;
+    ANXFRAME *fits = AnxFrameLineByLine(RawFrame(254, 1, alternate), nullptr, 254, 1);
+    ASSERT_NE(fits, nullptr);
+    EXPECT_EQ(Stream(fits, 1, 256)[0], 255);
+    DeleteAnxFrame(fits);
+    Bytes pairs(256);
+    for (size_t i = 0; i < pairs.size(); ++i) pairs[i] = i % 4 < 2 ? 0x44 : 0x45;
+    const Table t = ExampleTable();
+    // The long row comes first, with room behind it in the work buffer.
+    for (const uint16_t *table : {static_cast<const uint16_t *>(nullptr), t.data()}) {
+        ExpectRefused([&](ANXFRAME *f) { return AnxFrameLineByLine(f, table, 255, 2); },
+                      RawFrame(255, 2, Cat({table ? pairs : alternate, Same(256, 0)})));
+    }
+}
+
+TEST(Encode, SingleEscapeStreams) {
+    anim::test::LeakCheck leaks;
+    anim::test::PumpCounter pumps;
+    ANXFRAME *f = CompressAnxFrame(RawFrame(8, 1, Bytes{0, 0, 0, 0, 7, 7, 1, 3}));
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(Stream(f, 2, 8), (Bytes{2, 0, 4, 7, 7, 1, 3}));
+    EXPECT_EQ(pumps.calls(), 8 + 1);
+    DeleteAnxFrame(f);
+    ANXFRAME *empty = CompressAnxFrame(RawFrame(0, 0, Bytes{}));
+    ASSERT_NE(empty, nullptr);
+    EXPECT_EQ(Stream(empty, 1, 0), Bytes{});
+    DeleteAnxFrame(empty);
+
+    Bytes every(254);
+    for (int v = 1; v < 255; ++v) every[v - 1] = uint8_t(v);
+    ExpectRefused(CompressAnxFrame, RawFrame(254, 1, every));
+
+    // Width 5: rows 9 9 9 9 9 and 9 9 9 1 1, pad bytes 0.
+    for (int contiguous : {0, 1}) {
+        BITMAPINFOHEADER *dib = CreateDIB(5, 2);
+        std::memset(anim::dib::Pixels(dib), 9, 5);
+        std::memcpy(anim::dib::Pixels(dib) + 8, "\x09\x09\x09\x01\x01", 5);
+        Bytes head = BlockBytes(dib);
+        head.resize(1064);
+        head[offsetof(BITMAPINFOHEADER, biCompression)] = 2;
+        const int pumped = pumps.calls();
+        BITMAPINFOHEADER *packed = CompressPDIB(dib, contiguous);
+        EXPECT_EQ(pumps.calls() - pumped, (contiguous ? 16 : 10) + 1);
+        ASSERT_NE(packed, nullptr);
+        const Bytes all = BlockBytes(packed);
+        EXPECT_EQ(Bytes(all.begin(), all.begin() + 1064), head);  // biSizeImage stays raw
+        EXPECT_EQ(Bytes(all.begin() + 1064, all.end()),
+                  contiguous ? (Bytes{2, 9, 5, 2, 0, 3, 2, 9, 3, 1, 1, 2, 0, 3})
+                             : (Bytes{2, 9, 8, 1, 1}));
+        DeleteDIB(packed);
+    }
+}
+
+TEST(Encode, EveryRefusalLeavesTheInputIntact) {
+    anim::test::LeakCheck leaks;
+    const Table t = ExampleTable();
+    using Encoder = std::function<void *(ANXFRAME *)>;
+    const Encoder whole = [&](ANXFRAME *f) { return AnxKOVRLEFrame(f, t.data()); };
+    const Encoder lines = [&](ANXFRAME *f) { return AnxKOVRLEFrameLineByLine(f, t.data(), 4, 2); };
+    const Encoder overlay = [&](ANXFRAME *f) { return AnxFrameLineByLine(f, nullptr, 4, 2); };
+    const Encoder escape = [&](ANXFRAME *f) { return CompressAnxFrame(f); };
+    // Work buffer, marker lookup (KOVRLE only), exact block.
+    const std::pair<Encoder, uint32_t> cases[] = {
+        {whole, 3}, {lines, 3}, {overlay, 2}, {escape, 2}};
+    for (const auto &[encode, allocations] : cases) {
+        for (uint32_t n = 1; n <= allocations; ++n) {
+            ANXFRAME *raw = RawFrame(4, 2, Bytes{1, 1, 2, 2, 3, 3, 3, 3});
+            anim::platform::FailNthAllocation(n);
+            ExpectRefused(encode, raw);
+            anim::platform::FailNthAllocation(0);
+        }
+        EXPECT_EQ(encode(nullptr), nullptr);
+        ANXFRAME *packed = RawFrame(4, 2, Bytes(8, 1));
+        ANXFRAME h = LoadHeader(packed);
+        h.compression = 0x0100;
+        StoreHeader(packed, h);
+        ExpectRefused(encode, packed);
+    }
+    for (const Encoder &encode : {whole, lines, overlay})
+        ExpectRefused(encode, RawFrame(4, 2, Bytes{}));
+    for (const Encoder &encode : {lines, overlay})
+        ExpectRefused(encode, RawFrame(4, 2, Bytes(7, 1)));
+    ExpectRefused([](ANXFRAME *f) { return AnxKOVRLEFrame(f, nullptr); },
+                  RawFrame(4, 2, Bytes(8, 1)));
+
+    BITMAPINFOHEADER *dib = CreateDIB(5, 2);
+    const Bytes before = BlockBytes(dib);
+    for (uint32_t n = 1; n <= 2; ++n) {
+        anim::platform::FailNthAllocation(n);
+        EXPECT_EQ(CompressPDIB(dib, 0), nullptr);
+        anim::platform::FailNthAllocation(0);
+        EXPECT_EQ(BlockBytes(dib), before);
+    }
+    dib->biCompression = 0x0001;
+    EXPECT_EQ(CompressPDIB(dib, 1), nullptr);
+    DeleteDIB(dib);
+    EXPECT_EQ(CompressPDIB(nullptr, 1), nullptr);
+}
+
+}  // namespace
