@@ -100,4 +100,11 @@ void DeletePalette(HPALETTE palette);
 // twice restores the window.
 void DrawFocusRect(HDC dc, const RECT *rect);
 
+// ---- Test hook ---------------------------------------------------------------
+
+// The header and colour table the last StretchDIBits call was given (all
+// zero before the first): copies write indices, so this is the only place a
+// test can see which colours a GDI copy carried.
+const BITMAPINFO &LastStretchDIBitsInfo();
+
 }  // namespace anim::platform
