@@ -559,6 +559,271 @@ ANIM_API BITMAPINFOHEADER *CreateScrollingDIB(int32_t tileWidth, int32_t tileHei
 ANIM_API void ScrollPaletteFromDIB(EngineState *engine, int32_t dx, int32_t dy,
                                    const BITMAPINFOHEADER *source);
 
+/* ------------------------------------------------------------------------ */
+/* Sprite engine: engine start, sprites and sprite images                   */
+/*                                                                          */
+/* Sprite handles are 0-511, image handles 0-255, template handles 0-15;    */
+/* -1 means none. A handle outside its range is treated as a free slot.     */
+/* Depth: larger is further back; a full paint covers depths 0 to 32767.    */
+/* ------------------------------------------------------------------------ */
+
+/* Sprite anchor modes for ShowSprite and SetSpritePosition. */
+#define ANIM_ANCHOR_CENTRE 0
+#define ANIM_ANCHOR_FOOT 1
+#define ANIM_ANCHOR_TOP_LEFT (-1)
+
+/* A new engine: sprite and image tables, master colours from the system
+ * palette. Null when a block cannot be had. Release with TerminateAnimate,
+ * then FREE. */
+ANIM_API EngineState *InitAnimate(void);
+/* Deletes the background, destroys the surface and frees the tables. The
+ * engine block itself stays for FREE. Null is ignored. */
+ANIM_API void TerminateAnimate(EngineState *engine);
+/* mode nonzero: sprites drawn by depth (deepest first); 0: in slot order. */
+ANIM_API void SetSortMode(EngineState *engine, int32_t mode);
+/* A new hidden sprite; its handle, or -1 when all 512 are taken. */
+ANIM_API int32_t AddSprite(EngineState *engine);
+/* Frees a sprite slot without repainting its area: 0, -1 (slot free) or
+ * -2 (no sprites at all). */
+ANIM_API int32_t DeleteSprite(EngineState *engine, int32_t sprite);
+/* Gives the sprite an image and hides it (nothing is repainted). */
+ANIM_API void SetSpriteSpriteDib(EngineState *engine, int32_t sprite, int32_t image);
+/* Places, shows and invalidates the sprite (old and new areas). */
+ANIM_API void ShowSprite(EngineState *engine, int32_t sprite, int32_t x, int32_t y, int32_t depth,
+                         int32_t anchor);
+/* Places the sprite without invalidating anything. */
+ANIM_API void SetSpritePosition(EngineState *engine, int32_t sprite, int32_t x, int32_t y,
+                                int32_t depth, int32_t anchor);
+/* 1 when the sprite was shown and is hidden now (its area invalidated). */
+ANIM_API int32_t HideSprite(EngineState *engine, int32_t sprite);
+/* 1 when the sprite was hidden and is shown now (its area invalidated). */
+ANIM_API int32_t UnHideSprite(EngineState *engine, int32_t sprite);
+/* The sprite's anchor point and depth; nothing is written for a free slot.
+ * Any output pointer may be null. */
+ANIM_API void GetSpritePosition(EngineState *engine, int32_t sprite, int32_t *x, int32_t *y,
+                                int32_t *depth);
+/* The sprite's rectangle (inclusive, scene coordinates). */
+ANIM_API void GetSpriteRect(EngineState *engine, RECT *rect, int32_t sprite);
+/* A new sprite image showing the whole DIB (borrowed, never freed by the
+ * engine); dib may be null for an empty image. Its handle, or -1. */
+ANIM_API int32_t AddSpriteDib(EngineState *engine, BITMAPINFOHEADER *dib);
+/* Points an image at a whole DIB (or null). */
+ANIM_API void SetSpriteDib(EngineState *engine, int32_t image, BITMAPINFOHEADER *dib);
+/* Points an image at the pixels of the first rectangle of a raw frame. */
+ANIM_API void SetSpriteDibFromAnxFrameRect0(EngineState *engine, int32_t image,
+                                            ANXFRAME *frame);
+/* Limits an image to rect (inclusive, top-down) of its pixels. */
+ANIM_API void SetSpriteDibSizeFromRect(EngineState *engine, int32_t image, const RECT *rect);
+/* Frees an image slot: 0, -1 (slot free) or -2 (no images at all). */
+ANIM_API int32_t DeleteSpriteDib(EngineState *engine, int32_t image);
+/* The image's first stored pixel row, or null for a free slot. */
+ANIM_API uint8_t *GetSpritePDib(EngineState *engine, int32_t image);
+/* The image's width and height. */
+ANIM_API void GetDibSize(EngineState *engine, int32_t image, int32_t *width, int32_t *height);
+
+/* ------------------------------------------------------------------------ */
+/* Invalid rectangles                                                       */
+/* ------------------------------------------------------------------------ */
+
+/* Marks an inclusive scene rectangle for repainting (clipped to the scene,
+ * joined with a listed rectangle when the join rule says so). */
+ANIM_API void MakeRectInvalid(EngineState *engine, int32_t left, int32_t top, int32_t right,
+                              int32_t bottom);
+/* Marks one whole scene row for the magnified painter. */
+ANIM_API void MakeScanlineInvalid(EngineState *engine, int32_t y);
+/* flag nonzero: PaintScene traces and outlines each rectangle it repaints. */
+ANIM_API void SetDebugInvalidRects(EngineState *engine, int32_t flag);
+
+/* ------------------------------------------------------------------------ */
+/* Background and off-screen image                                          */
+/* ------------------------------------------------------------------------ */
+
+/* Reads a DIB file as the background: scene extent, game colours 10-245,
+ * surface, whole scene invalid. 1 when read and the surface made. */
+ANIM_API int32_t SetBackground(EngineState *engine, const char *fileName);
+/* As SetBackground with the surface magnified by scale. */
+ANIM_API int32_t SetBackgroundPlus(EngineState *engine, const char *fileName, int32_t scale);
+/* Adopts dib as the background (the engine frees it later); the master
+ * palette is not touched. 1 when the surface was made. */
+ANIM_API int32_t SetBackgroundFromPDIB(EngineState *engine, BITMAPINFOHEADER *dib);
+/* Replaces the background picture only; takeColours nonzero also takes its
+ * colours. 1 when the file was read. */
+ANIM_API int32_t SetBackgroundDibOnly(EngineState *engine, const char *fileName,
+                                      int32_t takeColours);
+/* Deletes the background picture; scene and surface stay. */
+ANIM_API void DeleteBackgroundDibOnly(EngineState *engine);
+/* Deletes background, scene and surface; returns the canvas status. */
+ANIM_API uint16_t DeleteBackground(EngineState *engine);
+/* A scene without background, the size of dib (borrowed). Returns the
+ * previous off-screen DIB, always null. */
+ANIM_API BITMAPINFOHEADER *SetOffScreenDib(EngineState *engine, BITMAPINFOHEADER *dib);
+/* A scene without background of width x height: 0 when made, 1 on failure. */
+ANIM_API int32_t MakeOffScreenDib(EngineState *engine, int32_t width, int32_t height);
+/* Sets the background magnification; returns the previous one. */
+ANIM_API int32_t SetBackgroundStretch(EngineState *engine, int32_t scale);
+/* Moves rect (same size) so that it lies inside the scene. */
+ANIM_API void OffsetRectInsideBackground(EngineState *engine, RECT *rect);
+
+/* ------------------------------------------------------------------------ */
+/* Painting                                                                 */
+/*                                                                          */
+/* The draw-callback exports answer 0, 8 (all 50 entries used), 9 (no entry */
+/* matched) or 10 (low depth above high depth).                             */
+/* ------------------------------------------------------------------------ */
+
+/* Recomposes every invalid rectangle and copies it to dc; empties the list. */
+ANIM_API void PaintScene(EngineState *engine, HDC dc);
+/* Recomposes and copies one inclusive rectangle; the list is untouched. */
+ANIM_API void PaintSceneRect(EngineState *engine, HDC dc, const RECT *rect);
+/* Registers a callback for the layers between highDepth and lowDepth. */
+ANIM_API uint16_t RegisterDrawCallback(EngineState *engine, AnimDrawCallback callback,
+                                       int32_t highDepth, int32_t lowDepth, int32_t user);
+/* Removes every entry with exactly these callback and depths. */
+ANIM_API uint16_t UnregisterDrawCallback(EngineState *engine, AnimDrawCallback callback,
+                                         int32_t highDepth, int32_t lowDepth);
+/* Removes every callback; returns 0. */
+ANIM_API uint16_t UnregisterAllDrawCallbacks(EngineState *engine);
+/* flag nonzero: window copies go through the GDI path with the master
+ * colours. */
+ANIM_API void EnablePrinter(EngineState *engine, int32_t flag);
+/* Zeroes the paint timers and switches timing on. */
+ANIM_API void ResetFixupPaintTimes(EngineState *engine);
+/* Milliseconds spent composing and copying since the reset; either output
+ * may be null. */
+ANIM_API void GetFixupPaintTimes(EngineState *engine, uint32_t *composeMs, uint32_t *copyMs);
+/* As PaintScene, magnified by a whole-number scale in the window. */
+ANIM_API void PaintSceneStretch(EngineState *engine, HDC dc, int32_t scale);
+/* Magnified paint of invalid rectangles and scanlines over a background
+ * scrolled by (scrollX, scrollY). */
+ANIM_API void PaintSceneStretchPlus(EngineState *engine, HDC dc, int32_t scale, int32_t scrollX,
+                                    int32_t scrollY);
+/* As PaintScene for the sprites of depths lowDepth..highDepth only (the
+ * background only when highDepth is 32767). */
+ANIM_API void PaintScenePartialDepth(EngineState *engine, HDC dc, int32_t lowDepth,
+                                     int32_t highDepth);
+/* Wipes the first invalid rectangle on in 5-pixel strips, at least 25 ms
+ * each: effect 2 top to bottom, 3 bottom to top, 4 left to right, any
+ * other right to left. */
+ANIM_API void PaintSceneSFX(EngineState *engine, HDC dc, int16_t effect);
+
+/* ------------------------------------------------------------------------ */
+/* Sprite templates and hit testing                                         */
+/* ------------------------------------------------------------------------ */
+
+/* Reads a template sheet (owned by the engine); its handle, or -1 when 16
+ * are taken. A file that cannot be read still takes a (null) slot. */
+ANIM_API int32_t OpenSpriteTemplate(EngineState *engine, const char *fileName);
+/* Adds a template sheet that stays the caller's; its handle, or -1. */
+ANIM_API int32_t AddSpriteTemplate(EngineState *engine, BITMAPINFOHEADER *dib);
+/* Replaces a template slot's DIB (the caller's). */
+ANIM_API void SetSpriteTemplate(EngineState *engine, int32_t templ, BITMAPINFOHEADER *dib);
+/* Releases a template slot; the DIB stays the caller's. */
+ANIM_API void DeleteSpriteTemplate(EngineState *engine, int32_t templ);
+/* Releases a template slot and deletes its DIB. */
+ANIM_API void CloseSpriteTemplate(EngineState *engine, int32_t templ);
+/* A new image of width x height from (left, top) of a template; its handle,
+ * or -1. */
+ANIM_API int32_t AddSpriteDibFromTemplate(EngineState *engine, int32_t templ, int32_t left,
+                                          int32_t top, int32_t width, int32_t height);
+/* Points an existing image at a part of a template. */
+ANIM_API void SetSpriteDibFromTemplate(EngineState *engine, int32_t templ, int32_t image,
+                                       int32_t left, int32_t top, int32_t width, int32_t height);
+/* The front-most shown sprite with an opaque pixel at (x, y): 1 and
+ * *sprite set, or 0 and *sprite = 0. */
+ANIM_API int32_t GetSpriteFromPoint(EngineState *engine, int32_t x, int32_t y, int32_t *sprite);
+
+/* ------------------------------------------------------------------------ */
+/* Projector: multi-animation files, anim objects, projection               */
+/* ------------------------------------------------------------------------ */
+
+/* Bit of LoadMultiAnim's loadFlags: load the player-number records too. */
+#define ANIM_LOAD_PLAYER_NUMBERS 1
+/* Bit of ProjectFrameScaleFlip's flags: mirror left to right. */
+#define ANIM_PROJECT_MIRROR 1
+
+/* Makes the projector's four tables. 1, or 0 when one cannot be had. */
+ANIM_API int32_t InitProjector(EngineState *engine, int32_t maxAnimObjects, int32_t maxSequences,
+                               int32_t maxMultiAnims);
+/* Destroys every anim object and loaded multi-animation, frees the tables.
+ * Call before TerminateAnimate. */
+ANIM_API void TerminateProjector(EngineState *engine);
+/* Loads a multi-animation file; sequence i gets ids[i] (maxIds of them).
+ * tableCount 1 or 2 (the second recoloured, see DupKOVRLETableSetup).
+ * Returns its handle, or -1 (nothing is left behind). */
+ANIM_API int32_t LoadMultiAnim(EngineState *engine, const char *path, const int32_t *ids,
+                               int32_t maxIds, int32_t tableCount, int32_t loadFlags);
+/* 1 when released, 0 while an anim object still plays one of its
+ * sequences. */
+ANIM_API int32_t DestroyMultiAnim(EngineState *engine, int32_t handle);
+/* Colour range first..first+count-1 moved by shift in the second table of
+ * later loads. */
+ANIM_API void DupKOVRLETableSetup(EngineState *engine, uint8_t first, uint8_t count,
+                                  uint8_t shift);
+/* A new anim object with its own (hidden) sprite and image; its index, or
+ * -1. */
+ANIM_API int32_t GetAnimObject(EngineState *engine);
+/* Releases the object, its sprite and image (the sprite is not repainted). */
+ANIM_API void DestroyAnimObject(EngineState *engine, int32_t object);
+/* Binds the object to the sequence id (-1: none) decoded through table
+ * tableIndex. 1 when bound (or unbound), 0 when the id is not loaded or its
+ * frames do not fit the object's buffer. unused is ignored. */
+ANIM_API int32_t SetAnimObjectAnim(EngineState *engine, int32_t object, int32_t id,
+                                   int32_t tableIndex, int32_t unused);
+/* Shirt number 0-99 from the next projection on; returns the previous. */
+ANIM_API int32_t SetAnimObjectPlayerNumber(EngineState *engine, int32_t object, int32_t number,
+                                           int32_t flag);
+/* Frames of the sequence played, 0 for an object playing nothing. */
+ANIM_API int32_t FrameCount(EngineState *engine, int32_t object);
+/* The next frame to project. */
+ANIM_API int32_t GetFrameNum(EngineState *engine, int32_t object);
+/* The object's sprite handle. */
+ANIM_API int32_t GetSprite(EngineState *engine, int32_t object);
+/* The object's sprite image handle. */
+ANIM_API int32_t GetSpriteDib(EngineState *engine, int32_t object);
+/* The object whose sprite shows an opaque pixel at (x, y), or -1. */
+ANIM_API int32_t GetSeqFromPoint(EngineState *engine, int32_t x, int32_t y);
+/* Per-frame offset of the object's sequence (shared by all its players). */
+ANIM_API void SetSeqFrameOffset(EngineState *engine, int32_t object, int32_t frame, int32_t x,
+                                int32_t y);
+ANIM_API void GetSeqFrameOffset(EngineState *engine, int32_t object, int32_t frame, POINT *out);
+/* Per-frame offset kept in the loaded frame's header. */
+ANIM_API void SetFrameOffsetXY(EngineState *engine, int32_t object, int32_t frame, int32_t x,
+                               int32_t y);
+ANIM_API void GetFrameOffsetXY(EngineState *engine, int32_t object, int32_t frame, int32_t *x,
+                               int32_t *y);
+/* Projects the next frame at (x, y) (top-left) and depth, shown. 1 when a
+ * frame was projected, 0 at the end of the sequence or without one. */
+ANIM_API int32_t ProjectFrame(EngineState *engine, int32_t object, int32_t x, int32_t y,
+                              int32_t depth);
+/* show 0: nothing is invalidated (the game repaints by other means). */
+ANIM_API int32_t ProjectFramePlus(EngineState *engine, int32_t object, int32_t x, int32_t y,
+                                  int32_t depth, int32_t show);
+/* scale 1-100 percent and ANIM_PROJECT_MIRROR (scalable sequences). */
+ANIM_API int32_t ProjectFrameScaleFlip(EngineState *engine, int32_t object, int32_t x, int32_t y,
+                                       int32_t depth, int32_t show, int32_t scale, int32_t flags);
+/* Seeks to frame; returns the object's frame afterwards, -1 for a free
+ * object. */
+ANIM_API int32_t SetFrameNum(EngineState *engine, int32_t object, int32_t frame);
+/* Back to frame 0 (a delta sequence's picture restored). */
+ANIM_API void RewindAnx(EngineState *engine, int32_t object);
+/* Back to frame 0 (1 for a delta sequence, picture not restored). */
+ANIM_API void OldRewindAnx(EngineState *engine, int32_t object);
+/* Hides the object's sprite; the result of HideSprite. */
+ANIM_API int32_t ErasePreviousFrame(EngineState *engine, int32_t object);
+/* invalidate 0: hides the sprite without marking its area. */
+ANIM_API void ErasePreviousFramePlus(EngineState *engine, int32_t object, int32_t invalidate);
+ANIM_API int32_t HideFrame(EngineState *engine, int32_t object);
+/* Shows the sprite again at the object's stored position. */
+ANIM_API void ShowFrame(EngineState *engine, int32_t object);
+/* Releases the frame projected last when the projector expanded it: 1, or
+ * 0 when there was none to release. */
+ANIM_API int32_t DeleteFrameImmediate(EngineState *engine, int32_t object);
+/* Number colour of team 0 or 1 (their table index); returns colour. */
+ANIM_API uint8_t SetPlayerNumbersTeamColor(EngineState *engine, int32_t team, uint8_t colour);
+/* Keeps the number-art colours 1-9 and 246-250 of width x height
+ * back-to-back bytes and zeroes the rest. Null does nothing. */
+ANIM_API void AnxFilterJerseyColors(uint8_t *pixels, uint16_t width, uint16_t height);
+
 #ifdef __cplusplus
 } /* extern "C" */
 #endif
