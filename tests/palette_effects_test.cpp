@@ -110,7 +110,6 @@ TEST(PaletteFades, LimitedRangesAndRefusedRanges) {
     EXPECT_EQ(std::memcmp(before.data(), scene.Shown().data(), 256 * 4), 0);
     EXPECT_EQ(FadeBlacknessScene(nullptr, 1), 0);
     EXPECT_EQ(SetBlacknessFade(nullptr, 1), 0);
-
 }
 
 TEST(PaletteFades, XrayCrossFadesBetweenTheTwoLayers) {
@@ -139,25 +138,21 @@ TEST(PaletteFades, XrayCrossFadesBetweenTheTwoLayers) {
             EXPECT_EQ(scene.Shown(10).rgbBlue, 127);
         }
     }
-    // Pixel 10 + 15 j + i shows x-ray colour j at the x-ray end...
-    for (int j = 0; j < 15; ++j) {
-        for (int i = 0; i < 15; ++i) {
-            const RGBQUAD c = scene.Shown(10 + 15 * j + i);
-            ASSERT_EQ(c.rgbRed, 0);
-            ASSERT_EQ(c.rgbGreen, 15 * j) << i << "," << j;
-            ASSERT_EQ(c.rgbBlue, 239);
+    // Pixel 10 + 15 j + i shows x-ray colour j at the x-ray end and normal
+    // colour i back at the normal end.
+    auto expectLayer = [&](bool xray) {
+        for (int j = 0; j < 15; ++j) {
+            for (int i = 0; i < 15; ++i) {
+                const RGBQUAD c = scene.Shown(10 + 15 * j + i);
+                ASSERT_TRUE(SameRgb(c, xray ? Rgb(0, static_cast<uint8_t>(15 * j), 239)
+                                            : Rgb(static_cast<uint8_t>(15 * i), 0, 0)))
+                    << i << "," << j;
+            }
         }
-    }
-    // ...and normal colour i back at the normal end.
+    };
+    expectLayer(true);
     for (int step = 0; step < 15; ++step) ASSERT_EQ(FadeXrayScene(scene.get(), 0), 1);
-    for (int j = 0; j < 15; ++j) {
-        for (int i = 0; i < 15; ++i) {
-            const RGBQUAD c = scene.Shown(10 + 15 * j + i);
-            ASSERT_EQ(c.rgbRed, 15 * i) << i << "," << j;
-            ASSERT_EQ(c.rgbGreen, 0);
-            ASSERT_EQ(c.rgbBlue, 0);
-        }
-    }
+    expectLayer(false);
     EXPECT_TRUE(SameRgb(scene.Shown(235), beyond));
 
     // One shared level: a blackness fade carries on from where this left it.
