@@ -35,7 +35,7 @@ int32_t Shown(EngineState *e, int32_t image, int32_t x, int32_t y, int32_t depth
 
 // Paints one frame over a marked window: every pixel inside the invalid
 // rectangles must match the reference, every other pixel stay marked.
-void PaintAndCheck(Engine &e, Window &w, BITMAPINFOHEADER *bg, const std::vector<uint8_t> &before) {
+void PaintAndCheck(Engine &e, SceneWindow &w, BITMAPINFOHEADER *bg, const std::vector<uint8_t> &before) {
     const std::vector<uint8_t> now = Reference(e, bg, kW, kH);
     const std::vector<RECT> rects = e.Invalid();
     w.Fill(kMarker);
@@ -55,7 +55,7 @@ TEST(Compose, ScenesMatchTheReferenceOverMovingFramesInBothRowOrders) {
     for (int32_t topDown : {1, 0}) {
         AnimSetDisplayFormat(8, topDown);
         Engine e;
-        Window w(kW, kH);
+        SceneWindow w(kW, kH);
         Dib bg = Background();
         Dib a = Noise(20, 16, 1), d = Noise(30, 20, 2), sheet = Noise(40, 30, 3);
         Dib small = Noise(6, 5, 4), odd = Noise(13, 9, 5);
@@ -126,7 +126,7 @@ int32_t Record(HDC dc, BITMAPINFO *info, uint8_t *bits, int32_t high, int32_t lo
 
 TEST(Compose, DrawCallbacksRunBetweenLayersWithTheirOverlap) {
     Engine e;
-    Window w(kW, kH);
+    SceneWindow w(kW, kH);
     g_engine = e;
     g_calls.clear();
     Dib bg = Background(), solid = MakeDib(8, 8, [](int x, int) { return uint8_t(x < 4 ? 0 : 9); });
@@ -185,7 +185,7 @@ struct JoinOverhead {
 TEST(Compose, EachRectangleIsCopiedRightAfterItsComposeAndAnEmptyListCopiesNothing) {
     JoinOverhead tight(0);
     Engine e;
-    Window w(kW, kH);
+    SceneWindow w(kW, kH);
     g_window = w;
     g_engine = e;
     g_seen.clear();
@@ -215,7 +215,7 @@ TEST(Compose, EachRectangleIsCopiedRightAfterItsComposeAndAnEmptyListCopiesNothi
 
 TEST(Compose, DebugDisplayTracesAndOutlinesThenErasesAndPrinterUsesMasterColours) {
     Engine e;
-    Window w(kW, kH);
+    SceneWindow w(kW, kH);
     JoinOverhead tight(0);
     Dib bg = Background();
     ASSERT_EQ(SetBackgroundFromPDIB(e, CopyDIB(bg.get())), 1);

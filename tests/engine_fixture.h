@@ -51,12 +51,12 @@ private:
     EngineState *e_;
 };
 
-class Window {
+class SceneWindow {
 public:
-    Window(int32_t w, int32_t h) : dc_(AnimCreateWindowDC(w, h)), w_(w), h_(h) {}
-    ~Window() { AnimDestroyWindowDC(dc_); }
-    Window(const Window &) = delete;
-    Window &operator=(const Window &) = delete;
+    SceneWindow(int32_t w, int32_t h) : dc_(AnimCreateWindowDC(w, h)), w_(w), h_(h) {}
+    ~SceneWindow() { AnimDestroyWindowDC(dc_); }
+    SceneWindow(const SceneWindow &) = delete;
+    SceneWindow &operator=(const SceneWindow &) = delete;
     operator HDC() const { return dc_; }
 
     uint8_t At(int32_t x, int32_t y) const {

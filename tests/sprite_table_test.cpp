@@ -159,7 +159,7 @@ TEST(SpriteTable, ImagesFromDibsFramesAndRectangles) {
 TEST(SpriteTable, SortModeOrdersEqualAndDeeperSprites) {
     for (int32_t mode : {1, 0}) {
         Engine e;
-        Window win(16, 8);
+        SceneWindow win(16, 8);
         ASSERT_EQ(MakeOffScreenDib(e, 16, 8), 0);
         SetSortMode(e, mode);
         std::vector<Dib> dibs;
