@@ -243,7 +243,10 @@ TEST(Compose, DebugDisplayTracesAndOutlinesThenErasesAndPrinterUsesMasterColours
     EXPECT_EQ(platform::LastStretchDIBitsInfo().bmiColors[7].rgbGreen, 2);
     SetDebugInvalidRects(e, 1);
     MakeRectInvalid(e, 60, 0, 69, 5);
-    PaintScene(e, w);
+    {
+        TraceCapture quiet;
+        PaintScene(e, w);
+    }
     EXPECT_EQ(w.At(40, 20), *GetDIBPixelAddress(bg.get(), 40, 20));
     EXPECT_EQ(e->focusCount, 1);
 }

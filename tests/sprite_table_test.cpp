@@ -159,8 +159,8 @@ TEST(SpriteTable, ImagesFromDibsFramesAndRectangles) {
 TEST(SpriteTable, SortModeOrdersEqualAndDeeperSprites) {
     for (int32_t mode : {1, 0}) {
         Engine e;
-        SceneWindow win(16, 8);
-        ASSERT_EQ(MakeOffScreenDib(e, 16, 8), 0);
+        SceneWindow win(16, 8);  // narrower than the scene: copies are clipped
+        ASSERT_EQ(MakeOffScreenDib(e, 300, 8), 0);
         SetSortMode(e, mode);
         std::vector<Dib> dibs;
         const int32_t depths[] = {5, 9, 5};
@@ -170,10 +170,15 @@ TEST(SpriteTable, SortModeOrdersEqualAndDeeperSprites) {
             SetSpriteSpriteDib(e, s, AddSpriteDib(e, dibs.back().get()));
             ShowSprite(e, s, 2 * i, 0, depths[i], -1);
         }
+        // A sprite far up the table is drawn as well.
+        for (int32_t i = 3; i < 400; ++i) AddSprite(e);
+        SetSpriteSpriteDib(e, 399, AddSpriteDib(e, dibs[0].get()));
+        ShowSprite(e, 399, 14, 0, 0, -1);
+        MakeRectInvalid(e, 0, 0, 299, 7);
         PaintScene(e, win);
         // By depth: slot 1, 0, 2; by slot: 0, 1, 2.
-        EXPECT_EQ(Box({win.At(3, 0), win.At(6, 0), win.At(9, 0)}),
-                  mode ? Box({1, 3, 3}) : Box({2, 3, 3}));
+        EXPECT_EQ(Box({win.At(3, 0), win.At(6, 0), win.At(9, 0), win.At(15, 7)}),
+                  mode ? Box({1, 3, 3, 1}) : Box({2, 3, 3, 1}));
     }
 }
 
