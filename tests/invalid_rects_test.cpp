@@ -11,40 +11,33 @@
 namespace anim::test {
 namespace {
 
-using Box = std::vector<int32_t>;
-std::vector<Box> Bs(const std::vector<RECT> &rs) {
-    std::vector<Box> out;
-    for (const RECT &r : rs) out.push_back({r.left, r.top, r.right, r.bottom});
-    return out;
-}
+std::vector<Box> Bs(const std::vector<RECT> &rs) { return Boxes(rs.data(), int32_t(rs.size())); }
 
 TEST(InvalidRects, ClippedJoinedAndCapped) {
     Engine e;
     MakeRectInvalid(e, 5, 5, 9, 9);  // no scene yet: dropped
     MakeRectInvalid(e, -3, -3, 0, 0);  // except the origin pixel
-    EXPECT_EQ(Bs(e.Invalid()), (std::vector<Box>{{0, 0, 0, 0}}));
+    EXPECT_EQ(e.InvalidBoxes(), (std::vector<Box>{{0, 0, 0, 0}}));
     ASSERT_EQ(MakeOffScreenDib(e, 640, 480), 0);
     MakeRectInvalid(e, -10, -10, 9, 9);
     MakeRectInvalid(e, 640, 0, 700, 9);
     MakeRectInvalid(e, 30, 0, 39, 9);
-    EXPECT_EQ(Bs(e.Invalid()), (std::vector<Box>{{0, 0, 39, 9}}));
+    EXPECT_EQ(e.InvalidBoxes(), (std::vector<Box>{{0, 0, 39, 9}}));
 
     SetJoinRectOverhead(0);
     engine::ClearInvalidRects(e);
     for (int32_t i = 0; i < 3; ++i) MakeRectInvalid(e, i * 200, i * 100, i * 200 + 9, i * 100 + 9);
     MakeRectInvalid(e, 402, 202, 411, 211);  // joins the third entry only
-    EXPECT_EQ(Bs(e.Invalid()).back(), (Box{400, 200, 411, 211}));
+    EXPECT_EQ(e.InvalidBoxes().back(), (Box{400, 200, 411, 211}));
     EXPECT_EQ(e->invalidCount, 3);
     engine::ClearInvalidRects(e);
     for (int32_t i = 0; i < 256; ++i) MakeRectInvalid(e, 2 * i, i, 2 * i, i);
     MakeRectInvalid(e, 600, 400, 600, 400);
     EXPECT_EQ(e->invalidCount, 256);
-    EXPECT_EQ(Bs(e.Invalid()).back(), (Box{510, 255, 510, 255}));
+    EXPECT_EQ(e.InvalidBoxes().back(), (Box{510, 255, 510, 255}));
     SetJoinRectOverhead(3000);
 
-    MakeScanlineInvalid(e, 479);
-    MakeScanlineInvalid(e, -1);
-    MakeScanlineInvalid(e, 480);
+    for (int32_t y : {479, -1, 480}) MakeScanlineInvalid(e, y);
     EXPECT_EQ(e->invalidRowCount, 1);
     for (int32_t i = 0; i < 300; ++i) MakeScanlineInvalid(e, 7);
     EXPECT_EQ(e->invalidRowCount, 256);
@@ -66,7 +59,7 @@ TEST(Background, LoadsSizeTheSceneTakeColoursAndReportFailures) {
         Engine e;
         EXPECT_EQ(SetBackgroundStretch(e, 2), 1);
         ASSERT_EQ(SetBackground(e, dir.File("bg.bmp").c_str()), 1);
-        EXPECT_EQ(Bs(e.Invalid()), (std::vector<Box>{{0, 0, 63, 47}}));
+        EXPECT_EQ(e.InvalidBoxes(), (std::vector<Box>{{0, 0, 63, 47}}));
         EXPECT_EQ(e->backgroundScale, 1);
         EXPECT_TRUE(SameRgb(e->masterColors[10], colours[10]));
         EXPECT_TRUE(SameRgb(e->masterColors[245], colours[245]));
@@ -86,7 +79,7 @@ TEST(Background, LoadsSizeTheSceneTakeColoursAndReportFailures) {
 
         // Only the picture changes: the new one's area is invalidated, clipped.
         ASSERT_EQ(SetBackgroundDibOnly(e, dir.File("bg.bmp").c_str(), 0), 1);
-        EXPECT_EQ(Bs(e.Invalid()), (std::vector<Box>{{0, 0, 62, 46}}));
+        EXPECT_EQ(e.InvalidBoxes(), (std::vector<Box>{{0, 0, 62, 46}}));
 
         AnimSetDisplayFormat(16, 1);
         EXPECT_EQ(SetBackground(e, dir.File("bg.bmp").c_str()), 0);
@@ -101,19 +94,15 @@ TEST(Background, LoadsSizeTheSceneTakeColoursAndReportFailures) {
         EXPECT_EQ(MakeOffScreenDib(e, 0, 10), 1);
         EXPECT_EQ(MakeOffScreenDib(e, 640, 480), 0);
 
-        RECT r{-5, 10, 14, 29};
-        OffsetRectInsideBackground(e, &r);
-        EXPECT_EQ(Bs({r}), (std::vector<Box>{{0, 10, 19, 29}}));
-        r = RECT{630, 470, 649, 489};
-        OffsetRectInsideBackground(e, &r);
-        EXPECT_EQ(Bs({r}), (std::vector<Box>{{620, 460, 639, 479}}));
+        RECT r[] = {{-5, 10, 14, 29}, {630, 470, 649, 489}};
+        for (RECT &one : r) OffsetRectInsideBackground(e, &one);
+        EXPECT_EQ(Boxes(r, 2), (std::vector<Box>{{0, 10, 19, 29}, {620, 460, 639, 479}}));
 
         ASSERT_EQ(SetBackgroundFromPDIB(e, CopyDIB(pic.get())), 1);
         MakeScanlineInvalid(e, 3);
         EXPECT_EQ(DeleteBackground(e), 0);
         EXPECT_EQ(Bs({e->sceneRect}), (std::vector<Box>{{0, 0, -1, -1}}));
-        EXPECT_EQ(e->invalidCount + e->invalidRowCount, 0);
-        EXPECT_EQ(e->background, nullptr);
+        EXPECT_EQ(e->invalidCount + e->invalidRowCount + (e->background != nullptr), 0);
     }
 }
 
