@@ -41,6 +41,15 @@ TEST(PaintEffects, StretchAndPartialDepthAgreeWithThePlainPaint) {
         for (int32_t x = 0; x < 2 * kW; ++x) ASSERT_EQ(w4.At(x, y), w1.At(x / 2, y / 2));
     EXPECT_EQ(stretched.e->invalidCount + partial.e->invalidCount + doubled.e->invalidCount, 0);
 
+    // One given rectangle, the list left alone.
+    MakeRectInvalid(plain.e, 0, 0, 3, 3);
+    w4.Fill(255);
+    const RECT one{2, 1, 30, 20};
+    PaintSceneRect(plain.e, w4, &one);
+    for (int32_t y = 0; y < kH; ++y)
+        for (int32_t x = 0; x < kW; ++x) ASSERT_EQ(w4.At(x, y), Inside({one}, x, y) ? w1.At(x, y) : 255);
+    EXPECT_EQ(plain.e->invalidCount, 1);
+
     // Up to depth 100: no background copy, nothing deeper than 100.
     MakeRectInvalid(partial.e, 0, 0, kW - 1, kH - 1);
     uint8_t *bits = partial.e->canvas.pBits;
