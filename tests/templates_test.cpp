@@ -15,21 +15,18 @@ TEST(Templates, SlotsHandlesAndImagesCutFromSheets) {
     ASSERT_EQ(WriteDIB(dir.File("sheet.bmp").c_str(), sheet.get()), 1);
     Engine e;
     const int32_t missing = OpenSpriteTemplate(e, dir.File("none.bmp").c_str());
-    EXPECT_EQ(missing, 0);
-    EXPECT_EQ(AddSpriteDibFromTemplate(e, missing, 0, 0, 4, 4), -1);
+    EXPECT_EQ(Box({missing, AddSpriteDibFromTemplate(e, missing, 0, 0, 4, 4)}), Box({0, -1}));
     // The unread sheet's slot stays counted, and as it holds no sheet it is
     // the lowest free one again.
     const int32_t owned = OpenSpriteTemplate(e, dir.File("sheet.bmp").c_str());
-    EXPECT_EQ(owned, 0);
-    EXPECT_EQ(e->templateCount, 2);
+    EXPECT_EQ(Box({owned, e->templateCount}), Box({0, 2}));
     for (int32_t t = 1; t < 15; ++t) ASSERT_EQ(AddSpriteTemplate(e, sheet.get()), t);
     EXPECT_EQ(AddSpriteTemplate(e, sheet.get()), -1);
     EXPECT_EQ(OpenSpriteTemplate(e, dir.File("sheet.bmp").c_str()), -1);
 
     const int32_t img = AddSpriteDibFromTemplate(e, owned, 32, 0, 16, 24);
     const auto &i = e->images[img];
-    EXPECT_EQ(std::vector<int32_t>({i.left, i.top, i.width, i.height, i.isFramePixels}),
-              std::vector<int32_t>({32, 0, 16, 24, 0}));
+    EXPECT_EQ(Box({i.left, i.top, i.width, i.height, i.isFramePixels}), Box({32, 0, 16, 24, 0}));
     EXPECT_EQ(i.data, e->templates[owned]);
     SetSpriteDibFromTemplate(e, 1, img, 1, 2, 3, 4);
     EXPECT_EQ(i.data, sheet.get());
@@ -66,21 +63,19 @@ TEST(Templates, HitTestFindsTheFrontMostOpaquePixel) {
         return s;
     };
     const int32_t back = show(10, 10, 5), front = show(12, 10, 3), far = show(50, 50, 32000);
-    int32_t hit = -7;
-    EXPECT_EQ(GetSpriteFromPoint(e, 15, 15, &hit), 1);
-    EXPECT_EQ(hit, front);
-    EXPECT_EQ(GetSpriteFromPoint(e, 14, 15, &hit), 1);  // the front one is clear there
-    EXPECT_EQ(hit, back);
-    EXPECT_EQ(GetSpriteFromPoint(e, 21, 19, &hit), 1);  // last column and row
-    EXPECT_EQ(hit, front);
-    EXPECT_EQ(GetSpriteFromPoint(e, 55, 55, &hit), 0);
-    EXPECT_EQ(hit, 0);
+    auto at = [&](int32_t x, int32_t y) {
+        int32_t hit = -7;
+        const int32_t found = GetSpriteFromPoint(e, x, y, &hit);
+        return Box({found, hit});
+    };
+    EXPECT_EQ(at(15, 15), Box({1, front}));
+    EXPECT_EQ(at(14, 15), Box({1, back}));   // the front one is clear there
+    EXPECT_EQ(at(21, 19), Box({1, front}));  // last column and row
+    EXPECT_EQ(at(55, 55), Box({0, 0}));      // depth 32000 is never found
     HideSprite(e, front);
-    EXPECT_EQ(GetSpriteFromPoint(e, 15, 15, &hit), 1);
-    EXPECT_EQ(hit, back);
+    EXPECT_EQ(at(15, 15), Box({1, back}));
     SetSpritePosition(e, far, 10, 10, 4, -1);
-    EXPECT_EQ(GetSpriteFromPoint(e, 15, 15, &hit), 1);
-    EXPECT_EQ(hit, far);
+    EXPECT_EQ(at(15, 15), Box({1, far}));
     EXPECT_EQ(GetSpriteFromPoint(e, 90, 90, nullptr), 0);
 }
 
