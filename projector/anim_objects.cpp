@@ -57,6 +57,7 @@ bool PrepareDeltaPicture(AnimObject &object, SequenceEntry &sequence) {
         request.streamKind = ANX_STREAM_WHOLE_FRAME;
         ANXFRAME *expanded = codec::Expand(request);
         if (expanded == nullptr) return false;
+        KeepDeltaRects(frame, expanded);
         StoreExpandedFrame(sequence, 0, expanded);
         frame = expanded;
         limit = platform::BlockSize(expanded);

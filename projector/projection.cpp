@@ -108,6 +108,13 @@ void ApplyDelta(EngineState *engine, AnimObject &o, const SequenceEntry &sequenc
 
 }  // namespace
 
+void KeepDeltaRects(const ANXFRAME *stored, ANXFRAME *expanded) {
+    const ANXFRAME header = codec::LoadHeader(stored);
+    for (std::int32_t i = 0; i < header.rectCount; ++i) {
+        codec::StoreEntry(expanded, i, codec::LoadEntry(stored, i));
+    }
+}
+
 ANXFRAME *ExpandedDeltaFrame(const AnimObject &o, SequenceEntry &sequence, std::int32_t k) {
     std::size_t limit = 0;
     ANXFRAME *frame = ResolveFrame(sequence, k, &limit);
@@ -120,6 +127,7 @@ ANXFRAME *ExpandedDeltaFrame(const AnimObject &o, SequenceEntry &sequence, std::
         request.streamKind = ANX_STREAM_WHOLE_FRAME;
         ANXFRAME *expanded = codec::Expand(request);
         if (expanded == nullptr) return nullptr;
+        KeepDeltaRects(frame, expanded);
         StoreExpandedFrame(sequence, k, expanded);
         frame = expanded;
         limit = platform::BlockSize(expanded);

@@ -162,6 +162,11 @@ std::int32_t ProjectCore(EngineState *engine, std::int32_t object, std::int32_t 
 // Copies rectangle 0 of frame k opaque into the object's picture and makes
 // k the object's frame.
 void ApplyKeyFrame(EngineState *engine, AnimObject &object, std::int32_t k);
+// The decoder gives every rectangle entry of a frame it expands the
+// frame's full size; a delta frame's rectangles are where its pixels go,
+// so they are copied back from the stored frame (whose entries the load
+// checked) after a whole-frame expansion.
+void KeepDeltaRects(const ANXFRAME *stored, ANXFRAME *expanded);
 // Delta frame k, expanded once into the sequence and checked against the
 // object's picture; null when it cannot be had or does not fit.
 ANXFRAME *ExpandedDeltaFrame(const AnimObject &object, SequenceEntry &sequence, std::int32_t k);
