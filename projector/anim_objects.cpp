@@ -85,12 +85,11 @@ extern "C" {
 ANIM_API void TerminateProjector(EngineState *engine) {
     using namespace anim::projector;
     if (engine == nullptr) return;
+    // After a failed InitProjector some tables may exist but nothing can
+    // have been put in them: every other operation refuses to run.
     if (engine->animObjects.entries != nullptr && engine->sequences.entries != nullptr &&
-        engine->playerNumbers.entries != nullptr) {
+        engine->playerNumbers.entries != nullptr && engine->multiAnims.entries != nullptr) {
         for (std::int32_t i = 0; i < engine->animObjects.capacity; ++i) DestroyObject(engine, i);
-    }
-    if (engine->multiAnims.entries != nullptr && engine->sequences.entries != nullptr &&
-        engine->playerNumbers.entries != nullptr) {
         for (std::int32_t i = 0; i < engine->multiAnims.capacity; ++i) {
             if (engine->multiAnims.entries[i].inUse != 0) DestroyMultiAnim(engine, i);
         }

@@ -300,15 +300,6 @@ TEST(Projection, ReferenceCountsKeepFilesWhileTheyPlay) {
     EXPECT_DEATH(
         {
             Scene scene;
-            anim::projector::ReleaseSequence(scene.engine(), [&] {
-                LoadStandard(scene, dir);
-                return anim::projector::FindSequence(scene.engine(), kRunId);
-            }());
-        },
-        "Assertion failed: PROJCTOR");
-    EXPECT_DEATH(
-        {
-            Scene scene;
             SetAnimObjectPlayerNumber(scene.engine(), GetAnimObject(scene.engine()), 100, 0);
         },
         "Assertion failed: PROJCTOR");
