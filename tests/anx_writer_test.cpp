@@ -161,6 +161,16 @@ TEST(AnxWriter, RefusesWhatTheFormatCannotHold) {
     EXPECT_FALSE(writer.AddDeltaSequence(mixed));
     EXPECT_EQ(writer.sequenceCount(), 0u);
 
+    // Pictures may come from DIBs.
+    BITMAPINFOHEADER *dib = CreateDIB(5, 3);
+    *GetDIBPixelAddress(dib, 4, 0) = 77;
+    const anx::Image fromDib = anx::ImageFromDib(dib);
+    DeleteDIB(dib);
+    ASSERT_EQ(fromDib.width, 5);
+    EXPECT_EQ(fromDib.at(4, 0), 77);
+    EXPECT_EQ(fromDib.at(4, 2), 0);
+    EXPECT_EQ(anx::ImageFromDib(nullptr).width, 0);
+
     anim::test::ScratchDir dir;
     ASSERT_TRUE(writer.AddScalableSequence(anim::test::PlayerRun(1, 8, 8, false)));
     EXPECT_TRUE(writer.Write(dir.File("one.anx")));
