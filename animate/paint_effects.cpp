@@ -98,10 +98,11 @@ extern "C" {
 
 ANIM_API void PaintSceneStretch(EngineState *engine, HDC dc, int32_t scale) {
     if (engine == nullptr) return;
+    const std::int32_t slotEnd = SpriteSlotEnd(engine);
     for (std::int32_t i = 0; i < ListedRects(engine); ++i) {
         const RECT area = engine->invalidRects[i];
         ComposeRect(engine, area, &engine->canvas, kTransparent, kFrontDepth, kBackgroundDepth, 0,
-                    0);
+                    0, slotEnd);
         CopyRectToWindowScaled(engine, dc, &engine->canvas, area, scale);
     }
     ClearInvalidRects(engine);
@@ -137,9 +138,10 @@ ANIM_API void PaintSceneStretchPlus(EngineState *engine, HDC dc, int32_t scale, 
 ANIM_API void PaintScenePartialDepth(EngineState *engine, HDC dc, int32_t lowDepth,
                                      int32_t highDepth) {
     if (engine == nullptr) return;
+    const std::int32_t slotEnd = SpriteSlotEnd(engine);
     for (std::int32_t i = 0; i < ListedRects(engine); ++i) {
         const RECT area = engine->invalidRects[i];
-        ComposeRect(engine, area, &engine->canvas, kTransparent, lowDepth, highDepth, 0, 0);
+        ComposeRect(engine, area, &engine->canvas, kTransparent, lowDepth, highDepth, 0, 0, slotEnd);
         CopyRectToWindow(engine, dc, &engine->canvas, area, 0, 0);
     }
     ClearInvalidRects(engine);
