@@ -88,6 +88,16 @@ anx::Image Cell(const Sheet &sheet, std::int32_t cell, const std::string &where)
     return out;
 }
 
+// Only the segment colours carry meaning in number art (1-9 and 246-250,
+// the values the overlay stream gives a segment class); anything else in a
+// number picture, grid marks included, is cleared.
+void KeepSegmentColours(anx::Image &art) {
+    for (std::uint8_t &p : art.pixels) {
+        const bool segment = (p >= 1 && p <= 9) || (p >= 246 && p <= 250);
+        if (!segment) p = 0;
+    }
+}
+
 class Loader {
 public:
     explicit Loader(const Manifest &m) : manifest_(m) {}
@@ -173,9 +183,7 @@ std::vector<anx::Frame> LoadFrames(const SequenceSpec &seq, Loader &loader, cons
                      ", " + std::to_string(overlay.top) + ") does not lie inside the " +
                      std::to_string(w) + "x" + std::to_string(h) + " frame (" + at + ")");
             }
-            // Only the segment colours carry meaning in number art.
-            AnxFilterJerseyColors(overlay.art.pixels.data(), static_cast<std::uint16_t>(overlay.art.width),
-                                  static_cast<std::uint16_t>(overlay.art.height));
+            KeepSegmentColours(overlay.art);
             frame.number = std::move(overlay);
         }
         frames.push_back(std::move(frame));

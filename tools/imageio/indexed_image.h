@@ -29,6 +29,7 @@ struct IndexedImage {
 
     std::uint8_t &At(int x, int y) { return pixels[static_cast<std::size_t>(y) * width + x]; }
     std::uint8_t At(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x]; }
+    const std::uint8_t *Row(int y) const { return &pixels[static_cast<std::size_t>(y) * width]; }
 };
 
 }  // namespace animtools
