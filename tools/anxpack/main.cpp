@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 
+#include "animate.h"
 #include "pack.h"
 
 namespace {
@@ -16,6 +17,11 @@ namespace {
 constexpr int kExitBadInput = 2;
 constexpr int kExitOutput = 1;
 constexpr int kBarWidth = 40;
+
+// The library's own traces (the encoder notes unused markers, for one) are
+// for someone tuning tables, not for every run.
+void ShowTrace(const char *text, void *) { std::fputs(text, stderr); }
+void DropTrace(const char *, void *) {}
 
 void DrawBar(std::int32_t done, std::int32_t total) {
     const int filled = total > 0 ? static_cast<int>(static_cast<std::int64_t>(done) * kBarWidth / total) : kBarWidth;
@@ -32,11 +38,14 @@ int main(int argc, char **argv) {
     std::string manifest;
     std::string output;
     bool quiet = false;
+    bool verbose = false;
     app.add_option("manifest", manifest, "JSON manifest naming the sequences and their frames")
         ->required();
     app.add_option("-o,--output", output, "multi-animation file to write")->required();
     app.add_flag("-q,--quiet", quiet, "print nothing but errors");
+    app.add_flag("-v,--verbose", verbose, "also print the library's traces");
     CLI11_PARSE(app, argc, argv);
+    AnimSetTraceHandler(verbose ? ShowTrace : DropTrace, nullptr);
 
     const bool bar = !quiet && isatty(STDOUT_FILENO);
     anxpack::Progress progress;

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "animate.h"
 #include "assets.h"
 #include "headless.h"
 #include "live_window.h"
@@ -57,6 +58,8 @@ int main(int argc, char **argv) {
     app.add_option("--screenshot", screenshot, "with --window: PNG of the last picture shown");
     app.add_flag("-q,--quiet", quiet, "print nothing but errors");
     CLI11_PARSE(app, argc, argv);
+    // The encoder's notes about its tables are for asset makers.
+    AnimSetTraceHandler([](const char *, void *) {}, nullptr);
 
     namespace fs = std::filesystem;
     demo::Assets assets;
