@@ -88,14 +88,11 @@ anx::Image Cell(const Sheet &sheet, std::int32_t cell, const std::string &where)
     return out;
 }
 
-// Only the segment colours carry meaning in number art (1-9 and 246-250,
-// the values the overlay stream gives a segment class); anything else in a
-// number picture, grid marks included, is cleared.
+// Only the segment colours carry meaning in number art; anything else in a
+// number picture, grid marks included, is cleared by the library's filter.
 void KeepSegmentColours(anx::Image &art) {
-    for (std::uint8_t &p : art.pixels) {
-        const bool segment = (p >= 1 && p <= 9) || (p >= 246 && p <= 250);
-        if (!segment) p = 0;
-    }
+    AnxFilterJerseyColors(art.pixels.data(), static_cast<std::uint16_t>(art.width),
+                          static_cast<std::uint16_t>(art.height));
 }
 
 class Loader {

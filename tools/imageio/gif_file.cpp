@@ -179,7 +179,11 @@ std::string GifAnimation::Finish() {
         return GifError(s.path, error);
     }
     std::error_code ec;
-    std::filesystem::rename(s.temporary, s.path, ec);
+    // The GIF library creates its files readable by their owner only.
+    namespace fs = std::filesystem;
+    fs::permissions(s.temporary, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                                     fs::perms::others_read, ec);
+    fs::rename(s.temporary, s.path, ec);
     if (ec) {
         std::remove(s.temporary.c_str());
         return s.path + ": " + ec.message();
