@@ -55,7 +55,7 @@ animtools::Colours GamePalette() {
         const int h = (i * 7) % kCrowdCount;
         const int sector = h * 6 / kCrowdCount;
         const int f = (h * 6 % kCrowdCount) * 255 / kCrowdCount;
-        const int hi = i % 2 ? 230 : 160, lo = i % 2 ? 40 : 70;
+        const int hi = i % 2 ? 190 : 140, lo = i % 2 ? 60 : 70;
         const int up = lo + (hi - lo) * f / 255, down = hi - (hi - lo) * f / 255;
         int r = 0, g = 0, b = 0;
         switch (sector) {

@@ -52,11 +52,12 @@ HeadlessResult PlayHeadless(Match &match, const HeadlessOptions &options) {
     }
     if (!options.frameLog.empty()) {
         std::ofstream log(options.frameLog, std::ios::trunc);
-        log << "frame,rects,compose_ms,copy_ms,paint_ms\n";
+        log << "frame,rects,compose_ms,copy_ms,move_ms,paint_ms,wipe\n";
         for (std::size_t i = 0; i < result.frames.size(); ++i) {
             const FrameStats &f = result.frames[i];
-            char line[96];
-            std::snprintf(line, sizeof line, "%zu,%d,%u,%u,%.3f\n", i, f.rects, f.composeMs, f.copyMs, f.paintMs);
+            char line[128];
+            std::snprintf(line, sizeof line, "%zu,%d,%u,%u,%.3f,%.3f,%d\n", i, f.rects, f.composeMs, f.copyMs,
+                          f.moveMs, f.paintMs, f.wipe ? 1 : 0);
             log << line;
         }
         if (!log) result.error = options.frameLog + ": write failed";

@@ -19,24 +19,32 @@ constexpr int kExitFailure = 1;
 
 void PrintSummary(const demo::HeadlessResult &r, const demo::Match &match) {
     if (r.frames.empty()) return;
-    double paint = 0, paint_max = 0;
+    double paint = 0, paint_max = 0, move = 0, wipe = 0;
     long long rects = 0;
-    int rects_max = 0;
+    int rects_max = 0, painted = 0;
     unsigned long long compose = 0, copy = 0;
     for (const demo::FrameStats &f : r.frames) {
+        if (f.wipe) {
+            wipe += f.paintMs;
+            continue;
+        }
+        ++painted;
         paint += f.paintMs;
         paint_max = std::max(paint_max, f.paintMs);
+        move += f.moveMs;
         rects += f.rects;
         rects_max = std::max(rects_max, f.rects);
         compose += f.composeMs;
         copy += f.copyMs;
     }
-    const double n = static_cast<double>(r.frames.size());
-    std::printf("frames:                    %zu (GIF frames %d, wipe included)\n", r.frames.size(), r.gifFrames);
-    std::printf("paint ms per frame:        %.3f average, %.3f most (frame work and paint)\n", paint / n, paint_max);
-    std::printf("engine paint timers:       compose %.3f ms, copy %.3f ms per frame\n",
+    const double n = std::max(painted, 1);
+    std::printf("frames:                    %zu (GIF frames %d, wipe strips included)\n", r.frames.size(), r.gifFrames);
+    std::printf("paint ms per frame:        %.3f average, %.3f most (PaintScene)\n", paint / n, paint_max);
+    std::printf("engine paint timers:       %.3f ms compose, %.3f ms copy per frame\n",
                 static_cast<double>(compose) / n, static_cast<double>(copy) / n);
+    std::printf("move and project ms:       %.3f per frame (22 players, ball, board)\n", move / n);
     std::printf("invalid rects per frame:   %.1f average, %d most\n", static_cast<double>(rects) / n, rects_max);
+    if (wipe > 0) std::printf("half-time wipe:            %.0f ms\n", wipe);
     std::printf("score:                     %d - %d\n", match.score()[0], match.score()[1]);
 }
 

@@ -38,6 +38,7 @@ constexpr double kRunSpeed = 2.0;
 constexpr double kChaseSpeed = 2.5;
 constexpr double kBallFriction = 0.955;
 constexpr double kKickReach = 7.0;
+constexpr double kShootingRange = 190.0;
 constexpr int kSmallestScale = 60;
 
 Match *g_painting = nullptr;  // the match whose paint is running (one thread)
@@ -51,9 +52,10 @@ constexpr std::array<std::array<double, 2>, kPlayersPerTeam> kFormation = {{
     {0.58, 0.35}, {0.58, 0.65},
 }};
 
-double PitchX(int team, double u) {
+// side 0 defends the left goal, side 1 the right one.
+double PitchX(int side, double u) {
     const double along = u * (kPitchRight - kPitchLeft);
-    return team == 0 ? kPitchLeft + along : kPitchRight - along;
+    return side == 0 ? kPitchLeft + along : kPitchRight - along;
 }
 double PitchY(double v) { return kPitchTop + v * (kPitchBottom - kPitchTop); }
 
@@ -174,10 +176,10 @@ std::string Match::Start(const Assets &assets, std::uint32_t seed, int totalFram
 void Match::KickOff() {
     for (Player &p : players_) {
         // Own half at kick-off, a little deeper than the formation.
-        p.x = PitchX(p.team, p.homeU * 0.85);
+        p.x = PitchX(Side(p.team), p.homeU * 0.85);
         p.y = PitchY(p.homeV);
         p.vx = p.vy = 0;
-        p.facing = p.team == 0 ? 0 : 4;
+        p.facing = Side(p.team) == 0 ? 0 : 4;
     }
     ballX_ = (kPitchLeft + kPitchRight) / 2.0;
     ballY_ = (kPitchTop + kPitchBottom) / 2.0;
@@ -203,23 +205,26 @@ void Match::Simulate() {
     }
     const double ball_u0 = (ballX_ - kPitchLeft) / (kPitchRight - kPitchLeft);
     const double ball_v = (ballY_ - kPitchTop) / (kPitchBottom - kPitchTop);
-    for (int i = 0; i < kPlayers; ++i) {
+    // The teams take turns at being first to the ball.
+    for (int k = 0; k < kPlayers; ++k) {
+        const int i = (k + (frame_ % 2) * kPlayersPerTeam) % kPlayers;
         Player &p = players_[static_cast<std::size_t>(i)];
-        const double ball_u = p.team == 0 ? ball_u0 : 1.0 - ball_u0;
+        const int side = Side(p.team);
+        const double ball_u = side == 0 ? ball_u0 : 1.0 - ball_u0;
         double tx, ty, speed = kRunSpeed;
         if (restartIn_ > 0) {
-            tx = PitchX(p.team, p.homeU * 0.85);
+            tx = PitchX(side, p.homeU * 0.85);
             ty = PitchY(p.homeV);
         } else if (i == chaser[static_cast<std::size_t>(p.team)]) {
             tx = ballX_;
             ty = ballY_;
             speed = kChaseSpeed;
         } else if (p.shirt == 1) {
-            tx = PitchX(p.team, 0.02);
+            tx = PitchX(side, 0.02);
             ty = std::clamp(ballY_, static_cast<double>(kGoalTop + 4), static_cast<double>(kGoalBottom - 4));
         } else {
             // Hold the shape, sliding with the ball up and across the pitch.
-            tx = PitchX(p.team, std::clamp(p.homeU + (ball_u - 0.45) * 0.5, 0.05, 0.95));
+            tx = PitchX(side, std::clamp(p.homeU + (ball_u - 0.45) * 0.5, 0.05, 0.95));
             ty = PitchY(std::clamp(p.homeV + (ball_v - 0.5) * 0.35, 0.03, 0.97));
         }
         const double dx = tx - p.x, dy = ty - p.y;
@@ -237,13 +242,17 @@ void Match::Simulate() {
         const double moving = std::sqrt(p.vx * p.vx + p.vy * p.vy);
         p.facing = moving > 0.4 ? Direction(p.vx, p.vy) : Direction(ballX_ - p.x, ballY_ - p.y);
 
-        // Kick toward the other goal, with some spread.
+        // Near the other goal: a shot at the mouth. Elsewhere: the ball
+        // played forward, with some spread.
         const double reach = std::sqrt((p.x - ballX_) * (p.x - ballX_) + (p.y - ballY_) * (p.y - ballY_));
         if (restartIn_ == 0 && kickCooldown_ == 0 && reach < kKickReach) {
-            const double goal_x = p.team == 0 ? kPitchRight + 10 : kPitchLeft - 10;
-            const double goal_y = (kGoalTop + kGoalBottom) / 2.0 + rng_.Between(-90, 90);
-            const double a = std::atan2(goal_y - ballY_, goal_x - ballX_) + (rng_.Between(-40, 40) / 100.0);
-            const double power = 5.0 + rng_.Below(40) / 10.0;
+            const double goal_x = side == 0 ? kPitchRight + 10 : kPitchLeft - 10;
+            const bool shot = std::abs(goal_x - ballX_) < kShootingRange;
+            const double mouth = (kGoalTop + kGoalBottom) / 2.0;
+            const double goal_y = shot ? mouth + rng_.Between(-36, 36) : mouth + rng_.Between(-140, 140);
+            const double spread = shot ? 0.0 : rng_.Between(-45, 45) / 100.0;
+            const double a = std::atan2(goal_y - ballY_, goal_x - ballX_) + spread;
+            const double power = shot ? 8.0 + rng_.Below(30) / 10.0 : 4.0 + rng_.Below(35) / 10.0;
             ballVx_ = std::cos(a) * power;
             ballVy_ = std::sin(a) * power;
             kickCooldown_ = 12;
@@ -262,7 +271,9 @@ void Match::Simulate() {
         const bool past = side == 0 ? ballX_ < kPitchLeft : ballX_ > kPitchRight;
         if (!past) continue;
         if (in_mouth && restartIn_ == 0) {
-            ++score_[static_cast<std::size_t>(side == 0 ? 1 : 0)];
+            // The team defending this end concedes.
+            const int conceding = Side(0) == side ? 0 : 1;
+            ++score_[static_cast<std::size_t>(1 - conceding)];
             ballVx_ *= 0.2;
             ballVy_ *= 0.2;
             restartIn_ = kRestartPause;
@@ -334,7 +345,7 @@ int32_t Match::OnCompose(HDC, BITMAPINFO *, uint8_t *, int32_t, int32_t, int32_t
 }
 
 void Match::HalfTimeWipe() {
-    half_ = 2;
+    half_ = 2;  // the teams change ends
     restartIn_ = 0;
     KickOff();
     RedrawBoard();
@@ -354,17 +365,26 @@ FrameStats Match::Advance() {
     FrameStats stats;
     g_painting = this;
     rectsThisPaint_ = 0;
-    const auto started = std::chrono::steady_clock::now();
+    using Clock = std::chrono::steady_clock;
+    auto ms_since = [](Clock::time_point t) {
+        return std::chrono::duration<double, std::milli>(Clock::now() - t).count();
+    };
     if (frame_ == totalFrames_ / 2 && frame_ > 0) {
+        const auto started = Clock::now();
         HalfTimeWipe();
+        stats.wipe = true;
+        stats.paintMs = ms_since(started);
     } else {
+        const auto started = Clock::now();
         Simulate();
         for (Player &p : players_) Project(p);
         PlaceBall();
         PlaceMarker();
+        stats.moveMs = ms_since(started);
+        const auto painting = Clock::now();
         PaintScene(engine_, window_);
+        stats.paintMs = ms_since(painting);
     }
-    stats.paintMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
     g_painting = nullptr;
     stats.rects = rectsThisPaint_;
     std::uint32_t compose = 0, copy = 0;

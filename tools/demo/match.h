@@ -38,7 +38,9 @@ struct FrameStats {
     std::int32_t rects = 0;       // rectangles composed and copied
     std::uint32_t composeMs = 0;  // the engine's own paint timers
     std::uint32_t copyMs = 0;
+    double moveMs = 0;            // wall clock: simulation and projection
     double paintMs = 0;           // wall clock around the paint call
+    bool wipe = false;            // the half-time wipe, paced at 25 ms a strip
 };
 
 class Match {
@@ -75,6 +77,9 @@ public:
 private:
     static int32_t OnCompose(HDC, BITMAPINFO *, uint8_t *, int32_t, int32_t, int32_t, int32_t, int32_t,
                              int32_t, int32_t);
+    // Which end a team defends: the first team the left one in the first
+    // half, the right one in the second.
+    int Side(int team) const { return half_ == 1 ? team : 1 - team; }
     void KickOff();
     void Simulate();
     void Project(Player &p);
