@@ -106,6 +106,31 @@ TEST_F(MatchTest, PlayedMatchShowsBothKitsNumbersAndDepthScaling) {
     }
 }
 
+TEST_F(MatchTest, SameSeedSamePicturesAndHalfTimeChangesEnds) {
+    LeakCheck leaks;
+    constexpr int kFrames = 12;
+    demo::Match a, b;
+    ASSERT_EQ(a.Start(assets, kSeed, kFrames), "");
+    ASSERT_EQ(b.Start(assets, kSeed, kFrames), "");
+    int strips = 0;
+    a.onWipeStrip = [&] { ++strips; };
+    double first_half_x = 0;
+    for (int n = 0; n < kFrames; ++n) {
+        const demo::FrameStats stats = a.Advance();
+        b.Advance();
+        ASSERT_EQ(a.Snapshot().pixels, b.Snapshot().pixels) << "frame " << n;
+        if (n == kFrames / 2 - 1) first_half_x = a.players()[5].x;
+        EXPECT_EQ(stats.wipe, n == kFrames / 2);
+    }
+    // The wipe runs left to right in 5-pixel strips; a picture is handed on
+    // every eighth.
+    EXPECT_EQ(strips, (demo::kSceneWidth / 5) / 8);
+    // The first team's left back starts the second half in the other half.
+    const double middle = (demo::kPitchLeft + demo::kPitchRight) / 2.0;
+    EXPECT_LT(first_half_x, middle);
+    EXPECT_GT(a.players()[5].x, middle);
+}
+
 TEST_F(MatchTest, ClickingAPlayerHighlightsHim) {
     demo::Match match;
     ASSERT_EQ(match.Start(assets, kSeed, kLongMatch), "");
