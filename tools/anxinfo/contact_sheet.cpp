@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "animate.h"
+#include "codec/anx_decode.h"
 
 namespace anxinfo {
 namespace {
@@ -25,16 +26,29 @@ struct Picture {
     std::vector<std::uint8_t> pixels;  // top row first, 0 transparent
 };
 
-// A copy of a stored frame in a block of its own, with room behind the
-// stream so that a damaged stream runs into zeros, not past the file.
-std::vector<std::uint8_t> PaddedCopy(const AnxFile &file, const StoredFrame &f) {
-    const std::size_t head = kFrameHeaderSize + kRectEntrySize * static_cast<std::size_t>(f.rectCount);
-    const std::size_t cap = head + 4 * static_cast<std::size_t>(f.dataSize) + 4 * kMaxSide + 64;
-    const std::size_t take = std::min(f.available, cap);
-    std::vector<std::uint8_t> copy(file.bytes.begin() + static_cast<std::ptrdiff_t>(f.at),
-                                   file.bytes.begin() + static_cast<std::ptrdiff_t>(f.at + take));
-    copy.resize(cap, 0);
-    return copy;
+// A copy of a stored frame's block as far as the file holds it (a frame's
+// stream length is not stored; the next frame or the end of its area ends
+// it). The decoder is given this length, so a damaged stream ends the
+// decode instead of reading on.
+std::vector<std::uint8_t> FrameBytes(const AnxFile &file, const StoredFrame &f) {
+    return std::vector<std::uint8_t>(file.bytes.begin() + static_cast<std::ptrdiff_t>(f.at),
+                                     file.bytes.begin() + static_cast<std::ptrdiff_t>(f.at + f.available));
+}
+
+ANXFRAME *Expand(const std::vector<std::uint8_t> &frame, const std::vector<std::uint8_t> &overlay,
+                 std::vector<std::uint16_t> &table, std::int32_t number, std::uint8_t colour, std::int32_t kind) {
+    anim::codec::DecodeRequest request;
+    request.frame = frame.data();
+    request.frameSize = frame.size();
+    if (!overlay.empty()) {
+        request.overlay = overlay.data();
+        request.overlaySize = overlay.size();
+    }
+    request.table = table.data();
+    request.numberIndex = number;
+    request.numberColour = colour;
+    request.streamKind = kind;
+    return anim::codec::Expand(request);
 }
 
 bool SaneScalable(const StoredFrame &f) {
@@ -61,17 +75,18 @@ std::optional<Picture> DecodeScalable(const AnxFile &file, const StoredFrame &f,
                                       const StoredFrame *overlay, std::vector<std::uint16_t> table, int number,
                                       std::uint8_t colour) {
     if (!SaneScalable(f)) return std::nullopt;
-    std::vector<std::uint8_t> frame = PaddedCopy(file, f);
+    std::vector<std::uint8_t> frame = FrameBytes(file, f);
     std::vector<std::uint8_t> over;
     if (overlay) {
         const int ow = overlay->right - overlay->left + 1, oh = overlay->bottom - overlay->top + 1;
         const bool inside = overlay->left >= f.left && overlay->top >= f.top && overlay->right <= f.right &&
                             overlay->bottom <= f.bottom;
-        if (overlay->valid && overlay->rectCount == 1 && ow >= 1 && oh >= 1 && inside) over = PaddedCopy(file, *overlay);
+        if (overlay->valid && overlay->rectCount == 1 && ow >= 1 && oh >= 1 && ow <= kMaxSide && oh <= kMaxSide &&
+            inside) {
+            over = FrameBytes(file, *overlay);
+        }
     }
-    FramePtr out(AnxUnKOVRLEFrame(reinterpret_cast<const ANXFRAME *>(frame.data()),
-                                  over.empty() ? nullptr : reinterpret_cast<const ANXFRAME *>(over.data()),
-                                  table.data(), nullptr, 0, 100, number, colour, 0, ANX_STREAM_LINE_BY_LINE));
+    FramePtr out(Expand(frame, over, table, number, colour, ANX_STREAM_LINE_BY_LINE));
     if (!out) return std::nullopt;
     return FromRaw(out.get());
 }
@@ -85,7 +100,7 @@ std::vector<std::optional<Picture>> DecodeDelta(const AnxFile &file, const Seque
     for (std::size_t k = 0; k < seq.frames.size(); ++k) {
         const StoredFrame &f = seq.frames[k];
         if (!f.valid || f.rectCount < 1 || f.dataSize > (1u << 24)) continue;
-        std::vector<std::uint8_t> copy = PaddedCopy(file, f);
+        std::vector<std::uint8_t> copy = FrameBytes(file, f);
         // Rectangles must fit the data they claim.
         std::uint64_t need = 0;
         bool sane = true;
@@ -97,8 +112,7 @@ std::vector<std::optional<Picture>> DecodeDelta(const AnxFile &file, const Seque
             need += static_cast<std::uint64_t>(Stride(std::max(w, 1))) * static_cast<std::uint64_t>(std::max(h, 1));
         }
         if (!sane || need != f.dataSize) continue;
-        FramePtr raw(AnxUnKOVRLEFrame(reinterpret_cast<const ANXFRAME *>(copy.data()), nullptr, table.data(), nullptr,
-                                      0, 100, 0, 0, 0, ANX_STREAM_WHOLE_FRAME));
+        FramePtr raw(Expand(copy, {}, table, 0, 0, ANX_STREAM_WHOLE_FRAME));
         if (!raw) continue;
         if (k == 0) {
             const int w = f.right - f.left + 1, h = f.bottom - f.top + 1;

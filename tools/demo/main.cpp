@@ -69,6 +69,10 @@ int main(int argc, char **argv) {
     // The encoder's notes about its tables are for asset makers.
     AnimSetTraceHandler([](const char *, void *) {}, nullptr);
 
+    if (frames == 0 && !window) {
+        std::fprintf(stderr, "animate-demo: --frames must be at least 1 without --window\n");
+        return kExitFailure;
+    }
     namespace fs = std::filesystem;
     demo::Assets assets;
     if (auto e = demo::BuildAssets((fs::path(out) / "assets").string(), seed, assets); !e.empty()) {
