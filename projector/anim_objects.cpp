@@ -48,7 +48,13 @@ namespace {
 bool PrepareDeltaPicture(AnimObject &object, SequenceEntry &sequence) {
     std::size_t limit = 0;
     ANXFRAME *frame = ResolveFrame(sequence, 0, &limit);
-    if (frame == nullptr) return false;
+    if (frame == nullptr || codec::LoadHeader(frame).rectCount < 1) return false;
+    // Frame 0 is the picture every later frame is applied to: its first
+    // rectangle gives the picture's size.
+    const ANXRECT first = codec::LoadEntry(frame, 0);
+    const std::int32_t width = codec::Width(first);
+    const std::int32_t height = codec::Height(first);
+    if (width < 1 || height < 1 || !DeltaFrameFits(frame, limit, width, height)) return false;
     if (codec::LoadHeader(frame).compression != 0) {
         codec::DecodeRequest request;
         request.frame = frame;
@@ -62,13 +68,6 @@ bool PrepareDeltaPicture(AnimObject &object, SequenceEntry &sequence) {
         frame = expanded;
         limit = platform::BlockSize(expanded);
     }
-    const ANXFRAME header = codec::LoadHeader(frame);
-    if (header.rectCount < 1) return false;
-    const ANXRECT first = codec::LoadEntry(frame, 0);
-    const std::int32_t width = codec::Width(first);
-    const std::int32_t height = codec::Height(first);
-    if (width < 1 || height < 1) return false;
-    // Frame 0 is the picture every later frame is applied to.
     if (!DeltaFrameFits(frame, limit, width, height)) return false;
     object.frameDib = CopyAnxFrameRectToDIB(frame, 0);
     if (object.frameDib == nullptr) return false;
@@ -85,12 +84,11 @@ extern "C" {
 ANIM_API void TerminateProjector(EngineState *engine) {
     using namespace anim::projector;
     if (engine == nullptr) return;
+    // After a failed InitProjector some tables may exist but nothing can
+    // have been put in them: every other operation refuses to run.
     if (engine->animObjects.entries != nullptr && engine->sequences.entries != nullptr &&
-        engine->playerNumbers.entries != nullptr) {
+        engine->playerNumbers.entries != nullptr && engine->multiAnims.entries != nullptr) {
         for (std::int32_t i = 0; i < engine->animObjects.capacity; ++i) DestroyObject(engine, i);
-    }
-    if (engine->multiAnims.entries != nullptr && engine->sequences.entries != nullptr &&
-        engine->playerNumbers.entries != nullptr) {
         for (std::int32_t i = 0; i < engine->multiAnims.capacity; ++i) {
             if (engine->multiAnims.entries[i].inUse != 0) DestroyMultiAnim(engine, i);
         }

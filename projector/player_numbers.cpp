@@ -109,13 +109,13 @@ std::int32_t DestroyPlayerNumberSet(EngineState *engine, std::int32_t slot) {
 
 std::int32_t AddRefPlayerNumberSet(EngineState *engine, std::int32_t slot) {
     PlayerNumberSet *s = NumberSetAt(engine, slot);
-    ANIM_ASSERT(s != nullptr, kNumbersSource);
+    if (s == nullptr) return 0;
     return ++s->refCount;
 }
 
 std::int32_t ReleasePlayerNumberSet(EngineState *engine, std::int32_t slot) {
     PlayerNumberSet *s = NumberSetAt(engine, slot);
-    ANIM_ASSERT(s != nullptr, kNumbersSource);
+    if (s == nullptr) return 0;
     const std::int32_t count = --s->refCount;
     ANIM_ASSERT(count >= 0, kNumbersSource);
     return count;

@@ -26,9 +26,12 @@ bool DeltaFrameFits(const ANXFRAME *frame, std::size_t blockSize, std::int32_t w
                     std::int32_t height) {
     const ANXFRAME header = codec::LoadHeader(frame);
     if (header.rectCount < 1) return false;
+    // A compressed frame's stream is bounded by the decoder; its shape is
+    // checked before it is expanded, so that a lying header cannot ask for
+    // a huge block.
     const auto end = CheckedSize(codec::kEntrySize, header.rectCount,
                                  std::int64_t{codec::kHeaderSize} + header.dataSize);
-    if (!end || *end > blockSize) return false;
+    if (!end || (header.compression == 0 && *end > blockSize)) return false;
     const std::int64_t dx = header.adjustX;
     const std::int64_t dy = header.adjustY;
     std::int64_t used = 0;
@@ -42,6 +45,7 @@ bool DeltaFrameFits(const ANXFRAME *frame, std::size_t blockSize, std::int32_t w
         used += codec::RowStride(w) * h;
         if (used > header.dataSize) return false;
     }
+    if (used != header.dataSize) return false;
     // The sprite shows this part of the picture.
     const std::int32_t w = codec::Width(header.rect);
     const std::int32_t h = codec::Height(header.rect);
@@ -118,7 +122,10 @@ void KeepDeltaRects(const ANXFRAME *stored, ANXFRAME *expanded) {
 ANXFRAME *ExpandedDeltaFrame(const AnimObject &o, SequenceEntry &sequence, std::int32_t k) {
     std::size_t limit = 0;
     ANXFRAME *frame = ResolveFrame(sequence, k, &limit);
-    if (frame == nullptr) return nullptr;
+    const BITMAPINFOHEADER *dib = o.frameDib;
+    if (frame == nullptr || dib == nullptr ||
+        !DeltaFrameFits(frame, limit, dib->biWidth, dib->biHeight))
+        return nullptr;
     if (codec::LoadHeader(frame).compression != 0) {
         codec::DecodeRequest request;
         request.frame = frame;
@@ -132,9 +139,7 @@ ANXFRAME *ExpandedDeltaFrame(const AnimObject &o, SequenceEntry &sequence, std::
         frame = expanded;
         limit = platform::BlockSize(expanded);
     }
-    const BITMAPINFOHEADER *dib = o.frameDib;
-    if (dib == nullptr || !DeltaFrameFits(frame, limit, dib->biWidth, dib->biHeight)) return nullptr;
-    return frame;
+    return DeltaFrameFits(frame, limit, dib->biWidth, dib->biHeight) ? frame : nullptr;
 }
 
 std::int32_t ProjectCore(EngineState *engine, std::int32_t object, std::int32_t x, std::int32_t y,

@@ -170,8 +170,10 @@ void KeepDeltaRects(const ANXFRAME *stored, ANXFRAME *expanded);
 // Delta frame k, expanded once into the sequence and checked against the
 // object's picture; null when it cannot be had or does not fit.
 ANXFRAME *ExpandedDeltaFrame(const AnimObject &object, SequenceEntry &sequence, std::int32_t k);
-// A delta frame's rectangles and pixel area fit its block and lie inside
-// a picture of width x height.
+// A delta frame's rectangles lie inside a picture of width x height (moved
+// by its adjust), its data size is exactly what they hold, and a raw
+// frame's pixels lie within blockSize. Checked on the stored frame before
+// it is expanded and on the expanded one before it is applied.
 bool DeltaFrameFits(const ANXFRAME *frame, std::size_t blockSize, std::int32_t width,
                     std::int32_t height);
 

@@ -169,13 +169,13 @@ std::int32_t DestroySequence(EngineState *engine, std::int32_t slot) {
 
 std::int32_t AddRefSequence(EngineState *engine, std::int32_t slot) {
     SequenceEntry *s = SequenceAt(engine, slot);
-    ANIM_ASSERT(s != nullptr, kSource);
+    if (s == nullptr) return 0;
     return ++s->refCount;
 }
 
 std::int32_t ReleaseSequence(EngineState *engine, std::int32_t slot) {
     SequenceEntry *s = SequenceAt(engine, slot);
-    ANIM_ASSERT(s != nullptr, kSource);
+    if (s == nullptr) return 0;
     const std::int32_t count = --s->refCount;
     ANIM_ASSERT(count >= 0, kSource);
     return count;

@@ -300,15 +300,6 @@ TEST(Projection, ReferenceCountsKeepFilesWhileTheyPlay) {
     EXPECT_DEATH(
         {
             Scene scene;
-            anim::projector::ReleaseSequence(scene.engine(), [&] {
-                LoadStandard(scene, dir);
-                return anim::projector::FindSequence(scene.engine(), kRunId);
-            }());
-        },
-        "Assertion failed: PROJCTOR");
-    EXPECT_DEATH(
-        {
-            Scene scene;
             SetAnimObjectPlayerNumber(scene.engine(), GetAnimObject(scene.engine()), 100, 0);
         },
         "Assertion failed: PROJCTOR");
@@ -351,6 +342,21 @@ TEST(AnimObjects, SlotsBindingsOffsetsAndRefusals) {
     scene.Paint();
     EXPECT_EQ(GetSeqFromPoint(engine, 60, 55), 0);
     EXPECT_EQ(GetSeqFromPoint(engine, 5, 5), -1);
+
+    // show 0 and a quiet erase mark nothing for repainting; the others do.
+    ASSERT_EQ(ProjectFramePlus(engine, 0, 70, 60, 1, 0), 1);
+    ErasePreviousFramePlus(engine, 0, 0);
+    EXPECT_EQ(engine->invalidCount, 0);
+    EXPECT_EQ(GetSeqFromPoint(engine, 70, 55), -1);
+    ShowFrame(engine, 0);
+    EXPECT_GT(engine->invalidCount, 0);
+    EXPECT_EQ(GetSeqFromPoint(engine, 70, 55), 0);
+    scene.Paint();
+    EXPECT_EQ(HideFrame(engine, 0), 1);
+    EXPECT_GT(engine->invalidCount, 0);
+    EXPECT_EQ(ErasePreviousFrame(engine, 0), 0);  // already hidden
+    SetFrameNum(engine, 0, 0);
+    ASSERT_EQ(ProjectFrame(engine, 0, 60, 60, 1), 1);
 
     // Offsets: the sequence's are shared; the frame's own moves the stored
     // position when it is the frame projected last.
