@@ -38,15 +38,21 @@ TEST_F(MatchTest, PackedArtInspectsAsTheManifestSays) {
     auto file = anxinfo::ReadAnxFile(assets.anim, error);
     ASSERT_TRUE(file) << error;
     EXPECT_TRUE(file->problems.empty());
-    ASSERT_EQ(file->sequences.size(), 2u * demo::kViewCount);
+    ASSERT_EQ(file->sequences.size(), 2u * demo::kViewCount + 1);
     int with_numbers = 0;
     for (std::size_t i = 0; i < file->sequences.size(); ++i) {
         const anxinfo::Sequence &s = file->sequences[i];
         ASSERT_TRUE(s.meta);
         EXPECT_EQ(s.meta->id, assets.ids[i]);
+        with_numbers += s.numbers ? 1 : 0;
+        if (s.meta->id == demo::kFlagId) {
+            EXPECT_TRUE(s.delta);
+            EXPECT_EQ(s.frameCount, demo::kFlagFrames);
+            continue;
+        }
+        EXPECT_FALSE(s.delta);
         EXPECT_EQ(s.expandSize, anxpack::ExpandSize(demo::kCellWidth, demo::kCellHeight));
         EXPECT_EQ(s.frameCount, s.meta->id < 200 ? demo::kRunPhases : 1);
-        with_numbers += s.numbers ? 1 : 0;
     }
     // Every view but the profile carries a number, run and stand alike.
     EXPECT_EQ(with_numbers, 2 * (demo::kViewCount - 1));

@@ -11,6 +11,8 @@
 namespace demo {
 namespace {
 
+constexpr double kPi = 3.14159265358979323846;
+
 using animtools::IndexedImage;
 
 void Put(IndexedImage &img, int x, int y, std::uint8_t c) {
@@ -50,7 +52,7 @@ void Limb(IndexedImage &img, double x0, double y0, double x1, double y1, double 
 
 void Circle(IndexedImage &img, int cx, int cy, int r, std::uint8_t c) {
     for (int a = 0; a < 720; ++a) {
-        const double t = a * 3.14159265358979 / 360.0;
+        const double t = a * kPi / 360.0;
         const int x = cx + static_cast<int>(std::lround(r * std::cos(t)));
         const int y = cy + static_cast<int>(std::lround(r * std::sin(t)));
         Put(img, x, y, c);
@@ -363,6 +365,26 @@ IndexedImage DrawScoreboard(int home, int away, int half) {
     BoardDigit(b, mid + 22, 8, away);
     for (int h = 0; h < 2; ++h) Fill(b, mid - 4 + h * 6, 23, mid - 2 + h * 6, 24, h < half ? kBoardDigit : kBoardDim);
     return b;
+}
+
+IndexedImage DrawFlag(int phase) {
+    IndexedImage flag(kFlagWidth, kFlagHeight, 0);
+    flag.colours = GamePalette();
+    Fill(flag, 0, 0, 1, kFlagHeight - 1, kConcrete + 6);  // the pole
+    constexpr int kClothTop = 2;
+    constexpr int kClothHeight = 18;
+    for (int x = 2; x < kFlagWidth; ++x) {
+        // The wave grows toward the free end.
+        const double t = 2 * kPi * (x / 24.0 - static_cast<double>(phase) / kFlagFrames);
+        const int dy = static_cast<int>(std::lround(std::sin(t) * 2.5 * x / kFlagWidth));
+        const bool lit = std::cos(t) > 0.3;
+        for (int y = 0; y < kClothHeight; ++y) {
+            const bool stripe = (y / 6) % 2 == 1;
+            const std::uint8_t c = stripe ? (lit ? kAdverts + 1 : kConcrete + 7) : (lit ? kAdverts + 0 : kAdverts + 5);
+            Put(flag, x, kClothTop + y + dy + 2, c);
+        }
+    }
+    return flag;
 }
 
 IndexedImage DrawMarker() {

@@ -53,6 +53,12 @@ inline constexpr int kBoardHeight = 30;
 // The scoreboard showing the two scores and the half (1 or 2).
 animtools::IndexedImage DrawScoreboard(int home, int away, int half);
 
+inline constexpr int kFlagWidth = 48;
+inline constexpr int kFlagHeight = 30;
+inline constexpr int kFlagFrames = 8;
+// A flag on its pole in the stands, waving: frame phase of kFlagFrames.
+animtools::IndexedImage DrawFlag(int phase);
+
 inline constexpr int kMarkerWidth = 9;
 inline constexpr int kMarkerHeight = 7;
 // The arrow shown over a highlighted player.

@@ -59,11 +59,20 @@ std::string BuildAssets(const std::string &folder, std::uint32_t seed, Assets &a
         return e;
     }
 
+    json flag_frames = json::array();
+    for (int k = 0; k < kFlagFrames; ++k) {
+        const std::string name = "flag" + std::to_string(k) + ".bmp";
+        if (auto e = anxpack::WriteBmp8((fs::path(folder) / name).string(), DrawFlag(k)); !e.empty()) return e;
+        flag_frames.push_back({{"bmp", name}});
+    }
+
     json manifest;
     manifest["team_colours"] = {{"first", kKitA}, {"count", kKitCount}, {"shift", kKitCount}};
     json sequences = json::array();
     for (int v = 0; v < kViewCount; ++v) sequences.push_back(Sequence(static_cast<View>(v), true));
     for (int v = 0; v < kViewCount; ++v) sequences.push_back(Sequence(static_cast<View>(v), false));
+    sequences.push_back({{"id", kFlagId}, {"name", "flag"}, {"kind", "delta"}, {"key_interval", 4},
+                         {"frames", flag_frames}});
     manifest["sequences"] = sequences;
     {
         std::ofstream out(assets.manifest, std::ios::trunc);

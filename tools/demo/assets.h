@@ -14,6 +14,8 @@ namespace demo {
 // Sequence ids the match plays: a run cycle and a standing pose per view.
 constexpr std::int32_t RunId(View v) { return 100 + static_cast<std::int32_t>(v); }
 constexpr std::int32_t StandId(View v) { return 200 + static_cast<std::int32_t>(v); }
+// A waving flag in the stands, a delta sequence.
+inline constexpr std::int32_t kFlagId = 300;
 
 struct Assets {
     std::string folder;

@@ -33,6 +33,10 @@ constexpr int kAnimEvery = 3;     // frames per run-cycle frame
 constexpr int kWipeEffect = 4;    // left to right
 constexpr int kWipeCaptureEvery = 8;  // strips per captured picture
 constexpr int kRestartPause = 24;
+constexpr int kFlagEvery = 3;  // frames per flag frame
+// Flags in the stands, either side of the board, behind everything.
+constexpr std::array<std::array<int, 2>, 2> kFlagPlaces = {{{70, 30}, {524, 30}}};
+constexpr std::int32_t kFlagDepth = 20000;
 
 constexpr double kRunSpeed = 2.0;
 constexpr double kChaseSpeed = 2.5;
@@ -149,6 +153,11 @@ std::string Match::Start(const Assets &assets, std::uint32_t seed, int totalFram
         p.object = GetAnimObject(engine_);
         if (p.object < 0) return "no anim object for player " + std::to_string(i);
         SetAnimObjectPlayerNumber(engine_, p.object, p.shirt, 1);
+    }
+
+    for (std::size_t f = 0; f < flags_.size(); ++f) {
+        flags_[f] = GetAnimObject(engine_);
+        if (flags_[f] < 0 || !SetAnimObjectAnim(engine_, flags_[f], kFlagId, 0, 0)) return "the flag cannot be played";
     }
 
     ballDib_ = ToDib(DrawBall());
@@ -330,6 +339,19 @@ void Match::PlaceMarker() {
     ShowSprite(engine_, markerSprite_, x, top, kMarkerDepth, ANIM_ANCHOR_CENTRE);
 }
 
+// The flags replay their delta frames, one every kFlagEvery frames, from
+// the start again when they reach the end.
+void Match::WaveFlags() {
+    if (frame_ % kFlagEvery != 0) return;
+    for (std::size_t f = 0; f < flags_.size(); ++f) {
+        const auto x = kFlagPlaces[f][0], y = kFlagPlaces[f][1];
+        if (!ProjectFrame(engine_, flags_[f], x, y, kFlagDepth)) {
+            RewindAnx(engine_, flags_[f]);
+            ProjectFrame(engine_, flags_[f], x, y, kFlagDepth);
+        }
+    }
+}
+
 void Match::RedrawBoard() {
     CopyInto(boardDib_, DrawScoreboard(score_[0], score_[1], half_));
     MakeRectInvalid(engine_, kBoardX, kBoardY, kBoardX + kBoardWidth - 1, kBoardY + kBoardHeight - 1);
@@ -378,6 +400,7 @@ FrameStats Match::Advance() {
         const auto started = Clock::now();
         Simulate();
         for (Player &p : players_) Project(p);
+        WaveFlags();
         PlaceBall();
         PlaceMarker();
         stats.moveMs = ms_since(started);

@@ -86,6 +86,7 @@ private:
     void PlaceBall();
     void PlaceMarker();
     void RedrawBoard();
+    void WaveFlags();
     void HalfTimeWipe();
 
     EngineState *engine_ = nullptr;
@@ -96,6 +97,7 @@ private:
     BITMAPINFOHEADER *markerDib_ = nullptr;
     std::int32_t ballSprite_ = -1, boardSprite_ = -1, markerSprite_ = -1;
     std::int32_t animHandle_ = -1;
+    std::array<std::int32_t, 2> flags_ = {-1, -1};  // anim objects playing the flag
     std::array<Player, kPlayers> players_{};
     double ballX_ = 0, ballY_ = 0, ballVx_ = 0, ballVy_ = 0;
     int kickCooldown_ = 0;
