@@ -105,7 +105,7 @@ TEST(Manifest, FramesInheritAndOverrideTheSequence) {
                                     "dir/m.json", error);
     ASSERT_TRUE(m) << error;
     EXPECT_EQ(m->folder, "dir");
-    const anxpack::SequenceSpec &s = m->sequences[0];
+    const anxpack::ManifestSequence &s = m->sequences[0];
     EXPECT_EQ(s.originX, -4);
     EXPECT_EQ(s.frames[0].numberCell, 3) << "a cell's number art defaults to the same cell";
     EXPECT_FALSE(s.frames[0].originX);

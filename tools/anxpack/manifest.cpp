@@ -60,11 +60,11 @@ void CheckKeys(const json &object, const std::string &where,
 constexpr std::int64_t kMaxCell = 65535;
 constexpr std::int64_t kMaxFrames = 32767;
 
-FrameSpec ReadFrame(const json &f, const std::string &where, const SequenceSpec &seq) {
+ManifestFrame ReadFrame(const json &f, const std::string &where, const ManifestSequence &seq) {
     if (!f.is_object()) Fail(where, "must be an object");
     CheckKeys(f, where, {"bmp", "cell", "repeat", "adjust", "origin", "number", "number_cell",
                          "number_at"});
-    FrameSpec frame;
+    ManifestFrame frame;
     const int sources = static_cast<int>(f.contains("bmp")) + static_cast<int>(f.contains("cell")) +
                         static_cast<int>(f.contains("repeat"));
     if (sources != 1) Fail(where, "needs exactly one of \"bmp\", \"cell\" or \"repeat\"");
@@ -106,12 +106,12 @@ FrameSpec ReadFrame(const json &f, const std::string &where, const SequenceSpec 
     return frame;
 }
 
-SequenceSpec ReadSequence(const json &s, const std::string &file, std::size_t index) {
+ManifestSequence ReadSequence(const json &s, const std::string &file, std::size_t index) {
     std::string where = file + ": sequence " + std::to_string(index);
     if (!s.is_object()) Fail(where, "must be an object");
     CheckKeys(s, where, {"id", "name", "kind", "sheet", "number_sheet", "origin", "key_interval",
                          "frames"});
-    SequenceSpec seq;
+    ManifestSequence seq;
     if (!s.contains("id")) Fail(where, "has no \"id\"");
     seq.id = Int(s["id"], where, "id", std::numeric_limits<std::int32_t>::min(),
                  std::numeric_limits<std::int32_t>::max());
@@ -190,7 +190,7 @@ std::optional<Manifest> ParseManifest(const std::string &text, const std::string
         }
         std::map<std::int32_t, std::size_t> seen;
         for (std::size_t i = 0; i < root["sequences"].size(); ++i) {
-            SequenceSpec seq = ReadSequence(root["sequences"][i], path, i);
+            ManifestSequence seq = ReadSequence(root["sequences"][i], path, i);
             auto [it, fresh] = seen.emplace(seq.id, i);
             if (!fresh) {
                 Fail(path, "sequences " + std::to_string(it->second) + " and " + std::to_string(i) +

@@ -32,7 +32,7 @@
 
 namespace anxpack {
 
-struct FrameSpec {
+struct ManifestFrame {
     std::string bmp;            // a whole picture, or
     std::int32_t cell = -1;     // a cell of the sheet, or
     std::int32_t repeat = -1;   // a repeat of this frame of the sequence
@@ -46,7 +46,7 @@ struct FrameSpec {
     std::int32_t numberTop = 0;
 };
 
-struct SequenceSpec {
+struct ManifestSequence {
     std::int32_t id = 0;
     std::string name;
     bool delta = false;
@@ -55,14 +55,14 @@ struct SequenceSpec {
     std::int32_t originX = 0;
     std::int32_t originY = 0;
     std::int32_t keyInterval = 0;
-    std::vector<FrameSpec> frames;
+    std::vector<ManifestFrame> frames;
 };
 
 struct Manifest {
     std::string path;    // the manifest file itself
     std::string folder;  // where its file names start from
     std::optional<TeamColours> team;
-    std::vector<SequenceSpec> sequences;
+    std::vector<ManifestSequence> sequences;
 };
 
 // Parses and checks a manifest (structure, kinds, ids unique and not -1,

@@ -119,31 +119,31 @@ private:
     std::map<std::string, Sheet> sheets_;
 };
 
-std::vector<anx::Frame> LoadFrames(const SequenceSpec &seq, Loader &loader, const std::string &where,
+std::vector<anx::Frame> LoadFrames(const ManifestSequence &seq, Loader &loader, const std::string &where,
                                    const std::function<void()> &frameDone) {
     std::vector<anx::Frame> frames;
     for (std::size_t i = 0; i < seq.frames.size(); ++i) {
-        const FrameSpec &spec = seq.frames[i];
+        const ManifestFrame &entry = seq.frames[i];
         const std::string at = where + ", frame " + std::to_string(i);
         anx::Frame frame;
-        frame.originX = spec.originX.value_or(seq.originX);
-        frame.originY = spec.originY.value_or(seq.originY);
-        frame.adjustX = static_cast<std::int16_t>(spec.adjustX);
-        frame.adjustY = static_cast<std::int16_t>(spec.adjustY);
-        if (spec.repeat >= 0) {
-            frame.repeatOf = spec.repeat;
+        frame.originX = entry.originX.value_or(seq.originX);
+        frame.originY = entry.originY.value_or(seq.originY);
+        frame.adjustX = static_cast<std::int16_t>(entry.adjustX);
+        frame.adjustY = static_cast<std::int16_t>(entry.adjustY);
+        if (entry.repeat >= 0) {
+            frame.repeatOf = entry.repeat;
             frames.push_back(std::move(frame));
             if (frameDone) frameDone();
             continue;
         }
         std::string source;
-        if (!spec.bmp.empty()) {
-            frame.image = loader.Picture(spec.bmp);
-            source = loader.Path(spec.bmp);
+        if (!entry.bmp.empty()) {
+            frame.image = loader.Picture(entry.bmp);
+            source = loader.Path(entry.bmp);
         } else {
             const Sheet &sheet = loader.GetSheet(seq.sheet);
-            frame.image = Cell(sheet, spec.cell, at);
-            source = sheet.path + " cell " + std::to_string(spec.cell);
+            frame.image = Cell(sheet, entry.cell, at);
+            source = sheet.path + " cell " + std::to_string(entry.cell);
         }
         const std::int32_t w = frame.image.width;
         const std::int32_t h = frame.image.height;
@@ -160,18 +160,18 @@ std::vector<anx::Frame> LoadFrames(const SequenceSpec &seq, Loader &loader, cons
                      at + ")");
             }
         }
-        if (!spec.numberBmp.empty() || spec.numberCell >= 0) {
+        if (!entry.numberBmp.empty() || entry.numberCell >= 0) {
             anx::NumberOverlay overlay;
-            overlay.left = spec.numberLeft;
-            overlay.top = spec.numberTop;
+            overlay.left = entry.numberLeft;
+            overlay.top = entry.numberTop;
             std::string number_source;
-            if (!spec.numberBmp.empty()) {
-                overlay.art = loader.Picture(spec.numberBmp);
-                number_source = loader.Path(spec.numberBmp);
+            if (!entry.numberBmp.empty()) {
+                overlay.art = loader.Picture(entry.numberBmp);
+                number_source = loader.Path(entry.numberBmp);
             } else {
                 const Sheet &sheet = loader.GetSheet(seq.numberSheet);
-                overlay.art = Cell(sheet, spec.numberCell, at);
-                number_source = sheet.path + " cell " + std::to_string(spec.numberCell);
+                overlay.art = Cell(sheet, entry.numberCell, at);
+                number_source = sheet.path + " cell " + std::to_string(entry.numberCell);
             }
             if (overlay.left < 0 || overlay.top < 0 || overlay.left + overlay.art.width > w ||
                 overlay.top + overlay.art.height > h) {
@@ -203,7 +203,7 @@ std::vector<anx::Frame> LoadFrames(const SequenceSpec &seq, Loader &loader, cons
 PackResult Pack(const Manifest &manifest, const std::string &output, const Progress &progress) {
     PackResult result;
     std::int32_t total = 0;
-    for (const SequenceSpec &seq : manifest.sequences) total += static_cast<std::int32_t>(seq.frames.size());
+    for (const ManifestSequence &seq : manifest.sequences) total += static_cast<std::int32_t>(seq.frames.size());
     // Reading a frame is the first half of its work, coding it the second.
     const std::int32_t steps = 2 * total;
     std::int32_t done = 0;
@@ -215,7 +215,7 @@ PackResult Pack(const Manifest &manifest, const std::string &output, const Progr
         Loader loader(manifest);
         anx::Writer writer;
         for (std::size_t i = 0; i < manifest.sequences.size(); ++i) {
-            const SequenceSpec &seq = manifest.sequences[i];
+            const ManifestSequence &seq = manifest.sequences[i];
             const std::string where =
                 manifest.path + ": sequence " + std::to_string(i) + " (id " + std::to_string(seq.id) + ")";
             std::vector<anx::Frame> frames = LoadFrames(seq, loader, where, [&] { step(1); });
