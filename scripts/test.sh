@@ -5,7 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libsdl2-dev imagemagick)
+packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libsdl2-dev imagemagick
+          libgif-dev libpng-dev nlohmann-json3-dev libcli11-dev gifsicle xvfb)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

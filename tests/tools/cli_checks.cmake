@@ -1,0 +1,101 @@
+# Runs the tools as a user would and checks what they leave behind.
+# Called as: cmake -DMODE=... -DDEMO=... -DANXPACK=... -DANXINFO=... -DWORK=... -P cli_checks.cmake
+
+function(run_ok)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "failed (${rc}): ${ARGN}\n${out}\n${err}")
+  endif()
+  set(LAST_OUT "${out}" PARENT_SCOPE)
+endfunction()
+
+set(run_a ${WORK}/run-a)
+set(run_b ${WORK}/run-b)
+set(frames 40)
+
+if(MODE STREQUAL "deterministic")
+  file(REMOVE_RECURSE ${run_a} ${run_b})
+  run_ok(${DEMO} --frames ${frames} --out ${run_a} --seed 5)
+  run_ok(${DEMO} --frames ${frames} --out ${run_b} --seed 5 --quiet)
+  foreach(f match.gif last-frame.png assets/players.anx)
+    file(SHA256 ${run_a}/${f} a)
+    file(SHA256 ${run_b}/${f} b)
+    if(NOT a STREQUAL b)
+      message(FATAL_ERROR "${f} differs between two runs of the same seed")
+    endif()
+  endforeach()
+  file(SIZE ${run_a}/match.gif size)
+  message(STATUS "match.gif ${size} bytes, identical in both runs")
+
+elseif(MODE STREQUAL "gif_readable")
+  run_ok(${GIFSICLE} --info ${run_a}/match.gif)
+  if(NOT LAST_OUT MATCHES "logical screen 640x480")
+    message(FATAL_ERROR "gifsicle sees no 640x480 screen:\n${LAST_OUT}")
+  endif()
+  string(REGEX MATCH "([0-9]+) images" images "${LAST_OUT}")
+  if(CMAKE_MATCH_1 LESS ${frames})
+    message(FATAL_ERROR "gifsicle counts ${CMAKE_MATCH_1} images, fewer than the ${frames} frames played")
+  endif()
+
+elseif(MODE STREQUAL "pack_and_inspect")
+  set(dir ${WORK}/cli)
+  file(REMOVE_RECURSE ${dir})
+  file(MAKE_DIRECTORY ${dir})
+  file(GLOB pictures ${run_a}/assets/*.bmp)
+  file(COPY ${pictures} ${run_a}/assets/match.json DESTINATION ${dir})
+  run_ok(${ANXPACK} ${dir}/match.json -o ${dir}/players.anx)
+  foreach(word run_front stand_back flag delta "11 sequences" ratio markers)
+    if(NOT LAST_OUT MATCHES "${word}")
+      message(FATAL_ERROR "anxpack summary lacks '${word}':\n${LAST_OUT}")
+    endif()
+  endforeach()
+  run_ok(${ANXINFO} ${dir}/players.anx --sheet ${dir}/sheet.png --teams --palette ${dir}/pitch.bmp)
+  if(NOT LAST_OUT MATCHES "11 sequences" OR NOT LAST_OUT MATCHES "number sets" OR NOT EXISTS ${dir}/sheet.png)
+    message(FATAL_ERROR "anxinfo output incomplete:\n${LAST_OUT}")
+  endif()
+
+  # Bad manifests: status 2, one message naming the file, no output file.
+  file(WRITE ${dir}/missing.json
+       "{\"sequences\": [{\"id\": 1, \"kind\": \"scalable\", \"frames\": [{\"bmp\": \"gone.bmp\"}]}]}")
+  file(WRITE ${dir}/twice.json "{\"sequences\": [
+     {\"id\": 3, \"kind\": \"scalable\", \"sheet\": \"players.bmp\", \"frames\": [{\"cell\": 0}]},
+     {\"id\": 3, \"kind\": \"scalable\", \"sheet\": \"players.bmp\", \"frames\": [{\"cell\": 1}]}]}")
+  foreach(bad missing twice)
+    execute_process(COMMAND ${ANXPACK} ${dir}/${bad}.json -o ${dir}/${bad}.anx
+                    RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+    if(NOT rc EQUAL 2)
+      message(FATAL_ERROR "anxpack on ${bad}.json: status ${rc}, not 2\n${err}")
+    endif()
+    if(NOT err MATCHES "${bad}.json|gone.bmp")
+      message(FATAL_ERROR "anxpack on ${bad}.json names no file: ${err}")
+    endif()
+    if(EXISTS ${dir}/${bad}.anx OR EXISTS ${dir}/${bad}.anx.part)
+      message(FATAL_ERROR "anxpack on ${bad}.json left an output file")
+    endif()
+  endforeach()
+
+  # A file cut short: described, status 2, never a crash.
+  file(READ ${dir}/players.anx head LIMIT 700 HEX)
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "\\\\x\\1" escaped "${head}")
+  execute_process(COMMAND printf "${escaped}" OUTPUT_FILE ${dir}/cut.anx)
+  execute_process(COMMAND ${ANXINFO} ${dir}/cut.anx --sheet ${dir}/cut.png --teams
+                  RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT rc EQUAL 2)
+    message(FATAL_ERROR "anxinfo on a cut file: status ${rc}, not 2\n${out}\n${err}")
+  endif()
+
+elseif(MODE STREQUAL "window")
+  set(dir ${WORK}/window)
+  file(REMOVE_RECURSE ${dir})
+  run_ok(${DEMO} --frames 24 --out ${dir}/headless --quiet)
+  run_ok(${XVFB_RUN} -a ${DEMO} --window --frames 24 --out ${dir}/live --screenshot ${dir}/shot.png --quiet)
+  execute_process(COMMAND ${COMPARE} -metric AE ${dir}/shot.png ${dir}/headless/last-frame.png null:
+                  RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE differing)
+  string(STRIP "${differing}" differing)
+  if(NOT differing STREQUAL "0")
+    message(FATAL_ERROR "the window's last picture differs from the headless run in ${differing} pixels")
+  endif()
+
+else()
+  message(FATAL_ERROR "unknown MODE ${MODE}")
+endif()

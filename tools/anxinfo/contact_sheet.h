@@ -1,0 +1,28 @@
+// Every frame of every sequence of a multi-animation file drawn side by
+// side, decoded by the library itself: a row per sequence (two with both
+// team colours), shirt numbers painted where the file carries them.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "anx_file.h"
+#include "indexed_image.h"
+
+namespace anxinfo {
+
+struct SheetOptions {
+    bool teams = false;              // a second row per sequence in the second kit
+    std::optional<anxpack::TeamColours> teamColours;  // else from the file's notes
+    int number = 10;                 // shirt number shown, 0-99
+    std::uint8_t numberColours[2] = {255, 251};
+    std::uint8_t background = 0;
+    animtools::Colours colours{};
+};
+
+// Draws the sheet; frames that cannot be decoded safely are left empty and
+// named in problems.
+animtools::IndexedImage DrawContactSheet(const AnxFile &file, const SheetOptions &options,
+                                         std::vector<std::string> &problems);
+
+}  // namespace anxinfo

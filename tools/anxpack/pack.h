@@ -1,0 +1,54 @@
+// Turning a manifest into a multi-animation file.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "anx_writer.h"
+#include "manifest.h"
+
+namespace anxpack {
+
+// Room an anim object has to expand one frame of a scalable sequence:
+// header, one rectangle entry and the rows of a 100 x 100 picture.
+inline constexpr std::uint32_t kAnimObjectBufferSize = 10040;
+inline constexpr std::uint32_t kFrameHeaderSize = 32;
+inline constexpr std::uint32_t kRectEntrySize = 8;
+
+// Bytes one frame of width x height needs to be expanded.
+constexpr std::uint32_t ExpandSize(std::int32_t width, std::int32_t height) {
+    const auto stride = static_cast<std::uint32_t>((width + 3) & ~3);
+    return kFrameHeaderSize + kRectEntrySize + stride * static_cast<std::uint32_t>(height);
+}
+
+enum class PackFailure {
+    kNone,
+    kBadInput,  // the manifest or a picture it names is wrong: the user's to fix
+    kOutput,    // the file could not be written
+};
+
+struct PackResult {
+    PackFailure failure = PackFailure::kNone;
+    std::string error;
+    std::vector<anx::SequenceStats> stats;  // one per sequence, in file order
+    std::vector<std::int32_t> ids;          // the ids to pass to LoadMultiAnim
+    explicit operator bool() const { return failure == PackFailure::kNone; }
+};
+
+// Called after each frame is read and after each sequence is coded, with the
+// frames done so far and the total.
+using Progress = std::function<void(std::int32_t done, std::int32_t total)>;
+
+// Reads every picture the manifest names, codes the sequences and writes the
+// file to output (under a temporary name first: a failure leaves no file).
+PackResult Pack(const Manifest &manifest, const std::string &output, const Progress &progress = {});
+// ReadManifest, then Pack.
+PackResult PackManifest(const std::string &manifestPath, const std::string &output,
+                        const Progress &progress = {});
+
+// The summary printed at the end of a run: one row a sequence, then totals.
+std::string SummaryTable(const PackResult &result);
+
+}  // namespace anxpack

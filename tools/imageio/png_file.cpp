@@ -1,0 +1,68 @@
+#include "png_file.h"
+
+#include <png.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+namespace animtools {
+
+std::string WritePng(const std::string &path, const IndexedImage &image) {
+    if (image.width <= 0 || image.height <= 0 ||
+        image.pixels.size() != static_cast<std::size_t>(image.width) * image.height) {
+        return path + ": picture has no pixels to write";
+    }
+    png_image png{};
+    png.version = PNG_IMAGE_VERSION;
+    png.width = static_cast<png_uint_32>(image.width);
+    png.height = static_cast<png_uint_32>(image.height);
+    png.format = PNG_FORMAT_RGB_COLORMAP;
+    png.colormap_entries = 256;
+
+    std::vector<std::uint8_t> colourmap;
+    colourmap.reserve(256 * 3);
+    for (const Rgb &c : image.colours) {
+        colourmap.push_back(c.r);
+        colourmap.push_back(c.g);
+        colourmap.push_back(c.b);
+    }
+    const std::string temporary = path + ".part";
+    if (!png_image_write_to_file(&png, temporary.c_str(), 0, image.pixels.data(), image.width,
+                                 colourmap.data())) {
+        std::string reason = png.message[0] ? png.message : "write failed";
+        std::remove(temporary.c_str());
+        return path + ": " + reason;
+    }
+    std::error_code ec;
+    std::filesystem::rename(temporary, path, ec);
+    if (ec) {
+        std::remove(temporary.c_str());
+        return path + ": " + ec.message();
+    }
+    return {};
+}
+
+std::string ReadPngColours(const std::string &path, int &width, int &height,
+                           std::vector<Rgb> &pixels) {
+    png_image png{};
+    png.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&png, path.c_str())) {
+        return path + ": " + (png.message[0] ? png.message : "not a PNG file");
+    }
+    png.format = PNG_FORMAT_RGB;
+    std::vector<std::uint8_t> buffer(PNG_IMAGE_SIZE(png));
+    if (!png_image_finish_read(&png, nullptr, buffer.data(), 0, nullptr)) {
+        png_image_free(&png);
+        return path + ": " + (png.message[0] ? png.message : "unreadable PNG");
+    }
+    width = static_cast<int>(png.width);
+    height = static_cast<int>(png.height);
+    pixels.resize(static_cast<std::size_t>(width) * height);
+    for (std::size_t i = 0; i < pixels.size(); ++i) {
+        pixels[i] = Rgb{buffer[3 * i], buffer[3 * i + 1], buffer[3 * i + 2]};
+    }
+    return {};
+}
+
+}  // namespace animtools
