@@ -28,3 +28,19 @@ function(animate_write_version_script header script)
   string(APPEND body "  local:\n    *;\n};\n")
   file(CONFIGURE OUTPUT "${script}" CONTENT "${body}")
 endfunction()
+
+# Sets out_var to the exports that the given library sources define: the
+# functions whose definition starts a line with ANIM_API, as the header's
+# declarations do.
+function(animate_defined_exports out_var)
+  set(names "")
+  foreach(source IN LISTS ARGN)
+    file(STRINGS "${source}" lines REGEX "^ANIM_API ")
+    foreach(line IN LISTS lines)
+      if(line MATCHES "^ANIM_API [^(]*[ *]([A-Za-z_][A-Za-z0-9_]*)\\(")
+        list(APPEND names "${CMAKE_MATCH_1}")
+      endif()
+    endforeach()
+  endforeach()
+  set(${out_var} "${names}" PARENT_SCOPE)
+endfunction()
