@@ -71,30 +71,31 @@ int main(int argc, char **argv) {
         if (frames[f] == NULL) return 1;
     }
 
-    /* The number overlay: two seven-segment digits drawn in the segment
-     * colours (left digit 1-7, right digit 8, 9, 246-250), placed on the
-     * chest at (6, 9) of the frame. The projector paints the segments a
-     * player's number needs. */
-    /* Colour, left, top, right, bottom of each segment: top, upper left,
-     * upper right, middle, lower left, lower right, bottom; left digit first. */
+    /* The number overlay: two seven-segment digits, 4 x 7 pixels each,
+     * drawn in the segment colours (left digit 1-7, right digit 8, 9,
+     * 246-250) and placed on the chest at (5, 8) of the frame. The projector
+     * paints the segments a player's number needs. */
+    /* Colour, left, top, right, bottom of each segment, per digit in the
+     * order top, upper left, upper right, middle, lower left, lower right,
+     * bottom. */
     static const uint8_t segments[14][5] = {
-        {1, 0, 0, 2, 0}, {4, 0, 1, 0, 1}, {2, 2, 1, 2, 1}, {3, 0, 2, 2, 2},
-        {5, 0, 3, 0, 3}, {7, 2, 3, 2, 3}, {6, 0, 4, 2, 4},
-        {9, 4, 0, 6, 0}, {8, 4, 1, 4, 1}, {246, 6, 1, 6, 1}, {247, 4, 2, 6, 2},
-        {248, 4, 3, 4, 3}, {250, 6, 3, 6, 3}, {249, 4, 4, 6, 4}};
-    BITMAPINFOHEADER *art = CreateDIB(7, 5);
+        {1, 0, 0, 3, 0},   {4, 0, 1, 0, 3},   {2, 3, 1, 3, 3},   {3, 1, 3, 2, 3},
+        {5, 0, 4, 0, 5},   {7, 3, 4, 3, 5},   {6, 0, 6, 3, 6},
+        {9, 5, 0, 8, 0},   {8, 5, 1, 5, 3},   {246, 8, 1, 8, 3}, {247, 6, 3, 7, 3},
+        {248, 5, 4, 5, 5}, {250, 8, 4, 8, 5}, {249, 5, 6, 8, 6}};
+    BITMAPINFOHEADER *art = CreateDIB(9, 7);
     for (int s = 0; s < 14; ++s)
         Box(art, segments[s][1], segments[s][2], segments[s][3], segments[s][4], segments[s][0]);
-    POINT chest = {6, 9};
-    RECT digits = {0, 0, 6, 4};
-    ANXFRAME *overlay = AnxFrameLineByLine(CopyDIBToAnxFrame(art, &chest, &digits, 1), NULL, 7, 5);
+    POINT chest = {5, 8};
+    RECT digits = {0, 0, 8, 6};
+    ANXFRAME *overlay = AnxFrameLineByLine(CopyDIBToAnxFrame(art, &chest, &digits, 1), NULL, 9, 7);
     DeleteDIB(art);
     if (overlay == NULL) return 1;
 
     /* Sequence record: 536 bytes of header and table, then the frames. */
     uint32_t sizes[kFrames], offset = 0, sequenceSize = 536 + 8 * kFrames;
     for (int f = 0; f < kFrames; ++f) sequenceSize += sizes[f] = FrameSize(frames[f], kH);
-    uint32_t overlaySize = FrameSize(overlay, 5), numberSize = 18 + 8 * kFrames + overlaySize;
+    uint32_t overlaySize = FrameSize(overlay, 7), numberSize = 18 + 8 * kFrames + overlaySize;
 
     Put16(1); Put16(1); Put16(1); Put16(0);      /* mark, sequences, number records */
     Put32(sequenceSize + numberSize); Put32(sequenceSize); /* full and short body */

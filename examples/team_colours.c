@@ -81,8 +81,8 @@ int main(int argc, char **argv) {
         PaintScene(engine, window);
     }
 
-    /* Home (columns 0-49) wears red with a white 7: three segments, five
-     * pixels. Away wears blue with a yellow 23: ten segments, 22 pixels. */
+    /* Home (columns 0-49) wears red with a white 7: three segments, nine
+     * pixels. Away wears blue with a yellow 23: ten segments, 30 pixels. */
     int homeNumber = Count(window, 0, 49, kWhite), awayNumber = Count(window, 50, 99, kYellow);
     int homeKit = Count(window, 0, 49, kHomeKit) > 0 && Count(window, 0, 49, kAwayKit) == 0;
     int awayKit = Count(window, 50, 99, kAwayKit) > 0 && Count(window, 50, 99, kHomeKit) == 0;
@@ -95,5 +95,5 @@ int main(int argc, char **argv) {
     FREE(engine);
     AnimDeletePalette(palette);
     AnimDestroyWindowDC(window);
-    return homeKit && awayKit && homeNumber == 5 && awayNumber == 22 ? 0 : 1;
+    return homeKit && awayKit && homeNumber == 9 && awayNumber == 30 ? 0 : 1;
 }
