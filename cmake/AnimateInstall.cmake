@@ -26,6 +26,8 @@ configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/animateConfig.cmake.in
 # against 4.x runs with any later 4.y.
 write_basic_package_version_file(${PROJECT_BINARY_DIR}/animateConfigVersion.cmake
   COMPATIBILITY SameMajorVersion)
+# The build tree is a package too: -Danimate_DIR=<build> finds it uninstalled.
+export(EXPORT animateTargets NAMESPACE animate:: FILE ${PROJECT_BINARY_DIR}/animateTargets.cmake)
 install(FILES ${PROJECT_BINARY_DIR}/animateConfig.cmake
               ${PROJECT_BINARY_DIR}/animateConfigVersion.cmake
   DESTINATION ${ANIMATE_CMAKE_DIR} COMPONENT development)
