@@ -53,7 +53,7 @@ install(FILES ${PROJECT_BINARY_DIR}/animate.pc
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT development)
 
 # Tools are optional parts of the tree: install those that are built.
-foreach(tool anxpack anxinfo animate-demo animate_demo)
+foreach(tool anxpack anxinfo animate-demo)
   if(TARGET ${tool})
     install(TARGETS ${tool} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tools)
   endif()
