@@ -1,0 +1,123 @@
+// The sprite image table: what each image shows. An image is a part of a
+// borrowed packed DIB or the bare rows of a raw frame's first rectangle.
+//
+// Raw frame read here (bytes, little-endian, any byte address):
+//   frame   := header(32) entry(8){rectCount} pixels(dataSize)
+//   header  := 04 20 rectCount(i16) dataSize(u32) compression(u16) ...
+//   entry   := left(i16) top(i16) right(i16) bottom(i16)   ; inclusive
+//   pixels  := the first entry's rows, bottom-up, each (width + 3) & ~3 bytes,
+//              then the other entries'
+#include <cstddef>
+#include <cstring>
+
+#include "animate.h"
+#include "animate/engine.h"
+#include "dib/packed_dib.h"
+#include "support/checked_size.h"
+
+namespace anim::engine {
+
+namespace {
+
+void ShowWholeDib(SpriteImage &image, BITMAPINFOHEADER *dib) {
+    image.isFramePixels = 0;
+    image.left = 0;
+    image.top = 0;
+    image.width = dib != nullptr ? dib->biWidth : 0;
+    image.height = dib != nullptr ? dib->biHeight : 0;
+    image.data = dib;
+}
+
+}  // namespace
+
+std::int32_t TakeImageSlot(EngineState *engine) {
+    if (engine == nullptr || engine->images == nullptr) return kNoHandle;
+    if (engine->imageCount >= kMaxImages) return kNoHandle;
+    for (std::int32_t slot = 0; slot < kMaxImages; ++slot) {
+        SpriteImage &image = engine->images[slot];
+        if (image.inUse != 0) continue;
+        ++engine->imageCount;
+        image.inUse = 1;
+        image.isFramePixels = 0;
+        return slot;
+    }
+    return kNoHandle;
+}
+
+}  // namespace anim::engine
+
+using namespace anim::engine;
+
+extern "C" {
+
+ANIM_API int32_t AddSpriteDib(EngineState *engine, BITMAPINFOHEADER *dib) {
+    const std::int32_t slot = TakeImageSlot(engine);
+    if (slot != kNoHandle) ShowWholeDib(engine->images[slot], dib);
+    return slot;
+}
+
+ANIM_API void SetSpriteDib(EngineState *engine, int32_t image, BITMAPINFOHEADER *dib) {
+    if (SpriteImage *i = UsedImage(engine, image)) ShowWholeDib(*i, dib);
+}
+
+ANIM_API void SetSpriteDibFromAnxFrameRect0(EngineState *engine, int32_t image,
+                                            ANXFRAME *frame) {
+    SpriteImage *target = UsedImage(engine, image);
+    if (target == nullptr || frame == nullptr) return;
+    auto *bytes = reinterpret_cast<std::uint8_t *>(frame);
+    ANXFRAME header;
+    std::memcpy(&header, bytes, sizeof header);
+    // Only a raw frame holds rows to point at, and only one whose pixel
+    // area holds all the rows its first rectangle claims.
+    if (header.compression != 0 || header.rectCount < 1) return;
+    ANXRECT first;
+    std::memcpy(&first, bytes + sizeof(ANXFRAME), sizeof first);
+    const std::int64_t width = std::int64_t{first.right} - first.left + 1;
+    const std::int64_t height = std::int64_t{first.bottom} - first.top + 1;
+    if (width <= 0 || height <= 0) return;
+    const auto rows = anim::CheckedSize(anim::dib::Stride(width), height);
+    if (!rows || *rows > header.dataSize) return;
+
+    target->left = 0;
+    target->top = 0;
+    target->width = static_cast<std::int32_t>(width);
+    target->height = static_cast<std::int32_t>(height);
+    target->data = bytes + sizeof(ANXFRAME) + std::size_t{sizeof(ANXRECT)} *
+                                                   static_cast<std::size_t>(header.rectCount);
+    target->isFramePixels = 1;
+}
+
+ANIM_API void SetSpriteDibSizeFromRect(EngineState *engine, int32_t image, const RECT *rect) {
+    SpriteImage *target = UsedImage(engine, image);
+    if (target == nullptr || rect == nullptr) return;
+    target->left = rect->left;
+    target->top = rect->top;
+    target->width = Saturate(std::int64_t{rect->right} - rect->left + 1);
+    target->height = Saturate(std::int64_t{rect->bottom} - rect->top + 1);
+}
+
+ANIM_API int32_t DeleteSpriteDib(EngineState *engine, int32_t image) {
+    if (engine == nullptr || engine->images == nullptr) return kSlotNotInUse;
+    if (engine->imageCount == 0) return kTableEmpty;
+    SpriteImage *target = UsedImage(engine, image);
+    if (target == nullptr) return kSlotNotInUse;
+    target->inUse = 0;
+    --engine->imageCount;
+    return 0;
+}
+
+ANIM_API uint8_t *GetSpritePDib(EngineState *engine, int32_t image) {
+    SpriteImage *target = UsedImage(engine, image);
+    if (target == nullptr || target->data == nullptr) return nullptr;
+    auto *data = static_cast<std::uint8_t *>(target->data);
+    return target->isFramePixels != 0 ? data : data + anim::dib::kPixelOffset;
+}
+
+ANIM_API void GetDibSize(EngineState *engine, int32_t image, int32_t *width, int32_t *height) {
+    const SpriteImage *target = ImageSlot(engine, image);
+    if (target == nullptr) return;
+    if (width != nullptr) *width = target->width;
+    if (height != nullptr) *height = target->height;
+}
+
+}  // extern "C"
