@@ -588,7 +588,8 @@ ANIM_API void ScrollPaletteFromDIB(EngineState *engine, int32_t dx, int32_t dy,
  * then FREE. */
 ANIM_API EngineState *InitAnimate(void);
 /* Deletes the background, destroys the surface and frees the tables. The
- * engine block itself stays for FREE. Null is ignored. */
+ * engine block itself stays for FREE, and templates opened with
+ * OpenSpriteTemplate stay open (close them first). Null is ignored. */
 ANIM_API void TerminateAnimate(EngineState *engine);
 /* mode nonzero: sprites drawn by depth (deepest first); 0: in slot order. */
 ANIM_API void SetSortMode(EngineState *engine, int32_t mode);
