@@ -173,13 +173,3 @@ BENCHMARK(BM_LineDecodeNumberMirrored50);
 BENCHMARK(BM_WholeFrame640x480);
 
 }  // namespace
-
-// Every file in bench/ goes into one program; a main defined by another of
-// them takes precedence over this weak one.
-__attribute__((weak)) int main(int argc, char **argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -22,6 +22,33 @@ ANIM_AVX2 inline void Store(std::uint8_t *p, __m256i v) {
     _mm256_storeu_si256(reinterpret_cast<__m256i *>(p), v);
 }
 
+ANIM_AVX2 void Copy(std::uint8_t *dst, const std::uint8_t *src, std::uint32_t width,
+                    std::uint32_t height, std::int32_t dstStride, std::int32_t srcStride) {
+    if (width < kLanes) {
+        Sse2Kernels()->copy(dst, src, width, height, dstStride, srcStride);
+        return;
+    }
+    for (std::uint32_t r = 0; r < height; ++r, dst += dstStride, src += srcStride) {
+        std::uint32_t i = 0;
+        for (; i + kLanes <= width; i += kLanes) Store(dst + i, Load(src + i));
+        if (i < width) Store(dst + width - kLanes, Load(src + width - kLanes));  // overlapping tail
+    }
+}
+
+ANIM_AVX2 void Fill(std::uint8_t *dst, std::uint32_t width, std::uint32_t height,
+                    std::int32_t dstStride, std::uint8_t colour) {
+    if (width < kLanes) {
+        Sse2Kernels()->fill(dst, width, height, dstStride, colour);
+        return;
+    }
+    const __m256i colours = _mm256_set1_epi8(static_cast<char>(colour));
+    for (std::uint32_t r = 0; r < height; ++r, dst += dstStride) {
+        std::uint32_t i = 0;
+        for (; i + kLanes <= width; i += kLanes) Store(dst + i, colours);
+        if (i < width) Store(dst + width - kLanes, colours);
+    }
+}
+
 ANIM_AVX2 void TransCopy(std::uint8_t *dst, const std::uint8_t *src, std::uint32_t width,
                          std::uint32_t height, std::int32_t dstStride, std::int32_t srcStride,
                          std::uint8_t key) {
@@ -85,6 +112,8 @@ ANIM_AVX2 void Stretch2x(std::uint8_t *dst, const std::uint8_t *src, std::uint32
 Kernels MakeAvx2() {
     Kernels k = *Sse2Kernels();
     k.name = "avx2";
+    k.copy = Copy;
+    k.fill = Fill;
     k.transCopy = TransCopy;
     k.reverseCopy = ReverseCopy;
     k.stretch2x = Stretch2x;

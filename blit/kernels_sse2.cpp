@@ -5,7 +5,6 @@
 #include <emmintrin.h>
 
 #include <cstddef>
-#include <cstring>
 
 namespace anim::blit {
 namespace {
@@ -19,14 +18,21 @@ inline __m128i Select(__m128i mask, __m128i a, __m128i b) {
     return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b));
 }
 
+// Rows are moved inline rather than through memcpy: sprite rows are short,
+// where a call per row costs more than the move, and the library's own
+// speed should not hang on how the C library treats long blocks.
 void Copy(std::uint8_t *dst, const std::uint8_t *src, std::uint32_t width, std::uint32_t height,
           std::int32_t dstStride, std::int32_t srcStride) {
-    if (dstStride == srcStride && static_cast<std::uint32_t>(dstStride) == width) {
-        std::memcpy(dst, src, std::size_t{width} * height);  // rows back to back
+    if (width < kLanes) {
+        ScalarKernels().copy(dst, src, width, height, dstStride, srcStride);
         return;
     }
     for (std::uint32_t r = 0; r < height; ++r, dst += dstStride, src += srcStride) {
-        std::memcpy(dst, src, width);
+        std::uint32_t i = 0;
+        for (; i + kLanes <= width; i += kLanes) Store(dst + i, Load(src + i));
+        // The last step overlaps the previous one when the width is not a
+        // multiple of the step; the bytes it repeats are the same.
+        if (i < width) Store(dst + width - kLanes, Load(src + width - kLanes));
     }
 }
 
@@ -72,7 +78,16 @@ void ReverseCopy(std::uint8_t *dst, const std::uint8_t *src, std::uint32_t width
 
 void Fill(std::uint8_t *dst, std::uint32_t width, std::uint32_t height, std::int32_t dstStride,
           std::uint8_t colour) {
-    for (std::uint32_t r = 0; r < height; ++r, dst += dstStride) std::memset(dst, colour, width);
+    if (width < kLanes) {
+        ScalarKernels().fill(dst, width, height, dstStride, colour);
+        return;
+    }
+    const __m128i colours = _mm_set1_epi8(static_cast<char>(colour));
+    for (std::uint32_t r = 0; r < height; ++r, dst += dstStride) {
+        std::uint32_t i = 0;
+        for (; i + kLanes <= width; i += kLanes) Store(dst + i, colours);
+        if (i < width) Store(dst + width - kLanes, colours);
+    }
 }
 
 void Stretch2x(std::uint8_t *dst, const std::uint8_t *src, std::uint32_t width,

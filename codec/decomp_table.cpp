@@ -2,6 +2,7 @@
 // and the rewrite into line form.
 //
 //   statistics := counter(u32)[256][100]     ; [pixel value][run length 1..99]
+//                                            ; [v][0]: runs of 100+ seen line by line
 //   table      := entry(u16)[256]            ; high byte: count, low byte: colour
 //   entry 0    := (H = 0, E)                 ; count-follows mark, escape byte
 //   entry m    := entry 0                    ; plain, header form
@@ -11,7 +12,9 @@
 //               | (n, v)                     ; pair marker: n pixels of v
 //
 // Markers carry lengths 2..99 only; the escape byte and every marker byte are
-// values the statistics never saw, so no plain pixel can take them.
+// values the statistics never saw in a counted run, so no plain pixel takes
+// them. Whole-frame statistics leave runs of 100+ uncounted: such a value may
+// become E or a marker, and the encoders then code its pixels as runs.
 #include <algorithm>
 #include <cstring>
 #include <numeric>
@@ -78,13 +81,24 @@ std::uint32_t SubtractFloored(std::uint32_t total, std::uint32_t amount) {
     return result < 0 ? 0 : static_cast<std::uint32_t>(result);
 }
 
-void CountRuns(const std::uint8_t *data, std::size_t count, std::uint32_t *statistics) {
+// What a run of 100 pixels or more leaves in the statistics.
+enum class LongRuns {
+    kUncounted,   // nothing: its value may become the escape byte or a marker
+    kMarkedUsed,  // one count at length 0, which finishing reads as "used"
+};
+
+void CountRuns(const std::uint8_t *data, std::size_t count, std::uint32_t *statistics,
+               LongRuns longRuns) {
     std::size_t i = 0;
     while (i < count) {
         const std::uint8_t v = data[i];
         std::size_t n = 1;
         while (i + n < count && data[i + n] == v) ++n;
-        if (n < kLengths) ++statistics[v * kLengths + n];
+        if (n < kLengths) {
+            ++statistics[v * kLengths + n];
+        } else if (longRuns == LongRuns::kMarkedUsed) {
+            ++statistics[v * kLengths];
+        }
         i += n;
     }
 }
@@ -265,14 +279,17 @@ void StartDecompTable(std::uint32_t *statistics) {
 
 void UpdateDecompTable(const std::uint8_t *data, std::uint32_t count, std::uint32_t *statistics) {
     if (data == nullptr || statistics == nullptr) return;
-    CountRuns(data, count, statistics);
+    CountRuns(data, count, statistics, LongRuns::kUncounted);
 }
 
 void UpdateDecompTableLines(const std::uint8_t *data, std::uint32_t width, std::uint32_t height,
                             std::uint32_t *statistics) {
     if (data == nullptr || statistics == nullptr || width == 0) return;
+    // A line stream names every colour through the table's low bytes, and
+    // nothing names a marker byte's own value: a value seen only in long runs
+    // must stay plain, or frames that hold it could not be coded line by line.
     for (std::uint32_t row = 0; row < height; ++row) {
-        CountRuns(data + std::size_t{row} * width, width, statistics);
+        CountRuns(data + std::size_t{row} * width, width, statistics, LongRuns::kMarkedUsed);
     }
 }
 

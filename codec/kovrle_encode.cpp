@@ -3,14 +3,14 @@
 //
 //   whole    := code*                      ; the raw area, pad bytes included
 //   lines    := record{height}             ; stored rows, bottom row first
-//   record   := length(1) code*            ; length counts itself; at most 255
+//   record   := length(1) code*            ; length counts itself, mod 256
 //   code     := m                          ; pair marker, table[m] = (n, v)
 //             | m c                        ; length marker, table[m] = (n, E)
 //             | m n                        ; value marker, table[m] = (H, v)
 //             | E n c                      ; escape form, n = 1..255
 //             | v                          ; plain pixel
 //   overlay  := orecord{height}
-//   orecord  := length(1) ocode*           ; length counts itself; at most 255
+//   orecord  := length(1) ocode*           ; length counts itself, mod 256
 //   ocode    := run(high 4 bits, 1..15) class(low 4 bits)
 //
 // E and H are the low and high bytes of entry 0. c, the colour byte, is v
@@ -27,11 +27,14 @@
 //    runs of E never take the pair marker step.
 //  - In a line stream a colour that is itself a marker byte can only be
 //    named through a marker of that colour; a run that needs the colour byte
-//    when there is none refuses the frame.
-//  - A line record longer than 255 bytes cannot be skipped by its length
-//    byte, so it refuses the frame.
+//    when there is none refuses the frame. Line statistics keep values of
+//    long runs plain, so tables built from a frame's own rows never do this.
+//  - A record counts itself, so a length byte of 0 can only mean 256: records
+//    of up to 256 bytes are written (every row of up to 255 plain pixels
+//    fits), longer ones cannot be skipped by their length byte and refuse
+//    the frame.
 //  - The work buffer is the stream's worst case, not the input block: at
-//    most 3 bytes per pixel, and at most 255 bytes per line record.
+//    most 3 bytes per pixel, and at most 256 bytes per line record.
 #include <algorithm>
 
 #include "codec/anx_frame.h"
@@ -41,7 +44,7 @@
 namespace anim::codec {
 namespace {
 
-constexpr std::uint32_t kMaxRecord = 255;
+constexpr std::uint32_t kMaxRecord = 256;
 constexpr std::uint32_t kMaxOverlayRun = 15;
 constexpr std::uint32_t kWorstCodeBytes = 3;
 constexpr std::uint16_t kKovrleMark = 1;

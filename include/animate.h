@@ -431,9 +431,11 @@ ANIM_API ANXFRAME *AnxUnKOVRLEFrame(const ANXFRAME *frame, const ANXFRAME *overl
 
 /* Sets every counter of a statistics table to 0. */
 ANIM_API void KOVRLEStartDecompTable(uint32_t *statistics);
-/* Counts the runs of count bytes taken as one sequence. */
+/* Counts the runs of count bytes taken as one sequence (runs of 100 or more
+ * are not counted). */
 ANIM_API void KOVRLEUpdateDecompTable(const uint8_t *data, uint32_t count, uint32_t *statistics);
-/* Counts the runs of height back-to-back rows of width bytes. */
+/* Counts the runs of height back-to-back rows of width bytes; a run of 100
+ * or more counts once at length 0, which keeps its value plain. */
 ANIM_API void KOVRLEUpdateDecompTableLineByLine(const uint8_t *data, uint32_t width,
                                                 uint32_t height, uint32_t *statistics);
 /* Builds a header-form decompression table from the statistics (which it

@@ -140,8 +140,11 @@ void ReleaseScreenDC(HDC) {}
 
 std::int32_t GetDeviceCaps(HDC dc, std::int32_t index) {
     if (FindContext(dc) == nullptr) return 0;
-    if (index == kRasterCaps) return kRcPalette;
-    if (index == kNumReserved) return 2 * kStaticColoursPerEnd;
+    // Only an 8-bit display works through a palette; a deeper one keeps no
+    // colours for itself because it has none to share.
+    const bool palettised = TheState().bitsPerPixel == 8;
+    if (index == kRasterCaps) return palettised ? kRcPalette : 0;
+    if (index == kNumReserved) return palettised ? 2 * kStaticColoursPerEnd : 0;
     return 0;
 }
 

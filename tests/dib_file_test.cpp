@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -188,6 +190,64 @@ TEST(DIBFile, LyingSizesAreRefusedOrMadeSafe) {
 
     anim::platform::FailNthAllocation(1);
     EXPECT_EQ(open_with(InfoHeader(8, 8, 8, 0)), nullptr);
+}
+
+// Whatever a file's headers say, OpenDIB gives null or a block that holds
+// every pixel its own width and height address, and leaks nothing.
+TEST(DIBFile, MutatedAndTruncatedFilesGiveNullOrAWholeBlock) {
+    LeakCheck leaks;
+    ScratchDir dir;
+    std::mt19937 rng(20261206);
+    // Values that overflow, go negative, or sit at the edges of the sizes.
+    constexpr uint32_t kSizes[] = {0, 1, 3, 0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFFu, 0x10000,
+                                   0x40000000u, 0x3FFFFC00u, 0xFFFFFBD8u};
+    constexpr uint16_t kBits[] = {0, 1, 4, 8, 16, 24, 32, 0xFFFF};
+    int opened = 0;
+    for (int iter = 0; iter < 800; ++iter) {
+        const int32_t w = 1 + int32_t(rng() % 40), h = 1 + int32_t(rng() % 40);
+        const uint32_t area = uint32_t((w + 3) & ~3) * uint32_t(h);
+        const bool bare = rng() % 4 == 0;
+        Bytes file = Concat({bare ? Bytes{} : FileHeader(1078),
+                             InfoHeader(w, h, 8, rng() % 2 ? area : 0),
+                             Ramp(1024, uint8_t(rng())), Ramp(area, uint8_t(rng()))});
+        const size_t info = bare ? 0 : 14;
+        for (int m = int(rng() % 4); m > 0; --m) {
+            const uint32_t size = kSizes[rng() % std::size(kSizes)];
+            switch (rng() % 6) {
+                case 0: file[rng() % (info + 40)] = uint8_t(rng()); break;
+                case 1: Put32(file, info + 4, size); break;   // biWidth
+                case 2: Put32(file, info + 8, size); break;   // biHeight
+                case 3: Put32(file, info + 20, size); break;  // biSizeImage
+                case 4: Put16(file, info + 14, kBits[rng() % std::size(kBits)]); break;
+                default:
+                    if (!bare) Put32(file, 10, rng() % 2 ? size : uint32_t(rng() % 2000));
+            }
+        }
+        if (rng() % 3 == 0) file.resize(rng() % file.size());
+        // A fresh name each time: truncating one file over and over waits on the disk.
+        const std::string path = dir.File("mutant" + std::to_string(iter) + ".bmp");
+        WriteFileBytes(path, file);
+
+        BITMAPINFOHEADER *dib = OpenDIB(path.c_str());
+        if (dib == nullptr) continue;
+        ++opened;
+        ASSERT_GE(dib->biWidth, 0) << iter;
+        ASSERT_GE(dib->biHeight, 0) << iter;
+        EXPECT_EQ(dib->biClrUsed, 256u);
+        const size_t rows = size_t((dib->biWidth + 3) & ~3) * size_t(dib->biHeight);
+        ASSERT_GE(anim::platform::BlockSize(dib), kPixelOffset + std::max<size_t>(rows, dib->biSizeImage)) << iter;
+        if (rows != 0) {  // the first and the last stored byte, through the address rules
+            *GetDIBPixelAddress(dib, 0, dib->biHeight - 1) ^= 1;
+            *GetDIBPixelAddress(dib, dib->biWidth - 1, 0) ^= 1;
+        }
+        if (rows < (size_t{1} << 24)) {  // lying sizes reach a gigabyte: copy only modest ones
+            BITMAPINFOHEADER *copy = CopyDIB(dib);
+            ASSERT_NE(copy, nullptr);
+            DeleteDIB(copy);
+        }
+        DeleteDIB(dib);
+    }
+    EXPECT_GT(opened, 200);  // the mutations leave plenty of files readable
 }
 
 TEST(DIBFile, OpenFailuresAreTraced) {

@@ -1,0 +1,114 @@
+// Pictures for the projector and writer tests: small players with kit
+// colours, shirt-number art and moving delta scenes, all made from seeds so
+// that every test can rebuild the same frames.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "anx_writer.h"
+
+namespace anim::test {
+
+// Kit colours the second team's table shifts.
+inline constexpr std::uint8_t kKitFirst = 16;
+inline constexpr std::uint8_t kKitCount = 8;
+inline constexpr std::uint8_t kKitShift = 32;
+
+// A w x h player: transparent surround, a body in kit colours with stripes
+// that move with seed, skin and outline colours outside the kit range.
+inline anx::Image PlayerPicture(std::int32_t w, std::int32_t h, std::uint32_t seed) {
+    anx::Image image(w, h, 0);
+    for (std::int32_t y = 0; y < h; ++y) {
+        for (std::int32_t x = 0; x < w; ++x) {
+            const std::int32_t dx = x - w / 2;
+            const bool body = dx * dx * 4 < w * w * (y + 1) / (h + 1) + 4;
+            if (!body) continue;
+            std::uint8_t colour;
+            if (y < h / 5) {
+                colour = 100 + static_cast<std::uint8_t>((x + seed) % 3);  // head
+            } else if (y < h * 3 / 5) {
+                colour = static_cast<std::uint8_t>(kKitFirst + (x / 3 + y / 4 + seed) % kKitCount);
+            } else {
+                colour = 60 + static_cast<std::uint8_t>((y + seed) % 5);  // legs
+            }
+            if (x == 0 || y == h - 1) colour = 200;
+            image.at(x, y) = colour;
+        }
+    }
+    return image;
+}
+
+// Two-digit number art: the seven segments of each digit drawn in their
+// segment colours, left digit in 1-7, right digit in 9, 8, 246-250.
+inline anx::Image NumberArt(std::int32_t w, std::int32_t h) {
+    // top, upper left, upper right, middle, lower left, lower right, bottom
+    constexpr std::uint8_t kLeft[7] = {1, 4, 2, 3, 5, 7, 6};
+    constexpr std::uint8_t kRight[7] = {9, 8, 246, 247, 248, 250, 249};
+    anx::Image art(w, h, 0);
+    const std::int32_t dw = w / 2;
+    for (int digit = 0; digit < 2; ++digit) {
+        const std::uint8_t *c = digit == 0 ? kLeft : kRight;
+        const std::int32_t x0 = digit * dw;
+        const std::int32_t x1 = x0 + dw - 2;
+        const std::int32_t mid = h / 2;
+        for (std::int32_t x = x0 + 1; x < x1; ++x) {
+            art.at(x, 0) = c[0];
+            art.at(x, mid) = c[3];
+            art.at(x, h - 1) = c[6];
+        }
+        for (std::int32_t y = 1; y < h - 1; ++y) {
+            if (y == mid) continue;
+            art.at(x0, y) = y < mid ? c[1] : c[4];
+            art.at(x1, y) = y < mid ? c[2] : c[5];
+        }
+    }
+    return art;
+}
+
+// A scalable sequence of frames players w x h, feet at the projected point,
+// with number art on the chest of every frame when numbered, and frame
+// repeatAt (if any) repeating frame 0.
+inline std::vector<anx::Frame> PlayerRun(std::int32_t frames, std::int32_t w, std::int32_t h,
+                                         bool numbered, std::int32_t repeatAt = -1) {
+    std::vector<anx::Frame> run;
+    for (std::int32_t k = 0; k < frames; ++k) {
+        anx::Frame f;
+        if (k == repeatAt) {
+            f.repeatOf = 0;
+        } else {
+            f.image = PlayerPicture(w, h, static_cast<std::uint32_t>(k));
+            f.originX = -w / 2;
+            f.originY = -h;
+            f.adjustX = static_cast<std::int16_t>(k % 3);
+            f.adjustY = static_cast<std::int16_t>(-(k % 2));
+            if (numbered) f.number = anx::NumberOverlay{NumberArt(w / 2, h / 5), w / 4, h / 4};
+        }
+        run.push_back(std::move(f));
+    }
+    return run;
+}
+
+// A delta scene w x h: a fixed backdrop with a block that moves right by
+// step pixels each frame and a counter strip that changes colour.
+inline std::vector<anx::Frame> DeltaScene(std::int32_t frames, std::int32_t w, std::int32_t h,
+                                          std::int32_t step = 3) {
+    std::vector<anx::Frame> scene;
+    for (std::int32_t k = 0; k < frames; ++k) {
+        anx::Frame f;
+        f.image = anx::Image(w, h, 0);
+        for (std::int32_t y = 0; y < h; ++y)
+            for (std::int32_t x = 0; x < w; ++x)
+                f.image.at(x, y) = static_cast<std::uint8_t>(30 + (x / 8 + y / 8) % 4);
+        for (std::int32_t y = h / 3; y < h / 3 + 10 && y < h; ++y)
+            for (std::int32_t x = k * step; x < k * step + 12 && x < w; ++x)
+                f.image.at(x, y) = static_cast<std::uint8_t>(150 + (x + y) % 2);
+        for (std::int32_t x = 0; x < 6 && x < w; ++x) f.image.at(x, h - 1) = static_cast<std::uint8_t>(90 + k % 7);
+        f.originX = 5;
+        f.originY = 7;
+        scene.push_back(std::move(f));
+    }
+    return scene;
+}
+
+}  // namespace anim::test

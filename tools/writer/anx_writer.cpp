@@ -1,0 +1,555 @@
+// Multi-animation file writer.
+//
+// Every number little-endian, no padding:
+//
+//   file      := header directory body
+//   header    := mark(u16 = 1) N(u16) M(u16) 0(u16) fullBody(u32) shortBody(u32)
+//   directory := { seqOffset(u32) numberOffset(u32) }{N}   ; from the body start,
+//                                                          ; numberOffset 0: none
+//   body      := sequence{N} numbers{M}                    ; shortBody ends after
+//                                                          ; the last sequence
+//   sequence  := count(i16, < 0 delta) 4(u8) 0(u8) expand(u32) 0(u32){3}
+//                table(u16){256} S(u32) skip(u8){S}
+//                frameOffset(u32){F} frameLength(u32){F} frame{F}
+//   numbers   := F(i16) 0(u32){4} overlayOffset(u32){F} overlayLength(u32){F}
+//                overlay*                                  ; offset 0xFFFFFFFF: none
+//   frame     := Anx frame, compression bit 0 set          ; scalable: one line-by-
+//                                                          ; line rectangle; delta:
+//                                                          ; whole-frame, key colour
+//                                                          ; in byte 10 (0: key frame)
+//              | header(32) with rectCount 0, repeat(i16) at byte 30
+//
+// Frame offsets count from the first frame, overlay offsets from the first
+// overlay. The length arrays are not read by the library; the writer keeps
+// each block's length there for tools that list a file.
+#include "anx_writer.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "animate.h"
+#include "platform/platform.h"
+
+namespace anx {
+namespace {
+
+constexpr std::uint16_t kFileMark = 1;
+constexpr std::uint8_t kRecordVersion = 4;
+constexpr std::size_t kFileHeaderSize = 16;
+constexpr std::size_t kDirectoryEntrySize = 8;
+constexpr std::size_t kFrameHeaderSize = 32;
+constexpr std::size_t kRectEntrySize = 8;
+constexpr std::size_t kTableBytes = KOVRLE_TABLE_ENTRIES * 2;
+constexpr std::int32_t kMaxScalableSide = 255;
+constexpr std::int32_t kMaxFrames = INT16_MAX;
+constexpr std::uint32_t kNoOverlay = 0xFFFFFFFFu;
+constexpr std::uint16_t kStoredMark = 1;  // compression bit 0 of a stored frame
+
+struct DibDeleter {
+    void operator()(BITMAPINFOHEADER *dib) const { DeleteDIB(dib); }
+};
+struct FrameDeleter {
+    void operator()(ANXFRAME *frame) const { DeleteAnxFrame(frame); }
+};
+using DibPtr = std::unique_ptr<BITMAPINFOHEADER, DibDeleter>;
+using FramePtr = std::unique_ptr<ANXFRAME, FrameDeleter>;
+
+void Put16(std::vector<std::uint8_t> &out, std::uint16_t v) {
+    out.push_back(static_cast<std::uint8_t>(v));
+    out.push_back(static_cast<std::uint8_t>(v >> 8));
+}
+void Put32(std::vector<std::uint8_t> &out, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+}
+void Poke32(std::vector<std::uint8_t> &out, std::size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) out[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+bool ImageValid(const Image &image, std::int32_t maxSide) {
+    return image.width >= 1 && image.height >= 1 && image.width <= maxSide &&
+           image.height <= maxSide &&
+           image.pixels.size() ==
+               static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height);
+}
+
+// The rectangle fields are 16-bit.
+bool RectFits(std::int32_t left, std::int32_t top, const Image &image) {
+    return left >= INT16_MIN && top >= INT16_MIN &&
+           std::int64_t{left} + image.width - 1 <= INT16_MAX &&
+           std::int64_t{top} + image.height - 1 <= INT16_MAX;
+}
+
+DibPtr MakeDib(const Image &image) {
+    DibPtr dib(CreateDIB(image.width, image.height));
+    if (!dib) return dib;
+    for (std::int32_t y = 0; y < image.height; ++y) {
+        std::memcpy(GetDIBPixelAddress(dib.get(), 0, y),
+                    image.pixels.data() + static_cast<std::size_t>(y) * image.width,
+                    static_cast<std::size_t>(image.width));
+    }
+    return dib;
+}
+
+std::size_t BlockLength(const ANXFRAME *frame) { return anim::platform::BlockSize(frame); }
+
+std::uint32_t RawBlockSize(const ANXFRAME *frame) {
+    ANXFRAME header;
+    std::memcpy(&header, frame, sizeof header);
+    return static_cast<std::uint32_t>(kFrameHeaderSize + kRectEntrySize * header.rectCount +
+                                      header.dataSize);
+}
+
+const std::uint8_t *PixelArea(const ANXFRAME *frame) {
+    ANXFRAME header;
+    std::memcpy(&header, frame, sizeof header);
+    return reinterpret_cast<const std::uint8_t *>(frame) + kFrameHeaderSize +
+           kRectEntrySize * static_cast<std::size_t>(header.rectCount);
+}
+
+void AppendBlock(std::vector<std::uint8_t> &out, const ANXFRAME *frame) {
+    const auto *bytes = reinterpret_cast<const std::uint8_t *>(frame);
+    out.insert(out.end(), bytes, bytes + BlockLength(frame));
+}
+
+std::vector<std::uint8_t> RepeatHeader(std::int32_t of) {
+    ANXFRAME header{};
+    header.firstMark = 4;
+    header.secondMark = 32;
+    header.compression = kStoredMark;
+    header.repeatFrame = static_cast<std::int16_t>(of);
+    std::vector<std::uint8_t> bytes(sizeof header);
+    std::memcpy(bytes.data(), &header, sizeof header);
+    return bytes;
+}
+
+// Markers: every byte whose entry is not the line-form plain (1, b), and the
+// escape.
+std::int32_t CountMarkers(const std::uint16_t *table) {
+    std::int32_t markers = 1;
+    const std::uint8_t escape = static_cast<std::uint8_t>(table[0]);
+    for (std::uint32_t b = 1; b < KOVRLE_TABLE_ENTRIES; ++b) {
+        if (b != escape && table[b] != (0x100u | b)) ++markers;
+    }
+    return markers;
+}
+
+// Decodes an encoded frame at full size and compares every pixel with the
+// raw frame it came from: a table or encoder fault becomes a refusal here
+// rather than a wrong picture in a game.
+bool RoundTrips(const ANXFRAME *encoded, const ANXFRAME *raw, std::uint16_t *table,
+                std::int32_t kind) {
+    FramePtr decoded(AnxUnKOVRLEFrame(encoded, nullptr, table, nullptr, 0, 100, 0, 0, 0, kind));
+    if (!decoded) return false;
+    ANXFRAME header;
+    std::memcpy(&header, raw, sizeof header);
+    const std::uint8_t *want = PixelArea(raw);
+    const std::uint8_t *got = PixelArea(decoded.get());
+    if (kind == ANX_STREAM_WHOLE_FRAME) return std::memcmp(want, got, header.dataSize) == 0;
+    // Line decoding leaves the row padding unwritten.
+    const std::int32_t width = header.rect.right - header.rect.left + 1;
+    const std::int32_t height = header.rect.bottom - header.rect.top + 1;
+    const std::size_t stride = static_cast<std::size_t>((width + 3) & ~3);
+    for (std::int32_t r = 0; r < height; ++r) {
+        if (std::memcmp(want + r * stride, got + r * stride, static_cast<std::size_t>(width)) != 0)
+            return false;
+    }
+    return true;
+}
+
+struct TableBuild {
+    std::vector<std::uint32_t> statistics = std::vector<std::uint32_t>(KOVRLE_STATISTICS_COUNT);
+    std::uint16_t table[KOVRLE_TABLE_ENTRIES] = {};
+
+    TableBuild() { KOVRLEStartDecompTable(statistics.data()); }
+    void Finish() {
+        KOVRLEFinishDecompTable(statistics.data(), table, 0, KOVRLE_AUTO_LIMIT);
+        KOVRLEConvertTableToLineForm(table);
+    }
+};
+
+// Frames (and overlays) of one sequence, each a stored block or a repeat
+// header.
+struct Blocks {
+    std::vector<std::vector<std::uint8_t>> items;
+};
+
+void AppendIndexed(std::vector<std::uint8_t> &out, const Blocks &blocks, bool noneIsEmpty) {
+    std::uint32_t offset = 0;
+    for (const auto &item : blocks.items) {
+        Put32(out, item.empty() && noneIsEmpty ? kNoOverlay : offset);
+        offset += static_cast<std::uint32_t>(item.size());
+    }
+    for (const auto &item : blocks.items) Put32(out, static_cast<std::uint32_t>(item.size()));
+    for (const auto &item : blocks.items) out.insert(out.end(), item.begin(), item.end());
+}
+
+std::vector<std::uint8_t> SequenceRecord(std::int32_t frameCount, bool delta,
+                                         std::uint32_t expandSize, const std::uint16_t *table,
+                                         const std::vector<std::uint8_t> &skip,
+                                         const Blocks &frames) {
+    std::vector<std::uint8_t> out;
+    Put16(out, static_cast<std::uint16_t>(delta ? -frameCount : frameCount));
+    out.push_back(kRecordVersion);
+    out.push_back(0);
+    Put32(out, expandSize);
+    for (int i = 0; i < 3; ++i) Put32(out, 0);
+    for (std::uint32_t i = 0; i < KOVRLE_TABLE_ENTRIES; ++i) Put16(out, table[i]);
+    Put32(out, static_cast<std::uint32_t>(skip.size()));
+    out.insert(out.end(), skip.begin(), skip.end());
+    AppendIndexed(out, frames, false);
+    return out;
+}
+
+std::vector<std::uint8_t> NumberRecord(std::int32_t frameCount, const Blocks &overlays) {
+    std::vector<std::uint8_t> out;
+    Put16(out, static_cast<std::uint16_t>(frameCount));
+    for (int i = 0; i < 4; ++i) Put32(out, 0);
+    AppendIndexed(out, overlays, true);
+    return out;
+}
+
+std::string FrameError(std::size_t k, const char *what) {
+    return "frame " + std::to_string(k) + ": " + what;
+}
+
+}  // namespace
+
+struct Writer::Encoded {
+    std::vector<std::uint8_t> record;
+    std::vector<std::uint8_t> numbers;  // empty: no player-number record
+};
+
+Writer::Writer() = default;
+Writer::~Writer() = default;
+
+std::size_t Writer::sequenceCount() const { return sequences_.size(); }
+
+Added Writer::AddScalableSequence(std::span<const Frame> frames, std::string name,
+                                  const SequenceOptions &options) {
+    const auto count = static_cast<std::int32_t>(frames.size());
+    if (frames.empty() || frames.size() > static_cast<std::size_t>(kMaxFrames))
+        return {-1, "a sequence holds 1 to 32767 frames"};
+    SequenceStats stats;
+    stats.name = std::move(name);
+    stats.frames = count;
+
+    TableBuild build;
+    for (std::size_t k = 0; k < frames.size(); ++k) {
+        const Frame &f = frames[k];
+        if (f.repeatOf != kNoRepeat) {
+            if (f.repeatOf < 0 || f.repeatOf >= count || static_cast<std::size_t>(f.repeatOf) == k ||
+                frames[static_cast<std::size_t>(f.repeatOf)].repeatOf != kNoRepeat)
+                return {-1, FrameError(k, "repeats a frame that is not a real frame of the sequence")};
+            continue;
+        }
+        if (!ImageValid(f.image, kMaxScalableSide))
+            return {-1, FrameError(k, "picture must be 1 to 255 pixels a side, width x height bytes")};
+        if (!RectFits(f.originX, f.originY, f.image))
+            return {-1, FrameError(k, "origin puts the frame outside 16-bit coordinates")};
+        if (f.number) {
+            const NumberOverlay &n = *f.number;
+            if (!ImageValid(n.art, kMaxScalableSide) || n.left < 0 || n.top < 0 ||
+                n.left + n.art.width > f.image.width || n.top + n.art.height > f.image.height)
+                return {-1, FrameError(k, "number art must lie inside the frame's picture")};
+        }
+        KOVRLEUpdateDecompTableLineByLine(f.image.pixels.data(),
+                                          static_cast<std::uint32_t>(f.image.width),
+                                          static_cast<std::uint32_t>(f.image.height),
+                                          build.statistics.data());
+    }
+    build.Finish();
+    stats.markers = CountMarkers(build.table);
+
+    Blocks stored;
+    Blocks overlays;
+    bool anyNumber = false;
+    for (std::size_t k = 0; k < frames.size(); ++k) {
+        const Frame &f = frames[k];
+        if (f.repeatOf != kNoRepeat) {
+            stored.items.push_back(RepeatHeader(f.repeatOf));
+            overlays.items.emplace_back();
+            ++stats.repeatFrames;
+            continue;
+        }
+        DibPtr dib = MakeDib(f.image);
+        if (!dib) return {-1, "out of memory"};
+        const RECT whole{0, 0, f.image.width - 1, f.image.height - 1};
+        const POINT origin{f.originX, f.originY};
+        FramePtr raw(CopyDIBToAnxFrame(dib.get(), &origin, &whole, 1));
+        if (!raw) return {-1, FrameError(k, "cannot be made into a frame")};
+        raw->adjustX = f.adjustX;
+        raw->adjustY = f.adjustY;
+        stats.rawBytes += RawBlockSize(raw.get());
+        stats.expandSize = std::max(stats.expandSize, RawBlockSize(raw.get()));
+        // The encoder releases its input only when it succeeds.
+        FramePtr encoded(AnxKOVRLEFrameLineByLine(raw.get(), build.table,
+                                                  static_cast<std::uint16_t>(f.image.width),
+                                                  static_cast<std::uint16_t>(f.image.height)));
+        if (!encoded) return {-1, FrameError(k, "the line encoder refused it")};
+        ANXFRAME *rawAgain = raw.release();
+        (void)rawAgain;  // released by the encoder
+        // Compare against a fresh raw copy: the input block is gone.
+        FramePtr reference(CopyDIBToAnxFrame(dib.get(), &origin, &whole, 1));
+        if (!reference || !RoundTrips(encoded.get(), reference.get(), build.table,
+                                      ANX_STREAM_LINE_BY_LINE))
+            return {-1, FrameError(k, "does not decode back to its picture")};
+        std::vector<std::uint8_t> bytes;
+        AppendBlock(bytes, encoded.get());
+        stored.items.push_back(std::move(bytes));
+
+        std::vector<std::uint8_t> overlayBytes;
+        if (f.number) {
+            const NumberOverlay &n = *f.number;
+            DibPtr art = MakeDib(n.art);
+            if (!art) return {-1, "out of memory"};
+            const RECT artRect{0, 0, n.art.width - 1, n.art.height - 1};
+            const POINT at{f.originX + n.left, f.originY + n.top};
+            FramePtr artRaw(CopyDIBToAnxFrame(art.get(), &at, &artRect, 1));
+            if (!artRaw) return {-1, FrameError(k, "number art cannot be made into a frame")};
+            FramePtr overlay(AnxFrameLineByLine(artRaw.get(), nullptr,
+                                                static_cast<std::uint16_t>(n.art.width),
+                                                static_cast<std::uint16_t>(n.art.height)));
+            if (!overlay) return {-1, FrameError(k, "the overlay encoder refused its number art")};
+            (void)artRaw.release();
+            AppendBlock(overlayBytes, overlay.get());
+            anyNumber = true;
+            ++stats.numberFrames;
+        }
+        overlays.items.push_back(std::move(overlayBytes));
+    }
+
+    Encoded encoded;
+    encoded.record =
+        SequenceRecord(count, false, stats.expandSize, build.table, options.skipArea, stored);
+    if (anyNumber) encoded.numbers = NumberRecord(count, overlays);
+    stats.storedBytes = encoded.record.size() + encoded.numbers.size();
+    sequences_.push_back(std::move(encoded));
+    stats_.push_back(std::move(stats));
+    return {static_cast<std::int32_t>(sequences_.size() - 1), {}};
+}
+
+namespace {
+
+// The smallest rectangle around every pixel of a difference DIB that is not
+// its key, or nothing when no pixel changed.
+bool ChangedBounds(BITMAPINFOHEADER *diff, std::uint8_t key, RECT &bounds) {
+    bounds = RECT{diff->biWidth, diff->biHeight, -1, -1};
+    for (std::int32_t y = 0; y < diff->biHeight; ++y) {
+        const std::uint8_t *row = GetDIBPixelAddress(diff, 0, y);
+        for (std::int32_t x = 0; x < diff->biWidth; ++x) {
+            if (row[x] == key) continue;
+            bounds.left = std::min(bounds.left, x);
+            bounds.right = std::max(bounds.right, x);
+            bounds.top = std::min(bounds.top, y);
+            bounds.bottom = std::max(bounds.bottom, y);
+        }
+    }
+    return bounds.right >= 0;
+}
+
+// Whether the rectangles hold every changed pixel: a full rectangle list
+// drops regions, and a dropped change would be a wrong picture in play.
+bool Covers(BITMAPINFOHEADER *diff, std::uint8_t key, const std::vector<RECT> &rects) {
+    for (std::int32_t y = 0; y < diff->biHeight; ++y) {
+        const std::uint8_t *row = GetDIBPixelAddress(diff, 0, y);
+        for (std::int32_t x = 0; x < diff->biWidth; ++x) {
+            if (row[x] == key) continue;
+            const bool inside = std::any_of(rects.begin(), rects.end(), [&](const RECT &r) {
+                return x >= r.left && x <= r.right && y >= r.top && y <= r.bottom;
+            });
+            if (!inside) return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+Added Writer::AddDeltaSequence(std::span<const Frame> frames, std::string name,
+                               const DeltaOptions &delta, const SequenceOptions &options) {
+    const auto count = static_cast<std::int32_t>(frames.size());
+    if (frames.empty() || frames.size() > static_cast<std::size_t>(kMaxFrames))
+        return {-1, "a sequence holds 1 to 32767 frames"};
+    if (delta.keyInterval < 0 || delta.maxRects < 1 || delta.divisor < 2 || delta.minRectSize < 0)
+        return {-1, "delta options out of range"};
+    const Image &first = frames[0].image;
+    for (std::size_t k = 0; k < frames.size(); ++k) {
+        const Frame &f = frames[k];
+        if (f.repeatOf != kNoRepeat || f.number)
+            return {-1, FrameError(k, "delta sequences have no repeats and no numbers")};
+        if (!ImageValid(f.image, INT16_MAX) || f.image.width != first.width ||
+            f.image.height != first.height)
+            return {-1, FrameError(k, "every picture of a delta sequence has frame 0's size")};
+    }
+    const POINT origin{frames[0].originX, frames[0].originY};
+    if (!RectFits(origin.x, origin.y, first))
+        return {-1, "origin puts the frames outside 16-bit coordinates"};
+
+    SequenceStats stats;
+    stats.name = std::move(name);
+    stats.delta = true;
+    stats.frames = count;
+    const RECT whole{0, 0, first.width - 1, first.height - 1};
+
+    std::vector<FramePtr> raws;
+    for (std::size_t k = 0; k < frames.size(); ++k) {
+        DibPtr fresh = MakeDib(frames[k].image);
+        if (!fresh) return {-1, "out of memory"};
+        const bool key =
+            k == 0 || (delta.keyInterval > 0 && k % static_cast<std::size_t>(delta.keyInterval) == 0);
+        FramePtr raw;
+        if (key) {
+            raw.reset(CopyDIBToAnxFrame(fresh.get(), &origin, &whole, 1));
+        } else {
+            DibPtr old = MakeDib(frames[k - 1].image);
+            if (!old) return {-1, "out of memory"};
+            // Same sizes and no key yet: DeltaDIB does not refuse these.
+            BITMAPINFOHEADER *diff = DeltaDIB(fresh.get(), old.get());
+            if (diff == nullptr) {
+                (void)fresh.release();  // released by the refusal
+                return {-1, FrameError(k, "cannot be differenced")};
+            }
+            const auto keyColour = static_cast<std::uint8_t>(diff->biCompression >> 16);
+            std::vector<RECT> rects(static_cast<std::size_t>(delta.maxRects));
+            std::int32_t found = delta.maxRects;
+            if (keyColour != 0) {
+                DIBFindNewRects(diff, rects.data(), &found, delta.minRectSize, 1, 0, delta.divisor);
+                rects.resize(static_cast<std::size_t>(std::clamp(found, 1, delta.maxRects)));
+                RECT bounds;
+                if (!Covers(diff, keyColour, rects) && ChangedBounds(diff, keyColour, bounds))
+                    rects.assign(1, bounds);
+            } else {
+                rects.assign(1, whole);  // every index in use: an opaque whole frame
+            }
+            raw.reset(CopyDIBToAnxFrame(diff, &origin, rects.data(),
+                                        static_cast<std::int32_t>(rects.size())));
+            if (keyColour != 0) stats.rectangles += static_cast<std::int32_t>(rects.size());
+        }
+        if (!raw) return {-1, FrameError(k, "cannot be made into a frame")};
+        if (raw->compressionHigh == 0) ++stats.keyFrames;
+        raws.push_back(std::move(raw));
+    }
+
+    TableBuild build;
+    for (const FramePtr &raw : raws) {
+        KOVRLEUpdateDecompTable(PixelArea(raw.get()), raw->dataSize, build.statistics.data());
+    }
+    build.Finish();
+    stats.markers = CountMarkers(build.table);
+
+    Blocks stored;
+    for (std::size_t k = 0; k < raws.size(); ++k) {
+        FramePtr &raw = raws[k];
+        const std::uint32_t rawSize = RawBlockSize(raw.get());
+        stats.rawBytes += rawSize;
+        stats.expandSize = std::max(stats.expandSize, rawSize);
+        // A copy to compare with: the encoder releases its input.
+        const std::size_t length = BlockLength(raw.get());
+        FramePtr reference(static_cast<ANXFRAME *>(ALLOCATE(static_cast<std::uint32_t>(length))));
+        if (!reference) return {-1, "out of memory"};
+        std::memcpy(reference.get(), raw.get(), length);
+        FramePtr encoded(AnxKOVRLEFrame(raw.get(), build.table));
+        if (!encoded) return {-1, FrameError(k, "the whole-frame encoder refused it")};
+        (void)raw.release();
+        if (!RoundTrips(encoded.get(), reference.get(), build.table, ANX_STREAM_WHOLE_FRAME))
+            return {-1, FrameError(k, "does not decode back to its picture")};
+        std::vector<std::uint8_t> bytes;
+        AppendBlock(bytes, encoded.get());
+        stored.items.push_back(std::move(bytes));
+    }
+
+    Encoded encoded;
+    encoded.record =
+        SequenceRecord(count, true, stats.expandSize, build.table, options.skipArea, stored);
+    stats.storedBytes = encoded.record.size();
+    sequences_.push_back(std::move(encoded));
+    stats_.push_back(std::move(stats));
+    return {static_cast<std::int32_t>(sequences_.size() - 1), {}};
+}
+
+Status Writer::Build(std::vector<std::uint8_t> &out) const {
+    if (sequences_.empty()) return Status::Fail("no sequence to write");
+    if (sequences_.size() > UINT16_MAX) return Status::Fail("more than 65535 sequences");
+    std::uint64_t shortBody = 0;
+    std::uint64_t fullBody = 0;
+    std::uint32_t numberRecords = 0;
+    for (const Encoded &s : sequences_) shortBody += s.record.size();
+    fullBody = shortBody;
+    for (const Encoded &s : sequences_) {
+        if (!s.numbers.empty()) ++numberRecords;
+        fullBody += s.numbers.size();
+    }
+    if (fullBody > UINT32_MAX) return Status::Fail("the body outgrows 32-bit offsets");
+
+    out.clear();
+    Put16(out, kFileMark);
+    Put16(out, static_cast<std::uint16_t>(sequences_.size()));
+    Put16(out, static_cast<std::uint16_t>(numberRecords));
+    Put16(out, 0);
+    Put32(out, static_cast<std::uint32_t>(fullBody));
+    Put32(out, static_cast<std::uint32_t>(shortBody));
+    const std::size_t directory = out.size();
+    out.resize(out.size() + kDirectoryEntrySize * sequences_.size());
+    std::uint32_t offset = 0;
+    for (std::size_t i = 0; i < sequences_.size(); ++i) {
+        Poke32(out, directory + kDirectoryEntrySize * i, offset);
+        out.insert(out.end(), sequences_[i].record.begin(), sequences_[i].record.end());
+        offset += static_cast<std::uint32_t>(sequences_[i].record.size());
+    }
+    for (std::size_t i = 0; i < sequences_.size(); ++i) {
+        if (sequences_[i].numbers.empty()) continue;
+        Poke32(out, directory + kDirectoryEntrySize * i + 4, offset);
+        out.insert(out.end(), sequences_[i].numbers.begin(), sequences_[i].numbers.end());
+        offset += static_cast<std::uint32_t>(sequences_[i].numbers.size());
+    }
+    static_assert(kFileHeaderSize == 16);
+    return Status::Ok();
+}
+
+Status Writer::Write(const std::string &path) const {
+    std::vector<std::uint8_t> bytes;
+    Status built = Build(bytes);
+    if (!built) return built;
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    if (!file) return Status::Fail("cannot create " + path);
+    file.write(reinterpret_cast<const char *>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    file.close();
+    if (!file) return Status::Fail("cannot write " + path);
+    return Status::Ok();
+}
+
+std::string FormatStats(const std::vector<SequenceStats> &stats) {
+    std::ostringstream out;
+    char line[160];
+    std::snprintf(line, sizeof line, "%-16s %-9s %6s %6s %6s %7s %10s %10s %6s %7s\n", "sequence",
+                  "kind", "frames", "repeat", "number", "markers", "raw", "stored", "ratio",
+                  "expand");
+    out << line;
+    std::uint64_t raw = 0;
+    std::uint64_t stored = 0;
+    std::int32_t frames = 0;
+    for (const SequenceStats &s : stats) {
+        const double ratio = s.rawBytes != 0 ? 100.0 * double(s.storedBytes) / double(s.rawBytes) : 0;
+        std::snprintf(line, sizeof line, "%-16s %-9s %6d %6d %6d %7d %10llu %10llu %5.1f%% %7u\n",
+                      s.name.c_str(), s.delta ? "delta" : "scalable", s.frames, s.repeatFrames,
+                      s.numberFrames, s.markers, static_cast<unsigned long long>(s.rawBytes),
+                      static_cast<unsigned long long>(s.storedBytes), ratio, s.expandSize);
+        out << line;
+        raw += s.rawBytes;
+        stored += s.storedBytes;
+        frames += s.frames;
+    }
+    const double ratio = raw != 0 ? 100.0 * double(stored) / double(raw) : 0;
+    std::snprintf(line, sizeof line, "%-16s %-9s %6d %6s %6s %7s %10llu %10llu %5.1f%% %7s\n",
+                  "total", "", frames, "", "", "", static_cast<unsigned long long>(raw),
+                  static_cast<unsigned long long>(stored), ratio, "");
+    out << line;
+    return out.str();
+}
+
+}  // namespace anx
