@@ -510,7 +510,8 @@ ANIM_API uint16_t InitMasterPalette(EngineState *engine, HDC dc);
 ANIM_API HPALETTE CreateMasterPalette(EngineState *engine, int32_t first, int32_t last);
 /* The engine's palette handle, or null. */
 ANIM_API HPALETTE MasterPalette(EngineState *engine);
-/* Sets master colour index to *colour. */
+/* Sets master colour index to *colour. An index outside 0-255 or a null
+ * colour is refused (canvas error 3) and changes nothing. */
 ANIM_API void AddColor(EngineState *engine, int32_t index, const RGBQUAD *colour);
 /* Takes colours first..last (clamped to 0..255) from dib's colour table. */
 ANIM_API void ColorsFromBI(EngineState *engine, const BITMAPINFOHEADER *dib, int32_t first,
@@ -519,14 +520,17 @@ ANIM_API void ColorsFromBI(EngineState *engine, const BITMAPINFOHEADER *dib, int
 ANIM_API void ColorsFromTable(EngineState *engine, const RGBQUAD *table, int32_t first,
                               int32_t last);
 /* Adopts the game's palette handle (not copied, never deleted by the
- * library); returns the number of entries read from it. */
+ * library); returns the number of entries read from it (entries beyond a
+ * short palette keep their colours). Null or a deleted handle: 0, nothing
+ * adopted. */
 ANIM_API int32_t SetAnimPalette(EngineState *engine, HPALETTE palette);
 /* Selects and realises the palette into dc; *realised (may be null) gets
  * the entries realised. Returns the palette previously selected. */
 ANIM_API HPALETTE SetPaletteEx(EngineState *engine, HDC dc, int32_t *realised);
 /* SetPaletteEx without the count. */
 ANIM_API HPALETTE SetPalette(EngineState *engine, HDC dc);
-/* The surface shows colour source at index (the master colours keep it). */
+/* The surface shows colour source at index (the master colours keep it).
+ * Either index outside 0-255: 3, nothing changed. */
 ANIM_API uint16_t RedirectColor(EngineState *engine, int32_t index, int32_t source);
 /* Colours the display keeps for itself (20 on a display without palette). */
 ANIM_API int32_t NumColorsReserved(void);
@@ -541,12 +545,15 @@ ANIM_API void SetXrayFade(EngineState *engine, const RGBQUAD *colours, int32_t f
 /* One x-ray fade step toward x-ray (direction 1) or normal (0). 1 when a
  * step was taken, 0 at the end. */
 ANIM_API int32_t FadeXrayScene(EngineState *engine, int32_t direction);
-/* One step of first..last toward full colour (1) or black (0). */
+/* One step of first..last toward full colour (1) or black (0). 1 when a
+ * step was taken (an empty range steps without sending colours), 0 at the
+ * end or when first < 0 or last > 255 (then nothing changes). */
 ANIM_API int32_t FadeBlacknessSceneLimited(EngineState *engine, int32_t direction, int32_t first,
                                            int32_t last);
 /* FadeBlacknessSceneLimited over the game's colours 10..245. */
 ANIM_API int32_t FadeBlacknessScene(EngineState *engine, int32_t direction);
-/* Jumps first..last to full colour (1) or black (0); returns 1. */
+/* Jumps first..last to full colour (1) or black (0); returns 1, or 0 when
+ * first < 0 or last > 255 (nothing changes). */
 ANIM_API int32_t SetBlacknessFadeLimited(EngineState *engine, int32_t direction, int32_t first,
                                          int32_t last);
 /* SetBlacknessFadeLimited over 10..245. */
@@ -557,7 +564,9 @@ ANIM_API void CyclePalette(EngineState *engine, int32_t first, int32_t last);
  * most 236 pixels); null when the tile is too large or no block can be had. */
 ANIM_API BITMAPINFOHEADER *CreateScrollingDIB(int32_t tileWidth, int32_t tileHeight,
                                               int32_t across, int32_t down);
-/* Spreads source's colours over the tile indices, offset by (dx, dy). */
+/* Spreads source's colours over the tile indices, offset by (dx, dy)
+ * (clamped to the source's size). A source of more than 236 pixels, or
+ * whose header does not fit its block, is refused. */
 ANIM_API void ScrollPaletteFromDIB(EngineState *engine, int32_t dx, int32_t dy,
                                    const BITMAPINFOHEADER *source);
 

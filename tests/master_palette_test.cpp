@@ -5,7 +5,6 @@
 #include "animate.h"
 #include "animate/engine_state.h"
 #include "palette_fixture.h"
-#include "platform/display.h"
 #include "platform/display_objects.h"
 #include "test_support.h"
 
@@ -22,22 +21,13 @@ std::vector<PALETTEENTRY> EntriesOf(HPALETTE palette) {
     return entries;
 }
 
-TEST(MasterPalette, StartsFromTheSystemPaletteWithBothStaticEnds) {
+TEST(MasterPalette, StartsFromTheDisplaysStaticColours) {
     anim::test::LeakCheck leaks;
     PaletteEngine engine;
-    PALETTEENTRY system[256];
-    ASSERT_EQ(anim::platform::GetSystemPaletteEntries(anim::platform::GetScreenDC(), 0, 256, system),
-              256u);
-    for (int i = 0; i < 256; ++i) {
-        const RGBQUAD &c = engine.get()->masterColors[i];
-        EXPECT_EQ(c.rgbRed, system[i].peRed) << i;
-        EXPECT_EQ(c.rgbGreen, system[i].peGreen) << i;
-        EXPECT_EQ(c.rgbBlue, system[i].peBlue) << i;
-        EXPECT_TRUE(SameRgb(c, engine.canvas().colors[i])) << i;
-    }
     // The display's first and last static colours: black and white.
     EXPECT_TRUE(SameRgb(engine.get()->masterColors[0], Rgb(0, 0, 0)));
     EXPECT_TRUE(SameRgb(engine.get()->masterColors[255], Rgb(255, 255, 255)));
+    EXPECT_EQ(std::memcmp(engine.get()->masterColors, engine.canvas().colors, 1024), 0);
     EXPECT_EQ(engine.canvas().colorTableLive, 1);
     EXPECT_EQ(MasterPalette(engine.get()), nullptr);
 }
@@ -63,18 +53,7 @@ TEST(MasterPalette, FlagsMarkTheReservedRangeAndTheGameColours) {
             ASSERT_EQ(entries[i].peBlue, engine.canvas().colors[i].rgbBlue);
         }
     }
-    // Reserved but outside the game colours: only the reserved flag.
-    HPALETTE partial = engine.Keep(CreateMasterPalette(engine.get(), 5, 12));
-    const std::vector<PALETTEENTRY> entries = EntriesOf(partial);
-    EXPECT_EQ(entries[4].peFlags, 0);
-    EXPECT_EQ(entries[5].peFlags, 1);
-    EXPECT_EQ(entries[12].peFlags, 5);
-    EXPECT_EQ(entries[13].peFlags, 4);
 }
-
-}  // namespace
-
-namespace {
 
 using anim::test::TraceCapture;
 
@@ -127,13 +106,11 @@ TEST(MasterPalette, ColourCopiesClampTheirRangeAndReachEveryTable) {
     EXPECT_TRUE(SameRgb(engine.get()->masterColors[0], saved[0]));
     EXPECT_TRUE(SameRgb(engine.get()->masterColors[255], saved[1]));
     EXPECT_EQ(boxes.boxes().size(), 3u);
-    {
-        TraceCapture trace;
-        ColorsFromBI(engine.get(), nullptr, 10, 245);
-        ASSERT_EQ(trace.lines().size(), 1u);
-        EXPECT_EQ(trace.lines()[0].rfind("MASTPAL line ", 0), 0u) << trace.lines()[0];
-        EXPECT_NE(trace.lines()[0].find(": NULL parm in ColorsFromBI\r\n"), std::string::npos);
-    }
+    TraceCapture trace;
+    ColorsFromBI(engine.get(), nullptr, 10, 245);
+    ASSERT_EQ(trace.lines().size(), 1u);
+    EXPECT_EQ(trace.lines()[0].rfind("MASTPAL line ", 0), 0u) << trace.lines()[0];
+    EXPECT_NE(trace.lines()[0].find(": NULL parm in ColorsFromBI\r\n"), std::string::npos);
     EXPECT_EQ(boxes.boxes().size(), 3u);
 }
 
@@ -164,44 +141,40 @@ TEST(MasterPalette, RedirectionShowsOnlyInTheSurface) {
     EXPECT_EQ(MasterPalette(engine.get()), palette);
 }
 
+// A game's palette of count entries, entry i coloured (255 - i, 3, blue).
+HPALETTE GamePalette(int count, uint8_t blue) {
+    std::vector<uint8_t> block(sizeof(LOGPALETTE) + 255 * sizeof(PALETTEENTRY));
+    const LOGPALETTE header{0x300, static_cast<uint16_t>(count), {}};
+    std::memcpy(block.data(), &header, sizeof header);
+    for (int i = 0; i < count; ++i) {
+        const PALETTEENTRY e{static_cast<uint8_t>(255 - i), 3, blue, 0};
+        std::memcpy(block.data() + 4 + 4 * i, &e, sizeof e);
+    }
+    return AnimCreatePalette(reinterpret_cast<LOGPALETTE *>(block.data()));
+}
+
 TEST(MasterPalette, AdoptedPalettesAreTheGamesOwn) {
     anim::test::LeakCheck leaks;
     BoxCapture boxes;
     PaletteEngine engine;
     engine.MakePatternSurface(4, 4);
 
-    std::vector<uint8_t> block(sizeof(LOGPALETTE) + 255 * sizeof(PALETTEENTRY));
-    LOGPALETTE header{0x300, 256, {}};
-    std::memcpy(block.data(), &header, sizeof header);
-    for (int i = 0; i < 256; ++i) {
-        const PALETTEENTRY e{static_cast<uint8_t>(255 - i), 3, static_cast<uint8_t>(i), 0};
-        std::memcpy(block.data() + 4 + 4 * i, &e, sizeof e);
-    }
-    HPALETTE full = engine.Keep(AnimCreatePalette(reinterpret_cast<LOGPALETTE *>(block.data())));
+    HPALETTE full = engine.Keep(GamePalette(256, 0));
     EXPECT_EQ(SetAnimPalette(engine.get(), full), 256);
     EXPECT_EQ(MasterPalette(engine.get()), full);
     for (int i = 0; i < 256; ++i) {
-        ASSERT_TRUE(SameRgb(engine.get()->masterColors[i],
-                            Rgb(static_cast<uint8_t>(255 - i), 3, static_cast<uint8_t>(i))));
+        ASSERT_TRUE(SameRgb(engine.get()->masterColors[i], Rgb(static_cast<uint8_t>(255 - i), 3, 0)));
         ASSERT_TRUE(SameRgb(BitmapColour(engine, i), engine.get()->masterColors[i]));
     }
-
     // A short palette: the entries it lacks keep their colours.
-    header.palNumEntries = 16;
-    for (int i = 0; i < 16; ++i) {
-        const PALETTEENTRY e{1, 2, 3, 0};
-        std::memcpy(block.data() + 4 + 4 * i, &e, sizeof e);
-    }
-    std::memcpy(block.data(), &header, sizeof header);
-    HPALETTE shortPalette =
-        engine.Keep(AnimCreatePalette(reinterpret_cast<LOGPALETTE *>(block.data())));
+    HPALETTE shortPalette = engine.Keep(GamePalette(16, 1));
     EXPECT_EQ(SetAnimPalette(engine.get(), shortPalette), 16);
-    EXPECT_TRUE(SameRgb(engine.get()->masterColors[15], Rgb(1, 2, 3)));
-    EXPECT_TRUE(SameRgb(engine.get()->masterColors[16], Rgb(255 - 16, 3, 16)));
+    EXPECT_TRUE(SameRgb(engine.get()->masterColors[15], Rgb(255 - 15, 3, 1)));
+    EXPECT_TRUE(SameRgb(engine.get()->masterColors[16], Rgb(255 - 16, 3, 0)));
     EXPECT_TRUE(boxes.boxes().empty());
 
     // A deleted handle is as good as none: refused, nothing adopted.
-    HPALETTE stale = AnimCreatePalette(reinterpret_cast<LOGPALETTE *>(block.data()));
+    HPALETTE stale = GamePalette(4, 2);
     AnimDeletePalette(stale);
     EXPECT_EQ(SetAnimPalette(engine.get(), stale), 0);
     EXPECT_EQ(MasterPalette(engine.get()), shortPalette);
@@ -252,10 +225,7 @@ TEST(MasterPalette, StartFailuresAndReservedColours) {
     FREE(engine);
 
     EXPECT_EQ(NumColorsReserved(), 20);
-    AnimSetDisplayFormat(16, 1);  // no palette: the display reserves none
-    EXPECT_EQ(anim::platform::GetDeviceCaps(anim::platform::GetScreenDC(),
-                                            anim::platform::kRasterCaps),
-              0);
+    AnimSetDisplayFormat(16, 1);  // no palette: the display itself says none
     EXPECT_EQ(NumColorsReserved(), 20);
     AnimSetDisplayFormat(8, 1);
 }
