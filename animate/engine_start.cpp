@@ -19,8 +19,6 @@ Record *AllocateTable(std::int32_t count) {
     return static_cast<Record *>(block);
 }
 
-}  // namespace
-
 EngineState *CreateEngine() {
     void *block = ALLOCATE(sizeof(EngineState));
     if (block == nullptr) return nullptr;
@@ -62,6 +60,7 @@ void DestroyEngineContents(EngineState *engine) {
     engine->imageCount = 0;
 }
 
+}  // namespace
 }  // namespace anim::engine
 
 extern "C" {

@@ -28,7 +28,7 @@ namespace {
 inline constexpr std::int64_t kWipeStep = 5;
 inline constexpr std::uint32_t kWipeStepMs = 25;
 
-enum Wipe : std::int16_t {
+enum WipeDirection : std::int16_t {
     kTopToBottom = 2,
     kBottomToTop = 3,
     kLeftToRight = 4,
@@ -64,27 +64,35 @@ void WaitForStepEnd(EngineState *engine) {
 void Wipe(EngineState *engine, HDC dc, std::int16_t effect) {
     const RECT &first = engine->invalidRects[0];
     Strip r{first.left, first.top, first.right, first.bottom};
-    // The moving edge, the fixed end it travels to, and its direction.
-    std::int64_t *near;  // the edge that trails (starts at the rectangle's start)
-    std::int64_t *far;   // the moving edge
-    std::int64_t direction;
-    switch (effect) {
-        case kTopToBottom: near = &r.top, far = &r.bottom, direction = 1; break;
-        case kBottomToTop: near = &r.bottom, far = &r.top, direction = -1; break;
-        case kLeftToRight: near = &r.left, far = &r.right, direction = 1; break;
-        default: near = &r.right, far = &r.left, direction = -1; break;
+    // The first strip is 5 pixels deep at the rectangle's near side; both of
+    // its edges then step on until the moving one reaches the far side.
+    std::int64_t *trailing = &r.right;
+    std::int64_t *moving = &r.left;
+    std::int64_t direction = -1;
+    if (effect == kTopToBottom) {
+        trailing = &r.top;
+        moving = &r.bottom;
+        direction = 1;
+    } else if (effect == kBottomToTop) {
+        trailing = &r.bottom;
+        moving = &r.top;
+        direction = -1;
+    } else if (effect == kLeftToRight) {
+        trailing = &r.left;
+        moving = &r.right;
+        direction = 1;
     }
-    const std::int64_t saved = *far;
-    *far = *near + direction * kWipeStep;
+    const std::int64_t saved = *moving;
+    *moving = *trailing + direction * kWipeStep;
     // Consecutive strips share one row or column.
-    while (direction > 0 ? *far < saved : *far > saved) {
+    while (direction > 0 ? *moving < saved : *moving > saved) {
         engine->sfxStepTime = platform::TimeGetTime();
         PaintStrip(engine, dc, r);
-        *near += direction * kWipeStep;
-        *far += direction * kWipeStep;
+        *trailing += direction * kWipeStep;
+        *moving += direction * kWipeStep;
         WaitForStepEnd(engine);
     }
-    *far = saved;
+    *moving = saved;
     PaintStrip(engine, dc, r);
 }
 
@@ -98,10 +106,11 @@ extern "C" {
 
 ANIM_API void PaintSceneStretch(EngineState *engine, HDC dc, int32_t scale) {
     if (engine == nullptr) return;
+    const std::int32_t slotEnd = SpriteSlotEnd(engine);
     for (std::int32_t i = 0; i < ListedRects(engine); ++i) {
         const RECT area = engine->invalidRects[i];
         ComposeRect(engine, area, &engine->canvas, kTransparent, kFrontDepth, kBackgroundDepth, 0,
-                    0);
+                    0, slotEnd);
         CopyRectToWindowScaled(engine, dc, &engine->canvas, area, scale);
     }
     ClearInvalidRects(engine);
@@ -137,9 +146,10 @@ ANIM_API void PaintSceneStretchPlus(EngineState *engine, HDC dc, int32_t scale, 
 ANIM_API void PaintScenePartialDepth(EngineState *engine, HDC dc, int32_t lowDepth,
                                      int32_t highDepth) {
     if (engine == nullptr) return;
+    const std::int32_t slotEnd = SpriteSlotEnd(engine);
     for (std::int32_t i = 0; i < ListedRects(engine); ++i) {
         const RECT area = engine->invalidRects[i];
-        ComposeRect(engine, area, &engine->canvas, kTransparent, lowDepth, highDepth, 0, 0);
+        ComposeRect(engine, area, &engine->canvas, kTransparent, lowDepth, highDepth, 0, 0, slotEnd);
         CopyRectToWindow(engine, dc, &engine->canvas, area, 0, 0);
     }
     ClearInvalidRects(engine);

@@ -125,6 +125,21 @@ std::int32_t CopyMapped(const Area &dst, std::int64_t x, std::int64_t y, std::in
     return rows;
 }
 
+// The one-to-one copy of a window blit, row by row: the game's paint loop
+// runs through here for every dirty rectangle of every frame.
+void CopyStraight(const Area &dst, std::int64_t x, std::int64_t y, std::int64_t w,
+                  std::int64_t h, const Area &src, std::int64_t sx, std::int64_t sy) {
+    const std::int64_t i0 = std::max({std::int64_t{0}, -y, -sy});
+    const std::int64_t i1 = std::min({h, dst.height - y, src.height - sy});
+    const std::int64_t j0 = std::max({std::int64_t{0}, -x, -sx});
+    const std::int64_t j1 = std::min({w, dst.width - x, src.width - sx});
+    if (i0 >= i1 || j0 >= j1) return;
+    for (std::int64_t i = i0; i < i1; ++i) {
+        std::memcpy(dst.Row(y + i) + x + j0, src.Row(sy + i) + sx + j0,
+                    static_cast<std::size_t>(j1 - j0));
+    }
+}
+
 std::optional<Area> SourceAreaOf(HDC src) {
     AnimDeviceContext *context = FindContext(src);
     return AreaOf(context);
@@ -229,6 +244,10 @@ bool WinGBitBlt(HDC dest, std::int32_t x, std::int32_t y, std::int32_t w, std::i
     const std::optional<Area> to = AreaOf(FindContext(dest));
     const std::optional<Area> from = SourceAreaOf(src);
     if (!to || !from || w <= 0 || h <= 0) return false;
+    if (to->bits != from->bits) {
+        CopyStraight(*to, x, y, w, h, *from, sx, sy);
+        return true;
+    }
     CopyMapped(
         *to, x, y, w, h, *from, [&](std::int64_t i) { return std::int64_t{sy} + i; },
         [&](std::int64_t j) { return std::int64_t{sx} + j; });
