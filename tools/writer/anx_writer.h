@@ -30,6 +30,8 @@
 #include <string>
 #include <vector>
 
+#include "animate.h"
+
 namespace anx {
 
 // An 8-bit picture: height rows of width bytes, the top row first.
@@ -50,6 +52,10 @@ struct Image {
                       static_cast<std::size_t>(x)];
     }
 };
+
+// The pixels of an 8-bit packed DIB (as OpenDIB gives it); an empty image
+// for null, a compressed DIB or one that is not 8-bit.
+Image ImageFromDib(const BITMAPINFOHEADER *dib);
 
 // Shirt-number art painted over a frame: pixels in the segment colours
 // (1-7 paint the left digit's seven segments, 8, 9 and 246-250 the right

@@ -1,0 +1,229 @@
+// Loading and releasing multi-animation files, the projector's tables,
+// player-number sets, recoloured tables and the number-art filter; files
+// are untrusted input.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+
+#include "animate/engine_state.h"
+#include "projector/projector.h"
+#include "projector_fixture.h"
+
+namespace {
+
+using namespace anim::test;
+using anim::projector::FindPlayerNumberSet;
+using anim::projector::FindSequence;
+
+TEST(MultiAnimLoad, EntersSequencesAndNumberSetsAndReleasesThem) {
+    LeakCheck leaks;
+    ScratchDir dir;
+    const std::string path = dir.File("standard.anx");
+    WriteFileBytes(path, StandardFile());
+    ProjectorOnly projector(4, 8, 2);
+    EngineState *engine = projector.engine();
+
+    ASSERT_EQ(LoadMultiAnim(engine, path.c_str(), kStandardIds, 3, 1, ANIM_LOAD_PLAYER_NUMBERS), 0);
+    EXPECT_EQ(engine->sequences.count, 3);
+    EXPECT_EQ(engine->playerNumbers.count, 1);
+    const auto &multi = engine->multiAnims.entries[0];
+    EXPECT_EQ(multi.sequenceCount, 3);
+    EXPECT_EQ(multi.numberSetCount, 1);
+    // Only the numbered sequence has a record; it takes the first set slot.
+    EXPECT_EQ(multi.numberSetSlots[0], 0);
+    EXPECT_EQ(FindPlayerNumberSet(engine, kNumberedId), 0);
+    EXPECT_EQ(FindPlayerNumberSet(engine, kRunId), -1);
+    const auto &set = engine->playerNumbers.entries[0];
+    ASSERT_EQ(set.frameCount, kNumberedFrames);
+    EXPECT_NE(set.overlays[0], nullptr);
+    EXPECT_EQ(set.overlays[1], nullptr);
+    EXPECT_EQ(set.overlays[2], nullptr);  // the repeat has none of its own
+    EXPECT_NE(set.overlays[3], nullptr);
+    const auto &delta = engine->sequences.entries[FindSequence(engine, kDeltaId)];
+    EXPECT_EQ(delta.isDelta, 1);
+    EXPECT_EQ(delta.frameCount, kDeltaFrames);
+    EXPECT_EQ(delta.tableCount, 1);
+
+    // The same file under other ids is a second, independent load; a third
+    // finds the table full.
+    const std::int32_t other[] = {20, 21, 22};
+    EXPECT_EQ(LoadMultiAnim(engine, path.c_str(), other, 3, 1, 0), 1);
+    EXPECT_EQ(engine->sequences.count, 6);
+    EXPECT_EQ(engine->playerNumbers.count, 1);
+    const std::int32_t third[] = {30, 31, 32};
+    EXPECT_EQ(LoadMultiAnim(engine, path.c_str(), third, 3, 1, 0), -1);
+
+    EXPECT_EQ(DestroyMultiAnim(engine, 0), 1);
+    EXPECT_EQ(FindSequence(engine, kRunId), -1);
+    EXPECT_EQ(engine->playerNumbers.count, 0);
+    // Load, destroy, load again with the same ids.
+    EXPECT_EQ(LoadMultiAnim(engine, path.c_str(), kStandardIds, 3, 1, ANIM_LOAD_PLAYER_NUMBERS), 0);
+    EXPECT_EQ(DestroyMultiAnim(engine, 0), 1);
+    EXPECT_EQ(DestroyMultiAnim(engine, 1), 1);
+    EXPECT_EQ(DestroyMultiAnim(engine, 0), 1);  // already free
+    EXPECT_EQ(DestroyMultiAnim(engine, 7), 0);  // not a handle
+}
+
+TEST(MultiAnimLoad, RefusalsLeaveNoSlotBehind) {
+    LeakCheck leaks;
+    ScratchDir dir;
+    const std::string path = dir.File("standard.anx");
+    const auto bytes = StandardFile();
+    WriteFileBytes(path, bytes);
+    ProjectorOnly projector(4, 3, 1);
+    EngineState *engine = projector.engine();
+
+    EXPECT_EQ(LoadMultiAnim(engine, path.c_str(), kStandardIds, 2, 1, 0), -1);  // too few ids
+    EXPECT_EQ(LoadMultiAnim(engine, path.c_str(), nullptr, 3, 1, 0), -1);
+    EXPECT_EQ(LoadMultiAnim(engine, dir.File("missing.anx").c_str(), kStandardIds, 3, 1, 0), -1);
+    EXPECT_EQ(LoadMultiAnim(engine, nullptr, kStandardIds, 3, 1, 0), -1);
+    auto marked = bytes;
+    marked[0] = marked[1] = 0;
+    WriteFileBytes(dir.File("mark.anx"), marked);
+    EXPECT_EQ(LoadMultiAnim(engine, dir.File("mark.anx").c_str(), kStandardIds, 3, 1, 0), -1);
+    auto version = bytes;
+    version[16 + 24 + 2] = 3;  // the first record's version byte
+    WriteFileBytes(dir.File("version.anx"), version);
+    EXPECT_EQ(LoadMultiAnim(engine, dir.File("version.anx").c_str(), kStandardIds, 3, 1, 0), -1);
+    // More number records in the directory than the header counts.
+    auto extra = bytes;
+    std::memcpy(extra.data() + 16 + 4, extra.data() + 16 + 12, 4);
+    WriteFileBytes(dir.File("extra.anx"), extra);
+    EXPECT_EQ(LoadMultiAnim(engine, dir.File("extra.anx").c_str(), kStandardIds, 3, 1,
+                            ANIM_LOAD_PLAYER_NUMBERS),
+              -1);
+    // Each failure at every allocation of a load is a clean refusal.
+    for (std::uint32_t n = 1; n <= 4; ++n) {
+        anim::platform::FailNthAllocation(n);
+        EXPECT_EQ(LoadMultiAnim(engine, path.c_str(), kStandardIds, 3, 2, ANIM_LOAD_PLAYER_NUMBERS),
+                  -1);
+        anim::platform::FailNthAllocation(0);
+    }
+    EXPECT_EQ(engine->multiAnims.count, 0);
+    EXPECT_EQ(engine->sequences.count, 0);
+    EXPECT_EQ(engine->playerNumbers.count, 0);
+    // Capacity 3 sequences: the file fits exactly, and loads after all that.
+    ASSERT_EQ(LoadMultiAnim(engine, path.c_str(), kStandardIds, 3, 1, 0), 0);
+}
+
+TEST(MultiAnimLoad, TruncatedAndCorruptedFilesAreRefusedOrSafe) {
+    LeakCheck leaks;
+    ScratchDir dir;
+    anx::Writer writer;
+    ASSERT_TRUE(writer.AddScalableSequence(PlayerRun(2, 6, 6, true, 1)));
+    anx::DeltaOptions options;
+    options.keyInterval = 2;
+    ASSERT_TRUE(writer.AddDeltaSequence(DeltaScene(3, 16, 12, 4), "d", options));
+    std::vector<std::uint8_t> good;
+    ASSERT_TRUE(writer.Build(good));
+    const std::int32_t ids[] = {1, 2};
+    ProjectorOnly projector(2, 4, 1);
+    EngineState *engine = projector.engine();
+
+    std::uint32_t shortBody;
+    std::memcpy(&shortBody, good.data() + 12, 4);
+    const std::size_t shortFile = 16 + 2 * 8 + shortBody;
+    // A new file each time: rewriting one file in place is slow here.
+    for (std::size_t length = 0; length < good.size(); ++length) {
+        const std::string path = dir.File("cut" + std::to_string(length));
+        WriteFileBytes(path, std::vector<std::uint8_t>(good.begin(), good.begin() + length));
+        EXPECT_EQ(LoadMultiAnim(engine, path.c_str(), ids, 2, 2, ANIM_LOAD_PLAYER_NUMBERS), -1)
+            << length;
+        const std::int32_t plain = LoadMultiAnim(engine, path.c_str(), ids, 2, 1, 0);
+        EXPECT_EQ(plain == 0, length >= shortFile) << length;
+        if (plain == 0) {
+            EXPECT_EQ(DestroyMultiAnim(engine, plain), 1);
+        }
+    }
+    EXPECT_EQ(engine->sequences.count, 0);
+
+    // Random byte flips: each copy is refused, or loads and releases
+    // cleanly (playing such files is the projection tests' part).
+    std::mt19937 random(1234);
+    int loaded = 0;
+    for (int trial = 0; trial < 300; ++trial) {
+        const std::string path = dir.File("flip" + std::to_string(trial));
+        auto bad = good;
+        for (int f = 0; f < 1 + trial % 4; ++f)
+            bad[random() % bad.size()] ^= static_cast<std::uint8_t>(1u << (random() % 8));
+        WriteFileBytes(path, bad);
+        const std::int32_t handle =
+            LoadMultiAnim(engine, path.c_str(), ids, 2, 2, ANIM_LOAD_PLAYER_NUMBERS);
+        if (handle < 0) continue;
+        ++loaded;
+        EXPECT_EQ(DestroyMultiAnim(engine, handle), 1);
+    }
+    EXPECT_GT(loaded, 0);
+    EXPECT_EQ(engine->sequences.count, 0);
+    EXPECT_EQ(engine->playerNumbers.count, 0);
+}
+
+TEST(MultiAnimLoad, SecondTableShiftsTheKitRange) {
+    LeakCheck leaks;
+    ScratchDir dir;
+    const std::string path = dir.File("standard.anx");
+    WriteFileBytes(path, StandardFile());
+    ProjectorOnly projector;
+    EngineState *engine = projector.engine();
+    DupKOVRLETableSetup(engine, 16, 8, 32);
+    ASSERT_EQ(LoadMultiAnim(engine, path.c_str(), kStandardIds, 3, 2, 0), 0);
+    const auto &s = engine->sequences.entries[FindSequence(engine, kRunId)];
+    ASSERT_EQ(s.tableCount, 2);
+    for (int i = 0; i < 256; ++i) {
+        const std::uint16_t before = s.tables[0][i];
+        const std::uint16_t after = s.tables[1][i];
+        const int v = before & 0xFF;
+        if (v >= 16 && v < 24) {
+            EXPECT_EQ(after, (before & 0xFF00) | (v + 32)) << i;
+        } else {
+            EXPECT_EQ(after, before) << i;
+        }
+    }
+}
+
+TEST(PlayerNumbers, TeamColoursAndTheNumberArtFilter) {
+    ProjectorOnly projector;
+    EngineState *engine = projector.engine();
+    EXPECT_EQ(SetPlayerNumbersTeamColor(engine, 1, 15), 15);
+    EXPECT_EQ(engine->teamNumberColors[0], 0);
+    EXPECT_EQ(engine->teamNumberColors[1], 15);
+    EXPECT_EQ(SetPlayerNumbersTeamColor(engine, 2, 7), 7);  // no such team: nothing stored
+    EXPECT_EQ(SetPlayerNumbersTeamColor(engine, -1, 7), 7);
+    EXPECT_EQ(engine->teamNumberColors[1], 15);
+
+    std::uint8_t pixels[] = {0, 1, 9, 10, 245, 246, 250, 251, 255, 5};
+    AnxFilterJerseyColors(pixels, 3, 3);
+    const std::uint8_t want[] = {0, 1, 9, 0, 0, 246, 250, 0, 0, 5};  // the tenth is outside
+    EXPECT_EQ(std::memcmp(pixels, want, sizeof want), 0);
+    AnxFilterJerseyColors(nullptr, 3, 3);
+}
+
+TEST(ProjectorTables, CapacitiesAndProgrammingErrors) {
+    LeakCheck leaks;
+    {
+        ProjectorOnly projector(0, 0, 0);
+        EngineState *engine = projector.engine();
+        EXPECT_EQ(InitProjector(engine, 1, 1, 1), 0);  // already made
+        const std::int32_t id = 1;
+        EXPECT_EQ(LoadMultiAnim(engine, "nothing", &id, 1, 1, 0), -1);
+    }
+    auto *engine = static_cast<EngineState *>(ALLOCATE(sizeof(EngineState)));
+    EXPECT_EQ(InitProjector(engine, -1, 1, 1), 0);
+    anim::platform::FailNthAllocation(4);
+    EXPECT_EQ(InitProjector(engine, 1, 1, 1), 0);  // the multi-animation table fails
+    anim::platform::FailNthAllocation(0);
+    TerminateProjector(engine);  // frees the tables that were made
+    FREE(engine);
+
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH(
+        {
+            auto *bare = static_cast<EngineState *>(ALLOCATE(sizeof(EngineState)));
+            const std::int32_t id = 1;
+            LoadMultiAnim(bare, "x", &id, 1, 1, 0);
+        },
+        "Assertion failed: PROJCTOR");
+}
+
+}  // namespace
