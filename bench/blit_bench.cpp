@@ -160,11 +160,25 @@ void SdlColourKey(benchmark::State &state, bool rle) {
     SDL_SetColorKey(sprite, SDL_TRUE, kTransparent);
     SDL_SetSurfaceRLE(sprite, rle ? 1 : 0);
     SDL_Rect at{w < kSurfaceW ? (kSurfaceW - w) / 4 : 0, h < kSurfaceH ? (kSurfaceH - h) / 4 : 0, w, h};
-    SDL_BlitSurface(sprite, nullptr, target, &at);  // builds the blit map (and RLE data) once
+    SDL_Rect first = at;
+    if (SDL_BlitSurface(sprite, nullptr, target, &first) != 0) {  // builds the blit map (and RLE data)
+        state.SkipWithError(SDL_GetError());
+    }
     for (auto _ : state) {
         SDL_Rect place = at;
         SDL_BlitSurface(sprite, nullptr, target, &place);
         benchmark::ClobberMemory();
+    }
+    // The same bytes as the library's transparent copy onto the same ground.
+    std::vector<uint8_t> expected(static_cast<size_t>(target->pitch) * kSurfaceH);
+    std::memset(target->pixels, 0x33, expected.size());
+    std::memcpy(expected.data(), target->pixels, expected.size());
+    TransCopyDIBBits(expected.data() + at.y * target->pitch + at.x, art.data(), uint32_t(w),
+                     uint32_t(h), target->pitch, Stride(w), kTransparent);
+    SDL_Rect again = at;
+    SDL_BlitSurface(sprite, nullptr, target, &again);
+    if (std::memcmp(target->pixels, expected.data(), expected.size()) != 0) {
+        state.SkipWithError("SDL's blit differs from TransCopyDIBBits");
     }
     state.counters["MP/s"] = benchmark::Counter(
         static_cast<double>(state.iterations()) * w * h / 1e6, benchmark::Counter::kIsRate);

@@ -256,8 +256,8 @@ void WriteRow(const ColumnMap &map, std::int32_t outWidth, std::uint8_t *row, bo
     if (map.whole && !mirror) {
         std::memcpy(row, line, static_cast<std::size_t>(outWidth));
     } else if (map.whole) {
-        std::uint8_t *last = row + outWidth - 1;
-        for (std::int32_t x = 0; x < outWidth; ++x) *(last - x) = line[x];
+        // The span blitter's mirrored copy writes the row backward in vector steps.
+        CopyDIBBitsReverseX(row, line, static_cast<std::uint32_t>(outWidth), 1, 0, 0);
     } else if (!mirror) {
         for (std::int32_t x = 0; x < map.count; ++x) row[x] = line[map.source[x]];
     } else {

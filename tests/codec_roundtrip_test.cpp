@@ -8,6 +8,7 @@
 
 #include "animate.h"
 #include "codec/anx_frame.h"
+#include "codec/step_table.h"
 #include "dib/packed_dib.h"
 #include "platform/platform.h"
 #include "test_support.h"
@@ -117,7 +118,38 @@ bool LineRefusalAllowed(const Picture &p, const Table &line) {
     return false;
 }
 
-void CheckRoundTrip(const Picture &p, uint32_t reserve, uint32_t limit, int &lineRefusals) {
+// Source positions a step table keeps, in order.
+std::vector<int> Kept(int size, int scale) {
+    StepTable t{};  // zeros after the end: a last keep count reads as the pair (k, 0)
+    BuildStepTable(size, scale, t);
+    std::vector<int> kept;
+    for (size_t i = 0, pos = 0; t[i] != 0 || t[i + 1] != 0; pos += t[i] + t[i + 1], i += 2)
+        for (int k = 0; k < t[i]; ++k) kept.push_back(int(pos) + k);
+    return kept;
+}
+
+// A scaled (and maybe mirrored) decode holds the full-size decode's pixels
+// at the rows and columns the step tables keep.
+void CheckScaled(const ANXFRAME *packed, Table &line, const Bytes &full, int w, int h, int scale,
+                 bool mirror) {
+    SCOPED_TRACE(testing::Message() << "scale " << scale << (mirror ? " mirrored" : ""));
+    ANXFRAME *out = AnxUnKOVRLEFrame(packed, nullptr, line.data(), nullptr, 0, scale, 0, 0,
+                                     mirror, ANX_STREAM_LINE_BY_LINE);
+    ASSERT_NE(out, nullptr);
+    const Bytes got = Area(out);
+    DeleteAnxFrame(out);
+    const std::vector<int> rows = Kept(h, scale), cols = Kept(w, scale);
+    const int ow = w * scale / 100, oh = h * scale / 100;
+    ASSERT_EQ(int(rows.size()), oh);
+    ASSERT_EQ(int(cols.size()), ow);
+    for (int r = 0; r < oh; ++r)
+        for (int c = 0; c < ow; ++c)
+            ASSERT_EQ(got[r * RowStride(ow) + (mirror ? ow - 1 - c : c)],
+                      full[rows[r] * RowStride(w) + cols[c]]) << r << "," << c;
+}
+
+void CheckRoundTrip(const Picture &p, uint32_t reserve, uint32_t limit, int &lineRefusals,
+                    int scale = 100, bool mirror = false) {
     ANXFRAME *raw = FrameOf(p);
     ASSERT_NE(raw, nullptr);
     const Bytes area = Area(raw);
@@ -150,8 +182,9 @@ void CheckRoundTrip(const Picture &p, uint32_t reserve, uint32_t limit, int &lin
         DeleteAnxFrame(input);
         ++lineRefusals;
     } else {
-        EXPECT_EQ(Unpadded(Decode(packed, line, ANX_STREAM_LINE_BY_LINE), p.width, p.height),
-                  Unpadded(area, p.width, p.height));
+        const Bytes full = Decode(packed, line, ANX_STREAM_LINE_BY_LINE);
+        EXPECT_EQ(Unpadded(full, p.width, p.height), Unpadded(area, p.width, p.height));
+        CheckScaled(packed, line, full, p.width, p.height, scale, mirror);
         DeleteAnxFrame(packed);
     }
     DeleteAnxFrame(raw);
@@ -175,8 +208,9 @@ TEST(CodecRoundTrip, RandomPicturesDecodeToThemselves) {
         else if (i % 4 == 0)
             w = side(100, 156), h = side(1, 24);
         SCOPED_TRACE(testing::Message() << "picture " << i << ": " << w << " x " << h);
-        CheckRoundTrip(RandomPicture(rng, w, h), rng() % 8, kLimits[rng() % std::size(kLimits)],
-                       lineRefusals);
+        const Picture picture = RandomPicture(rng, w, h);
+        CheckRoundTrip(picture, rng() % 8, kLimits[rng() % std::size(kLimits)], lineRefusals,
+                       1 + int(rng() % 100), rng() % 2);
         if (HasFatalFailure()) return;
     }
     EXPECT_LT(lineRefusals, kPictures / 5);

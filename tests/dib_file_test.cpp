@@ -203,7 +203,7 @@ TEST(DIBFile, MutatedAndTruncatedFilesGiveNullOrAWholeBlock) {
                                    0x40000000u, 0x3FFFFC00u, 0xFFFFFBD8u};
     constexpr uint16_t kBits[] = {0, 1, 4, 8, 16, 24, 32, 0xFFFF};
     int opened = 0;
-    for (int iter = 0; iter < 800; ++iter) {
+    for (int iter = 0; iter < 500; ++iter) {
         const int32_t w = 1 + int32_t(rng() % 40), h = 1 + int32_t(rng() % 40);
         const uint32_t area = uint32_t((w + 3) & ~3) * uint32_t(h);
         const bool bare = rng() % 4 == 0;
@@ -247,7 +247,7 @@ TEST(DIBFile, MutatedAndTruncatedFilesGiveNullOrAWholeBlock) {
         }
         DeleteDIB(dib);
     }
-    EXPECT_GT(opened, 200);  // the mutations leave plenty of files readable
+    EXPECT_GT(opened, 120);  // the mutations leave plenty of files readable
 }
 
 TEST(DIBFile, OpenFailuresAreTraced) {
@@ -334,6 +334,16 @@ TEST(DIBFileInterop, ImageToolReadsWhatWriteDIBWrites) {
     for (int y = 0; y < kH; ++y)
         for (int x = 0; x < kW; ++x) *GetDIBPixelAddress(dib, x, y) = static_cast<uint8_t>(x * 11 + y * 29);
     ASSERT_EQ(WriteDIB(dir.File("ours.bmp").c_str(), dib), 1);
+    // The tool sees an 8-bit palette picture of our size.
+    const std::string identify = std::filesystem::path(tool).parent_path() / "identify";
+    if (std::filesystem::exists(identify)) {
+        ASSERT_TRUE(RunTool(identify + " -format '%w %h %z %r' " + dir.File("ours.bmp") + " > " +
+                            dir.File("identify.txt")));
+        const Bytes said = ReadFileBytes(dir.File("identify.txt"));
+        const std::string expected = std::to_string(kW) + " " + std::to_string(kH) + " 8 PseudoClass";
+        EXPECT_TRUE(std::string(said.begin(), said.end()).starts_with(expected))
+            << std::string(said.begin(), said.end());
+    }
     ASSERT_TRUE(RunTool(tool + " " + dir.File("ours.bmp") + " -depth 8 " + dir.File("out.ppm")));
     Bytes ppm = ReadFileBytes(dir.File("out.ppm"));
     const std::string head = "P6\n" + std::to_string(kW) + " " + std::to_string(kH) + "\n255\n";
