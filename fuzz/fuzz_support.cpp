@@ -59,11 +59,12 @@ void PrepareProcess() {
 
 namespace {
 
-constexpr std::array<Target, 4> kTargets = {{
+constexpr std::array<Target, 5> kTargets = {{
     {"dib_file", &DibFileTarget},
     {"frame_decode", &FrameDecodeTarget},
     {"encode", &EncodeTarget},
     {"find_rects", &FindRectsTarget},
+    {"multi_anim", &MultiAnimTarget},
 }};
 
 }  // namespace
