@@ -13,6 +13,8 @@
 
 #include "animate.h"
 #include "platform/platform.h"
+#include "animate/engine.h"
+#include "projector_fixture.h"
 #include "test_support.h"
 
 namespace {
@@ -356,6 +358,143 @@ TEST(AllocationFailure, PrinterPathPaintsSurviveEveryFailure) {
         AnimDestroyWindowDC(dc);
         DeleteEngine(engine);
     }
+}
+
+// ---- The projector --------------------------------------------------------------
+
+using anim::test::kDeltaId;
+using anim::test::kStandardIds;
+
+// An engine with a scene, a projector, the standard file loaded and one
+// object, as far as each step below needs; all of it made before failures
+// start, and all of it let go by Release.
+struct Stage {
+    EngineState *engine = nullptr;
+    std::int32_t file = -1;
+    std::int32_t object = -1;
+
+    void Build(const std::string &path, bool projector, bool load, bool object_) {
+        engine = InitAnimate();
+        ASSERT_EQ(MakeOffScreenDib(engine, 120, 90), 0);
+        if (projector) {
+            ASSERT_EQ(InitProjector(engine, 4, 8, 2), 1);
+        }
+        if (load) {
+            file = LoadMultiAnim(engine, path.c_str(), kStandardIds, 3, 2, ANIM_LOAD_PLAYER_NUMBERS);
+            ASSERT_GE(file, 0);
+        }
+        if (object_) {
+            object = GetAnimObject(engine);
+            ASSERT_GE(object, 0);
+        }
+    }
+    // Every object let go, the file must be released: a failed step may
+    // not leave a reference behind.
+    void Release() {
+        if (object >= 0) {
+            SetAnimObjectAnim(engine, object, -1, 0, 0);
+            DestroyAnimObject(engine, object);
+        }
+        if (file >= 0) {
+            EXPECT_EQ(DestroyMultiAnim(engine, file), 1);
+        }
+        TerminateProjector(engine);
+        DeleteEngine(engine);
+        *this = Stage{};
+    }
+};
+
+class ProjectorAllocation : public ::testing::Test {
+protected:
+    void SetUp() override {
+        path_ = dir_.File("standard.anx");
+        anim::test::WriteFileBytes(path_, anim::test::StandardFile());
+    }
+    anim::test::ScratchDir dir_;
+    std::string path_;
+    anim::test::TraceCapture quiet_;
+};
+
+TEST_F(ProjectorAllocation, InitProjectorGivesZero) {
+    anim::test::LeakCheck leaks;
+    Stage stage;
+    const std::uint32_t n = FailEachRequestInTurn(
+        "InitProjector", {[&] { stage.Build(path_, false, false, false); },
+                          [&] { return InitProjector(stage.engine, 4, 8, 2) == 1; },
+                          [&](bool) { stage.Release(); }});
+    EXPECT_GE(n, 4u);  // one table each
+}
+
+TEST_F(ProjectorAllocation, LoadMultiAnimGivesMinusOneAndLeavesNothing) {
+    anim::test::LeakCheck leaks;
+    Stage stage;
+    std::size_t before = 0;
+    const std::uint32_t n = FailEachRequestInTurn(
+        "LoadMultiAnim", {[&] {
+                              stage.Build(path_, true, false, false);
+                              before = LiveBlockCount();
+                          },
+                          [&] {
+                              stage.file = LoadMultiAnim(stage.engine, path_.c_str(), kStandardIds, 3,
+                                                         2, ANIM_LOAD_PLAYER_NUMBERS);
+                              if (stage.file >= 0) return true;
+                              EXPECT_EQ(stage.file, -1);
+                              EXPECT_EQ(LiveBlockCount(), before);
+                              return false;
+                          },
+                          [&](bool) { stage.Release(); }});
+    EXPECT_GE(n, 4u);  // the file's block, then each sequence's and number set's
+}
+
+TEST_F(ProjectorAllocation, GetAnimObjectGivesMinusOne) {
+    anim::test::LeakCheck leaks;
+    Stage stage;
+    const std::uint32_t n = FailEachRequestInTurn(
+        "GetAnimObject", {[&] { stage.Build(path_, true, true, false); },
+                          [&] {
+                              stage.object = GetAnimObject(stage.engine);
+                              return stage.object >= 0;
+                          },
+                          [&](bool) { stage.Release(); }});
+    EXPECT_GE(n, 1u);
+}
+
+TEST_F(ProjectorAllocation, BindingADeltaSequenceGivesZeroAndKeepsNoReference) {
+    anim::test::LeakCheck leaks;
+    Stage stage;
+    const std::uint32_t n = FailEachRequestInTurn(
+        "SetAnimObjectAnim", {[&] { stage.Build(path_, true, true, true); },
+                              [&] {
+                                  if (SetAnimObjectAnim(stage.engine, stage.object, kDeltaId, 0, 0) == 1)
+                                      return true;
+                                  EXPECT_EQ(FrameCount(stage.engine, stage.object), 0);
+                                  return false;
+                              },
+                              [&](bool) { stage.Release(); }});
+    EXPECT_GE(n, 1u);  // the object's picture of the scene
+}
+
+// A delta frame is expanded the first time it is played; when that fails
+// the projection reports 0, the frame number stays, and the next attempt
+// plays it.
+TEST_F(ProjectorAllocation, DeltaFrameExpansionFailsAndIsTriedAgain) {
+    anim::test::LeakCheck leaks;
+    Stage stage;
+    const std::uint32_t n = FailEachRequestInTurn(
+        "ProjectFrame", {[&] {
+                             stage.Build(path_, true, true, true);
+                             ASSERT_EQ(SetAnimObjectAnim(stage.engine, stage.object, kDeltaId, 0, 0), 1);
+                             ASSERT_EQ(ProjectFrame(stage.engine, stage.object, 10, 10, 5), 1);
+                         },
+                         [&] {
+                             if (ProjectFrame(stage.engine, stage.object, 10, 10, 5) == 1) return true;
+                             EXPECT_EQ(GetFrameNum(stage.engine, stage.object), 1);
+                             FailNthAllocation(0);
+                             EXPECT_EQ(ProjectFrame(stage.engine, stage.object, 10, 10, 5), 1);
+                             return false;
+                         },
+                         [&](bool) { stage.Release(); }});
+    EXPECT_EQ(n, 1u);
 }
 
 }  // namespace
