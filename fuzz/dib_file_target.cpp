@@ -7,7 +7,10 @@
 // A DIB that opens is copied (the copy equal to it), checksummed (the copy
 // and the original agree), written and read back (the same header, colours
 // and pixels), trimmed to its pixels and to a rectangle taken from the
-// file's last 16 bytes, and, when it is 8-bit, painted as a background.
+// file's last 16 bytes, padded, cut to that rectangle as a DIB and as a
+// frame (both the same pixels), differenced against a copy with one pixel
+// changed (found again by DIBFindNewRects), and, when it is 8-bit, painted
+// as a background, as a sprite, and magnified.
 #include <algorithm>
 #include <cstring>
 
@@ -41,21 +44,94 @@ void Paint(EngineState *engine) {
     AnimDestroyWindowDC(dc);
 }
 
-// SetBackground reads the file itself and takes its colours; the trimmed
-// copy is then adopted as the background in its place.
-void PaintAsBackground(const char *path, BITMAPINFOHEADER *adopted) {
+// SetBackground reads the file itself and takes its colours; the DIB is then
+// shown as a sprite over it, the scene painted magnified, and the trimmed
+// copy adopted as the background in its place.
+void PaintAsBackground(const char *path, BITMAPINFOHEADER *dib, BITMAPINFOHEADER *adopted) {
     EngineState *engine = InitAnimate();
     if (engine == nullptr) {
         DeleteDIB(adopted);
         return;
     }
     if (SetBackground(engine, path) == 1) Paint(engine);
+    const std::int32_t image = AddSpriteDib(engine, dib);  // borrowed
+    const std::int32_t sprite = AddSprite(engine);
+    FUZZ_CHECK(image >= 0 && sprite >= 0);
+    SetSpriteSpriteDib(engine, sprite, image);
+    for (std::int32_t anchor : {ANIM_ANCHOR_CENTRE, ANIM_ANCHOR_FOOT, ANIM_ANCHOR_TOP_LEFT}) {
+        ShowSprite(engine, sprite, 5 + anchor, 7, 10, anchor);
+        Paint(engine);
+        std::int32_t hit = -1;
+        GetSpriteFromPoint(engine, 6, 8, &hit);
+    }
+    if (SetBackgroundPlus(engine, path, 2) == 1) {
+        HDC dc = AnimCreateWindowDC(kWindowSide, kWindowSide);
+        PaintSceneStretch(engine, dc, 2);
+        AnimDestroyWindowDC(dc);
+    }
+    HideSprite(engine, sprite);
+    DeleteSprite(engine, sprite);
+    DeleteSpriteDib(engine, image);
     // The engine owns the adopted DIB from here on, whether its surface is
     // made or not.
     if (adopted != nullptr && SetBackgroundFromPDIB(engine, adopted) == 1) Paint(engine);
     if (HPALETTE palette = MasterPalette(engine)) AnimDeletePalette(palette);
     TerminateAnimate(engine);
     FREE(engine);
+}
+
+// The editing and frame operations on a DIB whose header came from a file:
+// each answers with a block of the size it promises or refuses.
+void EditAndExchange(BITMAPINFOHEADER *dib, const RECT &rect) {
+    POINT steps{-1, -1};
+    GetDIBTemplateNumbers(dib, &steps);
+    FUZZ_CHECK(steps.x >= 0 && steps.x <= dib->biWidth && steps.y >= 0 && steps.y <= dib->biHeight);
+
+    if (BITMAPINFOHEADER *padded = PadCopyDIB(dib, 1, 2, 3, 4)) {
+        FUZZ_CHECK(padded->biWidth == dib->biWidth + 4 && padded->biHeight == dib->biHeight + 6);
+        if (dib->biWidth > 0 && dib->biHeight > 0) {
+            FUZZ_CHECK(*GetDIBPixelAddress(padded, 1, 2) == *GetDIBPixelAddress(dib, 0, 0));
+        }
+        DeleteDIB(padded);
+    }
+    std::int32_t empty = -1;
+    BITMAPINFOHEADER *cut = CopyDIBRectToDIB(dib, rect.left, rect.top, rect.right, rect.bottom, &empty);
+    ANXFRAME *frame = CopyDIBToAnxFrame(dib, nullptr, &rect, 1);
+    if (frame != nullptr && cut != nullptr) {
+        // The same rectangle both ways gives the same pixels.
+        BITMAPINFOHEADER *back = CopyAnxFrameRectToDIB(frame, 0);
+        FUZZ_CHECK(back != nullptr);
+        FUZZ_CHECK(back->biWidth == cut->biWidth && back->biHeight == cut->biHeight);
+        for (std::int32_t row = 0; row < cut->biHeight && cut->biWidth > 0; ++row) {
+            FUZZ_CHECK(std::memcmp(GetDIBPixelAddress(back, 0, row), GetDIBPixelAddress(cut, 0, row),
+                                   static_cast<std::size_t>(cut->biWidth)) == 0);
+        }
+        DeleteDIB(back);
+    }
+    DeleteAnxFrame(frame);
+    DeleteDIB(cut);
+
+    // A copy with one pixel changed, differenced against the original: the
+    // changed pixel must be found again.
+    if (dib->biWidth < 1 || dib->biHeight < 1 || (dib->biCompression >> 16) != 0) return;
+    BITMAPINFOHEADER *old = CopyDIB(dib);
+    BITMAPINFOHEADER *fresh = CopyDIB(dib);
+    FUZZ_CHECK(old != nullptr && fresh != nullptr);
+    const std::int32_t x = dib->biWidth / 2, y = dib->biHeight / 2;
+    *GetDIBPixelAddress(fresh, x, y) ^= 0x5A;
+    BITMAPINFOHEADER *diff = DeltaDIB(fresh, old);
+    FUZZ_CHECK(diff == fresh);
+    FUZZ_CHECK(*GetDIBPixelAddress(old, x, y) == *GetDIBPixelAddress(fresh, x, y));
+    if ((diff->biCompression >> 16) != 0) {
+        constexpr std::int32_t kCapacity = 16;
+        RECT rects[kCapacity];
+        std::int32_t count = kCapacity;
+        DIBFindNewRects(diff, rects, &count, 4, 1, 0, 2);
+        FUZZ_CHECK(count == 1);
+        FUZZ_CHECK(rects[0].left == x && rects[0].right == x && rects[0].top == y && rects[0].bottom == y);
+    }
+    DeleteDIB(diff);
+    DeleteDIB(old);
 }
 
 }  // namespace
@@ -118,8 +194,9 @@ int DibFileTarget(const std::uint8_t *data, std::size_t size) {
         FUZZ_CHECK(trimmed->biWidth >= 1 && trimmed->biHeight >= 1);
     }
 
+    if (!compressed) EditAndExchange(dib, rect);
     if (dib->biBitCount == kEightBits && !compressed) {
-        PaintAsBackground(file.path(), trimmed);
+        PaintAsBackground(file.path(), dib, trimmed);
         trimmed = nullptr;
     }
     DeleteDIB(trimmed);
