@@ -42,6 +42,10 @@ std::optional<MinRect> FindMinRect(const BITMAPINFOHEADER *dib) {
     auto g = CheckedGeometry(dib);
     if (!g || IsCompressed(*dib)) return std::nullopt;
     MinRect box{g->width - 1, 0, g->height - 1, 0};
+    // A picture without columns has no pixels, however many rows its header
+    // claims; a file can claim two billion of them at no cost in bytes, and
+    // walking them would hang the caller.
+    if (g->width == 0) return box;
 
     // The first two passes find one corner each, so that the third only has
     // to look at the columns outside the box found so far.
@@ -136,6 +140,7 @@ BITMAPINFOHEADER *Trim(BITMAPINFOHEADER *dib, const RECT *rect, POINT &origin) {
 
 std::uint16_t PixelChecksum(const BITMAPINFOHEADER &dib, const Geometry &g) {
     std::uint16_t crc = 0;
+    if (g.width == 0) return crc;  // no pixels, whatever the row count (see FindMinRect)
     for (std::int32_t r = 0; r < g.height; ++r) {
         const std::uint8_t *row = StoredRow(&dib, g, r);
         for (std::int32_t c = 0; c < g.width; ++c) {

@@ -20,6 +20,7 @@ constexpr std::uint64_t kFreedMagic = 0x46726565644d656dull;
 
 std::size_t g_live_blocks = 0;
 std::uint32_t g_fail_countdown = 0;
+std::size_t g_size_limit = kMaxBlockSize;
 
 BlockHeader *HeaderOf(const void *block) {
     return reinterpret_cast<BlockHeader *>(const_cast<unsigned char *>(
@@ -30,7 +31,7 @@ BlockHeader *HeaderOf(const void *block) {
 
 void *AllocBlock(std::size_t size) {
     if (g_fail_countdown != 0 && --g_fail_countdown == 0) return nullptr;
-    if (size > kMaxBlockSize) return nullptr;
+    if (size > g_size_limit) return nullptr;
     void *raw = std::calloc(1, sizeof(BlockHeader) + size);
     if (raw == nullptr) return nullptr;
     BlockHeader header{size, kLiveMagic};
@@ -58,5 +59,9 @@ std::size_t BlockSize(const void *block) {
 std::size_t LiveBlockCount() { return g_live_blocks; }
 
 void FailNthAllocation(std::uint32_t n) { g_fail_countdown = n; }
+
+void SetBlockSizeLimit(std::size_t limit) {
+    g_size_limit = limit == 0 || limit > kMaxBlockSize ? kMaxBlockSize : limit;
+}
 
 }  // namespace anim::platform

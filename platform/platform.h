@@ -27,6 +27,10 @@ std::size_t LiveBlockCount();
 // Test hook: the nth block request from now fails (1 = the next one);
 // 0 turns failure injection off.
 void FailNthAllocation(std::uint32_t n);
+// Test hook: requests above limit bytes fail as if memory had run out, so
+// that fuzzers can follow huge sizes from lying headers to the refusal
+// without touching gigabytes; 0 restores kMaxBlockSize.
+void SetBlockSizeLimit(std::size_t limit);
 
 // ---- Files ----------------------------------------------------------------
 

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Builds the library and runs the whole suite twice: once as shipped, once
-# under AddressSanitizer and UndefinedBehaviorSanitizer. Installs any missing
+# under AddressSanitizer and UndefinedBehaviorSanitizer; then fuzzes every
+# parser and decoder for 30 seconds each (clang, libFuzzer). Installs any missing
 # Debian package first (run as root on a fresh machine).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libsdl2-dev imagemagick
-          libgif-dev libpng-dev nlohmann-json3-dev libcli11-dev gifsicle xvfb)
+          libgif-dev libpng-dev nlohmann-json3-dev libcli11-dev gifsicle xvfb
+          clang-14 libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -29,3 +31,6 @@ cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=Debug -DANIMATE_SANITIZE=ON -DAN
 cmake --build build/sanitize -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build/sanitize --output-on-failure -j"$jobs"
+
+echo "== Fuzzing, 30 seconds a target =="
+fuzz/run.sh 30

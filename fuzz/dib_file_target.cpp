@@ -1,0 +1,216 @@
+// DIB files from anywhere: whatever the bytes, OpenDIB gives null or a block
+// that holds every pixel its header describes, and each operation on that
+// block stays inside it.
+//
+//   input := file bytes, read as a DIB file as they stand
+//
+// A DIB that opens is copied (the copy equal to it), checksummed (the copy
+// and the original agree), written and read back (the same header, colours
+// and pixels), trimmed to its pixels and to a rectangle taken from the
+// file's last 16 bytes, padded, cut to that rectangle as a DIB and as a
+// frame (both the same pixels), differenced against a copy with one pixel
+// changed (found again by DIBFindNewRects), and, when it is 8-bit, painted
+// as a background, as a sprite, and magnified.
+#include <algorithm>
+#include <cstring>
+
+#include "animate.h"
+#include "fuzz_support.h"
+#include "targets.h"
+
+namespace anim::fuzz {
+namespace {
+
+constexpr std::size_t kPixelOffset = 1064;
+constexpr std::int32_t kWindowSide = 64;
+constexpr std::uint16_t kEightBits = 8;
+
+const std::uint8_t *Bytes(const BITMAPINFOHEADER *dib) {
+    return reinterpret_cast<const std::uint8_t *>(dib);
+}
+
+bool SameDib(const BITMAPINFOHEADER *a, const BITMAPINFOHEADER *b) {
+    return a->biSizeImage == b->biSizeImage &&
+           std::memcmp(Bytes(a), Bytes(b), kPixelOffset + a->biSizeImage) == 0;
+}
+
+bool Compressed(const BITMAPINFOHEADER *dib) { return (dib->biCompression & 0xFFFFu) != 0; }
+
+void Paint(EngineState *engine) {
+    HDC dc = AnimCreateWindowDC(kWindowSide, kWindowSide);
+    PaintScene(engine, dc);
+    const RECT corner{0, 0, kWindowSide / 2, kWindowSide / 2};
+    PaintSceneRect(engine, dc, &corner);
+    AnimDestroyWindowDC(dc);
+}
+
+// SetBackground reads the file itself and takes its colours; the DIB is then
+// shown as a sprite over it, the scene painted magnified, and the trimmed
+// copy adopted as the background in its place.
+void PaintAsBackground(const char *path, BITMAPINFOHEADER *dib, BITMAPINFOHEADER *adopted) {
+    EngineState *engine = InitAnimate();
+    if (engine == nullptr) {
+        DeleteDIB(adopted);
+        return;
+    }
+    if (SetBackground(engine, path) == 1) Paint(engine);
+    const std::int32_t image = AddSpriteDib(engine, dib);  // borrowed
+    const std::int32_t sprite = AddSprite(engine);
+    FUZZ_CHECK(image >= 0 && sprite >= 0);
+    SetSpriteSpriteDib(engine, sprite, image);
+    for (std::int32_t anchor : {ANIM_ANCHOR_CENTRE, ANIM_ANCHOR_FOOT, ANIM_ANCHOR_TOP_LEFT}) {
+        ShowSprite(engine, sprite, 5 + anchor, 7, 10, anchor);
+        Paint(engine);
+        std::int32_t hit = -1;
+        GetSpriteFromPoint(engine, 6, 8, &hit);
+    }
+    if (SetBackgroundPlus(engine, path, 2) == 1) {
+        HDC dc = AnimCreateWindowDC(kWindowSide, kWindowSide);
+        PaintSceneStretch(engine, dc, 2);
+        AnimDestroyWindowDC(dc);
+    }
+    HideSprite(engine, sprite);
+    DeleteSprite(engine, sprite);
+    DeleteSpriteDib(engine, image);
+    // The engine owns the adopted DIB from here on, whether its surface is
+    // made or not.
+    if (adopted != nullptr && SetBackgroundFromPDIB(engine, adopted) == 1) Paint(engine);
+    if (HPALETTE palette = MasterPalette(engine)) AnimDeletePalette(palette);
+    TerminateAnimate(engine);
+    FREE(engine);
+}
+
+// The editing and frame operations on a DIB whose header came from a file:
+// each answers with a block of the size it promises or refuses.
+void EditAndExchange(BITMAPINFOHEADER *dib, const RECT &rect) {
+    POINT steps{-1, -1};
+    GetDIBTemplateNumbers(dib, &steps);
+    FUZZ_CHECK(steps.x >= 0 && steps.x <= dib->biWidth && steps.y >= 0 && steps.y <= dib->biHeight);
+
+    if (BITMAPINFOHEADER *padded = PadCopyDIB(dib, 1, 2, 3, 4)) {
+        FUZZ_CHECK(padded->biWidth == dib->biWidth + 4 && padded->biHeight == dib->biHeight + 6);
+        if (dib->biWidth > 0 && dib->biHeight > 0) {
+            FUZZ_CHECK(*GetDIBPixelAddress(padded, 1, 2) == *GetDIBPixelAddress(dib, 0, 0));
+        }
+        DeleteDIB(padded);
+    }
+    std::int32_t empty = -1;
+    BITMAPINFOHEADER *cut = CopyDIBRectToDIB(dib, rect.left, rect.top, rect.right, rect.bottom, &empty);
+    ANXFRAME *frame = CopyDIBToAnxFrame(dib, nullptr, &rect, 1);
+    if (frame != nullptr && cut != nullptr) {
+        // The same rectangle both ways gives the same pixels.
+        BITMAPINFOHEADER *back = CopyAnxFrameRectToDIB(frame, 0);
+        FUZZ_CHECK(back != nullptr);
+        FUZZ_CHECK(back->biWidth == cut->biWidth && back->biHeight == cut->biHeight);
+        for (std::int32_t row = 0; row < cut->biHeight && cut->biWidth > 0; ++row) {
+            FUZZ_CHECK(std::memcmp(GetDIBPixelAddress(back, 0, row), GetDIBPixelAddress(cut, 0, row),
+                                   static_cast<std::size_t>(cut->biWidth)) == 0);
+        }
+        DeleteDIB(back);
+    }
+    DeleteAnxFrame(frame);
+    DeleteDIB(cut);
+
+    // A copy with one pixel changed, differenced against the original: the
+    // changed pixel must be found again.
+    if (dib->biWidth < 1 || dib->biHeight < 1 || (dib->biCompression >> 16) != 0) return;
+    BITMAPINFOHEADER *old = CopyDIB(dib);
+    BITMAPINFOHEADER *fresh = CopyDIB(dib);
+    FUZZ_CHECK(old != nullptr && fresh != nullptr);
+    const std::int32_t x = dib->biWidth / 2, y = dib->biHeight / 2;
+    *GetDIBPixelAddress(fresh, x, y) ^= 0x5A;
+    BITMAPINFOHEADER *diff = DeltaDIB(fresh, old);
+    FUZZ_CHECK(diff == fresh);
+    // Without a free key index (every value 1-254 in use) both stay as they
+    // were; with one, the old DIB takes the changed pixel.
+    if ((diff->biCompression >> 16) != 0) {
+        const std::uint8_t key = static_cast<std::uint8_t>(diff->biCompression >> 16);
+        FUZZ_CHECK(*GetDIBPixelAddress(old, x, y) == (*GetDIBPixelAddress(dib, x, y) ^ 0x5A));
+        FUZZ_CHECK(*GetDIBPixelAddress(diff, x, y) != key);
+        constexpr std::int32_t kCapacity = 16;
+        RECT rects[kCapacity];
+        std::int32_t count = kCapacity;
+        DIBFindNewRects(diff, rects, &count, 4, 1, 0, 2);
+        FUZZ_CHECK(count == 1);
+        FUZZ_CHECK(rects[0].left == x && rects[0].right == x && rects[0].top == y && rects[0].bottom == y);
+    }
+    DeleteDIB(diff);
+    DeleteDIB(old);
+}
+
+}  // namespace
+
+int DibFileTarget(const std::uint8_t *data, std::size_t size) {
+    BlockBalance balance;
+    MemoryFile &file = MemoryFile::Get();
+    file.Write({data, size});
+
+    BITMAPINFOHEADER *dib = OpenDIB(file.path());
+    if (dib == nullptr) return 0;
+    FUZZ_CHECK(dib->biWidth >= 0 && dib->biHeight >= 0);
+    FUZZ_CHECK(dib->biClrUsed == 256);
+    const auto stride = (static_cast<std::uint64_t>(dib->biWidth) + 3) & ~std::uint64_t{3};
+    FUZZ_CHECK(dib->biSizeImage >= stride * static_cast<std::uint64_t>(dib->biHeight));
+    FUZZ_CHECK(platform::BlockSize(dib) >= kPixelOffset + dib->biSizeImage);
+
+    BITMAPINFOHEADER *copy = CopyDIB(dib);
+    FUZZ_CHECK(copy != nullptr);
+    FUZZ_CHECK(SameDib(dib, copy));
+
+    // Written with a file header and read back, the block comes back whole.
+    FUZZ_CHECK(WriteDIB(file.path(), dib) == 1);
+    BITMAPINFOHEADER *reread = OpenDIB(file.path());
+    FUZZ_CHECK(reread != nullptr);
+    FUZZ_CHECK(SameDib(dib, reread));
+    DeleteDIB(reread);
+
+    const bool compressed = Compressed(dib);
+    if (!compressed) {
+        const std::uint32_t sum = ChecksumDIB(dib);
+        FUZZ_CHECK(sum == ChecksumDIB(copy));
+        FUZZ_CHECK(sum <= 0xFFFF);
+    }
+
+    // Trimmed to a rectangle from the file's tail (refused or not, the
+    // rectangle must never reach outside), then to the non-zero pixels.
+    RECT rect{};
+    if (size >= sizeof rect) std::memcpy(&rect, data + size - sizeof rect, sizeof rect);
+    rect.left %= 300;
+    rect.top %= 300;
+    rect.right %= 300;
+    rect.bottom %= 300;
+    POINT origin{};
+    if (BITMAPINFOHEADER *part = TrimDIB(copy, &rect, &origin)) {
+        FUZZ_CHECK(part->biWidth == rect.right - rect.left + 1);
+        FUZZ_CHECK(part->biHeight == rect.bottom - rect.top + 1);
+        for (std::int32_t y = 0; y < part->biHeight; ++y) {
+            FUZZ_CHECK(std::memcmp(GetDIBPixelAddress(part, 0, y),
+                                   GetDIBPixelAddress(dib, rect.left, rect.top + y),
+                                   static_cast<std::size_t>(part->biWidth)) == 0);
+        }
+        copy = part;  // the input was released
+    }
+    BITMAPINFOHEADER *trimmed = TrimDIB(copy, nullptr, &origin);
+    if (trimmed == nullptr) {
+        DeleteDIB(copy);
+    } else {
+        // Everything outside the kept box was 0.
+        FUZZ_CHECK(trimmed->biWidth >= 1 && trimmed->biHeight >= 1);
+    }
+
+    if (!compressed) EditAndExchange(dib, rect);
+    if (dib->biBitCount == kEightBits && !compressed) {
+        PaintAsBackground(file.path(), dib, trimmed);
+        trimmed = nullptr;
+    }
+    DeleteDIB(trimmed);
+    if (compressed) {
+        // A compressed DIB is refused by the checksum, which releases it.
+        FUZZ_CHECK(ChecksumDIB(dib) == 0);
+    } else {
+        DeleteDIB(dib);
+    }
+    return 0;
+}
+
+}  // namespace anim::fuzz

@@ -1,0 +1,164 @@
+// The frame decoder on frames, tables and overlays from anywhere.
+//
+//   input   := scale(1) flags(1) numberIndex(1) colour(1) table(512)
+//              overlayLength(2) overlay(overlayLength) slack(2) frame(rest)
+//   flags   := bit 0 mirror, bits 1-2 stream kind (0-3), bit 3 overlay given,
+//              bit 4 decode into a caller's buffer, bit 5 table turned into
+//              line form first
+//
+// The decoder is driven through its bounded entry point with the true
+// lengths of the frame and overlay blocks: the exported function cannot
+// know them, as the stream length is not in the frame, and reads as far as
+// the stream says. Promises held here: a refusal writes nothing; a decode
+// writes only the 32 + 8 x rects + data size bytes of its output; the
+// table comes back as it was; and the result does not depend on what an
+// earlier decode left in the codec's line buffer.
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <vector>
+
+#include "animate.h"
+#include "codec/anx_decode.h"
+#include "fuzz_support.h"
+#include "targets.h"
+
+namespace anim::fuzz {
+namespace {
+
+using Table = std::array<std::uint16_t, KOVRLE_TABLE_ENTRIES>;
+
+constexpr std::uint8_t kGuard = 0xA5;
+constexpr std::int64_t kMaxCallerBuffer = std::int64_t{1} << 20;
+constexpr std::int32_t kOddScales[] = {0, -1, 101, 1000, -100, 65636, 50, 100,
+                                       1,  99, 33,  67,   25,   75,    10, 150};
+constexpr std::uint32_t kHeaderSize = 32;
+constexpr std::uint32_t kEntrySize = 8;
+
+std::int32_t ScaleFrom(std::uint8_t b) {
+    constexpr std::uint8_t kOddFrom = 240;
+    return b < kOddFrom ? 1 + b % 100 : kOddScales[b - kOddFrom];
+}
+
+// Fills the line buffer with 255 pixels of one colour, so that a decode that
+// reads what it did not write gives a different picture.
+void DirtyLineBuffer() {
+    constexpr std::uint8_t kDirt = 0xEE;
+    Table table{};
+    table[kDirt] = 0x0100 | kDirt;
+    std::array<std::uint8_t, kHeaderSize + kEntrySize + 4> frame{};
+    ANXFRAME header{};
+    header.rectCount = 1;
+    header.dataSize = 256;
+    header.compression = 1;
+    header.rect = ANXRECT{0, 0, 254, 0};
+    std::memcpy(frame.data(), &header, sizeof header);
+    std::memcpy(frame.data() + kHeaderSize, &header.rect, sizeof header.rect);
+    // One record: length 4, escape (entry 0's low byte, 0), 255 pixels, kDirt.
+    const std::uint8_t record[] = {4, 0, 255, kDirt};
+    std::memcpy(frame.data() + kHeaderSize + kEntrySize, record, sizeof record);
+    std::array<std::uint8_t, kHeaderSize + kEntrySize + 256> out{};
+    codec::DecodeRequest request;
+    request.frame = frame.data();
+    request.frameSize = frame.size();
+    request.table = table.data();
+    request.buffer = out.data();
+    request.bufferSize = out.size();
+    request.streamKind = ANX_STREAM_LINE_BY_LINE;
+    FUZZ_CHECK(codec::Expand(request) != nullptr);
+}
+
+}  // namespace
+
+int FrameDecodeTarget(const std::uint8_t *data, std::size_t size) {
+    Input in({data, size});
+    const std::int32_t scale = ScaleFrom(in.Byte());
+    const std::uint8_t flags = in.Byte();
+    const std::int32_t numberIndex = in.Byte();
+    const std::uint32_t colour = in.Byte();
+    Table table{};
+    const auto tableBytes = in.Take(sizeof table);
+    std::memcpy(table.data(), tableBytes.data(), tableBytes.size());
+    if ((flags & 0x20) != 0) KOVRLEConvertTableToLineForm(table.data());
+    const auto overlaySpan = in.Take(in.U16());
+    const std::uint16_t slack = in.U16();
+    const auto frameSpan = in.Rest();
+    // Exact-size copies, so that a read past either block is caught.
+    const std::vector<std::uint8_t> overlay(overlaySpan.begin(), overlaySpan.end());
+    const std::vector<std::uint8_t> frame(frameSpan.begin(), frameSpan.end());
+
+    std::uint64_t needed = 0;
+    if (frame.size() >= kHeaderSize) {
+        ANXFRAME header;
+        std::memcpy(&header, frame.data(), sizeof header);
+        needed = kHeaderSize + std::uint64_t{kEntrySize} *
+                                   static_cast<std::uint64_t>(std::max<std::int16_t>(header.rectCount, 0)) +
+                 header.dataSize;
+    }
+    const bool callerBuffer = (flags & 0x10) != 0;
+    // The caller's buffer is sometimes a little short, mostly large enough.
+    const std::int64_t wanted = static_cast<std::int64_t>(needed) + slack % 64 - (slack & 0x100 ? 8 : 0);
+    const auto bufferSize = static_cast<std::uint64_t>(std::clamp<std::int64_t>(wanted, 0, kMaxCallerBuffer));
+
+    BlockBalance balance;
+    const Table tableBefore = table;
+    codec::DecodeRequest request;
+    request.frame = frame.data();
+    request.frameSize = frame.size();
+    if ((flags & 0x08) != 0) {
+        request.overlay = overlay.data();
+        request.overlaySize = overlay.size();
+    }
+    request.table = table.data();
+    request.scale = scale;
+    request.numberIndex = numberIndex;
+    request.numberColour = colour;
+    request.mirror = (flags & 1) != 0;
+    request.streamKind = (flags >> 1) & 3;
+
+    std::vector<std::uint8_t> buffer;
+    if (callerBuffer) {
+        buffer.assign(static_cast<std::size_t>(bufferSize), kGuard);
+        request.buffer = buffer.data();
+        request.bufferSize = static_cast<std::uint32_t>(bufferSize);
+    }
+    const ANXFRAME *result = codec::Expand(request);
+    FUZZ_CHECK(table == tableBefore);
+    if (result == nullptr) {
+        FUZZ_CHECK(std::all_of(buffer.begin(), buffer.end(), [](std::uint8_t b) { return b == kGuard; }));
+        return 0;
+    }
+    FUZZ_CHECK(needed >= kHeaderSize);
+    ANXFRAME out;
+    std::memcpy(&out, result, sizeof out);
+    FUZZ_CHECK(out.compression == 0);
+    FUZZ_CHECK(out.rectCount == static_cast<std::int16_t>(frame[2] | frame[3] << 8));
+    if (callerBuffer) {
+        FUZZ_CHECK(result == static_cast<const void *>(buffer.data()));
+        FUZZ_CHECK(needed <= bufferSize);
+        FUZZ_CHECK(std::all_of(buffer.begin() + static_cast<std::ptrdiff_t>(needed), buffer.end(),
+                               [](std::uint8_t b) { return b == kGuard; }));
+    } else {
+        FUZZ_CHECK(platform::BlockSize(result) >= needed);
+    }
+
+    // The same decode after another has filled the line buffer.
+    DirtyLineBuffer();
+    std::vector<std::uint8_t> again(callerBuffer ? buffer.size() : static_cast<std::size_t>(needed),
+                                    kGuard);
+    std::vector<std::uint8_t> first(static_cast<const std::uint8_t *>(static_cast<const void *>(result)),
+                                    static_cast<const std::uint8_t *>(static_cast<const void *>(result)) +
+                                        needed);
+    if (!callerBuffer) {
+        // A new block starts zeroed; so must the second output.
+        std::fill(again.begin(), again.end(), 0);
+        DeleteAnxFrame(const_cast<ANXFRAME *>(result));
+    }
+    request.buffer = again.data();
+    request.bufferSize = static_cast<std::uint32_t>(again.size());
+    FUZZ_CHECK(codec::Expand(request) != nullptr);
+    FUZZ_CHECK(std::equal(first.begin(), first.end(), again.begin()));
+    return 0;
+}
+
+}  // namespace anim::fuzz

@@ -1,0 +1,104 @@
+// Shared by the fuzz targets: reading control values from the input,
+// handing file bytes to the library through a path, and the checks that
+// turn a broken promise into a crash the fuzzer records.
+//
+// The same target bodies run under libFuzzer (clang, sanitizers) and in the
+// replay program of the normal build, so nothing here depends on either.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <span>
+#include <string>
+
+#include "platform/platform.h"
+
+// A broken promise of the library: report where, then stop as a crash does.
+#define FUZZ_CHECK(cond)                                                          \
+    do {                                                                          \
+        if (!(cond)) ::anim::fuzz::Finding(__FILE__, __LINE__, #cond);            \
+    } while (0)
+
+namespace anim::fuzz {
+
+[[noreturn]] inline void Finding(const char *file, int line, const char *what) {
+    std::fprintf(stderr, "finding: %s:%d: %s\n", file, line, what);
+    std::fflush(stderr);
+    __builtin_trap();
+}
+
+// Takes values off the front of the input; past its end every value is 0.
+class Input {
+public:
+    explicit Input(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+
+    std::uint8_t Byte() { return pos_ < bytes_.size() ? bytes_[pos_++] : 0; }
+    std::uint16_t U16() {
+        const std::uint16_t low = Byte();
+        return static_cast<std::uint16_t>(low | Byte() << 8);
+    }
+    std::uint32_t U32() {
+        const std::uint32_t low = U16();
+        return low | static_cast<std::uint32_t>(U16()) << 16;
+    }
+    bool Flag() { return (Byte() & 1) != 0; }
+    // A value from lo to hi inclusive.
+    std::int32_t Range(std::int32_t lo, std::int32_t hi) {
+        const auto span = static_cast<std::uint32_t>(hi - lo) + 1;
+        return lo + static_cast<std::int32_t>(U16() % span);
+    }
+    // Up to count bytes (fewer at the end of the input).
+    std::span<const std::uint8_t> Take(std::size_t count) {
+        const std::size_t n = count < Remaining() ? count : Remaining();
+        auto out = bytes_.subspan(pos_, n);
+        pos_ += n;
+        return out;
+    }
+    std::span<const std::uint8_t> Rest() { return Take(Remaining()); }
+    std::size_t Remaining() const { return bytes_.size() - pos_; }
+
+private:
+    std::span<const std::uint8_t> bytes_;
+    std::size_t pos_ = 0;
+};
+
+// One in-memory file per process, reached through a path as the library's
+// file calls need; each Write replaces its whole content.
+class MemoryFile {
+public:
+    static MemoryFile &Get();
+    void Write(std::span<const std::uint8_t> bytes);
+    const char *path() const { return path_.c_str(); }
+
+private:
+    MemoryFile();
+    int fd_ = -1;
+    std::string path_;
+};
+
+// Fails the run when the memory blocks alive at its end differ from those
+// alive at its start: every target body must leave nothing behind.
+class BlockBalance {
+public:
+    BlockBalance() : before_(platform::LiveBlockCount()) {}
+    ~BlockBalance() { FUZZ_CHECK(platform::LiveBlockCount() == before_); }
+    BlockBalance(const BlockBalance &) = delete;
+    BlockBalance &operator=(const BlockBalance &) = delete;
+
+private:
+    std::size_t before_;
+};
+
+// The memory layer refuses blocks above this size while a target runs . The library takes blocks up to 1 GiB, which is right and
+// only slow: a fuzzer filling gigabytes finds nothing, while a refusal at a
+// few megabytes still follows every lying size to the allocation that
+// answers it.
+inline constexpr std::size_t kMaxFuzzBlock = std::size_t{4} << 20;
+
+// Called once by the fuzzer and the replay program before any target runs:
+// the block limit above, and traces (expected on bad input) silenced.
+void PrepareProcess();
+
+}  // namespace anim::fuzz

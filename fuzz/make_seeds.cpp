@@ -1,0 +1,266 @@
+// Writes the fuzzers' starting corpora with the project's own code: DIB
+// files through WriteDIB, frames through the encoders, multi-animation
+// files through the writer.
+//
+//   fuzz_seeds FOLDER        writes FOLDER/<target>/<seed> for every target
+//
+// Seeds are small on purpose: the fuzzer mutates them, and a small input
+// runs many times a second.
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "animate.h"
+#include "anx_writer.h"
+#include "platform/platform.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+fs::path g_root;
+
+void Quiet(const char *, void *) {}
+
+void Save(const std::string &target, const std::string &name, const Bytes &bytes) {
+    const fs::path folder = g_root / target;
+    fs::create_directories(folder);
+    std::ofstream(folder / name, std::ios::binary)
+        .write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+Bytes ReadAll(const fs::path &path) {
+    std::ifstream file(path, std::ios::binary);
+    return Bytes{std::istreambuf_iterator<char>(file), {}};
+}
+
+void Append(Bytes &out, const void *data, std::size_t size) {
+    const auto *p = static_cast<const std::uint8_t *>(data);
+    out.insert(out.end(), p, p + size);
+}
+
+std::uint8_t Art(std::int32_t x, std::int32_t y) {
+    return static_cast<std::uint8_t>(10 + (x / 3 + y / 2) % 5 * 7);
+}
+
+BITMAPINFOHEADER *Picture(std::int32_t w, std::int32_t h) {
+    BITMAPINFOHEADER *dib = CreateDIB(w, h);
+    for (std::int32_t y = 0; y < h; ++y)
+        for (std::int32_t x = 0; x < w; ++x) *GetDIBPixelAddress(dib, x, y) = Art(x, y);
+    return dib;
+}
+
+// ---- dib_file --------------------------------------------------------------
+
+void DibSeeds() {
+    const fs::path scratch = g_root / "scratch.dib";
+    const std::array<std::array<std::int32_t, 2>, 3> sizes = {{{8, 6}, {5, 3}, {1, 1}}};
+    int n = 0;
+    for (const auto &[w, h] : sizes) {
+        BITMAPINFOHEADER *dib = Picture(w, h);
+        WriteDIB(scratch.c_str(), dib);
+        Bytes file = ReadAll(scratch);
+        Save("dib_file", "written_" + std::to_string(n), file);
+        // The same DIB bare, without the file header.
+        Save("dib_file", "bare_" + std::to_string(n), Bytes(file.begin() + 14, file.end()));
+        ++n;
+        DeleteDIB(dib);
+    }
+    // A header that leaves its image size to the reader, and a short file.
+    BITMAPINFOHEADER *dib = Picture(10, 4);
+    dib->biSizeImage = 0;
+    WriteDIB(scratch.c_str(), dib);
+    Bytes file = ReadAll(scratch);
+    Save("dib_file", "computed_size", file);
+    file.resize(1078 + 13);
+    Save("dib_file", "short_pixels", file);
+    DeleteDIB(dib);
+    fs::remove(scratch);
+}
+
+// ---- frame_decode and encode ----------------------------------------------
+
+struct Coded {
+    std::array<std::uint16_t, 256> table{};
+    Bytes frame;
+    Bytes overlay;
+};
+
+Bytes BlockBytes(const void *block) {
+    const auto *p = static_cast<const std::uint8_t *>(block);
+    return Bytes(p, p + anim::platform::BlockSize(block));
+}
+
+// A w x h picture coded line by line (or whole-frame) with its own table,
+// and a number overlay over its middle.
+Coded Code(std::int32_t w, std::int32_t h, bool lines) {
+    Coded out;
+    BITMAPINFOHEADER *dib = Picture(w, h);
+    const RECT whole{0, 0, w - 1, h - 1};
+    const POINT origin{-w / 2, -h};
+    ANXFRAME *frame = CopyDIBToAnxFrame(dib, &origin, &whole, 1);
+    std::vector<std::uint32_t> stats(KOVRLE_STATISTICS_COUNT);
+    KOVRLEStartDecompTable(stats.data());
+    Bytes rows;
+    for (std::int32_t y = 0; y < h; ++y)
+        for (std::int32_t x = 0; x < w; ++x) rows.push_back(Art(x, y));
+    if (lines) {
+        KOVRLEUpdateDecompTableLineByLine(rows.data(), static_cast<std::uint32_t>(w),
+                                          static_cast<std::uint32_t>(h), stats.data());
+    } else {
+        KOVRLEUpdateDecompTable(GetAnxFrameRectAddress(frame, 0), frame->dataSize, stats.data());
+    }
+    KOVRLEFinishDecompTable(stats.data(), out.table.data(), 0, KOVRLE_AUTO_LIMIT);
+    KOVRLEConvertTableToLineForm(out.table.data());
+    frame = lines ? AnxKOVRLEFrameLineByLine(frame, out.table.data(), static_cast<std::uint16_t>(w),
+                                             static_cast<std::uint16_t>(h))
+                  : AnxKOVRLEFrame(frame, out.table.data());
+    out.frame = BlockBytes(frame);
+    DeleteAnxFrame(frame);
+
+    // Number art: the two digits' segment colours in a small box.
+    const std::int32_t ow = w / 2, oh = h / 2;
+    BITMAPINFOHEADER *art = CreateDIB(ow, oh);
+    static constexpr std::uint8_t kSegments[] = {1, 4, 2, 3, 5, 7, 6, 9, 8, 246, 247, 248, 250, 249};
+    for (std::int32_t y = 0; y < oh; ++y)
+        for (std::int32_t x = 0; x < ow; ++x)
+            *GetDIBPixelAddress(art, x, y) = (x + y) % 3 == 0 ? 0 : kSegments[(x + y) % 14];
+    const RECT artRect{0, 0, ow - 1, oh - 1};
+    const POINT artOrigin{origin.x + w / 4, origin.y + h / 4};
+    ANXFRAME *overlay = CopyDIBToAnxFrame(art, &artOrigin, &artRect, 1);
+    overlay = AnxFrameLineByLine(overlay, nullptr, static_cast<std::uint16_t>(ow),
+                                 static_cast<std::uint16_t>(oh));
+    out.overlay = BlockBytes(overlay);
+    DeleteAnxFrame(overlay);
+    DeleteDIB(art);
+    DeleteDIB(dib);
+    return out;
+}
+
+void DecodeSeed(const std::string &name, std::uint8_t scale, std::uint8_t flags, const Coded &c) {
+    Bytes in = {scale, flags, 23, 200};
+    Append(in, c.table.data(), sizeof c.table);
+    const auto overlayLength = static_cast<std::uint16_t>(c.overlay.size());
+    Append(in, &overlayLength, sizeof overlayLength);
+    Append(in, c.overlay.data(), c.overlay.size());
+    in.push_back(0);  // slack
+    in.push_back(0);
+    Append(in, c.frame.data(), c.frame.size());
+    Save("frame_decode", name, in);
+}
+
+void DecodeSeeds() {
+    // Flags: bit 0 mirror, bits 1-2 stream kind, bit 3 overlay, bit 4 caller buffer.
+    const Coded lines = Code(24, 20, true);
+    DecodeSeed("lines_full", 99, 2 << 1 | 0x08, lines);
+    DecodeSeed("lines_half_mirrored", 49, 2 << 1 | 0x08 | 1, lines);
+    DecodeSeed("lines_buffer", 74, 2 << 1 | 0x10, lines);
+    const Coded whole = Code(13, 7, false);
+    DecodeSeed("whole_frame", 99, 1 << 1, whole);
+}
+
+void EncodeSeeds() {
+    // width height reserve limit scale colour rect(4) pixels
+    Bytes plain = {16, 12, 0, 255, 50, 9, 2, 2, 9, 7};
+    for (std::int32_t i = 0; i < 16 * 12; ++i) plain.push_back(Art(i % 16, i / 16));
+    Save("encode", "picture", plain);
+    Bytes runs = {40, 5, 1, 3, 37, 200, 0, 0, 3, 3};
+    for (std::uint8_t v : {7, 7, 7, 7, 7, 7, 7, 9, 9, 1, 4, 2, 3, 246, 250, 0, 0, 0}) runs.push_back(v);
+    Save("encode", "runs_and_segments", runs);
+    Bytes noise = {7, 9, 2, 0, 80, 1, 1, 1, 5, 7};
+    for (std::uint32_t i = 0; i < 63; ++i) noise.push_back(static_cast<std::uint8_t>(i * 37 + 11));
+    Save("encode", "noise", noise);
+}
+
+// ---- find_rects ----------------------------------------------------------
+
+void FindRectsSeeds() {
+    // width height key minSize flags divisor capacity(2) overhead(2) pixels
+    const std::uint8_t key = 0xFE;
+    Bytes sparse = {32, 24, key, 4 + 4, 1, 0, 64, 0, 0xB8, 0x0B};
+    for (std::int32_t i = 0; i < 32 * 24; ++i) {
+        const std::int32_t x = i % 32, y = i / 32;
+        sparse.push_back((x > 3 && x < 9 && y > 2 && y < 7) || (x == 25 && y == 20) ? 5 : key);
+    }
+    Save("find_rects", "sparse", sparse);
+    Bytes edges = {20, 20, key, 4 + 2, 3, 1, 200, 0, 0xFF, 0xFF};
+    for (std::int32_t i = 0; i < 20 * 20; ++i) edges.push_back(i % 7 == 0 ? 3 : key);
+    Save("find_rects", "exact_join", edges);
+    Save("find_rects", "no_key", Bytes{9, 9, 0, 4, 0, 1, 8, 0, 0, 0, 1, 2, 3});
+}
+
+// ---- multi_anim ------------------------------------------------------------
+
+anx::Image PlayerImage(std::int32_t w, std::int32_t h, std::int32_t phase) {
+    anx::Image image(w, h);
+    for (std::int32_t y = 0; y < h; ++y)
+        for (std::int32_t x = 0; x < w; ++x) {
+            const bool body = x > w / 4 && x < w - w / 4 - (phase & 1) && y > 2;
+            image.at(x, y) = body ? static_cast<std::uint8_t>(16 + (y + phase) % 8) : 0;
+        }
+    return image;
+}
+
+void MultiAnimSeeds() {
+    const fs::path scratch = g_root / "scratch.anx";
+    {
+        anx::Writer writer;
+        std::vector<anx::Frame> run(3);
+        for (std::int32_t k = 0; k < 2; ++k) {
+            run[k].image = PlayerImage(12, 16, k);
+            run[k].originX = -6;
+            run[k].originY = -16;
+            run[k].adjustX = static_cast<std::int16_t>(k);
+            anx::NumberOverlay number;
+            number.art = anx::Image(6, 5);
+            for (std::int32_t i = 0; i < 30; ++i) number.art.pixels[i] = i % 4 == 0 ? 1 : 246;
+            number.left = 3;
+            number.top = 5;
+            run[k].number = number;
+        }
+        run[2].repeatOf = 0;
+        writer.AddScalableSequence(run, "run");
+        std::vector<anx::Frame> wave(4);
+        for (std::int32_t k = 0; k < 4; ++k) wave[k].image = PlayerImage(10, 9, k);
+        anx::DeltaOptions delta;
+        delta.keyInterval = 2;
+        delta.minRectSize = 2;
+        writer.AddDeltaSequence(wave, "wave", delta);
+        writer.Write(scratch.string());
+        Save("multi_anim", "scalable_and_delta", ReadAll(scratch));
+    }
+    {
+        anx::Writer writer;
+        std::vector<anx::Frame> one(1);
+        one[0].image = PlayerImage(5, 4, 0);
+        anx::SequenceOptions options;
+        options.skipArea = {1, 2, 3};
+        writer.AddScalableSequence(one, "tiny", options);
+        writer.Write(scratch.string());
+        Save("multi_anim", "one_frame_skip_area", ReadAll(scratch));
+    }
+    fs::remove(scratch);
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s FOLDER\n", argv[0]);
+        return 2;
+    }
+    AnimSetTraceHandler(&Quiet, nullptr);  // table builds report unused markers
+    g_root = argv[1];
+    fs::create_directories(g_root);
+    DibSeeds();
+    DecodeSeeds();
+    EncodeSeeds();
+    FindRectsSeeds();
+    MultiAnimSeeds();
+    return 0;
+}

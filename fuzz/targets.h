@@ -1,0 +1,34 @@
+// The fuzz targets. Each body takes one input, drives the library with it
+// and returns 0; a broken promise crashes (FUZZ_CHECK) so that libFuzzer and
+// the replay program both see it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+namespace anim::fuzz {
+
+// Bytes of a DIB file: OpenDIB, CopyDIB, TrimDIB, ChecksumDIB, WriteDIB and
+// back, and the DIB painted as a background.
+int DibFileTarget(const std::uint8_t *data, std::size_t size);
+// Control bytes, a table and an overlay, then a frame block: the decoder.
+int FrameDecodeTarget(const std::uint8_t *data, std::size_t size);
+// Control bytes and a picture: tables, every encoder and the way back.
+int EncodeTarget(const std::uint8_t *data, std::size_t size);
+// Control bytes and a difference picture: DIBFindNewRects.
+int FindRectsTarget(const std::uint8_t *data, std::size_t size);
+// Bytes of a multi-animation file: loaded and every sequence played.
+int MultiAnimTarget(const std::uint8_t *data, std::size_t size);
+
+struct Target {
+    const char *name;
+    int (*run)(const std::uint8_t *, std::size_t);
+};
+
+// Every target by the name its fuzzer, corpus and regression folder use.
+std::span<const Target> AllTargets();
+// The target of that name, or null.
+const Target *FindTarget(const char *name);
+
+}  // namespace anim::fuzz

@@ -1,0 +1,36 @@
+// Inputs the fuzzers found troublesome, held as plain tests beside the
+// replay of their saved files (fuzz/regressions/).
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+#include "animate.h"
+#include "test_support.h"
+
+namespace {
+
+using anim::test::LeakCheck;
+using anim::test::PumpCounter;
+
+// A header may claim millions of rows of no columns at no cost in bytes:
+// the picture has no pixels, and nothing may walk its rows one by one.
+TEST(FuzzRegression, ZeroWidthPictureWithManyRowsIsNotWalked) {
+    LeakCheck leaks;
+    constexpr int32_t kRows = 10'000'000;
+    BITMAPINFOHEADER *dib = CreateDIB(0, kRows);
+    ASSERT_NE(dib, nullptr);
+    PumpCounter pumps;
+    EXPECT_EQ(ChecksumDIB(dib), 0u);
+    int32_t left = 0, right = 0, low = 0, high = 0;
+    ASSERT_EQ(GetDIBMinRect(dib, &left, &right, &low, &high), dib);
+    EXPECT_EQ(left, -1);  // the inverted box of a picture without pixels
+    EXPECT_EQ(right, 0);
+    EXPECT_EQ(low, kRows - 1);
+    EXPECT_EQ(high, 0);
+    POINT origin{};
+    EXPECT_EQ(TrimDIB(dib, nullptr, &origin), nullptr);
+    EXPECT_LT(pumps.calls(), 16);
+    DeleteDIB(dib);
+}
+
+}  // namespace
