@@ -58,6 +58,8 @@ done
 wait
 
 status=0
+passed=0
+failed=0
 printf '\n%-14s %12s %9s %7s %7s %8s\n' target executions exec/s cov ft findings
 for t in "${targets[@]}"; do
   log="$build/logs/$t.log"
@@ -73,7 +75,11 @@ for t in "${targets[@]}"; do
   printf '%-14s %12s %9s %7s %7s %8s\n' "$t" "${execs:-?}" "${rate:-?}" "${cov:-?}" "${ft:-?}" "$found"
   if [ "$found" -ne 0 ]; then
     status=1
+    failed=$((failed + 1))
     echo "  see $log and $build/findings/$t/"
+  else
+    passed=$((passed + 1))
   fi
 done
+echo "fuzz: $passed passed, $failed failed"
 exit $status
