@@ -43,7 +43,6 @@ constexpr std::size_t kFileHeaderSize = 16;
 constexpr std::size_t kDirectoryEntrySize = 8;
 constexpr std::size_t kFrameHeaderSize = 32;
 constexpr std::size_t kRectEntrySize = 8;
-constexpr std::size_t kTableBytes = KOVRLE_TABLE_ENTRIES * 2;
 constexpr std::int32_t kMaxScalableSide = 255;
 constexpr std::int32_t kMaxFrames = INT16_MAX;
 constexpr std::uint32_t kNoOverlay = 0xFFFFFFFFu;
