@@ -182,16 +182,7 @@ TEST(MultiAnimLoad, SecondTableShiftsTheKitRange) {
     }
 }
 
-TEST(PlayerNumbers, TeamColoursAndTheNumberArtFilter) {
-    ProjectorOnly projector;
-    EngineState *engine = projector.engine();
-    EXPECT_EQ(SetPlayerNumbersTeamColor(engine, 1, 15), 15);
-    EXPECT_EQ(engine->teamNumberColors[0], 0);
-    EXPECT_EQ(engine->teamNumberColors[1], 15);
-    EXPECT_EQ(SetPlayerNumbersTeamColor(engine, 2, 7), 7);  // no such team: nothing stored
-    EXPECT_EQ(SetPlayerNumbersTeamColor(engine, -1, 7), 7);
-    EXPECT_EQ(engine->teamNumberColors[1], 15);
-
+TEST(PlayerNumbers, TheNumberArtFilter) {
     std::uint8_t pixels[] = {0, 1, 9, 10, 245, 246, 250, 251, 255, 5};
     AnxFilterJerseyColors(pixels, 3, 3);
     const std::uint8_t want[] = {0, 1, 9, 0, 0, 246, 250, 0, 0, 5};  // the tenth is outside
