@@ -93,13 +93,6 @@ TEST(MultiAnimLoad, RefusalsLeaveNoSlotBehind) {
     EXPECT_EQ(LoadMultiAnim(engine, dir.File("extra.anx").c_str(), kStandardIds, 3, 1,
                             ANIM_LOAD_PLAYER_NUMBERS),
               -1);
-    // Each failure at every allocation of a load is a clean refusal.
-    for (std::uint32_t n = 1; n <= 4; ++n) {
-        anim::platform::FailNthAllocation(n);
-        EXPECT_EQ(LoadMultiAnim(engine, path.c_str(), kStandardIds, 3, 2, ANIM_LOAD_PLAYER_NUMBERS),
-                  -1);
-        anim::platform::FailNthAllocation(0);
-    }
     EXPECT_EQ(engine->multiAnims.count, 0);
     EXPECT_EQ(engine->sequences.count, 0);
     EXPECT_EQ(engine->playerNumbers.count, 0);
@@ -201,10 +194,6 @@ TEST(ProjectorTables, CapacitiesAndProgrammingErrors) {
     }
     auto *engine = static_cast<EngineState *>(ALLOCATE(sizeof(EngineState)));
     EXPECT_EQ(InitProjector(engine, -1, 1, 1), 0);
-    anim::platform::FailNthAllocation(4);
-    EXPECT_EQ(InitProjector(engine, 1, 1, 1), 0);  // the multi-animation table fails
-    anim::platform::FailNthAllocation(0);
-    TerminateProjector(engine);  // frees the tables that were made
     FREE(engine);
 
     GTEST_FLAG_SET(death_test_style, "threadsafe");
