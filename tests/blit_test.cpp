@@ -156,16 +156,8 @@ TEST(BlitSpans, RowEdgesPaddingAndDirections) {
     ZeroDIBUsingMonoMask(dst, src, 8, 0, 8, 1);
     PaintHorizDIBBits(dst, 0, 1);
     for (uint8_t b : dst) EXPECT_EQ(b, 0xEE);
-    // A negative destination stride turns bottom-up rows upright.
-    const uint8_t rows[6] = {1, 2, 3, 4, 5, 6};
-    uint8_t flipped[6] = {};
-    CopyDIBBits(flipped + 4, rows, 2, 3, -2, 2);
-    EXPECT_EQ(std::vector<uint8_t>(flipped, flipped + 6), (std::vector<uint8_t>{5, 6, 3, 4, 1, 2}));
-    // Mirroring, the X forms and a 7-byte run.
+    // The X form is the plain form at an offset.
     const uint8_t abc[3] = {'a', 'b', 'c'};
-    uint8_t cba[3] = {};
-    CopyDIBBitsReverseX(cba, abc, 3, 1, 3, 3);
-    EXPECT_EQ(std::string(cba, cba + 3), "cba");
     uint8_t x_form[8] = {}, plain[8] = {};
     TransCopyDIBBitsX(x_form, 2, abc, 3, 1, 3, 3, 'b');
     TransCopyDIBBits(plain + 2, abc, 3, 1, 3, 3, 'b');
@@ -177,22 +169,6 @@ TEST(BlitSpans, RowEdgesPaddingAndDirections) {
     EXPECT_EQ(run[8], 0);
     for (int i = 1; i <= 7; ++i) EXPECT_EQ(run[i], 0xFF);
     EXPECT_EQ(EnableManualDoubling(1), 0);
-}
-
-TEST(BlitSpans, StretchWritesExactlyTheDoubledBlock) {
-    const uint8_t src[8] = {1, 2, 3, 0, 4, 5, 6, 0};
-    uint8_t dst[8 * 6];
-    std::memset(dst, 0xEE, sizeof dst);
-    anim::blit::StretchDIBBits2xX(dst, 8, src, 3, 2, 8, 4);
-    for (int y = 0; y < 6; ++y)
-        for (int x = 0; x < 8; ++x) {
-            const uint8_t got = dst[y * 8 + x];
-            if (y >= 1 && y <= 4 && x < 6) {
-                EXPECT_EQ(got, src[((y - 1) / 2) * 4 + x / 2]) << x << "," << y;
-            } else {
-                EXPECT_EQ(got, 0xEE) << x << "," << y;
-            }
-        }
 }
 
 std::vector<int> EffectColumns(uint32_t phase, uint32_t p1, uint32_t p2, int row) {
@@ -212,58 +188,6 @@ TEST(BlitEffects, PatternsAndPhasesPlaceTheEffect) {
     EXPECT_EQ(EffectColumns(1, 1, 0, 0), none);  // phase 1: odd rows carry it
     EXPECT_EQ(EffectColumns(1, 1, 0, 1), every8);
     EXPECT_EQ(EffectColumns(2, 1, 0, 0), shifted);  // phase 2: rotated left once
-
-    // Haze with empty patterns is a transparent copy; with full ones a shadow.
-    std::mt19937 rng(7);
-    std::vector<uint8_t> src(40), a(40, 3), b(40, 3);
-    for (auto &v : src) v = static_cast<uint8_t>(rng() % 3);
-    HazeCopyDIBBits(a.data(), src.data(), 10, 4, 10, 10, 0, 200, 5, 0, 0);
-    TransCopyDIBBits(b.data(), src.data(), 10, 4, 10, 10, 0);
-    EXPECT_EQ(a, b);
-    HazeCopyDIBBits(a.data(), src.data(), 10, 4, 10, 10, 0, 200, 3, 255, 255);
-    ShadowCopyDIBBits(b.data(), src.data(), 10, 4, 10, 10, 0, 200);
-    EXPECT_EQ(a, b);
-    // A ghost with full patterns writes nothing; transparent pixels still
-    // advance the pattern.
-    std::vector<uint8_t> before = a;
-    GhostCopyDIBBits(a.data(), src.data(), 10, 4, 10, 10, 0, 0, 255, 255);
-    EXPECT_EQ(a, before);
-    const uint8_t holes[4] = {5, 5, 0, 5};
-    uint8_t out[4] = {};
-    GhostCopyDIBBits(out, holes, 4, 1, 4, 4, 0, 0, 0x40, 0);  // bit 6: pixel 2 only... and 10
-    EXPECT_EQ(out[3], 5);
-    GhostCopyDIBBits(out, holes, 4, 1, 4, 4, 0, 0, 0x20, 0);  // bit 5: pixel 3
-    uint8_t fresh[4] = {};
-    GhostCopyDIBBits(fresh, holes, 4, 1, 4, 4, 0, 0, 0x20, 0);
-    EXPECT_EQ(fresh[3], 0);
-    EXPECT_EQ(fresh[1], 5);
-}
-
-TEST(BlitEffects, MonoMasksKeepOnlyMarkedPixels) {
-    uint8_t row[10];
-    const uint8_t mask[2] = {0x80, 0xC0};
-    std::memset(row, 9, sizeof row);
-    ZeroDIBUsingMonoMask(row, mask, 8, 1, 8, 2);
-    EXPECT_EQ(row[0], 9);
-    for (int i = 1; i < 8; ++i) EXPECT_EQ(row[i], 0);
-    std::memset(row, 9, sizeof row);
-    ZeroDIBUsingWidenedMonoMask(row, mask, 8, 1, 8, 2);
-    EXPECT_EQ(row[0], 9);
-    EXPECT_EQ(row[1], 9);
-    for (int i = 2; i < 8; ++i) EXPECT_EQ(row[i], 0);
-    // Width 10: pixels 8 and 9 follow the top bits of the second byte.
-    const uint8_t tail_mask[2] = {0x00, 0x40};
-    std::memset(row, 9, sizeof row);
-    ZeroDIBUsingMonoMask(row, tail_mask, 10, 1, 10, 2);
-    EXPECT_EQ(row[8], 0);
-    EXPECT_EQ(row[9], 9);
-    // Widening carries the last bit of one mask byte into the next.
-    const uint8_t carry_mask[2] = {0x01, 0x00};
-    std::memset(row, 9, sizeof row);
-    ZeroDIBUsingWidenedMonoMask(row, carry_mask, 10, 1, 10, 2);
-    EXPECT_EQ(row[7], 9);
-    EXPECT_EQ(row[8], 9);
-    EXPECT_EQ(row[9], 0);
 }
 
 }  // namespace

@@ -21,17 +21,6 @@ std::vector<PALETTEENTRY> EntriesOf(HPALETTE palette) {
     return entries;
 }
 
-TEST(MasterPalette, StartsFromTheDisplaysStaticColours) {
-    anim::test::LeakCheck leaks;
-    PaletteEngine engine;
-    // The display's first and last static colours: black and white.
-    EXPECT_TRUE(SameRgb(engine.get()->masterColors[0], Rgb(0, 0, 0)));
-    EXPECT_TRUE(SameRgb(engine.get()->masterColors[255], Rgb(255, 255, 255)));
-    EXPECT_EQ(std::memcmp(engine.get()->masterColors, engine.canvas().colors, 1024), 0);
-    EXPECT_EQ(engine.canvas().colorTableLive, 1);
-    EXPECT_EQ(MasterPalette(engine.get()), nullptr);
-}
-
 TEST(MasterPalette, FlagsMarkTheReservedRangeAndTheGameColours) {
     anim::test::LeakCheck leaks;
     PaletteEngine engine;
@@ -223,11 +212,6 @@ TEST(MasterPalette, StartFailuresAndReservedColours) {
     EXPECT_EQ(CreateMasterPalette(nullptr, 10, 245), nullptr);
     EXPECT_EQ(MasterPalette(nullptr), nullptr);
     FREE(engine);
-
-    EXPECT_EQ(NumColorsReserved(), 20);
-    AnimSetDisplayFormat(16, 1);  // no palette: the display itself says none
-    EXPECT_EQ(NumColorsReserved(), 20);
-    AnimSetDisplayFormat(8, 1);
 }
 
 }  // namespace

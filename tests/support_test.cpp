@@ -60,16 +60,6 @@ TEST(Trace, LineFormatLeavesOutMissingParts) {
     EXPECT_EQ(trace.lines()[3], " line 12: no file\r\n");
 }
 
-TEST(Version, ReportsFourPointZeroZeroPointZeroOne) {
-    EXPECT_EQ(AnimVersion(), 400);
-    EXPECT_EQ(AnimRevision(), 1);
-    char buffer[8];
-    std::memset(buffer, 'x', sizeof buffer);
-    EXPECT_EQ(AnimVersionString(buffer), 7);
-    EXPECT_STREQ(buffer, "4.00.01");
-    EXPECT_EQ(AnimVersionString(nullptr), 0);
-}
-
 int32_t AssertionBoxToStderr(const char *text, const char *caption, uint32_t style, void *) {
     fprintf(stderr, "[box caption=%s style=%u]%s", caption, style, text);
     return ANIM_IDOK;
