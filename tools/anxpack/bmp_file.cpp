@@ -27,6 +27,8 @@
 #include <system_error>
 #include <vector>
 
+#include "file_commit.h"
+
 namespace anxpack {
 namespace {
 
@@ -152,23 +154,13 @@ std::string WriteBmp8(const std::string &path, const animtools::IndexedImage &im
         out.insert(out.end(), row, row + image.width);
         out.insert(out.end(), stride - static_cast<std::size_t>(image.width), 0);
     }
-    const std::string temporary = path + ".part";
     {
-        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+        std::ofstream file(animtools::TemporaryPathFor(path), std::ios::binary | std::ios::trunc);
         if (!file) return path + ": cannot create the file";
         file.write(reinterpret_cast<const char *>(out.data()), static_cast<std::streamsize>(out.size()));
-        if (!file) {
-            std::remove(temporary.c_str());
-            return path + ": write failed";
-        }
+        if (!file) return animtools::AbandonFile(path, "write failed");
     }
-    std::error_code ec;
-    std::filesystem::rename(temporary, path, ec);
-    if (ec) {
-        std::remove(temporary.c_str());
-        return path + ": " + ec.message();
-    }
-    return {};
+    return animtools::CommitFile(path);
 }
 
 }  // namespace anxpack

@@ -10,6 +10,7 @@
 
 #include "animate.h"
 #include "bmp_file.h"
+#include "file_commit.h"
 
 namespace anxpack {
 namespace {
@@ -234,20 +235,15 @@ PackResult Pack(const Manifest &manifest, const std::string &output, const Progr
             result.ids.push_back(seq.id);
             step(static_cast<std::int32_t>(frames.size()));
         }
-        const std::string temporary = output + ".part";
-        if (anx::Status written = writer.Write(temporary); !written) {
-            std::remove(temporary.c_str());
-            result.failure = PackFailure::kOutput;
-            result.error = output + ": " + written.error;
-            result.ids.clear();
-            return result;
+        std::string failed;
+        if (anx::Status written = writer.Write(animtools::TemporaryPathFor(output)); !written) {
+            failed = animtools::AbandonFile(output, written.error);
+        } else {
+            failed = animtools::CommitFile(output);
         }
-        std::error_code ec;
-        fs::rename(temporary, output, ec);
-        if (ec) {
-            std::remove(temporary.c_str());
+        if (!failed.empty()) {
             result.failure = PackFailure::kOutput;
-            result.error = output + ": " + ec.message();
+            result.error = failed;
             result.ids.clear();
             return result;
         }

@@ -1,5 +1,7 @@
 #include "gif_file.h"
 
+#include "file_commit.h"
+
 #include <gif_lib.h>
 
 #include <algorithm>
@@ -69,7 +71,7 @@ std::string GifAnimation::Open(const std::string &path, int width, int height) {
     }
     state_ = std::make_unique<State>();
     state_->path = path;
-    state_->temporary = path + ".part";
+    state_->temporary = TemporaryPathFor(path);
     state_->width = width;
     state_->height = height;
     int error = 0;
@@ -183,12 +185,7 @@ std::string GifAnimation::Finish() {
     namespace fs = std::filesystem;
     fs::permissions(s.temporary, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
                                      fs::perms::others_read, ec);
-    fs::rename(s.temporary, s.path, ec);
-    if (ec) {
-        std::remove(s.temporary.c_str());
-        return s.path + ": " + ec.message();
-    }
-    return {};
+    return CommitFile(s.path);
 }
 
 }  // namespace animtools

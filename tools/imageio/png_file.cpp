@@ -2,9 +2,7 @@
 
 #include <png.h>
 
-#include <cstdio>
-#include <filesystem>
-#include <system_error>
+#include "file_commit.h"
 
 namespace animtools {
 
@@ -27,20 +25,11 @@ std::string WritePng(const std::string &path, const IndexedImage &image) {
         colourmap.push_back(c.g);
         colourmap.push_back(c.b);
     }
-    const std::string temporary = path + ".part";
-    if (!png_image_write_to_file(&png, temporary.c_str(), 0, image.pixels.data(), image.width,
-                                 colourmap.data())) {
-        std::string reason = png.message[0] ? png.message : "write failed";
-        std::remove(temporary.c_str());
-        return path + ": " + reason;
+    if (!png_image_write_to_file(&png, TemporaryPathFor(path).c_str(), 0, image.pixels.data(),
+                                 image.width, colourmap.data())) {
+        return AbandonFile(path, png.message[0] ? png.message : "write failed");
     }
-    std::error_code ec;
-    std::filesystem::rename(temporary, path, ec);
-    if (ec) {
-        std::remove(temporary.c_str());
-        return path + ": " + ec.message();
-    }
-    return {};
+    return CommitFile(path);
 }
 
 std::string ReadPngColours(const std::string &path, int &width, int &height,
