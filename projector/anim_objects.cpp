@@ -46,29 +46,16 @@ namespace {
 // Frame 0 of a delta sequence, expanded once into the sequence, and the
 // object's own copy of its picture; false when either cannot be had.
 bool PrepareDeltaPicture(AnimObject &object, SequenceEntry &sequence) {
-    std::size_t limit = 0;
-    ANXFRAME *frame = ResolveFrame(sequence, 0, &limit);
+    ANXFRAME *frame = ResolveFrame(sequence, 0);
     if (frame == nullptr || codec::LoadHeader(frame).rectCount < 1) return false;
     // Frame 0 is the picture every later frame is applied to: its first
     // rectangle gives the picture's size.
     const ANXRECT first = codec::LoadEntry(frame, 0);
     const std::int32_t width = codec::Width(first);
     const std::int32_t height = codec::Height(first);
-    if (width < 1 || height < 1 || !DeltaFrameFits(frame, limit, width, height)) return false;
-    if (codec::LoadHeader(frame).compression != 0) {
-        codec::DecodeRequest request;
-        request.frame = frame;
-        request.frameSize = limit;
-        request.table = sequence.tables[object.tableIndex];
-        request.streamKind = ANX_STREAM_WHOLE_FRAME;
-        ANXFRAME *expanded = codec::Expand(request);
-        if (expanded == nullptr) return false;
-        KeepDeltaRects(frame, expanded);
-        StoreExpandedFrame(sequence, 0, expanded);
-        frame = expanded;
-        limit = platform::BlockSize(expanded);
-    }
-    if (!DeltaFrameFits(frame, limit, width, height)) return false;
+    if (width < 1 || height < 1) return false;
+    frame = ExpandDeltaFrame(sequence, 0, object.tableIndex, width, height);
+    if (frame == nullptr) return false;
     object.frameDib = CopyAnxFrameRectToDIB(frame, 0);
     if (object.frameDib == nullptr) return false;
     object.dibStride = static_cast<std::int32_t>(codec::RowStride(width));

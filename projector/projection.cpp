@@ -119,18 +119,16 @@ void KeepDeltaRects(const ANXFRAME *stored, ANXFRAME *expanded) {
     }
 }
 
-ANXFRAME *ExpandedDeltaFrame(const AnimObject &o, SequenceEntry &sequence, std::int32_t k) {
+ANXFRAME *ExpandDeltaFrame(SequenceEntry &sequence, std::int32_t k, std::int32_t tableIndex,
+                           std::int32_t width, std::int32_t height) {
     std::size_t limit = 0;
     ANXFRAME *frame = ResolveFrame(sequence, k, &limit);
-    const BITMAPINFOHEADER *dib = o.frameDib;
-    if (frame == nullptr || dib == nullptr ||
-        !DeltaFrameFits(frame, limit, dib->biWidth, dib->biHeight))
-        return nullptr;
+    if (frame == nullptr || !DeltaFrameFits(frame, limit, width, height)) return nullptr;
     if (codec::LoadHeader(frame).compression != 0) {
         codec::DecodeRequest request;
         request.frame = frame;
         request.frameSize = limit;
-        request.table = sequence.tables[o.tableIndex];
+        request.table = sequence.tables[tableIndex];
         request.streamKind = ANX_STREAM_WHOLE_FRAME;
         ANXFRAME *expanded = codec::Expand(request);
         if (expanded == nullptr) return nullptr;
@@ -139,7 +137,13 @@ ANXFRAME *ExpandedDeltaFrame(const AnimObject &o, SequenceEntry &sequence, std::
         frame = expanded;
         limit = platform::BlockSize(expanded);
     }
-    return DeltaFrameFits(frame, limit, dib->biWidth, dib->biHeight) ? frame : nullptr;
+    return DeltaFrameFits(frame, limit, width, height) ? frame : nullptr;
+}
+
+ANXFRAME *ExpandedDeltaFrame(const AnimObject &o, SequenceEntry &sequence, std::int32_t k) {
+    const BITMAPINFOHEADER *dib = o.frameDib;
+    if (dib == nullptr) return nullptr;
+    return ExpandDeltaFrame(sequence, k, o.tableIndex, dib->biWidth, dib->biHeight);
 }
 
 std::int32_t ProjectCore(EngineState *engine, std::int32_t object, std::int32_t x, std::int32_t y,

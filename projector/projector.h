@@ -167,8 +167,12 @@ void ApplyKeyFrame(EngineState *engine, AnimObject &object, std::int32_t k);
 // so they are copied back from the stored frame (whose entries the load
 // checked) after a whole-frame expansion.
 void KeepDeltaRects(const ANXFRAME *stored, ANXFRAME *expanded);
-// Delta frame k, expanded once into the sequence and checked against the
-// object's picture; null when it cannot be had or does not fit.
+// Delta frame k, expanded into the sequence the first time it is asked for
+// and checked against a picture of width x height; null when it cannot be
+// had or does not fit.
+ANXFRAME *ExpandDeltaFrame(SequenceEntry &sequence, std::int32_t k, std::int32_t tableIndex,
+                           std::int32_t width, std::int32_t height);
+// The same against the object's own picture.
 ANXFRAME *ExpandedDeltaFrame(const AnimObject &object, SequenceEntry &sequence, std::int32_t k);
 // A delta frame's rectangles lie inside a picture of width x height (moved
 // by its adjust), its data size is exactly what they hold, and a raw
