@@ -5,16 +5,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake make g++ pkg-config libsdl2-dev libgif-dev libpng-dev nlohmann-json3-dev libcli11-dev)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
-fi
+source scripts/packages.sh
+ensure_packages cmake make g++ pkg-config libsdl2-dev libgif-dev libpng-dev nlohmann-json3-dev \
+  libcli11-dev
 
 jobs=$(nproc)
 echo "== Building (Release) =="

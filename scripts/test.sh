@@ -6,18 +6,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libsdl2-dev imagemagick
-          libgif-dev libpng-dev nlohmann-json3-dev libcli11-dev gifsicle xvfb
-          clang-14 libclang-rt-14-dev)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
-fi
+source scripts/packages.sh
+ensure_packages cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libsdl2-dev \
+  imagemagick libgif-dev libpng-dev nlohmann-json3-dev libcli11-dev gifsicle xvfb \
+  clang-14 libclang-rt-14-dev
 
 jobs=$(nproc)
 
