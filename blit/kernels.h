@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
+#include <string_view>
 
 namespace anim::blit {
 
@@ -49,8 +51,17 @@ const Kernels &ScalarKernels();
 // Vector sets; null when the CPU (or the build target) lacks them.
 const Kernels *Sse2Kernels();
 const Kernels *Avx2Kernels();
-// The fastest set available, chosen on first use.
+// The set the blitters use: the fastest the CPU has, chosen on first use,
+// unless a test has forced one.
 const Kernels &ActiveKernels();
+// Every set this CPU can run, the portable one first.
+std::span<const Kernels *const> AvailableKernels();
+// The available set with this name ("scalar", "sse2", "avx2"), or null.
+const Kernels *KernelsNamed(std::string_view name);
+// Makes every blitter use set from now on; null restores the choice by
+// CPU. For tests, which run their pixel-level suites once per set: the
+// library itself never calls it and has no setting that reaches it.
+void ForceKernels(const Kernels *set);
 
 // The pattern bit that pixel i of a row looks at: the running pattern is
 // rotated left once per pixel, so pixel i sees bit (8 - i % 8) % 8.

@@ -1,7 +1,9 @@
 // Feeds saved inputs to a fuzz target in an ordinary build, so that every
 // input that once broke the library stays a test.
 //
-//   fuzz_replay TARGET PATH...     each PATH a file, or a folder of files
+//   fuzz_replay [--kernels=NAME] TARGET PATH...   each PATH a file, or a folder of files
+//
+// --kernels forces a blitter kernel set; a set this CPU lacks skips the run.
 //
 // A broken promise crashes the program (as it crashes the fuzzer); a run
 // that gets through prints how many inputs it replayed.
@@ -10,8 +12,10 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <string_view>
 #include <vector>
 
+#include "blit/kernels.h"
 #include "fuzz_support.h"
 #include "targets.h"
 
@@ -33,18 +37,31 @@ std::vector<std::filesystem::path> InputsOf(const std::filesystem::path &path) {
 }  // namespace
 
 int main(int argc, char **argv) {
-    if (argc < 3) {
-        std::fprintf(stderr, "usage: %s TARGET PATH...\n", argv[0]);
+    constexpr std::string_view kKernelsFlag = "--kernels=";
+    int first = 1;
+    if (argc > first && std::string_view(argv[first]).starts_with(kKernelsFlag)) {
+        const std::string_view name = std::string_view(argv[first]).substr(kKernelsFlag.size());
+        const auto *set = anim::blit::KernelsNamed(name);
+        if (set == nullptr) {
+            std::printf("kernel set %.*s is not on this CPU: skipped\n", static_cast<int>(name.size()),
+                        name.data());
+            return ANIMATE_SKIP_CODE;
+        }
+        anim::blit::ForceKernels(set);
+        ++first;
+    }
+    if (argc < first + 2) {
+        std::fprintf(stderr, "usage: %s [--kernels=NAME] TARGET PATH...\n", argv[0]);
         return 2;
     }
-    const anim::fuzz::Target *target = anim::fuzz::FindTarget(argv[1]);
+    const anim::fuzz::Target *target = anim::fuzz::FindTarget(argv[first]);
     if (target == nullptr) {
-        std::fprintf(stderr, "no fuzz target named %s\n", argv[1]);
+        std::fprintf(stderr, "no fuzz target named %s\n", argv[first]);
         return 2;
     }
     anim::fuzz::PrepareProcess();
     std::size_t replayed = 0;
-    for (int i = 2; i < argc; ++i) {
+    for (int i = first + 1; i < argc; ++i) {
         for (const auto &input : InputsOf(argv[i])) {
             std::ifstream file(input, std::ios::binary);
             const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(file), {}};

@@ -12,13 +12,6 @@ namespace {
 
 using anim::blit::Kernels;
 
-std::vector<const Kernels *> AllKernelSets() {
-    std::vector<const Kernels *> sets{&anim::blit::ScalarKernels()};
-    if (auto *k = anim::blit::Sse2Kernels()) sets.push_back(k);
-    if (auto *k = anim::blit::Avx2Kernels()) sets.push_back(k);
-    return sets;
-}
-
 // A span inside a larger buffer, with guard bytes all round, so that any
 // byte written outside the span shows up in the comparison.
 struct Span {
@@ -71,7 +64,7 @@ void RefPattern(uint8_t *d, const uint8_t *s, uint32_t w, uint32_t h, int32_t ds
 
 TEST(BlitKernels, EveryKernelSetMatchesThePlainLoopOnRandomSpans) {
     std::mt19937 rng(1234);
-    const auto sets = AllKernelSets();
+    const auto sets = anim::blit::AvailableKernels();
     for (int trial = 0; trial < 1500; ++trial) {
         const uint32_t w = rng() % 71, h = rng() % 6;
         const int32_t pad = static_cast<int32_t>(rng() % 9);
