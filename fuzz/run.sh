@@ -23,7 +23,7 @@ build=build-fuzz
 
 if [ ! -f "$build/CMakeCache.txt" ]; then
   CC=clang-14 CXX=clang++-14 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DANIMATE_FUZZ=ON -DANIMATE_BUILD_TESTS=OFF -DANIMATE_BUILD_BENCH=OFF \
+    -DANIMATE_FUZZ=ON -DANIMATE_BUILD_TESTS=OFF -DANIMATE_BUILD_BENCH=OFF -DANIMATE_WERROR=ON \
     -DANIMATE_BUILD_TOOLS=OFF >/dev/null
 fi
 build_targets=(fuzz_seeds)

@@ -14,12 +14,12 @@ ensure_packages cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark
 jobs=$(nproc)
 
 echo "== Release build and tests =="
-cmake -S . -B build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake -S . -B build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DANIMATE_WERROR=ON
 cmake --build build/release -j"$jobs"
 ctest --test-dir build/release --output-on-failure -j"$jobs"
 
 echo "== Sanitizer build and tests =="
-cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=Debug -DANIMATE_SANITIZE=ON -DANIMATE_BUILD_BENCH=OFF
+cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=Debug -DANIMATE_SANITIZE=ON -DANIMATE_BUILD_BENCH=OFF -DANIMATE_WERROR=ON
 cmake --build build/sanitize -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build/sanitize --output-on-failure -j"$jobs"
