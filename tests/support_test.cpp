@@ -53,7 +53,10 @@ TEST(Trace, LineFormatLeavesOutMissingParts) {
     TraceMessage(nullptr, 0, "just the text", 1);
     TraceMessage("DIB", 0, "no line", 5);
     TraceMessage(nullptr, 12, "no file", 5);
-    ASSERT_EQ(trace.lines().size(), 4u);
+    const std::string longText(3000, 'x');  // past any fixed buffer: whole, not cut
+    TraceMessage("DIB", 7, longText.c_str(), 1);
+    ASSERT_EQ(trace.lines().size(), 5u);
+    EXPECT_EQ(trace.lines()[4], "DIB line 7: " + longText + "\r\n");
     EXPECT_EQ(trace.lines()[0], "ANIMATE line 170: Allocate SpriteArray FAILED!\r\n");
     EXPECT_EQ(trace.lines()[1], "just the text\r\n");
     EXPECT_EQ(trace.lines()[2], "DIB: no line\r\n");
