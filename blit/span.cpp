@@ -20,7 +20,23 @@ void StretchDIBBits2xX(std::uint8_t *dstBase, std::int32_t dstOffset, const std:
 using anim::blit::ActiveKernels;
 
 namespace {
+
 inline std::uint8_t Low(uint32_t v) { return static_cast<std::uint8_t>(v); }
+
+// Rows that follow one another without a gap, in both blocks and in the
+// same order, are one block: one library copy beats a loop of row copies.
+void CopyRows(std::uint8_t *dst, const std::uint8_t *src, std::uint32_t width,
+              std::uint32_t height, std::int32_t dstStride, std::int32_t srcStride) {
+    const std::int64_t row = width;
+    if (dstStride == srcStride && (dstStride == row || dstStride == -row)) {
+        // With negative strides the block's first byte is the last row's.
+        const std::int64_t back = dstStride < 0 ? (std::int64_t{height} - 1) * row : 0;
+        std::memmove(dst - back, src - back, static_cast<std::size_t>(row * height));
+        return;
+    }
+    ActiveKernels().copy(dst, src, width, height, dstStride, srcStride);
+}
+
 }  // namespace
 
 extern "C" {
@@ -28,13 +44,13 @@ extern "C" {
 ANIM_API void CopyDIBBits(uint8_t *dst, const uint8_t *src, uint32_t width, uint32_t height,
                           int32_t dstStride, int32_t srcStride) {
     if (width == 0 || height == 0) return;
-    ActiveKernels().copy(dst, src, width, height, dstStride, srcStride);
+    CopyRows(dst, src, width, height, dstStride, srcStride);
 }
 
 ANIM_API void CopyDIBBitsX(uint8_t *dstBase, int32_t dstOffset, const uint8_t *src, uint32_t width,
                            uint32_t height, int32_t dstStride, int32_t srcStride) {
     if (width == 0 || height == 0) return;
-    ActiveKernels().copy(dstBase + dstOffset, src, width, height, dstStride, srcStride);
+    CopyRows(dstBase + dstOffset, src, width, height, dstStride, srcStride);
 }
 
 ANIM_API void TransCopyDIBBits(uint8_t *dst, const uint8_t *src, uint32_t width, uint32_t height,

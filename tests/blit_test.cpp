@@ -139,6 +139,15 @@ TEST(BlitSpans, RowEdgesPaddingAndDirections) {
         for (int i = 0; i < 5; ++i) EXPECT_EQ(dst[r * 8 + i], src[r * 8 + i]);
         for (int i = 5; i < 8; ++i) EXPECT_EQ(dst[r * 8 + i], 0xEE);
     }
+    // Gapless rows, up or down the block: the same rows land, nothing beyond.
+    for (const int32_t stride : {4, -4}) {
+        std::memset(dst, 0xEE, sizeof dst);
+        const int first = stride > 0 ? 4 : 12;  // rows 4-15 either way
+        CopyDIBBits(dst + first, src + first, 4, 3, stride, stride);
+        for (int i = 0; i < 16; ++i) {
+            EXPECT_EQ(dst[i], i >= 4 ? src[i] : 0xEE) << "stride " << stride << " byte " << i;
+        }
+    }
     // Nothing is written for an empty width or height, by any blitter.
     std::memset(dst, 0xEE, sizeof dst);
     TransCopyDIBBits(dst, src, 0, 3, 8, 8, 0);
