@@ -396,10 +396,13 @@ ANIM_API int32_t FillDIBRect(const BITMAPINFOHEADER *header, uint8_t *bits, cons
  * a rectangle reaches outside the DIB, or no block can be had. */
 ANIM_API ANXFRAME *CopyDIBToAnxFrame(const BITMAPINFOHEADER *dib, const POINT *origin,
                                      const RECT *rects, int32_t count);
-/* First stored byte (bottom row) of rectangle index of a raw frame. */
+/* First stored byte (bottom row) of rectangle index of a raw frame. Null
+ * when the frame is null or compressed, index names no entry, or the
+ * entries up to and including index claim more rows than the frame's data
+ * size holds (as in a decoded frame of several rectangles). */
 ANIM_API uint8_t *GetAnxFrameRectAddress(ANXFRAME *frame, int32_t index);
-/* A new DIB holding rectangle index of a raw frame; null when the frame is
- * null or compressed or no block can be had. */
+/* A new DIB holding rectangle index of a raw frame; null where
+ * GetAnxFrameRectAddress is, or when no block can be had. */
 ANIM_API BITMAPINFOHEADER *CopyAnxFrameRectToDIB(const ANXFRAME *frame, int32_t index);
 /* Releases a frame; null is ignored. */
 ANIM_API void DeleteAnxFrame(ANXFRAME *frame);
@@ -423,6 +426,12 @@ ANIM_API void DeleteAnxFrame(ANXFRAME *frame);
  * during a line-by-line decode). scale: 1..100 percent. numberIndex: 0..199
  * into the number mask table; numberColour: the colour of the number.
  * mirror: nonzero mirrors left to right. streamKind: ANX_STREAM_*.
+ * Expanding a compressed frame rewrites every rectangle entry to end at the
+ * expanded picture's far corner (right = width - 1, bottom = height - 1),
+ * keeping its left and top: in a frame of several rectangles the entries
+ * then no longer describe the pixels, and GetAnxFrameRectAddress and
+ * CopyAnxFrameRectToDIB refuse each entry whose rows would reach past the
+ * frame's data size.
  * Returns the raw frame, or null (frame null, buffer too small, no block). */
 ANIM_API ANXFRAME *AnxUnKOVRLEFrame(const ANXFRAME *frame, const ANXFRAME *overlay, uint16_t *table,
                                     ANXFRAME *buffer, uint32_t bufferSize, int32_t scale,
