@@ -7,7 +7,12 @@
  *  - A packed DIB is one memory block: a 40-byte BITMAPINFOHEADER, a 1024-byte
  *    colour-table area, then 8-bit pixel rows from byte 1064, stored bottom-up
  *    with a stride of the width rounded up to a multiple of 4. It is passed as
- *    a BITMAPINFOHEADER pointer to the first byte of the block.
+ *    a BITMAPINFOHEADER pointer to the first byte of the block. The block
+ *    holds at least 1064 + biSizeImage bytes. It may be the game's own memory
+ *    for every call that neither releases it nor needs its size from the
+ *    memory layer (WriteDIB, CreateCompatibleDIB, and reading a compressed
+ *    DIB's pixel area, whose stream ends with its block); those need a block
+ *    from ALLOCATE.
  *  - Coordinates count x from the left and y from the top of the picture.
  *  - Rectangles are inclusive: right and bottom belong to the rectangle. The
  *    empty rectangle is (0, 0, -1, -1).
@@ -186,7 +191,9 @@ ANIM_API void AnimSetMessagePump(AnimMessagePump pump, void *user);
 /* A zero-filled memory block of at least size bytes; null when none can be
  * had (blocks are limited to 1 GiB). Release it with FREE. */
 ANIM_API void *ALLOCATE(uint32_t size);
-/* Releases a block from ALLOCATE. Null is ignored. */
+/* Releases a block from ALLOCATE. Null is ignored. A pointer whose block
+ * header does not read as a live block's (released already, or not from
+ * ALLOCATE) ends the process through ReportAssertion. */
 ANIM_API void FREE(void *block);
 
 /* Shows "Assertion failed" for file and line in a message box titled
