@@ -205,12 +205,11 @@ ANIM_API void ScrollPaletteFromDIB(EngineState *engine, int32_t dx, int32_t dy,
                    anim::kTraceMissingArgument);
         return;
     }
-    const std::int64_t stride = anim::dib::Stride(width);
-    const auto size = anim::CheckedSize(stride, height, anim::dib::kPixelOffset);
-    if (!size || *size > anim::platform::BlockSize(source)) {
+    if (!anim::dib::CheckedGeometry(source)) {
         ANIM_TRACE(kSource, "Scrolling source shorter than its header", anim::kTraceMissingArgument);
         return;
     }
+    const std::int64_t stride = anim::dib::Stride(width);
     dx = std::clamp(dx, 0, width - 1);
     dy = std::clamp(dy, 0, height - 1);
     const std::uint8_t *pixels = anim::dib::Pixels(source);

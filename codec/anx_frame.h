@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 
 #include "animate.h"
 
@@ -64,6 +65,43 @@ inline const std::uint8_t *PixelArea(const void *frame, const ANXFRAME &header) 
 constexpr std::int64_t RowStride(std::int64_t width) { return (width + 3) & ~std::int64_t{3}; }
 constexpr std::int32_t Width(const ANXRECT &r) { return std::int32_t{r.right} - r.left + 1; }
 constexpr std::int32_t Height(const ANXRECT &r) { return std::int32_t{r.bottom} - r.top + 1; }
+
+// Where the rows of one rectangle entry of a raw frame lie.
+struct RawRect {
+    std::uint32_t offset;  // from the start of the pixel area
+    std::int32_t width;
+    std::int32_t height;
+    std::uint32_t size;  // stride x height
+};
+
+// The rows of entry index, or nothing when following the entries would not
+// stay inside the frame's data size: a compressed frame, an index that names
+// no entry, an entry of negative size, or rows that reach past data size.
+// The decoder makes frames of the last kind: it stretches every entry of a
+// frame to the picture's far corner, which for several rectangles mostly
+// claims more rows than the frame holds. Earlier entries of negative size count as
+// holding no rows.
+inline std::optional<RawRect> FindRawRect(const void *frame, std::int32_t index) {
+    if (frame == nullptr) return std::nullopt;
+    const ANXFRAME header = LoadHeader(frame);
+    if (header.compression != 0 || index < 0 || index >= header.rectCount) return std::nullopt;
+    // 64-bit, and checked entry by entry, so that no sum of 16-bit sizes can
+    // wrap on its way past data size.
+    std::int64_t offset = 0;
+    for (std::int32_t i = 0; i < index; ++i) {
+        const ANXRECT entry = LoadEntry(frame, i);
+        if (Width(entry) > 0 && Height(entry) > 0) offset += RowStride(Width(entry)) * Height(entry);
+        if (offset > header.dataSize) return std::nullopt;
+    }
+    const ANXRECT entry = LoadEntry(frame, index);
+    const std::int32_t width = Width(entry);
+    const std::int32_t height = Height(entry);
+    if (width < 0 || height < 0) return std::nullopt;
+    const std::int64_t size = RowStride(width) * height;
+    if (offset + size > header.dataSize) return std::nullopt;
+    return RawRect{static_cast<std::uint32_t>(offset), width, height,
+                   static_cast<std::uint32_t>(size)};
+}
 
 // ---- Number overlays -------------------------------------------------------
 

@@ -16,7 +16,6 @@
 #include "codec/anx_frame.h"
 #include "codec/encode.h"
 #include "dib/packed_dib.h"
-#include "platform/platform.h"
 #include "support/checked_size.h"
 
 namespace anim::codec {
@@ -94,13 +93,15 @@ ANXFRAME *EscapeFrame(ANXFRAME *frame) {
 }
 
 // Refused besides null and compressed DIBs: negative sides, and a header
-// whose pixel area would reach past the end of its block.
+// whose rows would reach past its pixel area.
 BITMAPINFOHEADER *EscapeDib(BITMAPINFOHEADER *dib, bool contiguous) {
-    if (dib == nullptr || (dib->biCompression & 0xFFFFu) != 0) return nullptr;
-    const std::int32_t width = dib->biWidth;
-    const std::int32_t height = dib->biHeight;
-    const auto total = CheckedSize(dib::Stride(width), height, dib::kPixelOffset);
-    if (width < 0 || !total || platform::BlockSize(dib) < *total) return nullptr;
+    if (dib == nullptr || dib::IsCompressed(*dib)) return nullptr;
+    const auto geometry = dib::CheckedGeometry(dib);
+    if (!geometry) return nullptr;
+    const std::int32_t width = geometry->width;
+    const std::int32_t height = geometry->height;
+    const auto total = CheckedSize(geometry->stride, height, dib::kPixelOffset);
+    if (!total) return nullptr;
     const std::uint32_t rawSize = *total - dib::kPixelOffset;
 
     auto *work = static_cast<std::uint8_t *>(ALLOCATE(*total));

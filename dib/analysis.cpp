@@ -6,7 +6,6 @@
 #include <array>
 #include <cstring>
 
-#include "platform/platform.h"
 #include "support/checked_size.h"
 
 namespace anim::dib {
@@ -31,16 +30,10 @@ const std::uint8_t *StoredRow(const BITMAPINFOHEADER *dib, const Geometry &g, st
 
 }  // namespace
 
-std::optional<Geometry> CheckedGeometry(const BITMAPINFOHEADER *dib) {
-    if (dib == nullptr || dib->biWidth < 0 || dib->biHeight < 0) return std::nullopt;
-    auto needed = CheckedSize(Stride(dib->biWidth), dib->biHeight, kPixelOffset);
-    if (!needed || *needed > platform::BlockSize(dib)) return std::nullopt;
-    return Geometry{dib->biWidth, dib->biHeight, Stride(dib->biWidth)};
-}
-
 std::optional<MinRect> FindMinRect(const BITMAPINFOHEADER *dib) {
+    if (dib == nullptr || IsCompressed(*dib)) return std::nullopt;
     auto g = CheckedGeometry(dib);
-    if (!g || IsCompressed(*dib)) return std::nullopt;
+    if (!g) return std::nullopt;
     MinRect box{g->width - 1, 0, g->height - 1, 0};
     // A picture without columns has no pixels, however many rows its header
     // claims; a file can claim two billion of them at no cost in bytes, and

@@ -11,23 +11,6 @@
 
 namespace anim::dib {
 
-// Width, height and stride of a DIB whose header has been checked against
-// its block, so that every stored row it names can be read.
-struct Geometry {
-    std::int32_t width;
-    std::int32_t height;
-    std::int64_t stride;
-};
-
-// Nothing when the header's sizes are negative or claim more pixels than the
-// block holds: callers refuse such a DIB rather than read past its block.
-std::optional<Geometry> CheckedGeometry(const BITMAPINFOHEADER *dib);
-
-// Compressed in the low 16 bits; the upper bits carry a difference DIB's key.
-constexpr bool IsCompressed(const BITMAPINFOHEADER &dib) {
-    return (dib.biCompression & 0xFFFFu) != 0;
-}
-
 // Columns left..right and stored rows low..high (counted from the bottom).
 struct MinRect {
     std::int32_t left;

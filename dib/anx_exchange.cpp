@@ -89,36 +89,19 @@ ANXFRAME *FrameFromDib(const BITMAPINFOHEADER *dib, const POINT *origin, const R
     return frame;
 }
 
-// An index past the entries counts only the entries there are, so the
-// result is at most the end of the pixel area; negative sizes count as 0.
 std::uint8_t *FrameRectAddress(ANXFRAME *frame, std::int32_t index) {
-    if (frame == nullptr) return nullptr;
-    const ANXFRAME header = codec::LoadHeader(frame);
-    std::uint8_t *address = codec::PixelArea(frame, header);
-    const std::int32_t before = index < header.rectCount ? index : header.rectCount;
-    for (std::int32_t i = 0; i < before; ++i) {
-        const ANXRECT entry = codec::LoadEntry(frame, i);
-        const std::int32_t width = codec::Width(entry);
-        const std::int32_t height = codec::Height(entry);
-        if (width > 0 && height > 0) address += codec::RowStride(width) * height;
-    }
-    return address;
+    const auto rect = codec::FindRawRect(frame, index);
+    if (!rect) return nullptr;
+    return codec::PixelArea(frame, codec::LoadHeader(frame)) + rect->offset;
 }
 
-// Also refused: an index that names no entry, and an entry of negative size.
 BITMAPINFOHEADER *DibFromFrameRect(const ANXFRAME *frame, std::int32_t index) {
-    if (frame == nullptr) return nullptr;
-    const ANXFRAME header = codec::LoadHeader(frame);
-    if (header.compression != 0 || index < 0 || index >= header.rectCount) return nullptr;
-    const ANXRECT entry = codec::LoadEntry(frame, index);
-    const std::int32_t width = codec::Width(entry);
-    const std::int32_t height = codec::Height(entry);
-    if (width < 0 || height < 0) return nullptr;
-    BITMAPINFOHEADER *dib = NewDib(width, height);
+    const auto rect = codec::FindRawRect(frame, index);
+    if (!rect) return nullptr;
+    BITMAPINFOHEADER *dib = NewDib(rect->width, rect->height);
     if (dib == nullptr) return nullptr;
-    // The frame is only read; the address helper takes it unqualified.
-    const std::uint8_t *src = FrameRectAddress(const_cast<ANXFRAME *>(frame), index);
-    std::memcpy(Pixels(dib), src, dib->biSizeImage);
+    std::memcpy(Pixels(dib), codec::PixelArea(frame, codec::LoadHeader(frame)) + rect->offset,
+                rect->size);
     return dib;
 }
 

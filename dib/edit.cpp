@@ -10,8 +10,9 @@
 namespace anim::dib {
 
 BITMAPINFOHEADER *CopyRect(const BITMAPINFOHEADER *dib, const RECT &rect, std::int32_t &empty) {
+    if (dib == nullptr || IsCompressed(*dib)) return nullptr;
     auto g = CheckedGeometry(dib);
-    if (!g || IsCompressed(*dib)) return nullptr;
+    if (!g) return nullptr;
     // Only a rectangle wholly inside the picture is cut; anything else would
     // read outside the block. An empty rectangle has nothing to cut.
     if (rect.left < 0 || rect.top < 0 || rect.right < rect.left || rect.bottom < rect.top ||
@@ -39,8 +40,9 @@ BITMAPINFOHEADER *CopyRect(const BITMAPINFOHEADER *dib, const RECT &rect, std::i
 
 BITMAPINFOHEADER *Pad(const BITMAPINFOHEADER *dib, std::int32_t left, std::int32_t top,
                       std::int32_t right, std::int32_t bottom) {
+    if (dib == nullptr || IsCompressed(*dib)) return nullptr;
     auto g = CheckedGeometry(dib);
-    if (!g || IsCompressed(*dib)) return nullptr;
+    if (!g) return nullptr;
     // Negative padding would crop, and placing rows at negative offsets
     // writes outside the new block: refused.
     if (left < 0 || top < 0 || right < 0 || bottom < 0) return nullptr;

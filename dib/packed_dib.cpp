@@ -15,6 +15,20 @@ void WriteIdentityIndexTable(BITMAPINFOHEADER *dib) {
     }
 }
 
+std::uint32_t ReadablePixelBytes(const BITMAPINFOHEADER &dib) {
+    if (!IsCompressed(dib)) return dib.biSizeImage;
+    const std::size_t block = platform::BlockSize(&dib);
+    const std::size_t stream = block > kPixelOffset ? block - kPixelOffset : 0;
+    return stream < dib.biSizeImage ? static_cast<std::uint32_t>(stream) : dib.biSizeImage;
+}
+
+std::optional<Geometry> CheckedGeometry(const BITMAPINFOHEADER *dib) {
+    if (dib == nullptr || dib->biWidth < 0 || dib->biHeight < 0) return std::nullopt;
+    auto rows = CheckedSize(Stride(dib->biWidth), dib->biHeight);
+    if (!rows || *rows > ReadablePixelBytes(*dib)) return std::nullopt;
+    return Geometry{dib->biWidth, dib->biHeight, Stride(dib->biWidth)};
+}
+
 BITMAPINFOHEADER *NewDib(std::int32_t width, std::int32_t height) {
     auto image_size = CheckedSize(Stride(width), height);
     if (width < 0 || !image_size) return nullptr;
@@ -63,9 +77,10 @@ ANIM_API BITMAPINFOHEADER *CreateCompatibleDIB(const BITMAPINFOHEADER *source) {
 
 ANIM_API BITMAPINFOHEADER *CopyDIB(const BITMAPINFOHEADER *source) {
     if (source == nullptr) return nullptr;
-    // A header that claims more pixels than its block holds is not copied.
+    // A compressed source whose stream is shorter than biSizeImage is not
+    // copied: the copy would read past its block.
     auto size = anim::CheckedSize(source->biSizeImage, 1, kPixelOffset);
-    if (!size || *size > anim::platform::BlockSize(source)) return nullptr;
+    if (!size || ReadablePixelBytes(*source) < source->biSizeImage) return nullptr;
     auto *copy = static_cast<BITMAPINFOHEADER *>(ALLOCATE(*size));
     if (copy == nullptr) return nullptr;
     std::memcpy(copy, source, *size);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "animate.h"
 
@@ -30,6 +31,32 @@ inline const std::uint8_t *Bytes(const BITMAPINFOHEADER *dib) {
 }
 inline std::uint8_t *Pixels(BITMAPINFOHEADER *dib) { return Bytes(dib) + kPixelOffset; }
 inline const std::uint8_t *Pixels(const BITMAPINFOHEADER *dib) { return Bytes(dib) + kPixelOffset; }
+
+// Compressed in the low 16 bits; the upper bits carry a difference DIB's key.
+constexpr bool IsCompressed(const BITMAPINFOHEADER &dib) {
+    return (dib.biCompression & 0xFFFFu) != 0;
+}
+
+// Bytes of dib's pixel area that may be read. A DIB's block holds at least
+// 1064 + biSizeImage bytes, so for an uncompressed DIB that is biSizeImage,
+// found without asking the memory layer -- which knows the size of its own
+// blocks only, and such a DIB may as well sit in the game's memory. A
+// compressed DIB keeps its raw size in biSizeImage while its block ends with
+// its stream, so only the block can bound it: such a DIB must be a block of
+// ours.
+std::uint32_t ReadablePixelBytes(const BITMAPINFOHEADER &dib);
+
+// Width, height and stride of a DIB whose rows all lie within its readable
+// pixel area.
+struct Geometry {
+    std::int32_t width;
+    std::int32_t height;
+    std::int64_t stride;
+};
+
+// Nothing when the header's sizes are negative or its rows reach past the
+// readable pixel area: callers refuse such a DIB rather than read past it.
+std::optional<Geometry> CheckedGeometry(const BITMAPINFOHEADER *dib);
 
 // Writes the identity index table (entry i = i, 16 bits each) into the
 // colour-table area and zeroes its second half, as DIBs made here carry.

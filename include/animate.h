@@ -7,7 +7,12 @@
  *  - A packed DIB is one memory block: a 40-byte BITMAPINFOHEADER, a 1024-byte
  *    colour-table area, then 8-bit pixel rows from byte 1064, stored bottom-up
  *    with a stride of the width rounded up to a multiple of 4. It is passed as
- *    a BITMAPINFOHEADER pointer to the first byte of the block.
+ *    a BITMAPINFOHEADER pointer to the first byte of the block. The block
+ *    holds at least 1064 + biSizeImage bytes. It may be the game's own memory
+ *    for every call that neither releases it nor needs its size from the
+ *    memory layer (WriteDIB, CreateCompatibleDIB, and reading a compressed
+ *    DIB's pixel area, whose stream ends with its block); those need a block
+ *    from ALLOCATE.
  *  - Coordinates count x from the left and y from the top of the picture.
  *  - Rectangles are inclusive: right and bottom belong to the rectangle. The
  *    empty rectangle is (0, 0, -1, -1).
@@ -186,7 +191,9 @@ ANIM_API void AnimSetMessagePump(AnimMessagePump pump, void *user);
 /* A zero-filled memory block of at least size bytes; null when none can be
  * had (blocks are limited to 1 GiB). Release it with FREE. */
 ANIM_API void *ALLOCATE(uint32_t size);
-/* Releases a block from ALLOCATE. Null is ignored. */
+/* Releases a block from ALLOCATE. Null is ignored. A pointer whose block
+ * header does not read as a live block's (released already, or not from
+ * ALLOCATE) ends the process through ReportAssertion. */
 ANIM_API void FREE(void *block);
 
 /* Shows "Assertion failed" for file and line in a message box titled
@@ -396,10 +403,13 @@ ANIM_API int32_t FillDIBRect(const BITMAPINFOHEADER *header, uint8_t *bits, cons
  * a rectangle reaches outside the DIB, or no block can be had. */
 ANIM_API ANXFRAME *CopyDIBToAnxFrame(const BITMAPINFOHEADER *dib, const POINT *origin,
                                      const RECT *rects, int32_t count);
-/* First stored byte (bottom row) of rectangle index of a raw frame. */
+/* First stored byte (bottom row) of rectangle index of a raw frame. Null
+ * when the frame is null or compressed, index names no entry, or the
+ * entries up to and including index claim more rows than the frame's data
+ * size holds (as in a decoded frame of several rectangles). */
 ANIM_API uint8_t *GetAnxFrameRectAddress(ANXFRAME *frame, int32_t index);
-/* A new DIB holding rectangle index of a raw frame; null when the frame is
- * null or compressed or no block can be had. */
+/* A new DIB holding rectangle index of a raw frame; null where
+ * GetAnxFrameRectAddress is, or when no block can be had. */
 ANIM_API BITMAPINFOHEADER *CopyAnxFrameRectToDIB(const ANXFRAME *frame, int32_t index);
 /* Releases a frame; null is ignored. */
 ANIM_API void DeleteAnxFrame(ANXFRAME *frame);
@@ -423,6 +433,12 @@ ANIM_API void DeleteAnxFrame(ANXFRAME *frame);
  * during a line-by-line decode). scale: 1..100 percent. numberIndex: 0..199
  * into the number mask table; numberColour: the colour of the number.
  * mirror: nonzero mirrors left to right. streamKind: ANX_STREAM_*.
+ * Expanding a compressed frame rewrites every rectangle entry to end at the
+ * expanded picture's far corner (right = width - 1, bottom = height - 1),
+ * keeping its left and top: in a frame of several rectangles the entries
+ * then no longer describe the pixels, and GetAnxFrameRectAddress and
+ * CopyAnxFrameRectToDIB refuse each entry whose rows would reach past the
+ * frame's data size.
  * Returns the raw frame, or null (frame null, buffer too small, no block). */
 ANIM_API ANXFRAME *AnxUnKOVRLEFrame(const ANXFRAME *frame, const ANXFRAME *overlay, uint16_t *table,
                                     ANXFRAME *buffer, uint32_t bufferSize, int32_t scale,

@@ -1,10 +1,23 @@
 // Memory blocks: each carries a small header in front of the caller's bytes
 // so that its size can be found again from the pointer alone, as the library's
 // DIB and frame code expects.
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 
 #include "platform/platform.h"
+#include "support/report.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#define ANIM_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ANIM_ADDRESS_SANITIZER 1
+#endif
+#endif
+#ifdef ANIM_ADDRESS_SANITIZER
+#include <sanitizer/asan_interface.h>
+#endif
 
 namespace anim::platform {
 namespace {
@@ -18,13 +31,30 @@ static_assert(sizeof(BlockHeader) == 16);
 constexpr std::uint64_t kLiveMagic = 0x616e696d426c6b21ull;  // "anim" "Blk!"
 constexpr std::uint64_t kFreedMagic = 0x46726565644d656dull;
 
+// Source name of the memory layer's checks in assertion reports.
+constexpr char kSource[] = "MEMORY";
+
 std::size_t g_live_blocks = 0;
 std::uint32_t g_fail_countdown = 0;
 std::size_t g_size_limit = kMaxBlockSize;
 
-BlockHeader *HeaderOf(const void *block) {
-    return reinterpret_cast<BlockHeader *>(const_cast<unsigned char *>(
-        static_cast<const unsigned char *>(block) - sizeof(BlockHeader)));
+// The start of the allocation behind a block: its header. Ends the process
+// through the assertion report when the header does not read as a live
+// block's -- the block was released already or never came from here, and
+// going on would hand the allocator a pointer it does not own. No list of
+// blocks is kept, so this is as far as a pointer can be checked.
+unsigned char *LiveHeaderOf(const void *block) {
+    auto *raw = const_cast<unsigned char *>(static_cast<const unsigned char *>(block)) -
+                sizeof(BlockHeader);
+#ifdef ANIM_ADDRESS_SANITIZER
+    // A released block's header is poisoned: asking first gives the same
+    // report as an ordinary build instead of the sanitizer's.
+    ANIM_ASSERT(__asan_region_is_poisoned(raw, sizeof(BlockHeader)) == nullptr, kSource);
+#endif
+    std::uint64_t magic;
+    std::memcpy(&magic, raw + offsetof(BlockHeader, magic), sizeof magic);
+    ANIM_ASSERT(magic == kLiveMagic, kSource);
+    return raw;
 }
 
 }  // namespace
@@ -42,18 +72,17 @@ void *AllocBlock(std::size_t size) {
 
 void FreeBlock(void *block) {
     if (block == nullptr) return;
-    BlockHeader *header = HeaderOf(block);
-    if (header->magic != kLiveMagic) std::abort();  // freed twice, or not ours
-    header->magic = kFreedMagic;
+    unsigned char *raw = LiveHeaderOf(block);
+    std::memcpy(raw + offsetof(BlockHeader, magic), &kFreedMagic, sizeof kFreedMagic);
     --g_live_blocks;
-    std::free(header);
+    std::free(raw);
 }
 
 std::size_t BlockSize(const void *block) {
     if (block == nullptr) return 0;
-    const BlockHeader *header = HeaderOf(block);
-    if (header->magic != kLiveMagic) std::abort();
-    return header->size;
+    std::size_t size;
+    std::memcpy(&size, LiveHeaderOf(block) + offsetof(BlockHeader, size), sizeof size);
+    return size;
 }
 
 std::size_t LiveBlockCount() { return g_live_blocks; }

@@ -22,6 +22,9 @@ void *AllocBlock(std::size_t size);
 void FreeBlock(void *block);
 // The size of a block, found again from its pointer (0 for null).
 std::size_t BlockSize(const void *block);
+// Both end the process through ReportAssertion when the pointer's header
+// does not read as a live block's (released already, or not from here): a
+// pointer that may not be a block of ours must never reach them.
 // Number of blocks currently allocated (leak checks in tests).
 std::size_t LiveBlockCount();
 // Test hook: the nth block request from now fails (1 = the next one);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 
 #include "animate.h"
@@ -58,7 +59,7 @@ TEST(AnxExchange, CutsRectanglesBottomRowFirstWithPadding) {
     EXPECT_EQ(GetAnxFrameRectAddress(frame, 1), p + 24);
     EXPECT_EQ(std::memcmp(p + 24, expected1, 12), 0);
     EXPECT_EQ(GetAnxFrameRectAddress(frame, 2), p + 32);
-    EXPECT_EQ(GetAnxFrameRectAddress(frame, 9), p + 36);  // past the entries: the area's end
+    for (int32_t index : {3, 9, -1}) EXPECT_EQ(GetAnxFrameRectAddress(frame, index), nullptr);
     DeleteAnxFrame(frame);
     DeleteDIB(dib);
 }
@@ -75,7 +76,25 @@ TEST(AnxExchange, TwoRectanglesAndRoundTrip) {
     EXPECT_EQ(second->biHeight, 1);
     EXPECT_EQ(*GetDIBPixelAddress(second, 0, 0), 22);
     DeleteDIB(second);
-    DeleteAnxFrame(frame);
+
+    // Expanded whole, every entry is rewritten to reach the picture's far
+    // corner; none of them describes the 12 bytes of rows any more, so each
+    // is refused rather than followed past the block.
+    std::array<uint16_t, KOVRLE_TABLE_ENTRIES> plain{};  // escape 0, every other byte plain
+    ANXFRAME *coded = AnxKOVRLEFrame(frame, plain.data());
+    ASSERT_NE(coded, nullptr);
+    ANXFRAME *expanded = AnxUnKOVRLEFrame(coded, nullptr, plain.data(), nullptr, 0, 100, 0, 0, 0,
+                                          ANX_STREAM_WHOLE_FRAME);
+    ASSERT_NE(expanded, nullptr);
+    const ANXRECT moved = LoadEntry(expanded, 1);
+    EXPECT_EQ((std::array{moved.left, moved.top, moved.right, moved.bottom}),
+              (std::array<int16_t, 4>{1, 2, 5, 3}));
+    for (int32_t index : {0, 1}) {
+        EXPECT_EQ(GetAnxFrameRectAddress(expanded, index), nullptr) << index;
+        EXPECT_EQ(CopyAnxFrameRectToDIB(expanded, index), nullptr) << index;
+    }
+    DeleteAnxFrame(expanded);
+    DeleteAnxFrame(coded);
 
     const RECT whole{0, 0, 5, 3};
     frame = CopyDIBToAnxFrame(dib, nullptr, &whole, 1);
@@ -106,6 +125,7 @@ TEST(AnxExchange, RefusesWhatItCannotCopy) {
     compressed.compression = 1;
     anim::codec::StoreHeader(frame, compressed);
     EXPECT_EQ(CopyAnxFrameRectToDIB(frame, 0), nullptr);
+    EXPECT_EQ(GetAnxFrameRectAddress(frame, 0), nullptr);
     DeleteAnxFrame(frame);
     DeleteAnxFrame(nullptr);
     dib->biCompression = 1;

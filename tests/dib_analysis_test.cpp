@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstddef>
 #include <cstring>
 #include <vector>
 
@@ -251,6 +252,54 @@ TEST(FillDIBRect, ClipsFarEdgesInBothRowOrders) {
               (std::vector<uint8_t>{4, 4, 0, 0, 0, 0, 0, 0, 4, 4}));
     EXPECT_EQ(bits[16] + bits[24], 0);
     DeleteDIB(dib);
+}
+
+// A well-formed packed DIB in the game's own memory rather than a block from
+// ALLOCATE: every call that never needs the block's size works on it.
+TEST(DibInCallerMemory, CallsThatNeedNoBlockSizeWork) {
+    anim::test::LeakCheck leaks;
+    struct PackedDib {
+        BITMAPINFOHEADER header;
+        uint8_t colours[anim::dib::kColourTableSize];
+        uint8_t pixels[8 * 4];
+    };
+    static_assert(offsetof(PackedDib, pixels) == anim::dib::kPixelOffset);
+    static PackedDib fresh, old;
+    BITMAPINFOHEADER *dib = &fresh.header;
+    for (PackedDib *d : {&fresh, &old}) {
+        d->header = BITMAPINFOHEADER{40, 6, 4, 1, 8, 0, sizeof d->pixels, 0, 0, 0, 0};
+        for (int32_t i = 0; i < 24; ++i) Px(&d->header, i % 6, i / 6) = uint8_t(10 * (i / 6) + i % 6 + 1);
+    }
+    BITMAPINFOHEADER *twin = Pattern(6, 4);
+    EXPECT_EQ(MinRect(dib), (V{0, 5, 0, 3}));
+    EXPECT_EQ(ChecksumDIB(dib), ChecksumDIB(twin));
+    POINT steps{};
+    GetDIBTemplateNumbers(dib, &steps);
+    EXPECT_EQ((V{steps.x, steps.y}), (V{6, 4}));
+    BITMAPINFOHEADER *copy = CopyDIB(dib);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(std::memcmp(copy, dib, sizeof fresh), 0);
+    int32_t empty = -1;
+    BITMAPINFOHEADER *cut = CopyDIBRectToDIB(dib, 1, 1, 2, 2, &empty);
+    ASSERT_NE(cut, nullptr);
+    EXPECT_EQ(Px(cut, 0, 0), 12);
+    BITMAPINFOHEADER *padded = PadCopyDIB(dib, 1, 1, 1, 1);
+    ASSERT_NE(padded, nullptr);
+    EXPECT_EQ(Px(padded, 1, 1), 1);
+    const RECT whole{0, 0, 5, 3};
+    ANXFRAME *frame = CopyDIBToAnxFrame(dib, nullptr, &whole, 1);
+    EXPECT_NE(frame, nullptr);
+    for (BITMAPINFOHEADER *d : {twin, copy, cut, padded}) DeleteDIB(d);
+    DeleteAnxFrame(frame);
+
+    Px(dib, 4, 2) = 99;
+    ASSERT_EQ(DeltaDIB(dib, &old.header), dib);
+    EXPECT_EQ(Px(&old.header, 4, 2), 99);
+    RECT found[4];
+    int32_t count = 4;
+    DIBFindNewRects(dib, found, &count, 1, 1, 0, 2);
+    ASSERT_EQ(count, 1);
+    EXPECT_EQ((V{found[0].left, found[0].top, found[0].right, found[0].bottom}), (V{4, 2, 4, 2}));
 }
 
 }  // namespace

@@ -275,6 +275,14 @@ TEST(ScrollingPalette, SpreadsTheSourceOverTheTilesWithAnOffset) {
         ExpectTiles(scene, 0, 0);
         ScrollPaletteFromDIB(scene.get(), 3 + 5, 2 + 5, source);
         ExpectTiles(scene, 2, 1);
+        // The same picture in the game's own memory, not a block of ours.
+        struct {
+            BITMAPINFOHEADER header;
+            uint8_t rest[1024 + 4 * 2];  // colour table, two rows of stride 4
+        } own;
+        std::memcpy(&own, source, sizeof own);
+        ScrollPaletteFromDIB(scene.get(), 1, 1, &own.header);
+        ExpectTiles(scene, 1, 1);
 
         // Sources the game colours cannot hold, or whose header claims more
         // than the block holds, are refused.

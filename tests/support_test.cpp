@@ -79,6 +79,19 @@ TEST(ReportAssertionDeathTest, ShowsTheBoxThenAborts) {
         "\r\nabnormal program termination");
 }
 
+// The header in front of each block is the memory layer's only record of it;
+// a block released twice no longer has one, and the game is told where.
+TEST(MemoryDeathTest, DoubleFreeEndsThroughTheAssertion) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH(
+        {
+            void *block = ALLOCATE(16);
+            FREE(block);
+            FREE(block);
+        },
+        "Assertion failed: MEMORY, line [0-9]+");
+}
+
 struct PumpScript {
     int waiting;
     int calls;
