@@ -23,7 +23,7 @@ namespace anim::projector {
 using engine::Saturate;
 
 bool DeltaFrameFits(const ANXFRAME *frame, std::size_t blockSize, std::int32_t width,
-                    std::int32_t height) {
+                    std::int32_t height, DeltaPlacement placement) {
     const ANXFRAME header = codec::LoadHeader(frame);
     if (header.rectCount < 1) return false;
     // A compressed frame's stream is bounded by the decoder; its shape is
@@ -32,8 +32,9 @@ bool DeltaFrameFits(const ANXFRAME *frame, std::size_t blockSize, std::int32_t w
     const auto end = CheckedSize(codec::kEntrySize, header.rectCount,
                                  std::int64_t{codec::kHeaderSize} + header.dataSize);
     if (!end || (header.compression == 0 && *end > blockSize)) return false;
-    const std::int64_t dx = header.adjustX;
-    const std::int64_t dy = header.adjustY;
+    const bool moved = placement == DeltaPlacement::kByAdjust;
+    const std::int64_t dx = moved ? header.adjustX : 0;
+    const std::int64_t dy = moved ? header.adjustY : 0;
     std::int64_t used = 0;
     for (std::int32_t i = 0; i < header.rectCount; ++i) {
         const ANXRECT r = codec::LoadEntry(frame, i);
@@ -46,7 +47,9 @@ bool DeltaFrameFits(const ANXFRAME *frame, std::size_t blockSize, std::int32_t w
         if (used > header.dataSize) return false;
     }
     if (used != header.dataSize) return false;
-    // The sprite shows this part of the picture.
+    // Frame 0 is shown as the whole picture.
+    if (!moved) return true;
+    // A later frame: the sprite shows this part of the picture.
     const std::int32_t w = codec::Width(header.rect);
     const std::int32_t h = codec::Height(header.rect);
     return w >= 1 && h >= 1 && dx >= 0 && dy >= 0 && dx + w <= width && dy + h <= height;
@@ -81,7 +84,7 @@ void ApplyDelta(EngineState *engine, AnimObject &o, const SequenceEntry &sequenc
     ANXFRAME *frame = ResolveFrame(sequence, o.frame, &limit);
     if (frame == nullptr || o.frameDib == nullptr) return;
     const BITMAPINFOHEADER &dib = *o.frameDib;
-    if (!DeltaFrameFits(frame, limit, dib.biWidth, dib.biHeight)) return;
+    if (!DeltaFrameFits(frame, limit, dib.biWidth, dib.biHeight, DeltaPlacement::kByAdjust)) return;
     const ANXFRAME header = codec::LoadHeader(frame);
     const std::uint8_t key = static_cast<std::uint8_t>(header.compressionHigh & 0xFF);
     const std::int32_t dx = header.adjustX;
@@ -121,9 +124,10 @@ void KeepDeltaRects(const ANXFRAME *stored, ANXFRAME *expanded) {
 
 ANXFRAME *ExpandDeltaFrame(SequenceEntry &sequence, std::int32_t k, std::int32_t tableIndex,
                            std::int32_t width, std::int32_t height) {
+    const DeltaPlacement placement = k == 0 ? DeltaPlacement::kPicture : DeltaPlacement::kByAdjust;
     std::size_t limit = 0;
     ANXFRAME *frame = ResolveFrame(sequence, k, &limit);
-    if (frame == nullptr || !DeltaFrameFits(frame, limit, width, height)) return nullptr;
+    if (frame == nullptr || !DeltaFrameFits(frame, limit, width, height, placement)) return nullptr;
     if (codec::LoadHeader(frame).compression != 0) {
         codec::DecodeRequest request;
         request.frame = frame;
@@ -137,7 +141,7 @@ ANXFRAME *ExpandDeltaFrame(SequenceEntry &sequence, std::int32_t k, std::int32_t
         frame = expanded;
         limit = platform::BlockSize(expanded);
     }
-    return DeltaFrameFits(frame, limit, width, height) ? frame : nullptr;
+    return DeltaFrameFits(frame, limit, width, height, placement) ? frame : nullptr;
 }
 
 ANXFRAME *ExpandedDeltaFrame(const AnimObject &o, SequenceEntry &sequence, std::int32_t k) {

@@ -147,9 +147,10 @@ anx::Image Predict(const anx::Frame &frame, const anx::Frame *numbered, const Lo
     return out;
 }
 
-std::string LoadStandard(Scene &scene, const ScratchDir &dir, std::int32_t tables = 2) {
+std::string LoadStandard(Scene &scene, const ScratchDir &dir, std::int32_t tables = 2,
+                         const std::vector<std::uint8_t> &bytes = StandardFile()) {
     const std::string path = dir.File("standard.anx");
-    WriteFileBytes(path, StandardFile());
+    WriteFileBytes(path, bytes);
     EXPECT_EQ(LoadMultiAnim(scene.engine(), path.c_str(), kStandardIds, 3, tables,
                             ANIM_LOAD_PLAYER_NUMBERS),
               0);
@@ -220,7 +221,16 @@ TEST(Projection, DeltaSeeksShowWhatPlayingThroughShows) {
     ScratchDir dir;
     Scene scene;
     EngineState *engine = scene.engine();
-    LoadStandard(scene, dir, 1);
+    // Frame 0 carries a position adjust, which is never applied: the
+    // sequence plays and seeks exactly as without it.
+    auto bytes = StandardFile();
+    std::uint32_t at = 0;
+    std::memcpy(&at, bytes.data() + 16 + 8 * 2, 4);
+    const std::size_t record = 16 + 3 * 8 + at;
+    std::memcpy(&at, bytes.data() + record + 536, 4);
+    const std::int16_t adjust[2] = {3, 2};
+    std::memcpy(bytes.data() + record + 536 + 8 * kDeltaFrames + at + 20, adjust, sizeof adjust);
+    LoadStandard(scene, dir, 1, bytes);
     const auto source = DeltaScene(kDeltaFrames, 48, 30);
     const std::int32_t o = GetAnimObject(engine);
     ASSERT_EQ(SetAnimObjectAnim(engine, o, kDeltaId, 0, 0), 1);
