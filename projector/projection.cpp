@@ -5,9 +5,12 @@
 //
 // Frames come from files and are checked here before their pixels are
 // touched: a scalable frame must be one rectangle that its declared pixel
-// area holds, a delta frame's rectangles must lie in its pixel area and in
-// the object's picture. A frame that fails is refused (the projection
-// returns 0) and nothing is written.
+// area holds and the object's buffer has room for, a delta frame's
+// rectangles must lie in its pixel area and in the object's picture.
+// Nothing is written for a frame that fails. A delta frame that fails is
+// refused (the projection returns 0). A scalable frame that fails, one too
+// big for the buffer among them, is not shown: the picture before it stays
+// and the sequence plays on, as a game that plays until 0 expects.
 #include <algorithm>
 
 #include "animate/engine.h"
@@ -69,6 +72,32 @@ bool ScalableFrameFits(const ANXFRAME *frame, std::uint32_t bufferSize) {
         return false;
     if (codec::RowStride(w) * h > header.dataSize) return false;
     return codec::kHeaderSize + codec::kEntrySize + std::uint64_t{header.dataSize} <= bufferSize;
+}
+
+// Expands scalable frame k into the object's buffer, scaled, mirrored, in
+// its team's colours and with its number; a frame that cannot be expanded
+// leaves the buffer as it was.
+void ExpandScalable(EngineState *engine, const AnimObject &o, const SequenceEntry &sequence,
+                    const ANXFRAME *frame, std::size_t frameSize, std::int32_t k,
+                    std::int32_t scale, std::int32_t flags) {
+    if (!ScalableFrameFits(frame, o.bufferSize)) return;
+    const PlayerNumberSet *numbers = NumberSetAt(engine, o.numberSetSlot);
+    codec::DecodeRequest request;
+    request.frame = frame;
+    request.frameSize = frameSize;
+    if (numbers != nullptr && k < numbers->frameCount && numbers->overlays[k] != nullptr) {
+        request.overlay = numbers->overlays[k];
+        request.overlaySize = numbers->overlayLimits[k];
+    }
+    request.table = sequence.tables[o.tableIndex];
+    request.buffer = o.buffer;
+    request.bufferSize = o.bufferSize;
+    request.scale = scale;
+    request.numberIndex = o.number;
+    request.numberColour = engine->teamNumberColors[o.tableIndex];
+    request.mirror = (flags & ANIM_PROJECT_MIRROR) != 0;
+    request.streamKind = ANX_STREAM_LINE_BY_LINE;
+    codec::Expand(request);
 }
 
 void MarkObjectRect(EngineState *engine, const AnimObject &o, std::int64_t left, std::int64_t top,
@@ -191,27 +220,17 @@ std::int32_t ProjectCore(EngineState *engine, std::int32_t object, std::int32_t 
         if (frame == nullptr) return 0;
         placed = codec::LoadHeader(frame);
     } else {
-        if (!ScalableFrameFits(stored, o->bufferSize)) return 0;
-        const PlayerNumberSet *numbers = NumberSetAt(engine, o->numberSetSlot);
-        codec::DecodeRequest request;
-        request.frame = stored;
-        request.frameSize = limit;
-        if (numbers != nullptr && k < numbers->frameCount && numbers->overlays[k] != nullptr) {
-            request.overlay = numbers->overlays[k];
-            request.overlaySize = numbers->overlayLimits[k];
+        ExpandScalable(engine, *o, *sequence, stored, limit, k, scale, flags);
+        // The buffer holds this frame, or else the picture expanded last
+        // for this sequence, placed by its own header; a buffer with no
+        // picture yet (cleared when the sequence was bound) shows nothing.
+        placed = codec::LoadHeader(o->buffer);
+        if (placed.rectCount > 0) {
+            SetSpriteDibFromAnxFrameRect0(engine, o->spriteDib, reinterpret_cast<ANXFRAME *>(o->buffer));
+        } else {
+            placed = ANXFRAME{};
+            SetSpriteDib(engine, o->spriteDib, nullptr);
         }
-        request.table = sequence->tables[o->tableIndex];
-        request.buffer = o->buffer;
-        request.bufferSize = o->bufferSize;
-        request.scale = scale;
-        request.numberIndex = o->number;
-        request.numberColour = engine->teamNumberColors[o->tableIndex];
-        request.mirror = (flags & ANIM_PROJECT_MIRROR) != 0;
-        request.streamKind = ANX_STREAM_LINE_BY_LINE;
-        const ANXFRAME *expanded = codec::Expand(request);
-        if (expanded == nullptr) return 0;
-        placed = codec::LoadHeader(expanded);
-        SetSpriteDibFromAnxFrameRect0(engine, o->spriteDib, reinterpret_cast<ANXFRAME *>(o->buffer));
     }
     px += std::int64_t{seqOffset.x} + placed.offsetX + placed.rect.left;
     py += std::int64_t{seqOffset.y} + placed.offsetY + placed.rect.top;

@@ -151,7 +151,7 @@ std::int32_t ReleasePlayerNumberSet(EngineState *engine, std::int32_t slot);
 
 void DestroyObject(EngineState *engine, std::int32_t index);
 // Releases the sequence and number set an object plays (and its delta
-// picture).
+// picture), and empties its buffer of the sequence's last picture.
 void ReleasePlayed(EngineState *engine, AnimObject &object);
 
 // ---- Projection (projection.cpp, seeking.cpp) -------------------------------------------

@@ -401,8 +401,10 @@ TEST(AnimObjects, SlotsBindingsOffsetsAndRefusals) {
     ShowFrame(engine, 99);
     EXPECT_EQ(HideFrame(engine, 99), 0);
 
-    // A sequence whose frames do not fit the object's buffer, and a frame
-    // that declares fewer pixels than its rectangle needs.
+    // A sequence that does not fit the object's buffer still plays: frame 0
+    // declares fewer pixels than its rectangle needs, frame 2 more than the
+    // buffer holds. Each is passed over, and the picture before it (none
+    // for frame 0: the last sequence's is gone) shows in its place.
     ASSERT_EQ(DestroyMultiAnim(engine, 0), 0);
     for (std::int32_t i = 0; i < 4; ++i) SetAnimObjectAnim(engine, i, -1, 0, 0);
     ASSERT_EQ(DestroyMultiAnim(engine, 0), 1);
@@ -413,12 +415,27 @@ TEST(AnimObjects, SlotsBindingsOffsetsAndRefusals) {
     const std::size_t frame0 = record + 536 + 8 * kRunFrames;
     const std::uint32_t tiny = 10;
     std::memcpy(bytes.data() + frame0 + 4, &tiny, 4);
+    std::uint32_t frame2 = 0;
+    std::memcpy(&frame2, bytes.data() + record + 536 + 8, 4);
+    const std::uint32_t overBuffer = anim::projector::kObjectBufferSize;
+    std::memcpy(bytes.data() + frame0 + frame2 + 4, &overBuffer, 4);
     WriteFileBytes(path, bytes);
     ASSERT_EQ(LoadMultiAnim(engine, path.c_str(), kStandardIds, 3, 1, 0), 0);
     EXPECT_EQ(SetAnimObjectAnim(engine, 0, kRunId, 0, 0), 0);
     EXPECT_EQ(FrameCount(engine, 0), kRunFrames);  // stays attached
+    const auto run = PlayerRun(kRunFrames, 16, 20, false);
+    for (std::int32_t k = 0; k < kRunFrames; ++k) {
+        ASSERT_EQ(ProjectFrame(engine, 0, 60 + 10 * k, 60, 1), 1);
+        EXPECT_EQ(GetFrameNum(engine, 0), k + 1);
+        anx::Image want = EmptyScene();
+        if (k > 0) {
+            POINT at{};
+            const anx::Image kept = Predict(run[1], nullptr, Look{}, 60 + 10 * k, 60, at);
+            Place(want, kept, at.x, at.y);
+        }
+        EXPECT_EQ(scene.Paint().pixels, want.pixels) << "frame " << k;
+    }
     EXPECT_EQ(ProjectFrame(engine, 0, 60, 60, 1), 0);
-    EXPECT_EQ(GetFrameNum(engine, 0), 0);
 }
 
 TEST(Projection, CorruptedFilesPlayWithoutStrayReadsOrWrites) {
