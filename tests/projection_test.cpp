@@ -190,14 +190,15 @@ TEST(Projection, ScalableFramesPaintWhatTheArtPredicts) {
             const std::int32_t flags = c.mirror ? ANIM_PROJECT_MIRROR : 0;
             ASSERT_EQ(ProjectFrameScaleFlip(engine, home, 50 + step, 100, 10, 1, c.scale, flags), 1);
             ASSERT_EQ(ProjectFrameScaleFlip(engine, away, 140 - step, 100, 10, 1, c.scale, flags), 1);
+            // A repeat frame shows its frame, number and all.
             const anx::Frame &shown = frames[frames[k].repeatOf == anx::kNoRepeat ? k : frames[k].repeatOf];
             anx::Image want = EmptyScene();
             POINT at{};
             const anx::Image homeLook =
-                Predict(shown, &frames[k], Look{c.scale, c.mirror, false, 23, 12}, 50 + step, 100, at);
+                Predict(shown, &shown, Look{c.scale, c.mirror, false, 23, 12}, 50 + step, 100, at);
             Place(want, homeLook, at.x, at.y);
             const anx::Image awayLook =
-                Predict(shown, &frames[k], Look{c.scale, c.mirror, true, 7, 13}, 140 - step, 100, at);
+                Predict(shown, &shown, Look{c.scale, c.mirror, true, 7, 13}, 140 - step, 100, at);
             Place(want, awayLook, at.x, at.y);
             const anx::Image got = scene.Paint();
             ASSERT_EQ(got.pixels, want.pixels) << "frame " << k;

@@ -114,7 +114,7 @@ struct SequenceStats {
     std::int32_t repeatFrames = 0;  // frames stored as a repeat header
     std::int32_t keyFrames = 0;     // delta: whole opaque frames
     std::int32_t rectangles = 0;    // delta: changed rectangles stored
-    std::int32_t numberFrames = 0;  // frames with a number overlay
+    std::int32_t numberFrames = 0;  // frames with a number overlay of their own
     std::uint64_t rawBytes = 0;     // raw frame blocks of the real frames
     std::uint64_t storedBytes = 0;  // bytes of its records in the file
     std::int32_t markers = 0;       // marker bytes in its table, escape included
