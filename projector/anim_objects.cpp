@@ -21,6 +21,9 @@ void ReleasePlayed(EngineState *engine, AnimObject &object) {
         ReleasePlayerNumberSet(engine, object.numberSetSlot);
         object.numberSetSlot = -1;
     }
+    // The buffer's picture belongs to the sequence released: a frame of the
+    // next one that cannot be expanded must not bring it back.
+    if (object.buffer != nullptr) codec::StoreHeader(object.buffer, ANXFRAME{});
     if (object.frameDib != nullptr) {
         // The sprite must not keep showing a picture that is about to go.
         SetSpriteDib(engine, object.spriteDib, nullptr);

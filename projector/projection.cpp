@@ -5,9 +5,12 @@
 //
 // Frames come from files and are checked here before their pixels are
 // touched: a scalable frame must be one rectangle that its declared pixel
-// area holds, a delta frame's rectangles must lie in its pixel area and in
-// the object's picture. A frame that fails is refused (the projection
-// returns 0) and nothing is written.
+// area holds and the object's buffer has room for, a delta frame's
+// rectangles must lie in its pixel area and in the object's picture.
+// Nothing is written for a frame that fails. A delta frame that fails is
+// refused (the projection returns 0). A scalable frame that fails, one too
+// big for the buffer among them, is not shown: the picture before it stays
+// and the sequence plays on, as a game that plays until 0 expects.
 #include <algorithm>
 
 #include "animate/engine.h"
@@ -23,7 +26,7 @@ namespace anim::projector {
 using engine::Saturate;
 
 bool DeltaFrameFits(const ANXFRAME *frame, std::size_t blockSize, std::int32_t width,
-                    std::int32_t height) {
+                    std::int32_t height, DeltaPlacement placement) {
     const ANXFRAME header = codec::LoadHeader(frame);
     if (header.rectCount < 1) return false;
     // A compressed frame's stream is bounded by the decoder; its shape is
@@ -32,8 +35,9 @@ bool DeltaFrameFits(const ANXFRAME *frame, std::size_t blockSize, std::int32_t w
     const auto end = CheckedSize(codec::kEntrySize, header.rectCount,
                                  std::int64_t{codec::kHeaderSize} + header.dataSize);
     if (!end || (header.compression == 0 && *end > blockSize)) return false;
-    const std::int64_t dx = header.adjustX;
-    const std::int64_t dy = header.adjustY;
+    const bool moved = placement == DeltaPlacement::kByAdjust;
+    const std::int64_t dx = moved ? header.adjustX : 0;
+    const std::int64_t dy = moved ? header.adjustY : 0;
     std::int64_t used = 0;
     for (std::int32_t i = 0; i < header.rectCount; ++i) {
         const ANXRECT r = codec::LoadEntry(frame, i);
@@ -46,7 +50,9 @@ bool DeltaFrameFits(const ANXFRAME *frame, std::size_t blockSize, std::int32_t w
         if (used > header.dataSize) return false;
     }
     if (used != header.dataSize) return false;
-    // The sprite shows this part of the picture.
+    // Frame 0 is shown as the whole picture.
+    if (!moved) return true;
+    // A later frame: the sprite shows this part of the picture.
     const std::int32_t w = codec::Width(header.rect);
     const std::int32_t h = codec::Height(header.rect);
     return w >= 1 && h >= 1 && dx >= 0 && dy >= 0 && dx + w <= width && dy + h <= height;
@@ -68,6 +74,32 @@ bool ScalableFrameFits(const ANXFRAME *frame, std::uint32_t bufferSize) {
     return codec::kHeaderSize + codec::kEntrySize + std::uint64_t{header.dataSize} <= bufferSize;
 }
 
+// Expands scalable frame k into the object's buffer, scaled, mirrored, in
+// its team's colours and with its number; a frame that cannot be expanded
+// leaves the buffer as it was.
+void ExpandScalable(EngineState *engine, const AnimObject &o, const SequenceEntry &sequence,
+                    const ANXFRAME *frame, std::size_t frameSize, std::int32_t k,
+                    std::int32_t scale, std::int32_t flags) {
+    if (!ScalableFrameFits(frame, o.bufferSize)) return;
+    const PlayerNumberSet *numbers = NumberSetAt(engine, o.numberSetSlot);
+    codec::DecodeRequest request;
+    request.frame = frame;
+    request.frameSize = frameSize;
+    if (numbers != nullptr && k < numbers->frameCount && numbers->overlays[k] != nullptr) {
+        request.overlay = numbers->overlays[k];
+        request.overlaySize = numbers->overlayLimits[k];
+    }
+    request.table = sequence.tables[o.tableIndex];
+    request.buffer = o.buffer;
+    request.bufferSize = o.bufferSize;
+    request.scale = scale;
+    request.numberIndex = o.number;
+    request.numberColour = engine->teamNumberColors[o.tableIndex];
+    request.mirror = (flags & ANIM_PROJECT_MIRROR) != 0;
+    request.streamKind = ANX_STREAM_LINE_BY_LINE;
+    codec::Expand(request);
+}
+
 void MarkObjectRect(EngineState *engine, const AnimObject &o, std::int64_t left, std::int64_t top,
                     std::int64_t right, std::int64_t bottom) {
     MakeRectInvalid(engine, Saturate(o.x + left), Saturate(o.y + top), Saturate(o.x + right),
@@ -81,7 +113,7 @@ void ApplyDelta(EngineState *engine, AnimObject &o, const SequenceEntry &sequenc
     ANXFRAME *frame = ResolveFrame(sequence, o.frame, &limit);
     if (frame == nullptr || o.frameDib == nullptr) return;
     const BITMAPINFOHEADER &dib = *o.frameDib;
-    if (!DeltaFrameFits(frame, limit, dib.biWidth, dib.biHeight)) return;
+    if (!DeltaFrameFits(frame, limit, dib.biWidth, dib.biHeight, DeltaPlacement::kByAdjust)) return;
     const ANXFRAME header = codec::LoadHeader(frame);
     const std::uint8_t key = static_cast<std::uint8_t>(header.compressionHigh & 0xFF);
     const std::int32_t dx = header.adjustX;
@@ -121,9 +153,10 @@ void KeepDeltaRects(const ANXFRAME *stored, ANXFRAME *expanded) {
 
 ANXFRAME *ExpandDeltaFrame(SequenceEntry &sequence, std::int32_t k, std::int32_t tableIndex,
                            std::int32_t width, std::int32_t height) {
+    const DeltaPlacement placement = k == 0 ? DeltaPlacement::kPicture : DeltaPlacement::kByAdjust;
     std::size_t limit = 0;
     ANXFRAME *frame = ResolveFrame(sequence, k, &limit);
-    if (frame == nullptr || !DeltaFrameFits(frame, limit, width, height)) return nullptr;
+    if (frame == nullptr || !DeltaFrameFits(frame, limit, width, height, placement)) return nullptr;
     if (codec::LoadHeader(frame).compression != 0) {
         codec::DecodeRequest request;
         request.frame = frame;
@@ -137,7 +170,7 @@ ANXFRAME *ExpandDeltaFrame(SequenceEntry &sequence, std::int32_t k, std::int32_t
         frame = expanded;
         limit = platform::BlockSize(expanded);
     }
-    return DeltaFrameFits(frame, limit, width, height) ? frame : nullptr;
+    return DeltaFrameFits(frame, limit, width, height, placement) ? frame : nullptr;
 }
 
 ANXFRAME *ExpandedDeltaFrame(const AnimObject &o, SequenceEntry &sequence, std::int32_t k) {
@@ -187,27 +220,17 @@ std::int32_t ProjectCore(EngineState *engine, std::int32_t object, std::int32_t 
         if (frame == nullptr) return 0;
         placed = codec::LoadHeader(frame);
     } else {
-        if (!ScalableFrameFits(stored, o->bufferSize)) return 0;
-        const PlayerNumberSet *numbers = NumberSetAt(engine, o->numberSetSlot);
-        codec::DecodeRequest request;
-        request.frame = stored;
-        request.frameSize = limit;
-        if (numbers != nullptr && k < numbers->frameCount && numbers->overlays[k] != nullptr) {
-            request.overlay = numbers->overlays[k];
-            request.overlaySize = numbers->overlayLimits[k];
+        ExpandScalable(engine, *o, *sequence, stored, limit, k, scale, flags);
+        // The buffer holds this frame, or else the picture expanded last
+        // for this sequence, placed by its own header; a buffer with no
+        // picture yet (cleared when the sequence was bound) shows nothing.
+        placed = codec::LoadHeader(o->buffer);
+        if (placed.rectCount > 0) {
+            SetSpriteDibFromAnxFrameRect0(engine, o->spriteDib, reinterpret_cast<ANXFRAME *>(o->buffer));
+        } else {
+            placed = ANXFRAME{};
+            SetSpriteDib(engine, o->spriteDib, nullptr);
         }
-        request.table = sequence->tables[o->tableIndex];
-        request.buffer = o->buffer;
-        request.bufferSize = o->bufferSize;
-        request.scale = scale;
-        request.numberIndex = o->number;
-        request.numberColour = engine->teamNumberColors[o->tableIndex];
-        request.mirror = (flags & ANIM_PROJECT_MIRROR) != 0;
-        request.streamKind = ANX_STREAM_LINE_BY_LINE;
-        const ANXFRAME *expanded = codec::Expand(request);
-        if (expanded == nullptr) return 0;
-        placed = codec::LoadHeader(expanded);
-        SetSpriteDibFromAnxFrameRect0(engine, o->spriteDib, reinterpret_cast<ANXFRAME *>(o->buffer));
     }
     px += std::int64_t{seqOffset.x} + placed.offsetX + placed.rect.left;
     py += std::int64_t{seqOffset.y} + placed.offsetY + placed.rect.top;

@@ -151,7 +151,7 @@ std::int32_t ReleasePlayerNumberSet(EngineState *engine, std::int32_t slot);
 
 void DestroyObject(EngineState *engine, std::int32_t index);
 // Releases the sequence and number set an object plays (and its delta
-// picture).
+// picture), and empties its buffer of the sequence's last picture.
 void ReleasePlayed(EngineState *engine, AnimObject &object);
 
 // ---- Projection (projection.cpp, seeking.cpp) -------------------------------------------
@@ -168,17 +168,23 @@ void ApplyKeyFrame(EngineState *engine, AnimObject &object, std::int32_t k);
 // checked) after a whole-frame expansion.
 void KeepDeltaRects(const ANXFRAME *stored, ANXFRAME *expanded);
 // Delta frame k, expanded into the sequence the first time it is asked for
-// and checked against a picture of width x height; null when it cannot be
-// had or does not fit.
+// and checked against a picture of width x height (frame 0 where it lies,
+// later frames moved by their adjust); null when it cannot be had or does
+// not fit.
 ANXFRAME *ExpandDeltaFrame(SequenceEntry &sequence, std::int32_t k, std::int32_t tableIndex,
                            std::int32_t width, std::int32_t height);
 // The same against the object's own picture.
 ANXFRAME *ExpandedDeltaFrame(const AnimObject &object, SequenceEntry &sequence, std::int32_t k);
-// A delta frame's rectangles lie inside a picture of width x height (moved
-// by its adjust), its data size is exactly what they hold, and a raw
-// frame's pixels lie within blockSize. Checked on the stored frame before
-// it is expanded and on the expanded one before it is applied.
+// Where a delta frame's rectangles land in the object's picture: frame 0
+// makes the picture from where its rectangles lie (its adjust is never
+// applied); every later frame is applied moved by its adjust, and the
+// sprite then shows the part its header rectangle gives.
+enum class DeltaPlacement { kPicture, kByAdjust };
+// A delta frame's rectangles lie inside a picture of width x height (placed
+// as given), its data size is exactly what they hold, and a raw frame's
+// pixels lie within blockSize. Checked on the stored frame before it is
+// expanded and on the expanded one before it is used.
 bool DeltaFrameFits(const ANXFRAME *frame, std::size_t blockSize, std::int32_t width,
-                    std::int32_t height);
+                    std::int32_t height, DeltaPlacement placement);
 
 }  // namespace anim::projector

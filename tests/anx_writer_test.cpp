@@ -110,10 +110,12 @@ TEST(AnxWriter, NumbersRepeatsSkipAreasAndDeltaSequences) {
     const std::size_t seq = body + U32(file, 16 + 8);
     EXPECT_EQ(U32(file, seq + 532), 5u);
     EXPECT_EQ(file[seq + 536 + 4], 5);
-    // Its number record gives frames without a number no overlay.
+    // Its number record gives frames without a number no overlay, and the
+    // repeat frame the overlay of the frame it repeats.
     const std::size_t rec = body + numbers;
     EXPECT_EQ(static_cast<std::int16_t>(U16(file, rec)), 4);
     EXPECT_EQ(U32(file, rec + 22), 0xFFFFFFFFu);
+    EXPECT_EQ(U32(file, rec + 26), U32(file, rec + 18));
     EXPECT_EQ(HeaderAt(file, rec + 18 + 32).rect.left, -20 + 10);
 
     // The delta sequence: negative count, key frames at 0, 4 and 8 only.

@@ -37,7 +37,7 @@ TEST(MultiAnimLoad, EntersSequencesAndNumberSetsAndReleasesThem) {
     ASSERT_EQ(set.frameCount, kNumberedFrames);
     EXPECT_NE(set.overlays[0], nullptr);
     EXPECT_EQ(set.overlays[1], nullptr);
-    EXPECT_EQ(set.overlays[2], nullptr);  // the repeat has none of its own
+    EXPECT_EQ(set.overlays[2], set.overlays[0]);  // the repeat shows its frame's number
     EXPECT_NE(set.overlays[3], nullptr);
     const auto &delta = engine->sequences.entries[FindSequence(engine, kDeltaId)];
     EXPECT_EQ(delta.isDelta, 1);

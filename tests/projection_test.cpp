@@ -147,9 +147,10 @@ anx::Image Predict(const anx::Frame &frame, const anx::Frame *numbered, const Lo
     return out;
 }
 
-std::string LoadStandard(Scene &scene, const ScratchDir &dir, std::int32_t tables = 2) {
+std::string LoadStandard(Scene &scene, const ScratchDir &dir, std::int32_t tables = 2,
+                         const std::vector<std::uint8_t> &bytes = StandardFile()) {
     const std::string path = dir.File("standard.anx");
-    WriteFileBytes(path, StandardFile());
+    WriteFileBytes(path, bytes);
     EXPECT_EQ(LoadMultiAnim(scene.engine(), path.c_str(), kStandardIds, 3, tables,
                             ANIM_LOAD_PLAYER_NUMBERS),
               0);
@@ -189,14 +190,15 @@ TEST(Projection, ScalableFramesPaintWhatTheArtPredicts) {
             const std::int32_t flags = c.mirror ? ANIM_PROJECT_MIRROR : 0;
             ASSERT_EQ(ProjectFrameScaleFlip(engine, home, 50 + step, 100, 10, 1, c.scale, flags), 1);
             ASSERT_EQ(ProjectFrameScaleFlip(engine, away, 140 - step, 100, 10, 1, c.scale, flags), 1);
+            // A repeat frame shows its frame, number and all.
             const anx::Frame &shown = frames[frames[k].repeatOf == anx::kNoRepeat ? k : frames[k].repeatOf];
             anx::Image want = EmptyScene();
             POINT at{};
             const anx::Image homeLook =
-                Predict(shown, &frames[k], Look{c.scale, c.mirror, false, 23, 12}, 50 + step, 100, at);
+                Predict(shown, &shown, Look{c.scale, c.mirror, false, 23, 12}, 50 + step, 100, at);
             Place(want, homeLook, at.x, at.y);
             const anx::Image awayLook =
-                Predict(shown, &frames[k], Look{c.scale, c.mirror, true, 7, 13}, 140 - step, 100, at);
+                Predict(shown, &shown, Look{c.scale, c.mirror, true, 7, 13}, 140 - step, 100, at);
             Place(want, awayLook, at.x, at.y);
             const anx::Image got = scene.Paint();
             ASSERT_EQ(got.pixels, want.pixels) << "frame " << k;
@@ -220,7 +222,16 @@ TEST(Projection, DeltaSeeksShowWhatPlayingThroughShows) {
     ScratchDir dir;
     Scene scene;
     EngineState *engine = scene.engine();
-    LoadStandard(scene, dir, 1);
+    // Frame 0 carries a position adjust, which is never applied: the
+    // sequence plays and seeks exactly as without it.
+    auto bytes = StandardFile();
+    std::uint32_t at = 0;
+    std::memcpy(&at, bytes.data() + 16 + 8 * 2, 4);
+    const std::size_t record = 16 + 3 * 8 + at;
+    std::memcpy(&at, bytes.data() + record + 536, 4);
+    const std::int16_t adjust[2] = {3, 2};
+    std::memcpy(bytes.data() + record + 536 + 8 * kDeltaFrames + at + 20, adjust, sizeof adjust);
+    LoadStandard(scene, dir, 1, bytes);
     const auto source = DeltaScene(kDeltaFrames, 48, 30);
     const std::int32_t o = GetAnimObject(engine);
     ASSERT_EQ(SetAnimObjectAnim(engine, o, kDeltaId, 0, 0), 1);
@@ -391,8 +402,10 @@ TEST(AnimObjects, SlotsBindingsOffsetsAndRefusals) {
     ShowFrame(engine, 99);
     EXPECT_EQ(HideFrame(engine, 99), 0);
 
-    // A sequence whose frames do not fit the object's buffer, and a frame
-    // that declares fewer pixels than its rectangle needs.
+    // A sequence that does not fit the object's buffer still plays: frame 0
+    // declares fewer pixels than its rectangle needs, frame 2 more than the
+    // buffer holds. Each is passed over, and the picture before it (none
+    // for frame 0: the last sequence's is gone) shows in its place.
     ASSERT_EQ(DestroyMultiAnim(engine, 0), 0);
     for (std::int32_t i = 0; i < 4; ++i) SetAnimObjectAnim(engine, i, -1, 0, 0);
     ASSERT_EQ(DestroyMultiAnim(engine, 0), 1);
@@ -403,12 +416,27 @@ TEST(AnimObjects, SlotsBindingsOffsetsAndRefusals) {
     const std::size_t frame0 = record + 536 + 8 * kRunFrames;
     const std::uint32_t tiny = 10;
     std::memcpy(bytes.data() + frame0 + 4, &tiny, 4);
+    std::uint32_t frame2 = 0;
+    std::memcpy(&frame2, bytes.data() + record + 536 + 8, 4);
+    const std::uint32_t overBuffer = anim::projector::kObjectBufferSize;
+    std::memcpy(bytes.data() + frame0 + frame2 + 4, &overBuffer, 4);
     WriteFileBytes(path, bytes);
     ASSERT_EQ(LoadMultiAnim(engine, path.c_str(), kStandardIds, 3, 1, 0), 0);
     EXPECT_EQ(SetAnimObjectAnim(engine, 0, kRunId, 0, 0), 0);
     EXPECT_EQ(FrameCount(engine, 0), kRunFrames);  // stays attached
+    const auto run = PlayerRun(kRunFrames, 16, 20, false);
+    for (std::int32_t k = 0; k < kRunFrames; ++k) {
+        ASSERT_EQ(ProjectFrame(engine, 0, 60 + 10 * k, 60, 1), 1);
+        EXPECT_EQ(GetFrameNum(engine, 0), k + 1);
+        anx::Image want = EmptyScene();
+        if (k > 0) {
+            POINT at{};
+            const anx::Image kept = Predict(run[1], nullptr, Look{}, 60 + 10 * k, 60, at);
+            Place(want, kept, at.x, at.y);
+        }
+        EXPECT_EQ(scene.Paint().pixels, want.pixels) << "frame " << k;
+    }
     EXPECT_EQ(ProjectFrame(engine, 0, 60, 60, 1), 0);
-    EXPECT_EQ(GetFrameNum(engine, 0), 0);
 }
 
 TEST(Projection, CorruptedFilesPlayWithoutStrayReadsOrWrites) {

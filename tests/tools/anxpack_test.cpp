@@ -109,9 +109,14 @@ TEST_F(PackTest, PackedFilePlaysFramesRepeatsAdjustsAndNotes) {
         "sequences": [
           {"id": 42, "name": "walk", "kind": "scalable", "origin": [-6, -20],
            "frames": [{"bmp": "a.bmp"}, {"bmp": "b.bmp", "adjust": [3, -2]}, {"repeat": 0}]},
-          {"id": 43, "kind": "delta", "frames": [{"bmp": "a.bmp"}, {"bmp": "b.bmp"}]}]})");
+          {"id": 43, "kind": "delta", "frames": [{"bmp": "a.bmp", "adjust": [2, 1]}, {"bmp": "b.bmp"}]}]})");
     ASSERT_TRUE(r) << r.error;
     ASSERT_EQ(r.ids, (std::vector<std::int32_t>{42, 43}));
+    // The delta frame's adjust is dropped with a note; the scalable one's is kept.
+    ASSERT_EQ(r.warnings.size(), 1u);
+    EXPECT_NE(r.warnings[0].find("m.json: sequence 1 (id 43), frame 0: \"adjust\" [2, 1] is ignored"),
+              std::string::npos)
+        << r.warnings[0];
     ASSERT_EQ(r.stats.size(), 2u);
     EXPECT_EQ(r.stats[0].frames, 3);
     EXPECT_EQ(r.stats[0].repeatFrames, 1);

@@ -54,6 +54,15 @@ elseif(MODE STREQUAL "pack_and_inspect")
     message(FATAL_ERROR "anxinfo output incomplete:\n${LAST_OUT}")
   endif()
 
+  # An adjust a delta sequence cannot carry: packed, with a warning.
+  file(WRITE ${dir}/adjust.json "{\"sequences\": [{\"id\": 4, \"kind\": \"delta\",
+     \"frames\": [{\"bmp\": \"flag0.bmp\", \"adjust\": [2, 1]}, {\"bmp\": \"flag1.bmp\"}]}]}")
+  execute_process(COMMAND ${ANXPACK} ${dir}/adjust.json -o ${dir}/adjust.anx
+                  RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT rc EQUAL 0 OR NOT err MATCHES "^anxpack: warning: [^\n]*adjust.json: sequence 0 \\(id 4\\), frame 0: \"adjust\" \\[2, 1\\] is ignored")
+    message(FATAL_ERROR "anxpack on adjust.json: status ${rc}, no warning of the ignored adjust:\n${err}")
+  endif()
+
   # Bad manifests: status 2, one message naming the file, no output file.
   file(WRITE ${dir}/missing.json
        "{\"sequences\": [{\"id\": 1, \"kind\": \"scalable\", \"frames\": [{\"bmp\": \"gone.bmp\"}]}]}")

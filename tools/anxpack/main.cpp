@@ -52,6 +52,9 @@ int main(int argc, char **argv) {
     if (bar) progress = DrawBar;
     anxpack::PackResult result = anxpack::PackManifest(manifest, output, progress);
     if (bar) std::printf("\n");
+    if (!quiet) {
+        for (const std::string &w : result.warnings) std::fprintf(stderr, "anxpack: warning: %s\n", w.c_str());
+    }
     if (!result) {
         std::fprintf(stderr, "anxpack: %s\n", result.error.c_str());
         return result.failure == anxpack::PackFailure::kBadInput ? kExitBadInput : kExitOutput;

@@ -17,7 +17,8 @@
 // ("bmp"), a cell of the sequence's sheet ("cell", cells counted across
 // then down; the sheet's cell size is measured from the marks in each cell's
 // top-left corner, which are cleared), or a repeat of another frame of the
-// sequence ("repeat"). Frames may carry a position adjust ("adjust"), their
+// sequence ("repeat"). Frames may carry a position adjust ("adjust"; a delta
+// sequence stores none, and the packer warns of those it ignores), their
 // own origin ("origin", else the sequence's), and a number overlay: "number"
 // (a BMP) or "number_cell" (a cell of "number_sheet"; by default the frame's
 // own cell), placed at "number_at" (default [0, 0]).

@@ -199,6 +199,19 @@ std::vector<anx::Frame> LoadFrames(const ManifestSequence &seq, Loader &loader, 
     return frames;
 }
 
+// A delta sequence stores no adjusts: frame 0's is never applied when it
+// plays, and every later frame changes frame 0's picture in place.
+void WarnOfDeltaAdjusts(const ManifestSequence &seq, const std::string &where,
+                        std::vector<std::string> &warnings) {
+    for (std::size_t i = 0; i < seq.frames.size(); ++i) {
+        const ManifestFrame &entry = seq.frames[i];
+        if (entry.adjustX == 0 && entry.adjustY == 0) continue;
+        warnings.push_back(where + ", frame " + std::to_string(i) + ": \"adjust\" [" +
+                           std::to_string(entry.adjustX) + ", " + std::to_string(entry.adjustY) +
+                           "] is ignored: a delta sequence is placed by frame 0's origin alone");
+    }
+}
+
 }  // namespace
 
 PackResult Pack(const Manifest &manifest, const std::string &output, const Progress &progress) {
@@ -219,6 +232,7 @@ PackResult Pack(const Manifest &manifest, const std::string &output, const Progr
             const ManifestSequence &seq = manifest.sequences[i];
             const std::string where =
                 manifest.path + ": sequence " + std::to_string(i) + " (id " + std::to_string(seq.id) + ")";
+            if (seq.delta) WarnOfDeltaAdjusts(seq, where, result.warnings);
             std::vector<anx::Frame> frames = LoadFrames(seq, loader, where, [&] { step(1); });
             anx::SequenceOptions options;
             options.skipArea = EncodeMeta(SequenceMeta{seq.id, seq.name, manifest.team});

@@ -34,6 +34,9 @@ struct PackResult {
     std::string error;
     std::vector<anx::SequenceStats> stats;  // one per sequence, in file order
     std::vector<std::int32_t> ids;          // the ids to pass to LoadMultiAnim
+    // What the manifest asks for that the file cannot carry, one line each
+    // naming the manifest; the pack goes on without it.
+    std::vector<std::string> warnings;
     explicit operator bool() const { return failure == PackFailure::kNone; }
 };
 

@@ -12,7 +12,9 @@
 //                table(u16){256} S(u32) skip(u8){S}
 //                frameOffset(u32){F} frameLength(u32){F} frame{F}
 //   numbers   := F(i16) 0(u32){4} overlayOffset(u32){F} overlayLength(u32){F}
-//                overlay*                                  ; offset 0xFFFFFFFF: none
+//                overlay*                                  ; offset 0xFFFFFFFF: none;
+//                                                          ; a repeat frame's entry
+//                                                          ; is its frame's
 //   frame     := Anx frame, compression bit 0 set          ; scalable: one line-by-
 //                                                          ; line rectangle; delta:
 //                                                          ; whole-frame, key colour
@@ -171,19 +173,38 @@ struct TableBuild {
 };
 
 // Frames (and overlays) of one sequence, each a stored block or a repeat
-// header.
+// header. An entry may instead use the block of another entry: a repeat
+// frame stands for its frame, number included, so its overlay entry names
+// that frame's overlay.
 struct Blocks {
-    std::vector<std::vector<std::uint8_t>> items;
+    struct Item {
+        std::vector<std::uint8_t> bytes;
+        std::int32_t sameAs = kNoRepeat;  // the entry whose block this one uses
+    };
+    std::vector<Item> items;
 };
 
+// Offsets, then lengths (both of the block each entry uses), then the
+// blocks themselves.
 void AppendIndexed(std::vector<std::uint8_t> &out, const Blocks &blocks, bool noneIsEmpty) {
+    std::vector<std::uint32_t> offsets;
     std::uint32_t offset = 0;
     for (const auto &item : blocks.items) {
-        Put32(out, item.empty() && noneIsEmpty ? kNoOverlay : offset);
-        offset += static_cast<std::uint32_t>(item.size());
+        offsets.push_back(offset);
+        offset += static_cast<std::uint32_t>(item.bytes.size());
     }
-    for (const auto &item : blocks.items) Put32(out, static_cast<std::uint32_t>(item.size()));
-    for (const auto &item : blocks.items) out.insert(out.end(), item.begin(), item.end());
+    auto used = [&](std::size_t k) {
+        const std::int32_t same = blocks.items[k].sameAs;
+        return same == kNoRepeat ? k : static_cast<std::size_t>(same);
+    };
+    for (std::size_t k = 0; k < blocks.items.size(); ++k) {
+        const std::size_t u = used(k);
+        Put32(out, blocks.items[u].bytes.empty() && noneIsEmpty ? kNoOverlay : offsets[u]);
+    }
+    for (std::size_t k = 0; k < blocks.items.size(); ++k) {
+        Put32(out, static_cast<std::uint32_t>(blocks.items[used(k)].bytes.size()));
+    }
+    for (const auto &item : blocks.items) out.insert(out.end(), item.bytes.begin(), item.bytes.end());
 }
 
 std::vector<std::uint8_t> SequenceRecord(std::int32_t frameCount, bool delta,
@@ -282,8 +303,8 @@ Added Writer::AddScalableSequence(std::span<const Frame> frames, std::string nam
     for (std::size_t k = 0; k < frames.size(); ++k) {
         const Frame &f = frames[k];
         if (f.repeatOf != kNoRepeat) {
-            stored.items.push_back(RepeatHeader(f.repeatOf));
-            overlays.items.emplace_back();
+            stored.items.push_back({RepeatHeader(f.repeatOf)});
+            overlays.items.push_back({{}, f.repeatOf});
             ++stats.repeatFrames;
             continue;
         }
@@ -311,7 +332,7 @@ Added Writer::AddScalableSequence(std::span<const Frame> frames, std::string nam
             return {-1, FrameError(k, "does not decode back to its picture")};
         std::vector<std::uint8_t> bytes;
         AppendBlock(bytes, encoded.get());
-        stored.items.push_back(std::move(bytes));
+        stored.items.push_back({std::move(bytes)});
 
         std::vector<std::uint8_t> overlayBytes;
         if (f.number) {
@@ -331,7 +352,7 @@ Added Writer::AddScalableSequence(std::span<const Frame> frames, std::string nam
             anyNumber = true;
             ++stats.numberFrames;
         }
-        overlays.items.push_back(std::move(overlayBytes));
+        overlays.items.push_back({std::move(overlayBytes)});
     }
 
     Encoded encoded;
@@ -471,7 +492,7 @@ Added Writer::AddDeltaSequence(std::span<const Frame> frames, std::string name,
             return {-1, FrameError(k, "does not decode back to its picture")};
         std::vector<std::uint8_t> bytes;
         AppendBlock(bytes, encoded.get());
-        stored.items.push_back(std::move(bytes));
+        stored.items.push_back({std::move(bytes)});
     }
 
     Encoded encoded;

@@ -79,6 +79,7 @@ struct Frame {
     std::int32_t originX = 0;
     std::int32_t originY = 0;
     // Added to the sprite position when the frame is shown, unscaled.
+    // Scalable sequences only: a delta sequence stores none.
     std::int16_t adjustX = 0;
     std::int16_t adjustY = 0;
     // Scalable sequences only.
@@ -114,7 +115,7 @@ struct SequenceStats {
     std::int32_t repeatFrames = 0;  // frames stored as a repeat header
     std::int32_t keyFrames = 0;     // delta: whole opaque frames
     std::int32_t rectangles = 0;    // delta: changed rectangles stored
-    std::int32_t numberFrames = 0;  // frames with a number overlay
+    std::int32_t numberFrames = 0;  // frames with a number overlay of their own
     std::uint64_t rawBytes = 0;     // raw frame blocks of the real frames
     std::uint64_t storedBytes = 0;  // bytes of its records in the file
     std::int32_t markers = 0;       // marker bytes in its table, escape included
@@ -149,8 +150,9 @@ public:
     Added AddScalableSequence(std::span<const Frame> frames, std::string name = {},
                               const SequenceOptions &options = {});
     // Encodes a delta sequence: every real frame the same size. Number
-    // overlays and repeats are refused here; origin and adjust of frame 0
-    // place the whole sequence.
+    // overlays and repeats are refused here; frame 0's origin places the
+    // whole sequence. Adjusts are not stored: the projector never applies
+    // frame 0's, and the later frames are changes to frame 0's picture.
     Added AddDeltaSequence(std::span<const Frame> frames, std::string name = {},
                            const DeltaOptions &delta = {}, const SequenceOptions &options = {});
 
