@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "animate.h"
-#include "codec/anx_frame.h"
+#include "dib/anx_frame.h"
 
 namespace {
 
@@ -55,10 +55,10 @@ Bytes MakeFrame(ANXRECT rect, uint32_t dataSize, const Bytes &stream) {
     Bytes f(40 + stream.size());
     std::copy(stream.begin(), stream.end(), f.begin() + 40);
     const ANXFRAME h{4, 32, 1, dataSize, 1, 0, rect, 0, 0, 0, 0, 0, 0};
-    anim::codec::StoreHeader(f.data(), h);
-    anim::codec::StoreEntry(f.data(), 0,
-                            {0, 0, static_cast<int16_t>(anim::codec::Width(rect) - 1),
-                             static_cast<int16_t>(anim::codec::Height(rect) - 1)});
+    anim::dib::StoreHeader(f.data(), h);
+    anim::dib::StoreEntry(f.data(), 0,
+                            {0, 0, static_cast<int16_t>(anim::dib::Width(rect) - 1),
+                             static_cast<int16_t>(anim::dib::Height(rect) - 1)});
     return f;
 }
 
@@ -79,7 +79,7 @@ Bytes PlayerFrame() {
         }
     }
     return MakeFrame({100, 100, 100 + kPlayerW - 1, 100 + kPlayerH - 1},
-                     static_cast<uint32_t>(anim::codec::RowStride(kPlayerW) * kPlayerH),
+                     static_cast<uint32_t>(anim::dib::Stride(kPlayerW) * kPlayerH),
                      EncodeRows(rows, false));
 }
 
@@ -108,7 +108,7 @@ void LineDecode(benchmark::State &state, int scale, int mirror, bool number) {
     Table table = LineTable();
     const Bytes frame = PlayerFrame();
     const Bytes overlay = NumberOverlay();
-    Bytes out(40 + anim::codec::RowStride(kPlayerW) * kPlayerH);
+    Bytes out(40 + anim::dib::Stride(kPlayerW) * kPlayerH);
     for (auto _ : state) {
         ANXFRAME *r = AnxUnKOVRLEFrame(
             reinterpret_cast<const ANXFRAME *>(frame.data()),

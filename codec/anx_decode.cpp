@@ -36,7 +36,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "codec/anx_frame.h"
+#include "codec/kovrle.h"
 #include "codec/step_table.h"
 #include "support/checked_size.h"
 
@@ -301,12 +301,12 @@ struct NumberJob {
 };
 
 void PaintNumber(const NumberJob &job, const Output &out) {
-    const ANXFRAME header = LoadHeader(job.overlay);
-    const std::int32_t width = Width(header.rect);
-    const std::int32_t height = Height(header.rect);
+    const ANXFRAME header = dib::LoadHeader(job.overlay);
+    const std::int32_t width = dib::Width(header.rect);
+    const std::int32_t height = dib::Height(header.rect);
     // Its step tables are only defined for sides a decoded frame may have.
     if (width < 0 || width > kMaxDecodedSide || height < 0 || height > kMaxDecodedSide) return;
-    const std::uint32_t start = PixelAreaOffset(header);
+    const std::uint32_t start = dib::PixelAreaOffset(header);
     if (start > job.overlaySize) return;
 
     StepTable columns;
@@ -321,7 +321,7 @@ void PaintNumber(const NumberJob &job, const Output &out) {
     std::uint8_t classValue[16];
     for (int c = 0; c < 16; ++c) classValue[c] = (classBits[c] & job.mask) != 0 ? job.colour : 0;
 
-    StreamReader in(PixelArea(job.overlay, header), job.overlaySize - start);
+    StreamReader in(dib::PixelArea(job.overlay, header), job.overlaySize - start);
     const int step = job.mirror ? -1 : 1;
     const std::int32_t firstX = job.mirror ? job.ox - 1 : job.ox;
     WalkRows(in, rows, outRows, [&](std::int32_t r) {
@@ -366,20 +366,20 @@ std::int16_t Low16(std::int64_t value) { return static_cast<std::int16_t>(value)
 // table, so large whole-frame pictures are expanded; its scale and mirror
 // change only the header. numberIndex outside 0..199 paints no number.
 ANXFRAME *Expand(const DecodeRequest &request) {
-    if (request.frame == nullptr || request.frameSize < kHeaderSize) return nullptr;
-    const ANXFRAME header = LoadHeader(request.frame);
+    if (request.frame == nullptr || request.frameSize < dib::kHeaderSize) return nullptr;
+    const ANXFRAME header = dib::LoadHeader(request.frame);
     if (header.rectCount < 0) return nullptr;
-    const std::uint32_t areaOffset = PixelAreaOffset(header);
+    const std::uint32_t areaOffset = dib::PixelAreaOffset(header);
     if (areaOffset > request.frameSize) return nullptr;
-    const auto needed = CheckedSize(kEntrySize, header.rectCount,
-                                    std::int64_t{kHeaderSize} + header.dataSize);
+    const auto needed = CheckedSize(dib::kEntrySize, header.rectCount,
+                                    std::int64_t{dib::kHeaderSize} + header.dataSize);
     if (!needed) return nullptr;
     if (request.buffer != nullptr && *needed > request.bufferSize) return nullptr;
 
     const bool raw = header.compression == 0;
     const bool empty = header.rectCount == 0;
-    const std::int32_t width = Width(header.rect);
-    const std::int32_t height = Height(header.rect);
+    const std::int32_t width = dib::Width(header.rect);
+    const std::int32_t height = dib::Height(header.rect);
     const bool lines = request.streamKind == ANX_STREAM_LINE_BY_LINE;
     if (!raw && !empty) {
         if (request.scale < 1 || request.scale > 100) return nullptr;
@@ -400,7 +400,7 @@ ANXFRAME *Expand(const DecodeRequest &request) {
     if (empty) {
         ANXFRAME out = header;
         out.compression = 0;
-        StoreHeader(block, out);
+        dib::StoreHeader(block, out);
         return static_cast<ANXFRAME *>(block);
     }
     std::memcpy(bytes, source, areaOffset);
@@ -423,16 +423,16 @@ ANXFRAME *Expand(const DecodeRequest &request) {
     // Mirroring reflects the rectangle about x = 0.
     out.rect.left = Low16(request.mirror ? -right : left);
     out.rect.right = Low16(request.mirror ? -left : right);
-    StoreHeader(block, out);
+    dib::StoreHeader(block, out);
     for (std::int32_t i = 0; i < header.rectCount; ++i) {
-        ANXRECT entry = LoadEntry(request.frame, i);
+        ANXRECT entry = dib::LoadEntry(request.frame, i);
         entry.right = Low16(outWidth - 1);
         entry.bottom = Low16(outHeight - 1);
-        StoreEntry(block, i, entry);
+        dib::StoreEntry(block, i, entry);
     }
 
     const Output output{bytes + areaOffset, header.dataSize, outWidth, outHeight,
-                        RowStride(outWidth)};
+                        dib::Stride(outWidth)};
     StreamReader in(source + areaOffset, available);
     if (lines) {
         StepTable columns;
@@ -448,10 +448,10 @@ ANXFRAME *Expand(const DecodeRequest &request) {
         DecodeWholeFrame(in, request.table, output.pixels, header.dataSize);
     }
 
-    if (request.overlay != nullptr && request.overlaySize >= kHeaderSize &&
+    if (request.overlay != nullptr && request.overlaySize >= dib::kHeaderSize &&
         request.numberIndex >= 0 &&
         request.numberIndex < static_cast<std::int32_t>(kNumberIndexCount)) {
-        const ANXFRAME number = LoadHeader(request.overlay);
+        const ANXFRAME number = dib::LoadHeader(request.overlay);
         std::int32_t ox = (number.rect.left - header.rect.left) * scale / 100;
         const std::int32_t oy = (header.rect.bottom - number.rect.bottom) * scale / 100;
         if (request.mirror) ox = outWidth - ox;

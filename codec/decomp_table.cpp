@@ -19,7 +19,7 @@
 #include <cstring>
 #include <numeric>
 
-#include "codec/anx_frame.h"
+#include "codec/kovrle.h"
 #include "codec/encode.h"
 #include "platform/platform.h"
 

@@ -13,7 +13,7 @@
 // into the next.
 #include <cstring>
 
-#include "codec/anx_frame.h"
+#include "codec/kovrle.h"
 #include "codec/encode.h"
 #include "dib/packed_dib.h"
 #include "support/checked_size.h"

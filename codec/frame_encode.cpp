@@ -7,7 +7,7 @@
 // The output block is exactly 32 + 8 x rectCount + stream length bytes.
 #include <cstring>
 
-#include "codec/anx_frame.h"
+#include "codec/kovrle.h"
 #include "codec/encode.h"
 #include "platform/platform.h"
 #include "support/checked_size.h"
@@ -19,9 +19,9 @@ namespace anim::codec {
 // read all data size bytes.
 ANXFRAME *EncodeFrame(ANXFRAME *frame, FrameStreamEncoder &encoder) {
     if (frame == nullptr) return nullptr;
-    ANXFRAME header = LoadHeader(frame);
+    ANXFRAME header = dib::LoadHeader(frame);
     if (header.compression != 0) return nullptr;
-    const auto offset = CheckedSize(kEntrySize, header.rectCount, kHeaderSize);
+    const auto offset = CheckedSize(dib::kEntrySize, header.rectCount, dib::kHeaderSize);
     if (!offset) return nullptr;
     const auto rawEnd = CheckedSize(header.dataSize, 1, *offset);
     if (!rawEnd || platform::BlockSize(frame) < *rawEnd) return nullptr;
@@ -35,7 +35,7 @@ ANXFRAME *EncodeFrame(ANXFRAME *frame, FrameStreamEncoder &encoder) {
     std::memcpy(work, frame, *offset);
     ByteSink sink(work + *offset, *worst);
     std::uint16_t mark = 0;
-    if (!encoder.Encode(PixelArea(frame, header), header, sink, mark)) {
+    if (!encoder.Encode(dib::PixelArea(frame, header), header, sink, mark)) {
         FREE(work);
         return nullptr;
     }
@@ -48,7 +48,7 @@ ANXFRAME *EncodeFrame(ANXFRAME *frame, FrameStreamEncoder &encoder) {
     }
     std::memcpy(result, work, *offset + sink.length());
     header.compression = static_cast<std::uint16_t>(header.compression | mark);
-    StoreHeader(result, header);
+    dib::StoreHeader(result, header);
     FREE(work);
     FREE(frame);
     PumpMessages();

@@ -11,15 +11,15 @@
 // directions are plain row copies.
 #include <cstring>
 
-#include "codec/anx_frame.h"
+#include "dib/anx_frame.h"
 #include "dib/packed_dib.h"
 #include "support/checked_size.h"
 
 namespace anim::dib {
 namespace {
 
-using codec::kEntrySize;
-using codec::kHeaderSize;
+using dib::kEntrySize;
+using dib::kHeaderSize;
 
 // Refused as well as compressed DIBs: a negative count, null rectangles
 // with a positive count, more rectangles than the 16-bit count holds, and
@@ -53,8 +53,8 @@ ANXFRAME *FrameFromDib(const BITMAPINFOHEADER *dib, const POINT *origin, const R
 
     const POINT at = origin != nullptr ? *origin : POINT{0, 0};
     ANXFRAME header{};
-    header.firstMark = codec::kFirstMark;
-    header.secondMark = codec::kSecondMark;
+    header.firstMark = dib::kFirstMark;
+    header.secondMark = dib::kSecondMark;
     header.rectCount = static_cast<std::int16_t>(count);
     header.dataSize = dataSize;
     // The high half carries a difference DIB's key colour along.
@@ -64,13 +64,13 @@ ANXFRAME *FrameFromDib(const BITMAPINFOHEADER *dib, const POINT *origin, const R
     header.rect.top = static_cast<std::int16_t>(at.y);
     header.rect.right = static_cast<std::int16_t>(std::int64_t{at.x} + dib->biWidth - 1);
     header.rect.bottom = static_cast<std::int16_t>(std::int64_t{at.y} + dib->biHeight - 1);
-    codec::StoreHeader(frame, header);
+    dib::StoreHeader(frame, header);
 
     const std::int64_t dibStride = Stride(dib->biWidth);
-    std::uint8_t *out = codec::PixelArea(frame, header);
+    std::uint8_t *out = dib::PixelArea(frame, header);
     for (std::int32_t i = 0; i < count; ++i) {
         const RECT &r = rects[i];
-        codec::StoreEntry(frame, i,
+        dib::StoreEntry(frame, i,
                           ANXRECT{static_cast<std::int16_t>(r.left), static_cast<std::int16_t>(r.top),
                                   static_cast<std::int16_t>(r.right),
                                   static_cast<std::int16_t>(r.bottom)});
@@ -90,17 +90,17 @@ ANXFRAME *FrameFromDib(const BITMAPINFOHEADER *dib, const POINT *origin, const R
 }
 
 std::uint8_t *FrameRectAddress(ANXFRAME *frame, std::int32_t index) {
-    const auto rect = codec::FindRawRect(frame, index);
+    const auto rect = dib::FindRawRect(frame, index);
     if (!rect) return nullptr;
-    return codec::PixelArea(frame, codec::LoadHeader(frame)) + rect->offset;
+    return dib::PixelArea(frame, dib::LoadHeader(frame)) + rect->offset;
 }
 
 BITMAPINFOHEADER *DibFromFrameRect(const ANXFRAME *frame, std::int32_t index) {
-    const auto rect = codec::FindRawRect(frame, index);
+    const auto rect = dib::FindRawRect(frame, index);
     if (!rect) return nullptr;
     BITMAPINFOHEADER *dib = NewDib(rect->width, rect->height);
     if (dib == nullptr) return nullptr;
-    std::memcpy(Pixels(dib), codec::PixelArea(frame, codec::LoadHeader(frame)) + rect->offset,
+    std::memcpy(Pixels(dib), dib::PixelArea(frame, dib::LoadHeader(frame)) + rect->offset,
                 rect->size);
     return dib;
 }

@@ -5,7 +5,7 @@
 
 #include "animate/engine.h"
 #include "codec/anx_decode.h"
-#include "codec/anx_frame.h"
+#include "dib/anx_frame.h"
 #include "platform/platform.h"
 #include "projector/projector.h"
 #include "support/report.h"
@@ -23,7 +23,7 @@ void ReleasePlayed(EngineState *engine, AnimObject &object) {
     }
     // The buffer's picture belongs to the sequence released: a frame of the
     // next one that cannot be expanded must not bring it back.
-    if (object.buffer != nullptr) codec::StoreHeader(object.buffer, ANXFRAME{});
+    if (object.buffer != nullptr) dib::StoreHeader(object.buffer, ANXFRAME{});
     if (object.frameDib != nullptr) {
         // The sprite must not keep showing a picture that is about to go.
         SetSpriteDib(engine, object.spriteDib, nullptr);
@@ -50,18 +50,18 @@ namespace {
 // object's own copy of its picture; false when either cannot be had.
 bool PrepareDeltaPicture(AnimObject &object, SequenceEntry &sequence) {
     ANXFRAME *frame = ResolveFrame(sequence, 0);
-    if (frame == nullptr || codec::LoadHeader(frame).rectCount < 1) return false;
+    if (frame == nullptr || dib::LoadHeader(frame).rectCount < 1) return false;
     // Frame 0 is the picture every later frame is applied to: its first
     // rectangle gives the picture's size.
-    const ANXRECT first = codec::LoadEntry(frame, 0);
-    const std::int32_t width = codec::Width(first);
-    const std::int32_t height = codec::Height(first);
+    const ANXRECT first = dib::LoadEntry(frame, 0);
+    const std::int32_t width = dib::Width(first);
+    const std::int32_t height = dib::Height(first);
     if (width < 1 || height < 1) return false;
     frame = ExpandDeltaFrame(sequence, 0, object.tableIndex, width, height);
     if (frame == nullptr) return false;
     object.frameDib = CopyAnxFrameRectToDIB(frame, 0);
     if (object.frameDib == nullptr) return false;
-    object.dibStride = static_cast<std::int32_t>(codec::RowStride(width));
+    object.dibStride = static_cast<std::int32_t>(dib::Stride(width));
     return true;
 }
 

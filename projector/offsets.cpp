@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "animate/engine.h"
-#include "codec/anx_frame.h"
+#include "dib/anx_frame.h"
 #include "projector/projector.h"
 
 namespace anim::projector {

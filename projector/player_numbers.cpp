@@ -11,7 +11,7 @@
 // overlay may use the bytes from its start to the end of the body.
 #include <cstring>
 
-#include "codec/anx_frame.h"
+#include "dib/anx_frame.h"
 #include "projector/projector.h"
 #include "support/checked_size.h"
 #include "support/report.h"
@@ -60,10 +60,10 @@ std::int32_t CreatePlayerNumberSet(EngineState *engine, RecordView record, std::
     for (std::int32_t k = 0; k < frames; ++k) {
         const auto offset = Read<std::uint32_t>(offsets + 4 * k);
         if (offset == kNoNumber || offset == kNoNumberToo) continue;
-        if (offset > dataBytes || dataBytes - offset < codec::kHeaderSize) return -1;
+        if (offset > dataBytes || dataBytes - offset < dib::kHeaderSize) return -1;
         const std::int32_t rects = Read<std::int16_t>(data + offset + 2);
-        if (rects < 0 || codec::kEntrySize * static_cast<std::size_t>(rects) >
-                             dataBytes - offset - codec::kHeaderSize)
+        if (rects < 0 || dib::kEntrySize * static_cast<std::size_t>(rects) >
+                             dataBytes - offset - dib::kHeaderSize)
             return -1;
     }
 

@@ -15,7 +15,8 @@
 
 #include "animate/engine.h"
 #include "codec/anx_decode.h"
-#include "codec/anx_frame.h"
+#include "codec/kovrle.h"
+#include "dib/anx_frame.h"
 #include "platform/platform.h"
 #include "projector/projector.h"
 #include "support/checked_size.h"
@@ -27,34 +28,34 @@ using engine::Saturate;
 
 bool DeltaFrameFits(const ANXFRAME *frame, std::size_t blockSize, std::int32_t width,
                     std::int32_t height, DeltaPlacement placement) {
-    const ANXFRAME header = codec::LoadHeader(frame);
+    const ANXFRAME header = dib::LoadHeader(frame);
     if (header.rectCount < 1) return false;
     // A compressed frame's stream is bounded by the decoder; its shape is
     // checked before it is expanded, so that a lying header cannot ask for
     // a huge block.
-    const auto end = CheckedSize(codec::kEntrySize, header.rectCount,
-                                 std::int64_t{codec::kHeaderSize} + header.dataSize);
+    const auto end = CheckedSize(dib::kEntrySize, header.rectCount,
+                                 std::int64_t{dib::kHeaderSize} + header.dataSize);
     if (!end || (header.compression == 0 && *end > blockSize)) return false;
     const bool moved = placement == DeltaPlacement::kByAdjust;
     const std::int64_t dx = moved ? header.adjustX : 0;
     const std::int64_t dy = moved ? header.adjustY : 0;
     std::int64_t used = 0;
     for (std::int32_t i = 0; i < header.rectCount; ++i) {
-        const ANXRECT r = codec::LoadEntry(frame, i);
-        const std::int32_t w = codec::Width(r);
-        const std::int32_t h = codec::Height(r);
+        const ANXRECT r = dib::LoadEntry(frame, i);
+        const std::int32_t w = dib::Width(r);
+        const std::int32_t h = dib::Height(r);
         if (w < 1 || h < 1 || r.left + dx < 0 || r.top + dy < 0 || r.right + dx >= width ||
             r.bottom + dy >= height)
             return false;
-        used += codec::RowStride(w) * h;
+        used += dib::Stride(w) * h;
         if (used > header.dataSize) return false;
     }
     if (used != header.dataSize) return false;
     // Frame 0 is shown as the whole picture.
     if (!moved) return true;
     // A later frame: the sprite shows this part of the picture.
-    const std::int32_t w = codec::Width(header.rect);
-    const std::int32_t h = codec::Height(header.rect);
+    const std::int32_t w = dib::Width(header.rect);
+    const std::int32_t h = dib::Height(header.rect);
     return w >= 1 && h >= 1 && dx >= 0 && dy >= 0 && dx + w <= width && dy + h <= height;
 }
 
@@ -62,16 +63,16 @@ namespace {
 
 // A frame the line decoder expands whole into the object's buffer.
 bool ScalableFrameFits(const ANXFRAME *frame, std::uint32_t bufferSize) {
-    const ANXFRAME header = codec::LoadHeader(frame);
+    const ANXFRAME header = dib::LoadHeader(frame);
     if (header.rectCount != 1) return false;
-    const ANXRECT first = codec::LoadEntry(frame, 0);
-    const std::int32_t w = codec::Width(header.rect);
-    const std::int32_t h = codec::Height(header.rect);
+    const ANXRECT first = dib::LoadEntry(frame, 0);
+    const std::int32_t w = dib::Width(header.rect);
+    const std::int32_t h = dib::Height(header.rect);
     if (w < 1 || h < 1 || w > codec::kMaxDecodedSide || h > codec::kMaxDecodedSide) return false;
-    if (first.left != 0 || first.top != 0 || codec::Width(first) != w || codec::Height(first) != h)
+    if (first.left != 0 || first.top != 0 || dib::Width(first) != w || dib::Height(first) != h)
         return false;
-    if (codec::RowStride(w) * h > header.dataSize) return false;
-    return codec::kHeaderSize + codec::kEntrySize + std::uint64_t{header.dataSize} <= bufferSize;
+    if (dib::Stride(w) * h > header.dataSize) return false;
+    return dib::kHeaderSize + dib::kEntrySize + std::uint64_t{header.dataSize} <= bufferSize;
 }
 
 // Expands scalable frame k into the object's buffer, scaled, mirrored, in
@@ -114,16 +115,16 @@ void ApplyDelta(EngineState *engine, AnimObject &o, const SequenceEntry &sequenc
     if (frame == nullptr || o.frameDib == nullptr) return;
     const BITMAPINFOHEADER &dib = *o.frameDib;
     if (!DeltaFrameFits(frame, limit, dib.biWidth, dib.biHeight, DeltaPlacement::kByAdjust)) return;
-    const ANXFRAME header = codec::LoadHeader(frame);
+    const ANXFRAME header = dib::LoadHeader(frame);
     const std::uint8_t key = static_cast<std::uint8_t>(header.compressionHigh & 0xFF);
     const std::int32_t dx = header.adjustX;
     const std::int32_t dy = header.adjustY;
-    const std::uint8_t *source = codec::PixelArea(frame, header);
+    const std::uint8_t *source = dib::PixelArea(frame, header);
     for (std::int32_t i = 0; i < header.rectCount; ++i) {
-        const ANXRECT r = codec::LoadEntry(frame, i);
-        const std::int32_t w = codec::Width(r);
-        const std::int32_t h = codec::Height(r);
-        const auto sourceStride = static_cast<std::int32_t>(codec::RowStride(w));
+        const ANXRECT r = dib::LoadEntry(frame, i);
+        const std::int32_t w = dib::Width(r);
+        const std::int32_t h = dib::Height(r);
+        const auto sourceStride = static_cast<std::int32_t>(dib::Stride(w));
         std::uint8_t *target = GetDIBPixelAddress(o.frameDib, r.left + dx, r.bottom + dy);
         if (key != 0) {
             TransCopyDIBBits(target, source, static_cast<std::uint32_t>(w),
@@ -145,9 +146,9 @@ void ApplyDelta(EngineState *engine, AnimObject &o, const SequenceEntry &sequenc
 }  // namespace
 
 void KeepDeltaRects(const ANXFRAME *stored, ANXFRAME *expanded) {
-    const ANXFRAME header = codec::LoadHeader(stored);
+    const ANXFRAME header = dib::LoadHeader(stored);
     for (std::int32_t i = 0; i < header.rectCount; ++i) {
-        codec::StoreEntry(expanded, i, codec::LoadEntry(stored, i));
+        dib::StoreEntry(expanded, i, dib::LoadEntry(stored, i));
     }
 }
 
@@ -157,7 +158,7 @@ ANXFRAME *ExpandDeltaFrame(SequenceEntry &sequence, std::int32_t k, std::int32_t
     std::size_t limit = 0;
     ANXFRAME *frame = ResolveFrame(sequence, k, &limit);
     if (frame == nullptr || !DeltaFrameFits(frame, limit, width, height, placement)) return nullptr;
-    if (codec::LoadHeader(frame).compression != 0) {
+    if (dib::LoadHeader(frame).compression != 0) {
         codec::DecodeRequest request;
         request.frame = frame;
         request.frameSize = limit;
@@ -198,11 +199,11 @@ std::int32_t ProjectCore(EngineState *engine, std::int32_t object, std::int32_t 
 
     if (sequence->isDelta != 0 && k == 0) {
         if (o->frameDib == nullptr) return 0;
-        const ANXFRAME header = codec::LoadHeader(stored);
+        const ANXFRAME header = dib::LoadHeader(stored);
         o->x = Saturate(px + seqOffset.x + header.offsetX + header.rect.left);
         o->y = Saturate(py + seqOffset.y + header.offsetY + header.rect.top);
         o->depth = depth;
-        o->dibStride = static_cast<std::int32_t>(codec::RowStride(o->frameDib->biWidth));
+        o->dibStride = static_cast<std::int32_t>(dib::Stride(o->frameDib->biWidth));
         SetSpriteDib(engine, o->spriteDib, o->frameDib);
         if (show != 0) {
             ShowSprite(engine, o->sprite, o->x, o->y, depth, ANIM_ANCHOR_TOP_LEFT);
@@ -218,13 +219,13 @@ std::int32_t ProjectCore(EngineState *engine, std::int32_t object, std::int32_t 
     if (sequence->isDelta != 0) {
         const ANXFRAME *frame = ExpandedDeltaFrame(*o, *sequence, k);
         if (frame == nullptr) return 0;
-        placed = codec::LoadHeader(frame);
+        placed = dib::LoadHeader(frame);
     } else {
         ExpandScalable(engine, *o, *sequence, stored, limit, k, scale, flags);
         // The buffer holds this frame, or else the picture expanded last
         // for this sequence, placed by its own header; a buffer with no
         // picture yet (cleared when the sequence was bound) shows nothing.
-        placed = codec::LoadHeader(o->buffer);
+        placed = dib::LoadHeader(o->buffer);
         if (placed.rectCount > 0) {
             SetSpriteDibFromAnxFrameRect0(engine, o->spriteDib, reinterpret_cast<ANXFRAME *>(o->buffer));
         } else {

@@ -2,14 +2,14 @@
 // frames are applied in order, so a seek starts again from the nearest key
 // frame (a whole opaque frame) and replays up to the target.
 #include "animate/engine.h"
-#include "codec/anx_frame.h"
+#include "dib/anx_frame.h"
 #include "projector/projector.h"
 
 namespace anim::projector {
 namespace {
 
 bool IsKeyFrame(const ANXFRAME *frame) {
-    const ANXFRAME header = codec::LoadHeader(frame);
+    const ANXFRAME header = dib::LoadHeader(frame);
     return header.compressionHigh == 0;
 }
 
@@ -21,18 +21,18 @@ void ApplyKeyFrame(EngineState *engine, AnimObject &object, std::int32_t k) {
     SequenceEntry *sequence = SequenceAt(engine, object.seqSlot);
     const ANXFRAME *frame = sequence != nullptr ? ExpandedDeltaFrame(object, *sequence, k) : nullptr;
     if (frame != nullptr) {
-        const ANXFRAME header = codec::LoadHeader(frame);
+        const ANXFRAME header = dib::LoadHeader(frame);
         const BITMAPINFOHEADER &dib = *object.frameDib;
         {
-            const ANXRECT r = codec::LoadEntry(frame, 0);
-            const std::int32_t w = codec::Width(r);
-            const std::int32_t h = codec::Height(r);
+            const ANXRECT r = dib::LoadEntry(frame, 0);
+            const std::int32_t w = dib::Width(r);
+            const std::int32_t h = dib::Height(r);
             // Rectangle 0 without the adjust: it must lie in the picture too.
             if (r.left >= 0 && r.top >= 0 && r.right < dib.biWidth && r.bottom < dib.biHeight) {
                 CopyDIBBits(GetDIBPixelAddress(object.frameDib, r.left, r.bottom),
-                            codec::PixelArea(frame, header), static_cast<std::uint32_t>(w),
+                            dib::PixelArea(frame, header), static_cast<std::uint32_t>(w),
                             static_cast<std::uint32_t>(h), object.dibStride,
-                            static_cast<std::int32_t>(codec::RowStride(w)));
+                            static_cast<std::int32_t>(dib::Stride(w)));
             }
         }
     }
@@ -68,7 +68,7 @@ ANIM_API int32_t SetFrameNum(EngineState *engine, int32_t object, int32_t target
     while (o->frame <= target && o->frame < count) {
         const ANXFRAME *frame = frameAt(o->frame);
         if (frame == nullptr) break;
-        const ANXFRAME header = anim::codec::LoadHeader(frame);
+        const ANXFRAME header = anim::dib::LoadHeader(frame);
         const POINT offset = sequence->frameOffsets[o->frame];
         const auto x = anim::engine::Saturate(std::int64_t{o->x} - offset.x - header.offsetX -
                                               header.rect.left);

@@ -17,7 +17,8 @@
 // the body, and the decoder is bounded by that.
 #include <cstring>
 
-#include "codec/anx_frame.h"
+#include "codec/kovrle.h"
+#include "dib/anx_frame.h"
 #include "platform/platform.h"
 #include "projector/projector.h"
 #include "support/checked_size.h"
@@ -95,10 +96,10 @@ std::int32_t CreateSequence(EngineState *engine, RecordView record, std::int32_t
     const std::uint8_t *offsets = r + kSkipAt + skip;
     for (std::int32_t k = 0; k < frames; ++k) {
         const auto offset = Read<std::uint32_t>(offsets + 4 * k);
-        if (offset > dataBytes || dataBytes - offset < codec::kHeaderSize) return -1;
+        if (offset > dataBytes || dataBytes - offset < dib::kHeaderSize) return -1;
         const std::int32_t rects = RectCount(data + offset);
-        if (rects < 0 || codec::kEntrySize * static_cast<std::size_t>(rects) >
-                             dataBytes - offset - codec::kHeaderSize)
+        if (rects < 0 || dib::kEntrySize * static_cast<std::size_t>(rects) >
+                             dataBytes - offset - dib::kHeaderSize)
             return -1;
     }
     for (std::int32_t k = 0; k < frames; ++k) {

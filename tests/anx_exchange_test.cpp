@@ -4,15 +4,15 @@
 #include <cstring>
 
 #include "animate.h"
-#include "codec/anx_frame.h"
+#include "dib/anx_frame.h"
 #include "dib/packed_dib.h"
 #include "platform/platform.h"
 #include "test_support.h"
 
 namespace {
 
-using anim::codec::LoadEntry;
-using anim::codec::LoadHeader;
+using anim::dib::LoadEntry;
+using anim::dib::LoadHeader;
 
 // A width x height DIB whose pixel (x, y), top-down, is 10 * y + x + 1.
 BITMAPINFOHEADER *Numbered(int w, int h) {
@@ -123,7 +123,7 @@ TEST(AnxExchange, RefusesWhatItCannotCopy) {
     EXPECT_EQ(CopyAnxFrameRectToDIB(nullptr, 0), nullptr);
     ANXFRAME compressed = LoadHeader(frame);
     compressed.compression = 1;
-    anim::codec::StoreHeader(frame, compressed);
+    anim::dib::StoreHeader(frame, compressed);
     EXPECT_EQ(CopyAnxFrameRectToDIB(frame, 0), nullptr);
     EXPECT_EQ(GetAnxFrameRectAddress(frame, 0), nullptr);
     DeleteAnxFrame(frame);

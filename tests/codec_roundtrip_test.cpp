@@ -7,7 +7,8 @@
 #include <vector>
 
 #include "animate.h"
-#include "codec/anx_frame.h"
+#include "codec/kovrle.h"
+#include "dib/anx_frame.h"
 #include "codec/step_table.h"
 #include "dib/packed_dib.h"
 #include "platform/platform.h"
@@ -16,6 +17,7 @@
 namespace {
 
 using namespace anim::codec;
+using namespace anim::dib;
 using Bytes = std::vector<uint8_t>;
 using Table = std::array<uint16_t, 256>;
 
@@ -53,7 +55,7 @@ Bytes Decode(const ANXFRAME *f, Table &t, int kind) {
 Bytes Unpadded(const Bytes &area, int width, int height) {
     Bytes rows;
     for (int y = 0; y < height; ++y) {
-        auto row = area.begin() + RowStride(width) * y;
+        auto row = area.begin() + Stride(width) * y;
         rows.insert(rows.end(), row, row + width);
     }
     return rows;
@@ -144,8 +146,8 @@ void CheckScaled(const ANXFRAME *packed, Table &line, const Bytes &full, int w, 
     ASSERT_EQ(int(cols.size()), ow);
     for (int r = 0; r < oh; ++r)
         for (int c = 0; c < ow; ++c)
-            ASSERT_EQ(got[r * RowStride(ow) + (mirror ? ow - 1 - c : c)],
-                      full[rows[r] * RowStride(w) + cols[c]]) << r << "," << c;
+            ASSERT_EQ(got[r * Stride(ow) + (mirror ? ow - 1 - c : c)],
+                      full[rows[r] * Stride(w) + cols[c]]) << r << "," << c;
 }
 
 void CheckRoundTrip(const Picture &p, uint32_t reserve, uint32_t limit, int &lineRefusals,
@@ -169,7 +171,7 @@ void CheckRoundTrip(const Picture &p, uint32_t reserve, uint32_t limit, int &lin
 
     KOVRLEStartDecompTable(stats.data());
     for (int y = 0; y < p.height; ++y)
-        KOVRLEUpdateDecompTableLineByLine(area.data() + RowStride(p.width) * y, p.width, 1,
+        KOVRLEUpdateDecompTableLineByLine(area.data() + Stride(p.width) * y, p.width, 1,
                                           stats.data());
     Table line;
     KOVRLEFinishDecompTable(stats.data(), line.data(), reserve, limit);

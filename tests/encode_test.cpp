@@ -7,7 +7,8 @@
 #include <vector>
 
 #include "animate.h"
-#include "codec/anx_frame.h"
+#include "codec/kovrle.h"
+#include "dib/anx_frame.h"
 #include "dib/packed_dib.h"
 #include "platform/platform.h"
 #include "test_support.h"
@@ -15,6 +16,7 @@
 namespace {
 
 using namespace anim::codec;
+using namespace anim::dib;
 using Bytes = std::vector<uint8_t>;
 using Table = std::array<uint16_t, 256>;
 
@@ -111,7 +113,7 @@ TEST(Encode, LongRunsAndValuesThatAreNotPlain) {
 
     const auto line = [&](const Table &table, const Bytes &row) {
         Bytes area = row;
-        area.resize(RowStride(int(row.size())), row.back());
+        area.resize(Stride(int(row.size())), row.back());
         ANXFRAME *f = AnxKOVRLEFrameLineByLine(RawFrame(int(row.size()), 1, area), table.data(),
                                                uint16_t(row.size()), 1);
         Bytes s = f ? Stream(f, 1, uint32_t(area.size())) : Bytes{};

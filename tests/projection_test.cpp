@@ -7,7 +7,8 @@
 #include <random>
 
 #include "animate/engine_state.h"
-#include "codec/anx_frame.h"
+#include "codec/kovrle.h"
+#include "dib/anx_frame.h"
 #include "projector/projector.h"
 #include "projector_fixture.h"
 
