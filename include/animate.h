@@ -212,9 +212,10 @@ ANIM_API int32_t AnimVersionString(char *buffer);
 /* ------------------------------------------------------------------------ */
 
 /* Reads a DIB file, with or without its 14-byte file header. Returns a new
- * packed DIB, or null when the file cannot be opened, is shorter than its
- * headers, has a negative width or height, or sizes whose arithmetic would
- * overflow or exceed the 1 GiB block limit. The block always holds the 8-bit
+ * packed DIB, or null when the file cannot be opened (traced; a name that is
+ * not a regular file cannot), is shorter than its headers, has a negative
+ * width or height, or sizes whose arithmetic would overflow or exceed the
+ * 1 GiB block limit. The block always holds the 8-bit
  * rows that biWidth and biHeight describe; pixels missing from a short file
  * read as 0. */
 ANIM_API BITMAPINFOHEADER *OpenDIB(const char *fileName);
