@@ -622,7 +622,10 @@ ANIM_API void GetSpriteRect(EngineState *engine, RECT *rect, int32_t sprite);
 ANIM_API int32_t AddSpriteDib(EngineState *engine, BITMAPINFOHEADER *dib);
 /* Points an image at a whole DIB (or null). */
 ANIM_API void SetSpriteDib(EngineState *engine, int32_t image, BITMAPINFOHEADER *dib);
-/* Points an image at the pixels of the first rectangle of a raw frame. */
+/* Points an image at the pixels of the first rectangle of a raw frame. A
+ * compressed frame, one without rectangles, one whose first rectangle is
+ * empty and one whose pixel area is shorter than that rectangle's rows are
+ * refused with a trace (level 1) and leave the image as it was. */
 ANIM_API void SetSpriteDibFromAnxFrameRect0(EngineState *engine, int32_t image,
                                             ANXFRAME *frame);
 /* Limits an image to rect (inclusive, top-down) of its pixels. */
