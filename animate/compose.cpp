@@ -43,13 +43,23 @@ private:
     std::int16_t count_ = 0;
 };
 
+// One past the highest sprite slot in use (0 for none). Found afresh for
+// every compose: a draw callback may add sprites in the middle of a paint,
+// and the rectangles composed after it must see them.
+std::int32_t SpriteSlotEnd(const Sprite *sprites) {
+    std::int32_t end = kMaxSprites;
+    while (end > 0 && sprites[end - 1].inUse == 0) --end;
+    return end;
+}
+
 // Fills the draw list with the shown sprites of depths low..high that meet
 // clip, and each one's painter scratch: which part of the image to draw
 // (srcX, srcY, drawWidth, drawHeight) and where inside clip (dstX, dstY).
 void CollectSprites(EngineState *engine, const RECT &clip, std::int32_t low, std::int32_t high,
-                    std::int32_t slotEnd, DrawList &list) {
+                    DrawList &list) {
     Sprite *sprites = engine->sprites;
     const bool byDepth = engine->sortMode != 0;
+    const std::int32_t slotEnd = SpriteSlotEnd(sprites);
     for (std::int32_t slot = 0; slot < slotEnd; ++slot) {
         Sprite &s = sprites[slot];
         if (s.shown == 0 || s.inUse == 0 || s.depth < low || s.depth > high) continue;
@@ -126,16 +136,8 @@ bool HasSurface(const EngineState *engine, const canvas::Canvas *canvas) {
 
 }  // namespace
 
-std::int32_t SpriteSlotEnd(const EngineState *engine) {
-    if (engine == nullptr || engine->sprites == nullptr) return 0;
-    std::int32_t end = kMaxSprites;
-    while (end > 0 && engine->sprites[end - 1].inUse == 0) --end;
-    return end;
-}
-
 void ComposeRect(EngineState *engine, const RECT &area, canvas::Canvas *canvas, std::uint8_t key,
-                 std::int32_t low, std::int32_t high, std::int32_t scrollX, std::int32_t scrollY,
-                 std::int32_t slotEnd) {
+                 std::int32_t low, std::int32_t high, std::int32_t scrollX, std::int32_t scrollY) {
     if (dib::IsEmpty(area)) return;
     // Without a surface there is nothing to compose into.
     if (!HasSurface(engine, canvas)) return;
@@ -144,7 +146,7 @@ void ComposeRect(EngineState *engine, const RECT &area, canvas::Canvas *canvas, 
                          Saturate(std::int64_t{area.right} + scrollX),
                          Saturate(std::int64_t{area.bottom} + scrollY)};
     DrawList list;
-    CollectSprites(engine, sceneClip, low, high, std::clamp(slotEnd, 0, kMaxSprites), list);
+    CollectSprites(engine, sceneClip, low, high, list);
 
     if (high == kBackgroundDepth && engine->background != nullptr) {
         canvas::CanvasCopyDibRect(canvas, engine->background, scrollX, scrollY, &sceneClip);
@@ -167,7 +169,7 @@ void ComposeRectScrolled(EngineState *engine, const RECT &area, canvas::Canvas *
     if (dib::IsEmpty(area)) return;
     if (!HasSurface(engine, canvas)) return;
     DrawList list;
-    CollectSprites(engine, area, low, high, kMaxSprites, list);
+    CollectSprites(engine, area, low, high, list);
 
     if (high == kBackgroundDepth && engine->background != nullptr) {
         const RECT source{Saturate(std::int64_t{area.left} + scrollX),

@@ -140,14 +140,10 @@ void ClearInvalidRects(EngineState *engine);
 // (when high reaches the background layer), then the sprites of depths
 // low..high back to front, the draw callbacks between them. The scene part
 // composed is area moved by (scrollX, scrollY).
-// Sprite slots at or above slotEnd are known to be free: a painter that
-// composes many rectangles finds the bound once (SpriteSlotEnd) rather than
-// have every compose walk the whole table.
+// Each compose reads the sprite table as it stands when the compose starts,
+// so sprites that a draw callback shows reach every later rectangle.
 void ComposeRect(EngineState *engine, const RECT &area, canvas::Canvas *canvas, std::uint8_t key,
-                 std::int32_t low, std::int32_t high, std::int32_t scrollX, std::int32_t scrollY,
-                 std::int32_t slotEnd = kMaxSprites);
-// One past the highest sprite slot in use (0 for none).
-std::int32_t SpriteSlotEnd(const EngineState *engine);
+                 std::int32_t low, std::int32_t high, std::int32_t scrollX, std::int32_t scrollY);
 // As ComposeRect with only the background scrolled (and magnified by the
 // background scale): sprites are placed against area itself, and the draw
 // callbacks are called once, for the background layer.

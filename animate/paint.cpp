@@ -63,14 +63,12 @@ ANIM_API void PaintScene(EngineState *engine, HDC dc) {
     const bool debug = engine->debugInvalidRects != 0 && engine->invalidCount >= 1;
     if (debug) EraseFocusRects(engine, dc);
 
-    const std::int32_t slotEnd = SpriteSlotEnd(engine);
     // The count is read afresh: a draw callback may mark more rectangles.
     for (std::int32_t i = 0; i < engine->invalidCount && i < kMaxInvalidRects; ++i) {
         const RECT area = engine->invalidRects[i];
         const bool timing = engine->timingEnabled != 0;
         std::uint32_t start = timing ? anim::platform::TimeGetTime() : 0;
-        ComposeRect(engine, area, canvas, kTransparent, kFrontDepth, kBackgroundDepth, 0, 0,
-                    slotEnd);
+        ComposeRect(engine, area, canvas, kTransparent, kFrontDepth, kBackgroundDepth, 0, 0);
         if (timing) {
             const std::uint32_t now = anim::platform::TimeGetTime();
             engine->composeTime += now - start;

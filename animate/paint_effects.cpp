@@ -106,11 +106,10 @@ extern "C" {
 
 ANIM_API void PaintSceneStretch(EngineState *engine, HDC dc, int32_t scale) {
     if (engine == nullptr) return;
-    const std::int32_t slotEnd = SpriteSlotEnd(engine);
     for (std::int32_t i = 0; i < ListedRects(engine); ++i) {
         const RECT area = engine->invalidRects[i];
-        ComposeRect(engine, area, &engine->canvas, kTransparent, kFrontDepth, kBackgroundDepth, 0,
-                    0, slotEnd);
+        ComposeRect(engine, area, &engine->canvas, kTransparent, kFrontDepth, kBackgroundDepth,
+                    0, 0);
         CopyRectToWindowScaled(engine, dc, &engine->canvas, area, scale);
     }
     ClearInvalidRects(engine);
@@ -146,10 +145,9 @@ ANIM_API void PaintSceneStretchPlus(EngineState *engine, HDC dc, int32_t scale, 
 ANIM_API void PaintScenePartialDepth(EngineState *engine, HDC dc, int32_t lowDepth,
                                      int32_t highDepth) {
     if (engine == nullptr) return;
-    const std::int32_t slotEnd = SpriteSlotEnd(engine);
     for (std::int32_t i = 0; i < ListedRects(engine); ++i) {
         const RECT area = engine->invalidRects[i];
-        ComposeRect(engine, area, &engine->canvas, kTransparent, lowDepth, highDepth, 0, 0, slotEnd);
+        ComposeRect(engine, area, &engine->canvas, kTransparent, lowDepth, highDepth, 0, 0);
         CopyRectToWindow(engine, dc, &engine->canvas, area, 0, 0);
     }
     ClearInvalidRects(engine);

@@ -8,12 +8,14 @@
 //   pixels  := the first entry's rows, bottom-up, each (width + 3) & ~3 bytes,
 //              then the other entries'
 #include <cstddef>
+#include <cstdio>
 #include <cstring>
 
 #include "animate.h"
 #include "animate/engine.h"
 #include "dib/packed_dib.h"
 #include "support/checked_size.h"
+#include "support/report.h"
 
 namespace anim::engine {
 
@@ -26,6 +28,32 @@ void ShowWholeDib(SpriteImage &image, BITMAPINFOHEADER *dib) {
     image.width = dib != nullptr ? dib->biWidth : 0;
     image.height = dib != nullptr ? dib->biHeight : 0;
     image.data = dib;
+}
+
+// Where a raw frame's first rectangle's rows start and its size, when the
+// frame holds all of them; otherwise why it does not, for the trace.
+struct FirstRect {
+    std::size_t rowsAt = 0;
+    std::int64_t width = 0;
+    std::int64_t height = 0;
+    const char *refusal = nullptr;
+};
+
+FirstRect RawFirstRect(const std::uint8_t *bytes) {
+    ANXFRAME header;
+    std::memcpy(&header, bytes, sizeof header);
+    if (header.compression != 0) return {.refusal = "compressed frame"};
+    if (header.rectCount < 1) return {.refusal = "frame without rectangles"};
+    ANXRECT first;
+    std::memcpy(&first, bytes + sizeof(ANXFRAME), sizeof first);
+    const std::int64_t width = std::int64_t{first.right} - first.left + 1;
+    const std::int64_t height = std::int64_t{first.bottom} - first.top + 1;
+    if (width <= 0 || height <= 0) return {.refusal = "empty first rectangle"};
+    const auto rows = anim::CheckedSize(anim::dib::Stride(width), height);
+    if (!rows || *rows > header.dataSize) return {.refusal = "pixel area too short"};
+    const std::size_t rowsAt =
+        sizeof(ANXFRAME) + std::size_t{sizeof(ANXRECT)} * static_cast<std::size_t>(header.rectCount);
+    return {.rowsAt = rowsAt, .width = width, .height = height};
 }
 
 }  // namespace
@@ -65,25 +93,22 @@ ANIM_API void SetSpriteDibFromAnxFrameRect0(EngineState *engine, int32_t image,
     SpriteImage *target = UsedImage(engine, image);
     if (target == nullptr || frame == nullptr) return;
     auto *bytes = reinterpret_cast<std::uint8_t *>(frame);
-    ANXFRAME header;
-    std::memcpy(&header, bytes, sizeof header);
     // Only a raw frame holds rows to point at, and only one whose pixel
-    // area holds all the rows its first rectangle claims.
-    if (header.compression != 0 || header.rectCount < 1) return;
-    ANXRECT first;
-    std::memcpy(&first, bytes + sizeof(ANXFRAME), sizeof first);
-    const std::int64_t width = std::int64_t{first.right} - first.left + 1;
-    const std::int64_t height = std::int64_t{first.bottom} - first.top + 1;
-    if (width <= 0 || height <= 0) return;
-    const auto rows = anim::CheckedSize(anim::dib::Stride(width), height);
-    if (!rows || *rows > header.dataSize) return;
+    // area holds all the rows its first rectangle claims. The caller has no
+    // result to test, so a refusal is traced with its reason.
+    const FirstRect first = RawFirstRect(bytes);
+    if (first.refusal != nullptr) {
+        char text[96];
+        std::snprintf(text, sizeof text, "SetSpriteDibFromAnxFrameRect0: %s.", first.refusal);
+        ANIM_TRACE(kSource, text, anim::kTraceMissingArgument);
+        return;
+    }
 
     target->left = 0;
     target->top = 0;
-    target->width = static_cast<std::int32_t>(width);
-    target->height = static_cast<std::int32_t>(height);
-    target->data = bytes + sizeof(ANXFRAME) + std::size_t{sizeof(ANXRECT)} *
-                                                   static_cast<std::size_t>(header.rectCount);
+    target->width = static_cast<std::int32_t>(first.width);
+    target->height = static_cast<std::int32_t>(first.height);
+    target->data = bytes + first.rowsAt;
     target->isFramePixels = 1;
 }
 

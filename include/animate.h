@@ -219,9 +219,10 @@ ANIM_API int32_t AnimVersionString(char *buffer);
 /* ------------------------------------------------------------------------ */
 
 /* Reads a DIB file, with or without its 14-byte file header. Returns a new
- * packed DIB, or null when the file cannot be opened, is shorter than its
- * headers, has a negative width or height, or sizes whose arithmetic would
- * overflow or exceed the 1 GiB block limit. The block always holds the 8-bit
+ * packed DIB, or null when the file cannot be opened (traced; a name that is
+ * not a regular file cannot), is shorter than its headers, has a negative
+ * width or height, or sizes whose arithmetic would overflow or exceed the
+ * 1 GiB block limit. The block always holds the 8-bit
  * rows that biWidth and biHeight describe; pixels missing from a short file
  * read as 0. */
 ANIM_API BITMAPINFOHEADER *OpenDIB(const char *fileName);
@@ -637,7 +638,10 @@ ANIM_API void GetSpriteRect(EngineState *engine, RECT *rect, int32_t sprite);
 ANIM_API int32_t AddSpriteDib(EngineState *engine, BITMAPINFOHEADER *dib);
 /* Points an image at a whole DIB (or null). */
 ANIM_API void SetSpriteDib(EngineState *engine, int32_t image, BITMAPINFOHEADER *dib);
-/* Points an image at the pixels of the first rectangle of a raw frame. */
+/* Points an image at the pixels of the first rectangle of a raw frame. A
+ * compressed frame, one without rectangles, one whose first rectangle is
+ * empty and one whose pixel area is shorter than that rectangle's rows are
+ * refused with a trace (level 1) and leave the image as it was. */
 ANIM_API void SetSpriteDibFromAnxFrameRect0(EngineState *engine, int32_t image,
                                             ANXFRAME *frame);
 /* Limits an image to rect (inclusive, top-down) of its pixels. */

@@ -1,5 +1,6 @@
 // Files on POSIX descriptors.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -23,7 +24,18 @@ File::~File() { Close(); }
 
 File File::OpenRead(const char *path) {
     if (path == nullptr) return File();
-    return File(::open(path, O_RDONLY | O_CLOEXEC));
+    // Only a regular file holds something to read. A directory would open
+    // and fail later, and a fifo without a writer would block the open
+    // forever, so the name is opened without blocking and then looked at
+    // through the descriptor itself: nothing can swap it in between.
+    File file(::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (!file.IsOpen()) return file;
+    struct stat info {};
+    if (::fstat(file.fd_, &info) != 0 || !S_ISREG(info.st_mode)) return File();
+    // Reads then behave as on any descriptor opened the ordinary way.
+    const int flags = ::fcntl(file.fd_, F_GETFL);
+    if (flags < 0 || ::fcntl(file.fd_, F_SETFL, flags & ~O_NONBLOCK) != 0) return File();
+    return file;
 }
 
 File File::Create(const char *path) {

@@ -49,7 +49,8 @@ public:
     File &operator=(const File &) = delete;
     ~File();
 
-    // Opens an existing file for reading.
+    // Opens an existing regular file for reading; anything else (a
+    // directory, device, fifo or socket) does not open. Never blocks.
     static File OpenRead(const char *path);
     // Creates a file for writing, truncating an existing one.
     static File Create(const char *path);

@@ -6,6 +6,7 @@
 #include <random>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "engine_fixture.h"
@@ -181,6 +182,43 @@ struct JoinOverhead {
     explicit JoinOverhead(int32_t value) { SetJoinRectOverhead(value); }
     ~JoinOverhead() { SetJoinRectOverhead(3000); }
 };
+
+// Shows a sprite, once, in the lowest free slot: above every slot that was
+// in use when the paint began.
+int32_t g_lateImage = -1;
+int32_t ShowLate(HDC, BITMAPINFO *, uint8_t *, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t,
+                 int32_t) {
+    if (g_lateImage >= 0) Shown(g_engine, std::exchange(g_lateImage, -1), 60, 40, 5);
+    return 0;
+}
+
+TEST(Compose, ASpriteShownByACallbackReachesTheRectanglesComposedAfterIt) {
+    using Painter = void (*)(EngineState *, HDC);
+    const Painter painters[] = {
+        [](EngineState *e, HDC dc) { PaintScene(e, dc); },
+        [](EngineState *e, HDC dc) { PaintSceneStretch(e, dc, 1); },
+        [](EngineState *e, HDC dc) { PaintScenePartialDepth(e, dc, 0, 32767); },
+        [](EngineState *e, HDC dc) { PaintSceneStretchPlus(e, dc, 1, 0, 0); }};
+    JoinOverhead tight(0);
+    for (Painter paint : painters) {
+        Engine e;
+        SceneWindow w(kW, kH);
+        g_engine = e;
+        Dib bg = Background(), late = Noise(10, 8, 6);
+        ASSERT_EQ(SetBackgroundFromPDIB(e, CopyDIB(bg.get())), 1);
+        g_lateImage = AddSpriteDib(e, late.get());
+        Shown(e, g_lateImage, 2, 2, 10);
+        engine::ClearInvalidRects(e);
+        RegisterDrawCallback(e, ShowLate, 32767, 0, 0);
+        MakeRectInvalid(e, 0, 0, 9, 9);
+        MakeRectInvalid(e, 50, 30, 79, 59);  // holds the late sprite
+        paint(e, w);
+        const std::vector<uint8_t> want = Reference(e, bg.get(), kW, kH);
+        for (int32_t y = 30; y < 60; ++y)
+            for (int32_t x = 50; x < 80; ++x)
+                ASSERT_EQ(w.At(x, y), want[y * kW + x]) << x << "," << y;
+    }
+}
 
 TEST(Compose, OneCopyPerRectangleNoneForAnEmptyListAndTheDebugDisplay) {
     JoinOverhead tight(0);

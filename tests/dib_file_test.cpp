@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -234,15 +235,23 @@ TEST(DIBFile, MutatedAndTruncatedFilesGiveNullOrAWholeBlock) {
 }
 
 TEST(DIBFile, OpenFailuresAreTraced) {
+    ScratchDir dir;
+    // Names that open on POSIX but are no file to read; a fifo without a
+    // writer would block an ordinary open for ever.
+    const std::string fifo = dir.File("fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     TraceCapture trace;
     EXPECT_EQ(OpenDIB(nullptr), nullptr);
     const std::string long_name = "/no/such/" + std::string(200, 'x');
-    EXPECT_EQ(OpenDIB(long_name.c_str()), nullptr);
-    ASSERT_EQ(trace.lines().size(), 2u);
+    const std::string names[] = {long_name, dir.File("."), fifo, "/dev/null"};
+    for (const std::string &name : names) EXPECT_EQ(OpenDIB(name.c_str()), nullptr) << name;
+    ASSERT_EQ(trace.lines().size(), 5u);
     EXPECT_TRUE(trace.lines()[0].starts_with("DIB line ")) << trace.lines()[0];
     EXPECT_TRUE(trace.lines()[0].ends_with(": Bad filename pointer.\r\n")) << trace.lines()[0];
-    const std::string expected = ": Can't open \"" + long_name.substr(0, 100) + "\" for reading.\r\n";
-    EXPECT_TRUE(trace.lines()[1].ends_with(expected)) << trace.lines()[1];
+    for (size_t i = 0; i < std::size(names); ++i) {
+        const std::string expected = ": Can't open \"" + names[i].substr(0, 100) + "\" for reading.\r\n";
+        EXPECT_TRUE(trace.lines()[i + 1].ends_with(expected)) << trace.lines()[i + 1];
+    }
 }
 
 // ---- Interoperation with an independent image tool --------------------------

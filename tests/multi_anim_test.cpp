@@ -2,8 +2,10 @@
 // player-number sets, recoloured tables and the number-art filter; files
 // are untrusted input.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstring>
+#include <string>
 
 #include "animate/engine_state.h"
 #include "projector/projector.h"
@@ -77,6 +79,17 @@ TEST(MultiAnimLoad, RefusalsLeaveNoSlotBehind) {
     EXPECT_EQ(LoadMultiAnim(engine, path.c_str(), nullptr, 3, 1, 0), -1);
     EXPECT_EQ(LoadMultiAnim(engine, dir.File("missing.anx").c_str(), kStandardIds, 3, 1, 0), -1);
     EXPECT_EQ(LoadMultiAnim(engine, nullptr, kStandardIds, 3, 1, 0), -1);
+    // A directory and a fifo are no file to read; the fifo must not block.
+    const std::string fifo = dir.File("fifo.anx");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    {
+        TraceCapture trace;
+        for (const std::string &name : {dir.File("."), fifo})
+            EXPECT_EQ(LoadMultiAnim(engine, name.c_str(), kStandardIds, 3, 1, 0), -1) << name;
+        ASSERT_EQ(trace.lines().size(), 2u);
+        for (const std::string &line : trace.lines())
+            EXPECT_TRUE(line.ends_with(": LoadMultiAnim: cannot open the file.\r\n")) << line;
+    }
     auto marked = bytes;
     marked[0] = marked[1] = 0;
     WriteFileBytes(dir.File("mark.anx"), marked);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -111,14 +112,31 @@ TEST(SpriteTable, ImagesFromDibsFramesAndRectangles) {
     SetSpriteDibFromAnxFrameRect0(e, a, frame);
     EXPECT_EQ(GetSpritePDib(e, a), reinterpret_cast<uint8_t *>(frame) + 32 + 2 * 8);
     EXPECT_EQ(Box({e->images[a].isFramePixels, e->images[a].width, e->images[a].height}), Box({1, 13, 9}));
-    // Frames whose first rectangle has no raw rows to point at are refused.
+    // Frames whose first rectangle has no raw rows to point at are refused,
+    // each with its reason traced.
     const int32_t b = AddSpriteDib(e, nullptr);
+    TraceCapture trace;
     frame->compression = 1;
     SetSpriteDibFromAnxFrameRect0(e, b, frame);
     frame->compression = 0;
+    frame->rectCount = 0;
+    SetSpriteDibFromAnxFrameRect0(e, b, frame);
+    frame->rectCount = 2;
+    const ANXRECT backwards{0, 0, -1, 8}, whole{0, 0, 12, 8};
+    std::memcpy(frame + 1, &backwards, sizeof backwards);  // the first entry
+    SetSpriteDibFromAnxFrameRect0(e, b, frame);
+    std::memcpy(frame + 1, &whole, sizeof whole);
     frame->dataSize = 16 * 9 - 1;
     SetSpriteDibFromAnxFrameRect0(e, b, frame);
     EXPECT_EQ(GetSpritePDib(e, b), nullptr);
+    const char *reasons[] = {"compressed frame", "frame without rectangles", "empty first rectangle",
+                             "pixel area too short"};
+    ASSERT_EQ(trace.lines().size(), std::size(reasons));
+    for (size_t i = 0; i < std::size(reasons); ++i)
+        EXPECT_TRUE(trace.lines()[i].starts_with("ANIMATE line ") &&
+                    trace.lines()[i].ends_with(": SetSpriteDibFromAnxFrameRect0: " +
+                                               std::string(reasons[i]) + ".\r\n"))
+            << trace.lines()[i];
     DeleteAnxFrame(frame);
 }
 
