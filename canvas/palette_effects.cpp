@@ -17,7 +17,7 @@
 #include "dib/packed_dib.h"
 #include "platform/display.h"
 #include "platform/platform.h"
-#include "support/checked_size.h"
+#include "platform/checked_size.h"
 #include "support/report.h"
 
 namespace {
@@ -176,7 +176,7 @@ ANIM_API BITMAPINFOHEADER *CreateScrollingDIB(int32_t tileWidth, int32_t tileHei
     if (std::int64_t{tileWidth} * tileHeight > kGameColourCount) return nullptr;
     const std::int64_t width = std::int64_t{across} * tileWidth;
     const std::int64_t height = std::int64_t{down} * tileHeight;
-    if (!anim::CheckedSize(anim::dib::Stride(width), height)) return nullptr;
+    if (!anim::platform::CheckedSize(anim::dib::Stride(width), height)) return nullptr;
     BITMAPINFOHEADER *dib =
         CreateDIB(static_cast<std::int32_t>(width), static_cast<std::int32_t>(height));
     if (dib == nullptr) return nullptr;

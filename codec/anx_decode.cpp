@@ -38,7 +38,7 @@
 
 #include "codec/kovrle.h"
 #include "codec/step_table.h"
-#include "support/checked_size.h"
+#include "platform/checked_size.h"
 
 namespace anim::codec {
 namespace {
@@ -371,7 +371,7 @@ ANXFRAME *Expand(const DecodeRequest &request) {
     if (header.rectCount < 0) return nullptr;
     const std::uint32_t areaOffset = dib::PixelAreaOffset(header);
     if (areaOffset > request.frameSize) return nullptr;
-    const auto needed = CheckedSize(dib::kEntrySize, header.rectCount,
+    const auto needed = platform::CheckedSize(dib::kEntrySize, header.rectCount,
                                     std::int64_t{dib::kHeaderSize} + header.dataSize);
     if (!needed) return nullptr;
     if (request.buffer != nullptr && *needed > request.bufferSize) return nullptr;

@@ -16,7 +16,7 @@
 #include "codec/kovrle.h"
 #include "codec/encode.h"
 #include "dib/packed_dib.h"
-#include "support/checked_size.h"
+#include "platform/checked_size.h"
 
 namespace anim::codec {
 namespace {
@@ -100,7 +100,7 @@ BITMAPINFOHEADER *EscapeDib(BITMAPINFOHEADER *dib, bool contiguous) {
     if (!geometry) return nullptr;
     const std::int32_t width = geometry->width;
     const std::int32_t height = geometry->height;
-    const auto total = CheckedSize(geometry->stride, height, dib::kPixelOffset);
+    const auto total = platform::CheckedSize(geometry->stride, height, dib::kPixelOffset);
     if (!total) return nullptr;
     const std::uint32_t rawSize = *total - dib::kPixelOffset;
 

@@ -10,7 +10,7 @@
 #include "codec/kovrle.h"
 #include "codec/encode.h"
 #include "platform/platform.h"
-#include "support/checked_size.h"
+#include "platform/checked_size.h"
 
 namespace anim::codec {
 
@@ -21,13 +21,13 @@ ANXFRAME *EncodeFrame(ANXFRAME *frame, FrameStreamEncoder &encoder) {
     if (frame == nullptr) return nullptr;
     ANXFRAME header = dib::LoadHeader(frame);
     if (header.compression != 0) return nullptr;
-    const auto offset = CheckedSize(dib::kEntrySize, header.rectCount, dib::kHeaderSize);
+    const auto offset = platform::CheckedSize(dib::kEntrySize, header.rectCount, dib::kHeaderSize);
     if (!offset) return nullptr;
-    const auto rawEnd = CheckedSize(header.dataSize, 1, *offset);
+    const auto rawEnd = platform::CheckedSize(header.dataSize, 1, *offset);
     if (!rawEnd || platform::BlockSize(frame) < *rawEnd) return nullptr;
     const auto worst = encoder.WorstCase(header);
     if (!worst) return nullptr;
-    const auto workSize = CheckedSize(*worst, 1, *offset);
+    const auto workSize = platform::CheckedSize(*worst, 1, *offset);
     if (!workSize) return nullptr;
 
     auto *work = static_cast<std::uint8_t *>(ALLOCATE(*workSize));

@@ -39,7 +39,7 @@
 
 #include "codec/kovrle.h"
 #include "codec/encode.h"
-#include "support/checked_size.h"
+#include "platform/checked_size.h"
 
 namespace anim::codec {
 namespace {
@@ -150,7 +150,7 @@ class WholeFrameStream final : public FrameStreamEncoder {
 
     std::optional<std::uint32_t> WorstCase(const ANXFRAME &header) const override {
         if (header.dataSize == 0) return std::nullopt;
-        return CheckedSize(header.dataSize, kWorstCodeBytes);
+        return platform::CheckedSize(header.dataSize, kWorstCodeBytes);
     }
 
     bool Encode(const std::uint8_t *pixels, const ANXFRAME &header, ByteSink &out,
@@ -186,11 +186,11 @@ class WholeFrameStream final : public FrameStreamEncoder {
 std::optional<std::uint32_t> LineWorstCase(const ANXFRAME &header, std::uint16_t width,
                                            std::uint16_t height, std::uint32_t bytesPerPixel) {
     if (header.dataSize == 0) return std::nullopt;
-    const auto rows = CheckedSize(dib::Stride(width), height);
+    const auto rows = platform::CheckedSize(dib::Stride(width), height);
     if (!rows || *rows > header.dataSize) return std::nullopt;
     const std::int64_t record =
         std::min<std::int64_t>(kMaxRecord, 1 + std::int64_t{bytesPerPixel} * width);
-    return CheckedSize(height, record);
+    return platform::CheckedSize(height, record);
 }
 
 // Reserves the length byte, writes the row's codes, stores the length.

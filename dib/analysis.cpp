@@ -6,7 +6,7 @@
 #include <array>
 #include <cstring>
 
-#include "support/checked_size.h"
+#include "platform/checked_size.h"
 
 namespace anim::dib {
 namespace {
@@ -109,8 +109,8 @@ BITMAPINFOHEADER *Trim(BITMAPINFOHEADER *dib, const RECT *rect, POINT &origin) {
     if (left < 0 || low < 0 || right >= g->width || high >= g->height) return nullptr;
 
     const std::int64_t stride = Stride(width);
-    auto image_size = CheckedSize(stride, height);
-    auto block_size = CheckedSize(stride, height, kPixelOffset);
+    auto image_size = platform::CheckedSize(stride, height);
+    auto block_size = platform::CheckedSize(stride, height, kPixelOffset);
     if (!image_size || !block_size) return nullptr;
     auto *trimmed = static_cast<BITMAPINFOHEADER *>(ALLOCATE(*block_size));
     if (trimmed == nullptr) return nullptr;

@@ -13,7 +13,7 @@
 
 #include "dib/anx_frame.h"
 #include "dib/packed_dib.h"
-#include "support/checked_size.h"
+#include "platform/checked_size.h"
 
 namespace anim::dib {
 namespace {
@@ -41,12 +41,12 @@ ANXFRAME *FrameFromDib(const BITMAPINFOHEADER *dib, const POINT *origin, const R
     for (std::int32_t i = 0; i < count; ++i) {
         const RECT &r = rects[i];
         if (!InsideDib(*dib, r)) return nullptr;
-        auto sum = CheckedSize(Stride(std::int64_t{r.right} - r.left + 1),
+        auto sum = platform::CheckedSize(Stride(std::int64_t{r.right} - r.left + 1),
                                std::int64_t{r.bottom} - r.top + 1, dataSize);
         if (!sum) return nullptr;
         dataSize = *sum;
     }
-    auto blockSize = CheckedSize(kEntrySize, count, std::int64_t{kHeaderSize} + dataSize);
+    auto blockSize = platform::CheckedSize(kEntrySize, count, std::int64_t{kHeaderSize} + dataSize);
     if (!blockSize) return nullptr;
     auto *frame = static_cast<ANXFRAME *>(ALLOCATE(*blockSize));
     if (frame == nullptr) return nullptr;

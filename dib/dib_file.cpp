@@ -32,7 +32,7 @@
 
 #include "dib/packed_dib.h"
 #include "platform/platform.h"
-#include "support/checked_size.h"
+#include "platform/checked_size.h"
 #include "support/report.h"
 
 namespace anim::dib {
@@ -86,14 +86,14 @@ void TraceOpenFailure(const char *name) {
 // The pixel-area size a header calls for, or nothing when it is refused.
 std::optional<std::uint32_t> PixelAreaSize(const BITMAPINFOHEADER &header) {
     if (header.biWidth < 0 || header.biHeight < 0) return std::nullopt;
-    auto rows8 = CheckedSize(Stride(header.biWidth), header.biHeight);
+    auto rows8 = platform::CheckedSize(Stride(header.biWidth), header.biHeight);
     if (!rows8) return std::nullopt;
     std::uint32_t size = header.biSizeImage;
     if (size == 0) {
         // Rows of biBitCount bits rounded up to 32-bit words.
-        auto bits = CheckedSize(header.biBitCount, header.biWidth, 31);
+        auto bits = platform::CheckedSize(header.biBitCount, header.biWidth, 31);
         if (!bits) return std::nullopt;
-        auto computed = CheckedSize((*bits & ~std::uint32_t{31}) / 8, header.biHeight);
+        auto computed = platform::CheckedSize((*bits & ~std::uint32_t{31}) / 8, header.biHeight);
         if (!computed) return std::nullopt;
         size = *computed;
     }
@@ -116,7 +116,7 @@ BITMAPINFOHEADER *ReadDib(File &file) {
     if (file.Read(&header, sizeof header) != sizeof header) return nullptr;
     auto pixel_size = PixelAreaSize(header);
     if (!pixel_size) return nullptr;
-    auto block_size = CheckedSize(*pixel_size, 1, kPixelOffset);
+    auto block_size = platform::CheckedSize(*pixel_size, 1, kPixelOffset);
     if (!block_size) return nullptr;
     header.biSizeImage = *pixel_size;
     header.biClrUsed = kColourCount;

@@ -5,7 +5,7 @@
 #include <limits>
 
 #include "dib/analysis.h"
-#include "support/checked_size.h"
+#include "platform/checked_size.h"
 
 namespace anim::dib {
 
@@ -49,7 +49,7 @@ BITMAPINFOHEADER *Pad(const BITMAPINFOHEADER *dib, std::int32_t left, std::int32
     const std::int64_t width = std::int64_t{g->width} + left + right;
     const std::int64_t height = std::int64_t{g->height} + top + bottom;
     constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
-    if (width > kMax || height > kMax || !CheckedSize(Stride(width), height, kPixelOffset)) {
+    if (width > kMax || height > kMax || !platform::CheckedSize(Stride(width), height, kPixelOffset)) {
         return nullptr;
     }
     BITMAPINFOHEADER *padded =
@@ -78,7 +78,7 @@ bool FillRect(const BITMAPINFOHEADER &header, std::uint8_t *bits, const RECT &re
     // The surface is not a block we can measure, but its offsets must at
     // least be representable; a header no block could hold is refused.
     if (width < 0 || height > std::numeric_limits<std::int32_t>::max() ||
-        !CheckedSize(Stride(width), height)) {
+        !platform::CheckedSize(Stride(width), height)) {
         return false;
     }
     // Only the far edges are clipped; a negative near edge would address

@@ -3,7 +3,7 @@
 
 #include "dib/packed_dib.h"
 #include "platform/platform.h"
-#include "support/checked_size.h"
+#include "platform/checked_size.h"
 
 namespace anim::dib {
 
@@ -24,15 +24,15 @@ std::uint32_t ReadablePixelBytes(const BITMAPINFOHEADER &dib) {
 
 std::optional<Geometry> CheckedGeometry(const BITMAPINFOHEADER *dib) {
     if (dib == nullptr || dib->biWidth < 0 || dib->biHeight < 0) return std::nullopt;
-    auto rows = CheckedSize(Stride(dib->biWidth), dib->biHeight);
+    auto rows = platform::CheckedSize(Stride(dib->biWidth), dib->biHeight);
     if (!rows || *rows > ReadablePixelBytes(*dib)) return std::nullopt;
     return Geometry{dib->biWidth, dib->biHeight, Stride(dib->biWidth)};
 }
 
 BITMAPINFOHEADER *NewDib(std::int32_t width, std::int32_t height) {
-    auto image_size = CheckedSize(Stride(width), height);
+    auto image_size = platform::CheckedSize(Stride(width), height);
     if (width < 0 || !image_size) return nullptr;
-    auto block_size = CheckedSize(*image_size, 1, kPixelOffset);
+    auto block_size = platform::CheckedSize(*image_size, 1, kPixelOffset);
     if (!block_size) return nullptr;
     auto *dib = static_cast<BITMAPINFOHEADER *>(ALLOCATE(*block_size));
     if (dib == nullptr) return nullptr;
@@ -79,7 +79,7 @@ ANIM_API BITMAPINFOHEADER *CopyDIB(const BITMAPINFOHEADER *source) {
     if (source == nullptr) return nullptr;
     // A compressed source whose stream is shorter than biSizeImage is not
     // copied: the copy would read past its block.
-    auto size = anim::CheckedSize(source->biSizeImage, 1, kPixelOffset);
+    auto size = anim::platform::CheckedSize(source->biSizeImage, 1, kPixelOffset);
     if (!size || ReadablePixelBytes(*source) < source->biSizeImage) return nullptr;
     auto *copy = static_cast<BITMAPINFOHEADER *>(ALLOCATE(*size));
     if (copy == nullptr) return nullptr;

@@ -12,7 +12,7 @@
 #include "platform/display.h"
 #include "platform/display_objects.h"
 #include "platform/platform.h"
-#include "support/checked_size.h"
+#include "platform/checked_size.h"
 
 namespace anim::platform {
 namespace display {
@@ -200,7 +200,7 @@ HBITMAP WinGCreateBitmap(HDC dc, const BITMAPINFO *info, std::uint8_t **bits) {
     if (h.biWidth <= 0 || h.biHeight == 0) return nullptr;
     const std::int64_t height = h.biHeight < 0 ? -std::int64_t{h.biHeight} : h.biHeight;
     const std::int64_t stride = StrideOf(h.biWidth);
-    const std::optional<std::uint32_t> size = CheckedSize(stride, height);
+    const std::optional<std::uint32_t> size = platform::CheckedSize(stride, height);
     if (!size) return nullptr;
 
     auto *bitmap = new (std::nothrow) AnimBitmap{};
@@ -360,7 +360,7 @@ ANIM_API HDC AnimCreateWindowDC(int32_t width, int32_t height) {
     using namespace anim::platform;
     if (width <= 0 || height <= 0) return nullptr;
     const std::int64_t stride = (std::int64_t{width} + 3) & ~std::int64_t{3};
-    const std::optional<std::uint32_t> size = anim::CheckedSize(stride, height);
+    const std::optional<std::uint32_t> size = anim::platform::CheckedSize(stride, height);
     if (!size) return nullptr;
     auto *dc = new (std::nothrow) AnimDeviceContext{};
     if (dc == nullptr) return nullptr;

@@ -1,7 +1,9 @@
 // The debugger output, message boxes, the message pump and the clock, each
 // routed through a hook the game (or a test) can replace.
 #include <chrono>
+#include <csignal>
 #include <cstdio>
+#include <unistd.h>
 
 #include "animate.h"
 #include "platform/platform.h"
@@ -34,6 +36,20 @@ void DebugOutput(const char *text) { g_trace(text != nullptr ? text : "", g_trac
 
 std::int32_t MessageBox(const char *text, const char *caption, std::uint32_t style) {
     return g_message_box(text, caption, style, g_message_box_user);
+}
+
+void FailAssertion(const char *file, std::uint32_t line) {
+    constexpr int kAbnormalExitCode = 3;
+    constexpr char kAbnormalTermination[] = "\r\nabnormal program termination\r\n";
+    char text[512];
+    std::snprintf(text, sizeof text, "\n Assertion failed: %s, line %u\n",
+                  file != nullptr ? file : "(null)", line);
+    MessageBox(text, "Assertion Failed", ANIM_MB_ICONHAND);
+    std::fputs(kAbnormalTermination, stderr);
+    std::fflush(stderr);
+    std::raise(SIGABRT);
+    // Only reached when the abort signal is caught and returns.
+    ::_exit(kAbnormalExitCode);
 }
 
 void PumpWindowMessages() {

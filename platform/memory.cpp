@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include "platform/platform.h"
-#include "support/report.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define ANIM_ADDRESS_SANITIZER 1
@@ -49,11 +48,11 @@ unsigned char *LiveHeaderOf(const void *block) {
 #ifdef ANIM_ADDRESS_SANITIZER
     // A released block's header is poisoned: asking first gives the same
     // report as an ordinary build instead of the sanitizer's.
-    ANIM_ASSERT(__asan_region_is_poisoned(raw, sizeof(BlockHeader)) == nullptr, kSource);
+    if (__asan_region_is_poisoned(raw, sizeof(BlockHeader)) != nullptr) FailAssertion(kSource, __LINE__);
 #endif
     std::uint64_t magic;
     std::memcpy(&magic, raw + offsetof(BlockHeader, magic), sizeof magic);
-    ANIM_ASSERT(magic == kLiveMagic, kSource);
+    if (magic != kLiveMagic) FailAssertion(kSource, __LINE__);
     return raw;
 }
 

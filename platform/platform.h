@@ -75,6 +75,9 @@ private:
 void DebugOutput(const char *text);
 // Shows a message box through the hook; returns the button pressed.
 std::int32_t MessageBox(const char *text, const char *caption, std::uint32_t style);
+// Shows "Assertion failed" with file and line through the message-box hook,
+// then ends the process (ReportAssertion is this behind the C interface).
+[[noreturn]] void FailAssertion(const char *file, std::uint32_t line);
 // Runs the game's message pump until it reports nothing waiting.
 void PumpWindowMessages();
 // Milliseconds on a steady clock (wraps like a 32-bit tick count).

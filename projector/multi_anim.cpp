@@ -23,7 +23,7 @@
 
 #include "platform/platform.h"
 #include "projector/projector.h"
-#include "support/checked_size.h"
+#include "platform/checked_size.h"
 #include "support/report.h"
 
 namespace anim::projector {
@@ -96,7 +96,7 @@ extern "C" {
 ANIM_API int32_t LoadMultiAnim(EngineState *engine, const char *path, const int32_t *ids,
                                int32_t maxIds, int32_t tableCount, int32_t loadFlags) {
     using namespace anim::projector;
-    using anim::CheckedSize;
+    using anim::platform::CheckedSize;
     RequireTables(engine, kSource);
     const std::int32_t slot = FreeSlot(engine->multiAnims);
     if (slot < 0) return -1;

@@ -13,7 +13,7 @@
 
 #include "dib/anx_frame.h"
 #include "projector/projector.h"
-#include "support/checked_size.h"
+#include "platform/checked_size.h"
 #include "support/report.h"
 
 namespace anim::projector {
@@ -52,7 +52,7 @@ std::int32_t CreatePlayerNumberSet(EngineState *engine, RecordView record, std::
     if (record.available < kOffsetsAt) return -1;
     const std::int32_t frames = Read<std::int16_t>(record.data);
     if (frames < 0) return -1;
-    const auto dataStart = CheckedSize(8, frames, kOffsetsAt);
+    const auto dataStart = platform::CheckedSize(8, frames, kOffsetsAt);
     if (!dataStart || *dataStart > record.available) return -1;
     const std::size_t dataBytes = record.available - *dataStart;
     std::uint8_t *data = record.data + *dataStart;
@@ -69,7 +69,7 @@ std::int32_t CreatePlayerNumberSet(EngineState *engine, RecordView record, std::
 
     const std::int32_t slot = FreeSlot(engine->playerNumbers);
     if (slot < 0) return -1;
-    const auto blockSize = CheckedSize(sizeof(ANXFRAME *) + sizeof(std::uint32_t), frames);
+    const auto blockSize = platform::CheckedSize(sizeof(ANXFRAME *) + sizeof(std::uint32_t), frames);
     auto *block = blockSize ? static_cast<std::uint8_t *>(ALLOCATE(*blockSize)) : nullptr;
     if (block == nullptr && frames > 0) {
         ANIM_TRACE(kNumbersSource, "CreatePlayerNumberSet: allocation FAILED!",

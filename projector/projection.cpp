@@ -19,7 +19,7 @@
 #include "dib/anx_frame.h"
 #include "platform/platform.h"
 #include "projector/projector.h"
-#include "support/checked_size.h"
+#include "platform/checked_size.h"
 #include "support/report.h"
 
 namespace anim::projector {
@@ -33,7 +33,7 @@ bool DeltaFrameFits(const ANXFRAME *frame, std::size_t blockSize, std::int32_t w
     // A compressed frame's stream is bounded by the decoder; its shape is
     // checked before it is expanded, so that a lying header cannot ask for
     // a huge block.
-    const auto end = CheckedSize(dib::kEntrySize, header.rectCount,
+    const auto end = platform::CheckedSize(dib::kEntrySize, header.rectCount,
                                  std::int64_t{dib::kHeaderSize} + header.dataSize);
     if (!end || (header.compression == 0 && *end > blockSize)) return false;
     const bool moved = placement == DeltaPlacement::kByAdjust;

@@ -21,7 +21,7 @@
 #include "dib/anx_frame.h"
 #include "platform/platform.h"
 #include "projector/projector.h"
-#include "support/checked_size.h"
+#include "platform/checked_size.h"
 #include "support/report.h"
 
 namespace anim::projector {
@@ -86,7 +86,7 @@ std::int32_t CreateSequence(EngineState *engine, RecordView record, std::int32_t
     const std::int32_t frames = count < 0 ? -count : count;
     if (r[kVersionAt] != kVersion) return -1;
     const auto skip = Read<std::uint32_t>(r + kSkipSizeAt);
-    const auto dataStart = CheckedSize(8, frames, std::int64_t{kSkipAt} + skip);
+    const auto dataStart = platform::CheckedSize(8, frames, std::int64_t{kSkipAt} + skip);
     if (!dataStart || *dataStart > record.available) return -1;
     const std::size_t dataBytes = record.available - *dataStart;
     std::uint8_t *data = record.data + *dataStart;
@@ -115,7 +115,7 @@ std::int32_t CreateSequence(EngineState *engine, RecordView record, std::int32_t
     if (slot < 0) return -1;
     // pointers, offset pairs, limits and flags per frame, then the tables
     const auto perFrame = sizeof(ANXFRAME *) + sizeof(POINT) + sizeof(std::uint32_t) + 1;
-    const auto blockSize = CheckedSize(perFrame, frames, kTableBytes * tableCount);
+    const auto blockSize = platform::CheckedSize(perFrame, frames, kTableBytes * tableCount);
     auto *block = blockSize ? static_cast<std::uint8_t *>(ALLOCATE(*blockSize)) : nullptr;
     if (block == nullptr) {
         ANIM_TRACE(kSource, "CreateSequence: allocation FAILED!", kTraceAllocationFailed);

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "projector/projector.h"
-#include "support/checked_size.h"
+#include "platform/checked_size.h"
 #include "support/report.h"
 
 namespace anim::projector {
@@ -13,7 +13,7 @@ namespace {
 // projector is initialised" is simply "every table has its block".
 template <typename Entry>
 bool MakeTable(Table<Entry> &table, std::int32_t capacity) {
-    const auto size = CheckedSize(sizeof(Entry), std::max(capacity, 1));
+    const auto size = platform::CheckedSize(sizeof(Entry), std::max(capacity, 1));
     auto *entries = size ? static_cast<Entry *>(ALLOCATE(*size)) : nullptr;
     if (entries == nullptr) {
         ANIM_TRACE(kSource, "InitProjector: table allocation FAILED!", kTraceAllocationFailed);

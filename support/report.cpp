@@ -1,36 +1,24 @@
 // Assertion and trace reports.
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
-#include <unistd.h>
 
 #include "animate.h"
 #include "platform/platform.h"
 
 namespace {
 
-constexpr int kAbnormalExitCode = 3;
 // A source name and line number fit in this; longer names are cut.
 constexpr std::size_t kTraceWhereSize = 320;
 // Most traces fit here without a heap block.
 constexpr std::size_t kTraceShortSize = 512;
-constexpr char kAbnormalTermination[] = "\r\nabnormal program termination\r\n";
 
 }  // namespace
 
 extern "C" {
 
 ANIM_API void ReportAssertion(const char *file, uint32_t line) {
-    char text[512];
-    std::snprintf(text, sizeof text, "\n Assertion failed: %s, line %u\n",
-                  file != nullptr ? file : "(null)", line);
-    anim::platform::MessageBox(text, "Assertion Failed", ANIM_MB_ICONHAND);
-    std::fputs(kAbnormalTermination, stderr);
-    std::fflush(stderr);
-    std::raise(SIGABRT);
-    // Only reached when the abort signal is caught and returns.
-    ::_exit(kAbnormalExitCode);
+    anim::platform::FailAssertion(file, line);
 }
 
 ANIM_API void TraceMessage(const char *file, uint16_t line, const char *text, int32_t /*level*/) {

@@ -5,7 +5,7 @@
 
 #include "animate.h"
 #include "platform/platform.h"
-#include "support/checked_size.h"
+#include "platform/checked_size.h"
 #include "test_support.h"
 
 namespace {
@@ -39,12 +39,12 @@ TEST(Memory, RefusesOversizedRequestsAndInjectedFailures) {
 }
 
 TEST(CheckedSize, RefusesOverflowAndNegatives) {
-    EXPECT_EQ(anim::CheckedSize(12, 10, 1064), 1184u);
-    EXPECT_EQ(anim::CheckedSize(0, 1 << 30, 0), 0u);
-    EXPECT_FALSE(anim::CheckedSize(-1, 4));
-    EXPECT_FALSE(anim::CheckedSize(1 << 20, 1 << 20));
-    EXPECT_FALSE(anim::CheckedSize(1 << 15, 1 << 15, 1));
-    EXPECT_FALSE(anim::CheckedSize(INT64_MAX, INT64_MAX));
+    EXPECT_EQ(anim::platform::CheckedSize(12, 10, 1064), 1184u);
+    EXPECT_EQ(anim::platform::CheckedSize(0, 1 << 30, 0), 0u);
+    EXPECT_FALSE(anim::platform::CheckedSize(-1, 4));
+    EXPECT_FALSE(anim::platform::CheckedSize(1 << 20, 1 << 20));
+    EXPECT_FALSE(anim::platform::CheckedSize(1 << 15, 1 << 15, 1));
+    EXPECT_FALSE(anim::platform::CheckedSize(INT64_MAX, INT64_MAX));
 }
 
 TEST(Trace, LineFormatLeavesOutMissingParts) {
