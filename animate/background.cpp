@@ -8,7 +8,7 @@
 #include "canvas/canvas.h"
 #include "support/report.h"
 
-namespace anim::engine {
+namespace anim::animate {
 
 namespace {
 
@@ -63,9 +63,9 @@ std::int32_t LoadBackground(EngineState *engine, const char *fileName, std::int3
 
 }  // namespace
 
-}  // namespace anim::engine
+}  // namespace anim::animate
 
-using namespace anim::engine;
+using namespace anim::animate;
 
 extern "C" {
 

@@ -12,7 +12,7 @@
 #include "dib/packed_dib.h"
 #include "dib/rect.h"
 
-namespace anim::engine {
+namespace anim::animate {
 
 namespace {
 
@@ -190,4 +190,4 @@ void ComposeRectScrolled(EngineState *engine, const RECT &area, canvas::Canvas *
     }
 }
 
-}  // namespace anim::engine
+}  // namespace anim::animate

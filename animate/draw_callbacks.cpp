@@ -6,7 +6,7 @@
 #include "animate.h"
 #include "animate/engine.h"
 
-namespace anim::engine {
+namespace anim::animate {
 
 std::int32_t CallDrawCallbacks(EngineState *engine, canvas::Canvas *canvas, std::int32_t high,
                                std::int32_t low, const RECT &area) {
@@ -25,9 +25,9 @@ std::int32_t CallDrawCallbacks(EngineState *engine, canvas::Canvas *canvas, std:
     return 0;
 }
 
-}  // namespace anim::engine
+}  // namespace anim::animate
 
-using namespace anim::engine;
+using namespace anim::animate;
 
 extern "C" {
 

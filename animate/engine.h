@@ -10,7 +10,7 @@
 #include "animate/engine_state.h"
 #include "canvas/canvas.h"
 
-namespace anim::engine {
+namespace anim::animate {
 
 // Source name in trace lines and assertions of the engine.
 inline constexpr char kSource[] = "ANIMATE";
@@ -161,4 +161,4 @@ std::uint16_t CopyRectToWindow(EngineState *engine, HDC dc, canvas::Canvas *canv
 std::uint16_t CopyRectToWindowScaled(EngineState *engine, HDC dc, canvas::Canvas *canvas,
                                      const RECT &area, std::int32_t scale);
 
-}  // namespace anim::engine
+}  // namespace anim::animate

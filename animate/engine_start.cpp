@@ -7,7 +7,7 @@
 #include "platform/display.h"
 #include "support/report.h"
 
-namespace anim::engine {
+namespace anim::animate {
 
 namespace {
 
@@ -61,15 +61,15 @@ void DestroyEngineContents(EngineState *engine) {
 }
 
 }  // namespace
-}  // namespace anim::engine
+}  // namespace anim::animate
 
 extern "C" {
 
-ANIM_API EngineState *InitAnimate(void) { return anim::engine::CreateEngine(); }
+ANIM_API EngineState *InitAnimate(void) { return anim::animate::CreateEngine(); }
 
 ANIM_API void TerminateAnimate(EngineState *engine) {
     if (engine == nullptr) return;
-    anim::engine::DestroyEngineContents(engine);
+    anim::animate::DestroyEngineContents(engine);
 }
 
 ANIM_API void SetSortMode(EngineState *engine, int32_t mode) {

@@ -8,7 +8,7 @@
 #include "animate.h"
 #include "canvas/canvas.h"
 
-namespace anim::engine {
+namespace anim::animate {
 
 inline constexpr std::int32_t kMaxSprites = 512;
 inline constexpr std::int32_t kMaxImages = 256;
@@ -29,7 +29,7 @@ struct DrawCallbackEntry {
     std::int32_t user;
 };
 
-}  // namespace anim::engine
+}  // namespace anim::animate
 
 namespace anim::projector {
 struct AnimObject;
@@ -47,16 +47,16 @@ struct Table {
 }  // namespace anim::projector
 
 struct EngineState {
-    anim::engine::Sprite *sprites;
+    anim::animate::Sprite *sprites;
     std::int32_t spriteCount;
     std::int32_t sortMode;
-    anim::engine::SpriteImage *images;
+    anim::animate::SpriteImage *images;
     std::int32_t imageCount;
-    RECT invalidRects[anim::engine::kMaxInvalidRects];
+    RECT invalidRects[anim::animate::kMaxInvalidRects];
     std::int32_t invalidCount;
-    std::int32_t invalidRows[anim::engine::kMaxInvalidRows];
+    std::int32_t invalidRows[anim::animate::kMaxInvalidRows];
     std::int32_t invalidRowCount;
-    BITMAPINFOHEADER *templates[anim::engine::kMaxTemplates];
+    BITMAPINFOHEADER *templates[anim::animate::kMaxTemplates];
     std::int32_t templateCount;
     BITMAPINFOHEADER *background;
     RECT sceneRect;
@@ -67,14 +67,14 @@ struct EngineState {
     std::int32_t timingEnabled;
     std::uint32_t composeTime;
     std::uint32_t copyTime;
-    RECT focusRects[anim::engine::kMaxFocusRects];
+    RECT focusRects[anim::animate::kMaxFocusRects];
     std::int32_t focusCount;
     std::uint32_t sfxStepTime;
-    anim::engine::DrawCallbackEntry drawCallbacks[anim::engine::kMaxDrawCallbacks];
+    anim::animate::DrawCallbackEntry drawCallbacks[anim::animate::kMaxDrawCallbacks];
     std::uint32_t drawCallbackCount;
     RGBQUAD masterColors[256];
     PALETTEENTRY fadeEntries[256];
-    RGBQUAD xrayColors[anim::engine::kXrayColourCount];
+    RGBQUAD xrayColors[anim::animate::kXrayColourCount];
     std::int32_t fadeLevel;
     // Colour shift recorded for recoloured decompression tables.
     std::uint16_t colorShiftFirst;
@@ -89,11 +89,11 @@ struct EngineState {
     anim::projector::Table<anim::projector::MultiAnimEntry> multiAnims;
 };
 
-namespace anim::engine {
+namespace anim::animate {
 
 // The canvas of an engine, or null for a null engine.
 inline canvas::Canvas *CanvasOf(EngineState *engine) {
     return engine != nullptr ? &engine->canvas : nullptr;
 }
 
-}  // namespace anim::engine
+}  // namespace anim::animate

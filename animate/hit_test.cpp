@@ -5,7 +5,7 @@
 #include "animate.h"
 #include "animate/engine.h"
 
-namespace anim::engine {
+namespace anim::animate {
 
 namespace {
 
@@ -35,9 +35,9 @@ const std::uint8_t *PixelUnder(EngineState *engine, const Sprite &s, std::int32_
 
 }  // namespace
 
-}  // namespace anim::engine
+}  // namespace anim::animate
 
-using namespace anim::engine;
+using namespace anim::animate;
 
 extern "C" {
 

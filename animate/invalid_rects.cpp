@@ -7,7 +7,7 @@
 #include "animate/engine.h"
 #include "dib/rect.h"
 
-namespace anim::engine {
+namespace anim::animate {
 
 void InvalidateSceneRect(EngineState *engine, std::int32_t left, std::int32_t top,
                          std::int32_t right, std::int32_t bottom) {
@@ -35,9 +35,9 @@ void ClearInvalidRects(EngineState *engine) {
     engine->invalidCount = 0;
 }
 
-}  // namespace anim::engine
+}  // namespace anim::animate
 
-using namespace anim::engine;
+using namespace anim::animate;
 
 extern "C" {
 

@@ -9,7 +9,7 @@
 #include "platform/display.h"
 #include "platform/platform.h"
 
-namespace anim::engine {
+namespace anim::animate {
 
 std::uint16_t CopyRectToWindow(EngineState *engine, HDC dc, canvas::Canvas *canvas,
                                const RECT &area, std::int32_t dx, std::int32_t dy) {
@@ -51,9 +51,9 @@ void ShowRepaintedRects(EngineState *engine, HDC dc) {
 
 }  // namespace
 
-}  // namespace anim::engine
+}  // namespace anim::animate
 
-using namespace anim::engine;
+using namespace anim::animate;
 
 extern "C" {
 

@@ -8,7 +8,7 @@
 #include "animate/engine.h"
 #include "platform/platform.h"
 
-namespace anim::engine {
+namespace anim::animate {
 
 std::uint16_t CopyRectToWindowScaled(EngineState *engine, HDC dc, canvas::Canvas *canvas,
                                      const RECT &area, std::int32_t scale) {
@@ -98,9 +98,9 @@ void Wipe(EngineState *engine, HDC dc, std::int16_t effect) {
 
 }  // namespace
 
-}  // namespace anim::engine
+}  // namespace anim::animate
 
-using namespace anim::engine;
+using namespace anim::animate;
 
 extern "C" {
 

@@ -17,7 +17,7 @@
 #include "platform/checked_size.h"
 #include "support/report.h"
 
-namespace anim::engine {
+namespace anim::animate {
 
 namespace {
 
@@ -72,9 +72,9 @@ std::int32_t TakeImageSlot(EngineState *engine) {
     return kNoHandle;
 }
 
-}  // namespace anim::engine
+}  // namespace anim::animate
 
-using namespace anim::engine;
+using namespace anim::animate;
 
 extern "C" {
 

@@ -4,7 +4,7 @@
 #include "animate/engine.h"
 #include "dib/rect.h"
 
-namespace anim::engine {
+namespace anim::animate {
 
 RECT AnchoredRect(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
                   std::int32_t anchor) {
@@ -65,9 +65,9 @@ void ShowSpriteAt(EngineState *engine, std::int32_t sprite, std::int32_t x, std:
 }
 
 }  // namespace
-}  // namespace anim::engine
+}  // namespace anim::animate
 
-using namespace anim::engine;
+using namespace anim::animate;
 
 extern "C" {
 

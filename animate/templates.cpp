@@ -3,7 +3,7 @@
 #include "animate.h"
 #include "animate/engine.h"
 
-namespace anim::engine {
+namespace anim::animate {
 
 namespace {
 
@@ -48,9 +48,9 @@ bool ValidTemplate(const EngineState *engine, std::int32_t templ) {
 
 }  // namespace
 
-}  // namespace anim::engine
+}  // namespace anim::animate
 
-using namespace anim::engine;
+using namespace anim::animate;
 
 extern "C" {
 

@@ -16,8 +16,8 @@
 
 namespace {
 
-using anim::engine::CanvasOf;
-using anim::palette::kColourCount;
+using anim::animate::CanvasOf;
+using anim::canvas::kColourCount;
 
 // Colours reserved by a display that has no palette of its own.
 constexpr std::int32_t kReservedWithoutPalette = 20;
@@ -75,7 +75,7 @@ ANIM_API void ColorsFromTable(EngineState *engine, const RGBQUAD *table, int32_t
 ANIM_API void ColorsFromBI(EngineState *engine, const BITMAPINFOHEADER *dib, int32_t first,
                            int32_t last) {
     if (dib == nullptr) {
-        ANIM_TRACE(anim::palette::kSource, "NULL parm in ColorsFromBI", anim::kTraceMissingArgument);
+        ANIM_TRACE(anim::canvas::kPaletteSource, "NULL parm in ColorsFromBI", anim::kTraceMissingArgument);
         return;
     }
     std::array<RGBQUAD, kColourCount> table;

@@ -22,11 +22,11 @@
 
 namespace {
 
-using anim::palette::kColourCount;
-using anim::palette::kFirstGameColour;
-using anim::palette::kGameColourCount;
-using anim::palette::kLastGameColour;
-using anim::palette::kSource;
+using anim::canvas::kColourCount;
+using anim::canvas::kFirstGameColour;
+using anim::canvas::kGameColourCount;
+using anim::canvas::kLastGameColour;
+using anim::canvas::kPaletteSource;
 
 constexpr std::int32_t kBlack = 0;
 constexpr std::int32_t kFullLevel = 15;
@@ -70,10 +70,10 @@ std::uint8_t Blend(std::uint8_t normal, std::uint8_t xray, std::int32_t level) {
 
 bool Refuse(EngineState *engine, const char *text) {
     if (engine == nullptr) {
-        ANIM_TRACE(kSource, "NULL engine in a palette effect", anim::kTraceMissingArgument);
+        ANIM_TRACE(kPaletteSource, "NULL engine in a palette effect", anim::kTraceMissingArgument);
         return true;
     }
-    if (text != nullptr) ANIM_TRACE(kSource, text, anim::kTraceMissingArgument);
+    if (text != nullptr) ANIM_TRACE(kPaletteSource, text, anim::kTraceMissingArgument);
     return text != nullptr;
 }
 
@@ -91,7 +91,7 @@ extern "C" {
 
 ANIM_API void SetXrayFade(EngineState *engine, const RGBQUAD *colours, int32_t flag) {
     if (Refuse(engine, colours == nullptr ? "NULL colours in SetXrayFade" : nullptr)) return;
-    std::copy_n(colours, anim::engine::kXrayColourCount, engine->xrayColors);
+    std::copy_n(colours, anim::animate::kXrayColourCount, engine->xrayColors);
     engine->fadeLevel = flag != 0 ? kFullLevel : kBlack;
 }
 
@@ -201,12 +201,12 @@ ANIM_API void ScrollPaletteFromDIB(EngineState *engine, int32_t dx, int32_t dy,
     // The tile owns the game colours only; a bigger (or empty, or top-down)
     // source has no place in them.
     if (width <= 0 || height <= 0 || std::int64_t{width} * height > kGameColourCount) {
-        ANIM_TRACE(kSource, "Scrolling source does not fit the game colours",
+        ANIM_TRACE(kPaletteSource, "Scrolling source does not fit the game colours",
                    anim::kTraceMissingArgument);
         return;
     }
     if (!anim::dib::CheckedGeometry(source)) {
-        ANIM_TRACE(kSource, "Scrolling source shorter than its header", anim::kTraceMissingArgument);
+        ANIM_TRACE(kPaletteSource, "Scrolling source shorter than its header", anim::kTraceMissingArgument);
         return;
     }
     const std::int64_t stride = anim::dib::Stride(width);

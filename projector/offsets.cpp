@@ -57,8 +57,8 @@ ANIM_API void SetFrameOffsetXY(EngineState *engine, int32_t object, int32_t fram
     const auto newX = static_cast<std::int16_t>(x);
     const auto newY = static_cast<std::int16_t>(y);
     if (frame == o.frame - 1) {
-        o.x = anim::engine::Saturate(std::int64_t{o.x} + newX - oldX);
-        o.y = anim::engine::Saturate(std::int64_t{o.y} + newY - oldY);
+        o.x = anim::animate::Saturate(std::int64_t{o.x} + newX - oldX);
+        o.y = anim::animate::Saturate(std::int64_t{o.y} + newY - oldY);
     }
     std::memcpy(bytes + kOffsetXAt, &newX, sizeof newX);
     std::memcpy(bytes + kOffsetYAt, &newY, sizeof newY);

@@ -24,7 +24,7 @@
 
 namespace anim::projector {
 
-using engine::Saturate;
+using animate::Saturate;
 
 bool DeltaFrameFits(const ANXFRAME *frame, std::size_t blockSize, std::int32_t width,
                     std::int32_t height, DeltaPlacement placement) {
@@ -260,7 +260,7 @@ std::int32_t ProjectCore(EngineState *engine, std::int32_t object, std::int32_t 
         MakeRectInvalid(engine, newRect.left, newRect.top, newRect.right, newRect.bottom);
     }
     if (show != 0) UnHideSprite(engine, o->sprite);
-    engine::SetSpriteShown(engine, o->sprite, 1);
+    animate::SetSpriteShown(engine, o->sprite, 1);
     o->frame = k + 1;
     return 1;
 }
@@ -295,7 +295,7 @@ ANIM_API void ErasePreviousFramePlus(EngineState *engine, int32_t object, int32_
     if (invalidate != 0) {
         HideSprite(engine, o->sprite);
     } else {
-        anim::engine::SetSpriteShown(engine, o->sprite, 0);
+        anim::animate::SetSpriteShown(engine, o->sprite, 0);
     }
 }
 

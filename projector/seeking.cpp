@@ -70,9 +70,9 @@ ANIM_API int32_t SetFrameNum(EngineState *engine, int32_t object, int32_t target
         if (frame == nullptr) break;
         const ANXFRAME header = anim::dib::LoadHeader(frame);
         const POINT offset = sequence->frameOffsets[o->frame];
-        const auto x = anim::engine::Saturate(std::int64_t{o->x} - offset.x - header.offsetX -
+        const auto x = anim::animate::Saturate(std::int64_t{o->x} - offset.x - header.offsetX -
                                               header.rect.left);
-        const auto y = anim::engine::Saturate(std::int64_t{o->y} - offset.y - header.offsetY -
+        const auto y = anim::animate::Saturate(std::int64_t{o->y} - offset.y - header.offsetY -
                                               header.rect.top);
         if (ProjectCore(engine, object, x, y, o->depth, 0, 100, 0) == 0) break;
     }

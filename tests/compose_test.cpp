@@ -135,7 +135,7 @@ TEST(Compose, DrawCallbacksRunBetweenLayersWithTheirOverlap) {
     const int32_t img = AddSpriteDib(e, solid.get());
     Shown(e, img, 10, 10, 200);
     Shown(e, img, 12, 10, 20);
-    engine::ClearInvalidRects(e);
+    animate::ClearInvalidRects(e);
     ASSERT_EQ(RegisterDrawCallback(e, Record, 100, 50, 77), 0);
     ASSERT_EQ(RegisterDrawCallback(e, Record, 20, 20, 78), 0);
     ASSERT_EQ(RegisterDrawCallback(e, Record, 10, 0, 79), 0);
@@ -208,7 +208,7 @@ TEST(Compose, ASpriteShownByACallbackReachesTheRectanglesComposedAfterIt) {
         ASSERT_EQ(SetBackgroundFromPDIB(e, CopyDIB(bg.get())), 1);
         g_lateImage = AddSpriteDib(e, late.get());
         Shown(e, g_lateImage, 2, 2, 10);
-        engine::ClearInvalidRects(e);
+        animate::ClearInvalidRects(e);
         RegisterDrawCallback(e, ShowLate, 32767, 0, 0);
         MakeRectInvalid(e, 0, 0, 9, 9);
         MakeRectInvalid(e, 50, 30, 79, 59);  // holds the late sprite

@@ -92,16 +92,16 @@ inline std::vector<uint8_t> Reference(EngineState *e, BITMAPINFOHEADER *backgrou
     for (int32_t y = 0; background != nullptr && y < h; ++y)
         for (int32_t x = 0; x < w; ++x) out[y * w + x] = *GetDIBPixelAddress(background, x, y);
     std::vector<int32_t> order;
-    for (int32_t i = 0; i < engine::kMaxSprites; ++i) {
-        const engine::Sprite &s = e->sprites[i];
+    for (int32_t i = 0; i < animate::kMaxSprites; ++i) {
+        const animate::Sprite &s = e->sprites[i];
         if (s.inUse && s.shown && s.depth >= low && s.depth <= high) order.push_back(i);
     }
     if (e->sortMode != 0)
         std::stable_sort(order.begin(), order.end(),
                          [&](int32_t a, int32_t b) { return e->sprites[a].depth > e->sprites[b].depth; });
     for (int32_t i : order) {
-        const engine::Sprite &s = e->sprites[i];
-        const engine::SpriteImage &img = e->images[s.image];
+        const animate::Sprite &s = e->sprites[i];
+        const animate::SpriteImage &img = e->images[s.image];
         for (int32_t row = 0; row < img.height; ++row)
             for (int32_t col = 0; col < img.width; ++col) {
                 const int32_t x = s.rect.left + col, y = s.rect.top + row;

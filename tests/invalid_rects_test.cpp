@@ -25,12 +25,12 @@ TEST(InvalidRects, ClippedJoinedAndCapped) {
     EXPECT_EQ(e.InvalidBoxes(), (std::vector<Box>{{0, 0, 39, 9}}));
 
     SetJoinRectOverhead(0);
-    engine::ClearInvalidRects(e);
+    animate::ClearInvalidRects(e);
     for (int32_t i = 0; i < 3; ++i) MakeRectInvalid(e, i * 200, i * 100, i * 200 + 9, i * 100 + 9);
     MakeRectInvalid(e, 402, 202, 411, 211);  // joins the third entry only
     EXPECT_EQ(e.InvalidBoxes().back(), (Box{400, 200, 411, 211}));
     EXPECT_EQ(e->invalidCount, 3);
-    engine::ClearInvalidRects(e);
+    animate::ClearInvalidRects(e);
     for (int32_t i = 0; i < 256; ++i) MakeRectInvalid(e, 2 * i, i, 2 * i, i);
     MakeRectInvalid(e, 600, 400, 600, 400);
     EXPECT_EQ(e->invalidCount, 256);
@@ -41,7 +41,7 @@ TEST(InvalidRects, ClippedJoinedAndCapped) {
     EXPECT_EQ(e->invalidRowCount, 1);
     for (int32_t i = 0; i < 300; ++i) MakeScanlineInvalid(e, 7);
     EXPECT_EQ(e->invalidRowCount, 256);
-    engine::ClearInvalidRects(e);
+    animate::ClearInvalidRects(e);
     EXPECT_EQ(e->invalidRowCount, 256);
 }
 

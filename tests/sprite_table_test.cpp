@@ -44,7 +44,7 @@ TEST(SpriteTable, SlotLimitsReuseAndHandlesOutOfRange) {
         SetSpritePosition(e, bad, 1, 1, 1, 0);
         SetSpriteSpriteDib(e, 0, badImage);
         SetSpriteSpriteDib(e, bad, 0);
-        engine::SetSpriteShown(e, bad, 1);
+        animate::SetSpriteShown(e, bad, 1);
         EXPECT_EQ(HideSprite(e, bad) + UnHideSprite(e, bad), 0);
         GetSpritePosition(e, bad, &x, &y, &depth);
         GetSpriteRect(e, &r, bad);
@@ -74,18 +74,18 @@ TEST(SpriteTable, AnchorsAndWhatShowingHidingAndMovingInvalidate) {
 
     ShowSprite(e, s, 10, 10, 3, -1);  // hidden: the new place only
     EXPECT_EQ(e.InvalidBoxes(), (std::vector<Box>{{10, 10, 29, 49}}));
-    engine::ClearInvalidRects(e);
+    animate::ClearInvalidRects(e);
     ShowSprite(e, s, 11, 10, 3, -1);  // a short move: the union
     EXPECT_EQ(e.InvalidBoxes(), (std::vector<Box>{{10, 10, 30, 49}}));
-    engine::ClearInvalidRects(e);
+    animate::ClearInvalidRects(e);
     ShowSprite(e, s, 500, 400, 3, -1);  // a long one: new, then old
     EXPECT_EQ(e.InvalidBoxes(), (std::vector<Box>{{500, 400, 519, 439}, {11, 10, 30, 49}}));
     EXPECT_EQ(B(e->sprites[s].prevRect), (Box{11, 10, 30, 49}));
-    engine::ClearInvalidRects(e);
+    animate::ClearInvalidRects(e);
     EXPECT_EQ(Box({UnHideSprite(e, s), HideSprite(e, s), HideSprite(e, s), UnHideSprite(e, s)}),
               Box({0, 1, 0, 1}));
     EXPECT_EQ(e->invalidCount, 1);
-    engine::ClearInvalidRects(e);
+    animate::ClearInvalidRects(e);
     SetSpriteSpriteDib(e, s, img);  // hides, and neither this nor deleting repaints
     EXPECT_EQ(Box({e->sprites[s].shown, DeleteSprite(e, s), e->invalidCount}), Box({0, 0, 0}));
     // Wild coordinates saturate rather than overflow.
