@@ -11,10 +11,14 @@
 #include "animate/engine.h"
 #include "dib/packed_dib.h"
 #include "dib/rect.h"
+#include "platform/geometry.h"
 
 namespace anim::animate {
 
 namespace {
+
+using platform::Interval;
+using platform::Meet;
 
 // Sprites to draw for one rectangle, back to front.
 class DrawList {
@@ -77,14 +81,6 @@ void CollectSprites(EngineState *engine, const RECT &clip, std::int32_t low, std
     }
 }
 
-// Half-open range of pixel indices.
-struct Range {
-    std::int64_t first;
-    std::int64_t end;
-};
-
-Range Meet(Range a, Range b) { return {std::max(a.first, b.first), std::min(a.end, b.end)}; }
-
 // Draws the part of the sprite's image chosen by CollectSprites with its
 // top-left pixel at (x, y) of the surface. Only pixels that lie both inside
 // the image's own rectangle and inside the stored picture are read, so an
@@ -109,13 +105,13 @@ void DrawSprite(EngineState *engine, canvas::Canvas *canvas, const Sprite &s, st
         pictureHeight = dib->biHeight;
         pixels = dib::Pixels(dib);
     }
-    const std::int64_t stride = dib::Stride(pictureWidth);
+    const std::int64_t stride = platform::RowStride(pictureWidth);
 
     const std::int64_t wantLeft = std::int64_t{image->left} + s.srcX;
     const std::int64_t wantTop = std::int64_t{image->top} + s.srcY;
-    const Range cols = Meet(Meet({wantLeft, wantLeft + s.drawWidth}, {0, pictureWidth}),
+    const Interval cols = Meet(Meet({wantLeft, wantLeft + s.drawWidth}, {0, pictureWidth}),
                             {image->left, std::int64_t{image->left} + image->width});
-    const Range rows = Meet(Meet({wantTop, wantTop + s.drawHeight}, {0, pictureHeight}),
+    const Interval rows = Meet(Meet({wantTop, wantTop + s.drawHeight}, {0, pictureHeight}),
                             {image->top, std::int64_t{image->top} + image->height});
     if (cols.end <= cols.first || rows.end <= rows.first) return;
 

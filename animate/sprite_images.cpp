@@ -49,7 +49,7 @@ FirstRect RawFirstRect(const std::uint8_t *bytes) {
     const std::int64_t width = std::int64_t{first.right} - first.left + 1;
     const std::int64_t height = std::int64_t{first.bottom} - first.top + 1;
     if (width <= 0 || height <= 0) return {.refusal = "empty first rectangle"};
-    const auto rows = anim::platform::CheckedSize(anim::dib::Stride(width), height);
+    const auto rows = anim::platform::CheckedSize(anim::platform::RowStride(width), height);
     if (!rows || *rows > header.dataSize) return {.refusal = "pixel area too short"};
     const std::size_t rowsAt =
         sizeof(ANXFRAME) + std::size_t{sizeof(ANXRECT)} * static_cast<std::size_t>(header.rectCount);

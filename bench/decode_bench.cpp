@@ -79,7 +79,7 @@ Bytes PlayerFrame() {
         }
     }
     return MakeFrame({100, 100, 100 + kPlayerW - 1, 100 + kPlayerH - 1},
-                     static_cast<uint32_t>(anim::dib::Stride(kPlayerW) * kPlayerH),
+                     static_cast<uint32_t>(anim::platform::RowStride(kPlayerW) * kPlayerH),
                      EncodeRows(rows, false));
 }
 
@@ -108,7 +108,7 @@ void LineDecode(benchmark::State &state, int scale, int mirror, bool number) {
     Table table = LineTable();
     const Bytes frame = PlayerFrame();
     const Bytes overlay = NumberOverlay();
-    Bytes out(40 + anim::dib::Stride(kPlayerW) * kPlayerH);
+    Bytes out(40 + anim::platform::RowStride(kPlayerW) * kPlayerH);
     for (auto _ : state) {
         ANXFRAME *r = AnxUnKOVRLEFrame(
             reinterpret_cast<const ANXFRAME *>(frame.data()),

@@ -7,12 +7,17 @@
 #include "animate.h"
 #include "blit/blit.h"
 #include "canvas/canvas.h"
+#include "platform/geometry.h"
 
 namespace anim::canvas {
 
 namespace {
 
-std::int64_t StrideOf(std::int64_t width) { return (width + 3) & ~std::int64_t{3}; }
+using platform::Inside;
+using platform::Interval;
+using platform::Meet;
+using platform::RowStride;
+
 
 // a / b rounded toward minus infinity, b > 0.
 std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
@@ -31,7 +36,7 @@ Surface SurfaceOf(const Canvas &canvas) {
     const std::int64_t width = canvas.bmi.biWidth;
     const std::int64_t height =
         canvas.bmi.biHeight < 0 ? -std::int64_t{canvas.bmi.biHeight} : canvas.bmi.biHeight;
-    const auto stride = static_cast<std::int32_t>(StrideOf(width));
+    const auto stride = static_cast<std::int32_t>(RowStride(width));
     return {width, height, canvas.topDown != 0 ? -stride : stride};
 }
 
@@ -41,29 +46,13 @@ std::int32_t OffsetOf(const Canvas &canvas, const Surface &s, std::int64_t x, st
                                  static_cast<std::int32_t>(s.height), canvas.topDown);
 }
 
-// Half-open range [first, end) of block indices.
-struct Span {
-    std::int64_t first;
-    std::int64_t end;
-    bool Empty() const { return end <= first; }
-    std::int64_t Size() const { return end - first; }
-};
-
-// The columns c of a block of width w placed with column 0 at x that land
-// inside [0, limit).
-Span Inside(std::int64_t x, std::int64_t w, std::int64_t limit) {
-    return {std::max<std::int64_t>(0, -x), std::min(w, limit - x)};
-}
-
-Span Intersect(Span a, Span b) { return {std::max(a.first, b.first), std::min(a.end, b.end)}; }
-
 // Opaque copy of the w x h block of dib whose top-left pixel is (sx, sy) to
 // the surface with its top-left pixel at (x, y).
 void CopyBlock(Canvas *canvas, BITMAPINFOHEADER *dib, std::int64_t sx, std::int64_t sy,
                std::int64_t x, std::int64_t y, std::int64_t w, std::int64_t h) {
     const Surface s = SurfaceOf(*canvas);
-    const Span cols = Intersect(Inside(sx, w, dib->biWidth), Inside(x, w, s.width));
-    const Span rows = Intersect(Inside(sy, h, dib->biHeight), Inside(y, h, s.height));
+    const Interval cols = Meet(Inside(sx, w, dib->biWidth), Inside(x, w, s.width));
+    const Interval rows = Meet(Inside(sy, h, dib->biHeight), Inside(y, h, s.height));
     if (cols.Empty() || rows.Empty()) return;
     // The blitter starts at the block's bottom row.
     const std::int64_t last = rows.end - 1;
@@ -72,7 +61,7 @@ void CopyBlock(Canvas *canvas, BITMAPINFOHEADER *dib, std::int64_t sx, std::int6
                            static_cast<std::int32_t>(sy + last));
     CopyDIBBitsX(canvas->pBits, OffsetOf(*canvas, s, x + cols.first, y + last), source,
                  static_cast<std::uint32_t>(cols.Size()), static_cast<std::uint32_t>(rows.Size()),
-                 s.step, static_cast<std::int32_t>(StrideOf(dib->biWidth)));
+                 s.step, static_cast<std::int32_t>(RowStride(dib->biWidth)));
 }
 
 }  // namespace
@@ -120,10 +109,10 @@ std::uint16_t CanvasCopyDibRectDoubled(Canvas *canvas, BITMAPINFOHEADER *dib, co
     // Whole 2 x 2 blocks only: a block that would reach past an edge of the
     // surface is left out. Columns c count from the left, rows k from the
     // bottom of the block.
-    const Span cols = Intersect(Intersect({0, w}, {-sx, dib->biWidth - sx}),
+    const Interval cols = Meet(Meet({0, w}, {-sx, dib->biWidth - sx}),
                                 {-FloorDiv(dx, 2), FloorDiv(s.width - 2 - dx, 2) + 1});
-    const Span rows =
-        Intersect(Intersect({0, h}, {sBottom - dib->biHeight + 1, sBottom + 1}),
+    const Interval rows =
+        Meet(Meet({0, h}, {sBottom - dib->biHeight + 1, sBottom + 1}),
                   {-FloorDiv(s.height - 1 - dBottom, 2), FloorDiv(dBottom - 1, 2) + 1});
     if (cols.Empty() || rows.Empty()) return kOk;
     const std::uint8_t *from =
@@ -133,7 +122,7 @@ std::uint16_t CanvasCopyDibRectDoubled(Canvas *canvas, BITMAPINFOHEADER *dib, co
                             OffsetOf(*canvas, s, dx + 2 * cols.first, dBottom - 2 * rows.first),
                             from, static_cast<std::uint32_t>(cols.Size()),
                             static_cast<std::uint32_t>(rows.Size()), s.step,
-                            static_cast<std::int32_t>(StrideOf(dib->biWidth)));
+                            static_cast<std::int32_t>(RowStride(dib->biWidth)));
     return kOk;
 }
 
@@ -145,8 +134,8 @@ std::uint16_t CanvasTransCopy(Canvas *canvas, const std::uint8_t *source, std::u
     }
     const Surface s = SurfaceOf(*canvas);
     // The block's bottom-left pixel sits at (x, y); rows k count upwards.
-    const Span cols = Inside(x, width, s.width);
-    const Span rows = Intersect({0, std::int64_t{height}}, {y - s.height + 1, std::int64_t{y} + 1});
+    const Interval cols = Inside(x, width, s.width);
+    const Interval rows = Meet({0, std::int64_t{height}}, {y - s.height + 1, std::int64_t{y} + 1});
     if (cols.Empty() || rows.Empty()) return kOk;
     const std::uint8_t *from = source + rows.first * sourceStride + cols.first;
     TransCopyDIBBitsX(canvas->pBits, OffsetOf(*canvas, s, x + cols.first, y - rows.first), from,

@@ -176,12 +176,12 @@ ANIM_API BITMAPINFOHEADER *CreateScrollingDIB(int32_t tileWidth, int32_t tileHei
     if (std::int64_t{tileWidth} * tileHeight > kGameColourCount) return nullptr;
     const std::int64_t width = std::int64_t{across} * tileWidth;
     const std::int64_t height = std::int64_t{down} * tileHeight;
-    if (!anim::platform::CheckedSize(anim::dib::Stride(width), height)) return nullptr;
+    if (!anim::platform::CheckedSize(anim::platform::RowStride(width), height)) return nullptr;
     BITMAPINFOHEADER *dib =
         CreateDIB(static_cast<std::int32_t>(width), static_cast<std::int32_t>(height));
     if (dib == nullptr) return nullptr;
     std::uint8_t *pixels = anim::dib::Pixels(dib);
-    const std::int64_t stride = anim::dib::Stride(width);
+    const std::int64_t stride = anim::platform::RowStride(width);
     for (std::int64_t y = 0; y < height; ++y) {
         // Stored rows run from the bottom of the picture.
         std::uint8_t *row = pixels + (height - 1 - y) * stride;
@@ -209,7 +209,7 @@ ANIM_API void ScrollPaletteFromDIB(EngineState *engine, int32_t dx, int32_t dy,
         ANIM_TRACE(kPaletteSource, "Scrolling source shorter than its header", anim::kTraceMissingArgument);
         return;
     }
-    const std::int64_t stride = anim::dib::Stride(width);
+    const std::int64_t stride = anim::platform::RowStride(width);
     dx = std::clamp(dx, 0, width - 1);
     dy = std::clamp(dy, 0, height - 1);
     const std::uint8_t *pixels = anim::dib::Pixels(source);

@@ -432,7 +432,7 @@ ANXFRAME *Expand(const DecodeRequest &request) {
     }
 
     const Output output{bytes + areaOffset, header.dataSize, outWidth, outHeight,
-                        dib::Stride(outWidth)};
+                        platform::RowStride(outWidth)};
     StreamReader in(source + areaOffset, available);
     if (lines) {
         StepTable columns;

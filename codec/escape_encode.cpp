@@ -108,7 +108,7 @@ BITMAPINFOHEADER *EscapeDib(BITMAPINFOHEADER *dib, bool contiguous) {
     if (work == nullptr) return nullptr;
     std::memcpy(work, dib, dib::kPixelOffset);
     ByteSink sink(work + dib::kPixelOffset, rawSize);
-    const auto stride = static_cast<std::size_t>(dib::Stride(width));
+    const auto stride = static_cast<std::size_t>(platform::RowStride(width));
     const CodedBytes in = contiguous ? CodedBytes{dib::Pixels(dib), rawSize, 1, rawSize}
                                      : CodedBytes{dib::Pixels(dib), static_cast<std::size_t>(width),
                                                   static_cast<std::size_t>(height), stride};

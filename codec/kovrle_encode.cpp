@@ -186,7 +186,7 @@ class WholeFrameStream final : public FrameStreamEncoder {
 std::optional<std::uint32_t> LineWorstCase(const ANXFRAME &header, std::uint16_t width,
                                            std::uint16_t height, std::uint32_t bytesPerPixel) {
     if (header.dataSize == 0) return std::nullopt;
-    const auto rows = platform::CheckedSize(dib::Stride(width), height);
+    const auto rows = platform::CheckedSize(platform::RowStride(width), height);
     if (!rows || *rows > header.dataSize) return std::nullopt;
     const std::int64_t record =
         std::min<std::int64_t>(kMaxRecord, 1 + std::int64_t{bytesPerPixel} * width);
@@ -218,7 +218,7 @@ class LineStream final : public FrameStreamEncoder {
         MarkerLookup lookup;
         if (!lookup.Build(table_)) return false;
         const RunCoder coder(table_, lookup, true);
-        const auto stride = static_cast<std::size_t>(dib::Stride(width_));
+        const auto stride = static_cast<std::size_t>(platform::RowStride(width_));
         for (std::uint32_t y = 0; y < height_; ++y) {
             const std::uint8_t *row = pixels + y * stride;
             const bool written = WriteRecord(out, [&] {
@@ -258,7 +258,7 @@ class OverlayStream final : public FrameStreamEncoder {
 
     bool Encode(const std::uint8_t *pixels, const ANXFRAME &, ByteSink &out,
                 std::uint16_t &mark) override {
-        const auto stride = static_cast<std::size_t>(dib::Stride(width_));
+        const auto stride = static_cast<std::size_t>(platform::RowStride(width_));
         for (std::uint32_t y = 0; y < height_; ++y) {
             const std::uint8_t *row = pixels + y * stride;
             const bool written = WriteRecord(out, [&] {

@@ -108,7 +108,7 @@ BITMAPINFOHEADER *Trim(BITMAPINFOHEADER *dib, const RECT *rect, POINT &origin) {
     // its block; it is refused and the DIB stays the caller's.
     if (left < 0 || low < 0 || right >= g->width || high >= g->height) return nullptr;
 
-    const std::int64_t stride = Stride(width);
+    const std::int64_t stride = platform::RowStride(width);
     auto image_size = platform::CheckedSize(stride, height);
     auto block_size = platform::CheckedSize(stride, height, kPixelOffset);
     if (!image_size || !block_size) return nullptr;

@@ -41,7 +41,7 @@ ANXFRAME *FrameFromDib(const BITMAPINFOHEADER *dib, const POINT *origin, const R
     for (std::int32_t i = 0; i < count; ++i) {
         const RECT &r = rects[i];
         if (!InsideDib(*dib, r)) return nullptr;
-        auto sum = platform::CheckedSize(Stride(std::int64_t{r.right} - r.left + 1),
+        auto sum = platform::CheckedSize(platform::RowStride(std::int64_t{r.right} - r.left + 1),
                                std::int64_t{r.bottom} - r.top + 1, dataSize);
         if (!sum) return nullptr;
         dataSize = *sum;
@@ -66,7 +66,7 @@ ANXFRAME *FrameFromDib(const BITMAPINFOHEADER *dib, const POINT *origin, const R
     header.rect.bottom = static_cast<std::int16_t>(std::int64_t{at.y} + dib->biHeight - 1);
     dib::StoreHeader(frame, header);
 
-    const std::int64_t dibStride = Stride(dib->biWidth);
+    const std::int64_t dibStride = platform::RowStride(dib->biWidth);
     std::uint8_t *out = dib::PixelArea(frame, header);
     for (std::int32_t i = 0; i < count; ++i) {
         const RECT &r = rects[i];
@@ -75,7 +75,7 @@ ANXFRAME *FrameFromDib(const BITMAPINFOHEADER *dib, const POINT *origin, const R
                                   static_cast<std::int16_t>(r.right),
                                   static_cast<std::int16_t>(r.bottom)});
         const auto width = static_cast<std::size_t>(r.right - r.left + 1);
-        const auto stride = static_cast<std::size_t>(Stride(r.right - r.left + 1));
+        const auto stride = static_cast<std::size_t>(platform::RowStride(r.right - r.left + 1));
         if (width == 0) continue;
         // Stored rows count from the DIB's bottom: top-down y is row
         // height - 1 - y, and the rectangle's bottom row comes first.

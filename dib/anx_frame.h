@@ -89,14 +89,14 @@ inline std::optional<RawRect> FindRawRect(const void *frame, std::int32_t index)
     std::int64_t offset = 0;
     for (std::int32_t i = 0; i < index; ++i) {
         const ANXRECT entry = LoadEntry(frame, i);
-        if (Width(entry) > 0 && Height(entry) > 0) offset += Stride(Width(entry)) * Height(entry);
+        if (Width(entry) > 0 && Height(entry) > 0) offset += platform::RowStride(Width(entry)) * Height(entry);
         if (offset > header.dataSize) return std::nullopt;
     }
     const ANXRECT entry = LoadEntry(frame, index);
     const std::int32_t width = Width(entry);
     const std::int32_t height = Height(entry);
     if (width < 0 || height < 0) return std::nullopt;
-    const std::int64_t size = Stride(width) * height;
+    const std::int64_t size = platform::RowStride(width) * height;
     if (offset + size > header.dataSize) return std::nullopt;
     return RawRect{static_cast<std::uint32_t>(offset), width, height,
                    static_cast<std::uint32_t>(size)};

@@ -86,7 +86,7 @@ void TraceOpenFailure(const char *name) {
 // The pixel-area size a header calls for, or nothing when it is refused.
 std::optional<std::uint32_t> PixelAreaSize(const BITMAPINFOHEADER &header) {
     if (header.biWidth < 0 || header.biHeight < 0) return std::nullopt;
-    auto rows8 = platform::CheckedSize(Stride(header.biWidth), header.biHeight);
+    auto rows8 = platform::CheckedSize(platform::RowStride(header.biWidth), header.biHeight);
     if (!rows8) return std::nullopt;
     std::uint32_t size = header.biSizeImage;
     if (size == 0) {

@@ -24,7 +24,7 @@ BITMAPINFOHEADER *CopyRect(const BITMAPINFOHEADER *dib, const RECT &rect, std::i
     BITMAPINFOHEADER *cut = NewDib(width, height);
     if (cut == nullptr) return nullptr;
 
-    const std::int64_t stride = Stride(width);
+    const std::int64_t stride = platform::RowStride(width);
     empty = 1;
     for (std::int32_t k = 0; k < height; ++k) {
         const std::int64_t y = std::int64_t{rect.bottom} - k;
@@ -49,7 +49,7 @@ BITMAPINFOHEADER *Pad(const BITMAPINFOHEADER *dib, std::int32_t left, std::int32
     const std::int64_t width = std::int64_t{g->width} + left + right;
     const std::int64_t height = std::int64_t{g->height} + top + bottom;
     constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
-    if (width > kMax || height > kMax || !platform::CheckedSize(Stride(width), height, kPixelOffset)) {
+    if (width > kMax || height > kMax || !platform::CheckedSize(platform::RowStride(width), height, kPixelOffset)) {
         return nullptr;
     }
     BITMAPINFOHEADER *padded =
@@ -58,7 +58,7 @@ BITMAPINFOHEADER *Pad(const BITMAPINFOHEADER *dib, std::int32_t left, std::int32
 
     // The block comes zero-filled, so the padding rows and columns are
     // already in place; only the picture rows and their row ends are written.
-    const std::int64_t stride = Stride(width);
+    const std::int64_t stride = platform::RowStride(width);
     for (std::int32_t r = 0; r < g->height; ++r) {
         std::uint8_t *dst = Pixels(padded) + (std::int64_t{bottom} + r) * stride;
         std::memcpy(dst + left, Pixels(dib) + r * g->stride, static_cast<std::size_t>(g->width));
@@ -78,7 +78,7 @@ bool FillRect(const BITMAPINFOHEADER &header, std::uint8_t *bits, const RECT &re
     // The surface is not a block we can measure, but its offsets must at
     // least be representable; a header no block could hold is refused.
     if (width < 0 || height > std::numeric_limits<std::int32_t>::max() ||
-        !platform::CheckedSize(Stride(width), height)) {
+        !platform::CheckedSize(platform::RowStride(width), height)) {
         return false;
     }
     // Only the far edges are clipped; a negative near edge would address
@@ -95,7 +95,7 @@ bool FillRect(const BITMAPINFOHEADER &header, std::uint8_t *bits, const RECT &re
         static_cast<std::int32_t>(height), top_down ? 1 : 0);
     // The fill runs from the bottom row upward: in a top-down surface that
     // is towards lower addresses.
-    const auto stride = static_cast<std::int32_t>(Stride(width));
+    const auto stride = static_cast<std::int32_t>(platform::RowStride(width));
     FillDIBBits(bits + offset, static_cast<std::uint32_t>(w), static_cast<std::uint32_t>(h),
                 top_down ? -stride : stride, colour);
     return true;

@@ -25,7 +25,7 @@ class RectFinder {
     RectFinder(BITMAPINFOHEADER *dib, RECT *rects, std::int32_t capacity, std::int32_t min_size,
                bool trim, JoinMode mode, std::int32_t divisor)
         : pixels_(Pixels(dib)),
-          stride_(Stride(dib->biWidth)),
+          stride_(platform::RowStride(dib->biWidth)),
           height_(dib->biHeight),
           key_(static_cast<std::uint8_t>(dib->biCompression >> 16)),
           rects_(rects),

@@ -24,13 +24,13 @@ std::uint32_t ReadablePixelBytes(const BITMAPINFOHEADER &dib) {
 
 std::optional<Geometry> CheckedGeometry(const BITMAPINFOHEADER *dib) {
     if (dib == nullptr || dib->biWidth < 0 || dib->biHeight < 0) return std::nullopt;
-    auto rows = platform::CheckedSize(Stride(dib->biWidth), dib->biHeight);
+    auto rows = platform::CheckedSize(platform::RowStride(dib->biWidth), dib->biHeight);
     if (!rows || *rows > ReadablePixelBytes(*dib)) return std::nullopt;
-    return Geometry{dib->biWidth, dib->biHeight, Stride(dib->biWidth)};
+    return Geometry{dib->biWidth, dib->biHeight, platform::RowStride(dib->biWidth)};
 }
 
 BITMAPINFOHEADER *NewDib(std::int32_t width, std::int32_t height) {
-    auto image_size = platform::CheckedSize(Stride(width), height);
+    auto image_size = platform::CheckedSize(platform::RowStride(width), height);
     if (width < 0 || !image_size) return nullptr;
     auto block_size = platform::CheckedSize(*image_size, 1, kPixelOffset);
     if (!block_size) return nullptr;
@@ -105,14 +105,14 @@ ANIM_API uint8_t *GetDIBPixelAddress(BITMAPINFOHEADER *dib, int32_t x, int32_t y
 ANIM_API uint8_t *GetPixelAddress(uint8_t *bits, int32_t x, int32_t y, int32_t width,
                                   int32_t height) {
     if (bits == nullptr || !anim::dib::Inside(x, y, width, height)) return nullptr;
-    return bits + (std::int64_t{height} - 1 - y) * Stride(width) + x;
+    return bits + (std::int64_t{height} - 1 - y) * anim::platform::RowStride(width) + x;
 }
 
 ANIM_API int32_t GetPixelOffsetTopDown(int32_t x, int32_t y, int32_t width, int32_t height,
                                        int32_t topDown) {
     if (!anim::dib::Inside(x, y, width, height)) return 0;
     std::int64_t row = topDown != 0 ? y : std::int64_t{height} - 1 - y;
-    return static_cast<int32_t>(row * Stride(width) + x);
+    return static_cast<int32_t>(row * anim::platform::RowStride(width) + x);
 }
 
 ANIM_API void PumpMessages(void) { anim::platform::PumpWindowMessages(); }

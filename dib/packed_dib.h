@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "animate.h"
+#include "platform/geometry.h"
 
 namespace anim::dib {
 
@@ -21,9 +22,6 @@ inline constexpr char kSource[] = "DIB";
 
 static_assert(sizeof(BITMAPINFOHEADER) == kInfoHeaderSize);
 static_assert(kPixelOffset == 1064);
-
-// Bytes per stored row of an 8-bit picture width pixels wide.
-constexpr std::int64_t Stride(std::int64_t width) { return (width + 3) & ~std::int64_t{3}; }
 
 inline std::uint8_t *Bytes(BITMAPINFOHEADER *dib) { return reinterpret_cast<std::uint8_t *>(dib); }
 inline const std::uint8_t *Bytes(const BITMAPINFOHEADER *dib) {

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "animate.h"
+#include "platform/geometry.h"
 #include "codec/anx_decode.h"
 #include "fuzz_support.h"
 #include "targets.h"
@@ -37,7 +38,6 @@ constexpr std::uint32_t kFirstEscape = 1;
 constexpr std::uint32_t kLastEscape = 254;
 constexpr std::int32_t kMaxHeight = 80;
 
-std::int64_t Stride(std::int64_t width) { return (width + 3) & ~std::int64_t{3}; }
 
 const std::uint8_t *BytesOf(const void *block) { return static_cast<const std::uint8_t *>(block); }
 
@@ -166,8 +166,8 @@ void CheckScaled(const ANXFRAME *out, const Bytes &raw, const Picture &pic, std:
     const auto cols = KeptPositions(pic.width, scale);
     const auto rows = KeptPositions(pic.height, scale);
     const auto outWidth = static_cast<std::int32_t>(cols.size());
-    const std::int64_t outStride = Stride(outWidth);
-    const std::int64_t srcStride = Stride(pic.width);
+    const std::int64_t outStride = anim::platform::RowStride(outWidth);
+    const std::int64_t srcStride = anim::platform::RowStride(pic.width);
     const std::uint8_t *pixels = BytesOf(out) + kHeaderSize + kEntrySize;
     const std::uint8_t *source = raw.data() + kHeaderSize + kEntrySize;
     for (std::size_t r = 0; r < rows.size(); ++r) {
@@ -189,7 +189,7 @@ ANXFRAME *LineRoundTrip(const Picture &pic, Table &table, std::uint32_t reserve,
 
     // Line statistics take the rows back to back, without padding.
     Bytes rows;
-    const std::int64_t stride = Stride(pic.width);
+    const std::int64_t stride = anim::platform::RowStride(pic.width);
     for (std::int32_t r = 0; r < pic.height; ++r) {
         const auto *row = raw.data() + kHeaderSize + kEntrySize + r * stride;
         rows.insert(rows.end(), row, row + pic.width);
@@ -234,7 +234,7 @@ void OverlayRoundTrip(const Picture &pic, ANXFRAME *coded, Table &table, const B
         static constexpr std::uint8_t kArt[] = {1, 4, 2, 3, 5, 7, 6, 9, 8, 246, 247, 248, 250, 249};
         std::array<bool, 256> segment{};
         for (std::uint8_t v : kArt) segment[v] = true;
-        const std::int64_t stride = Stride(pic.width);
+        const std::int64_t stride = anim::platform::RowStride(pic.width);
         for (bool mirror : {false, true}) {
             ANXFRAME *back = Decode(coded, overlay, table, 100, mirror, ANX_STREAM_LINE_BY_LINE,
                                     kAllSegments, colour);
@@ -281,7 +281,7 @@ void EscapeDibRoundTrip(const Picture &pic, bool contiguous) {
     FUZZ_CHECK(dib != nullptr);
     const Bytes before = BlockCopy(dib);
     Bytes coded;  // what the encoder is to code: all rows, or each row's pixels
-    const std::int64_t stride = Stride(pic.width);
+    const std::int64_t stride = anim::platform::RowStride(pic.width);
     for (std::int32_t r = 0; r < pic.height; ++r) {
         const auto *row = before.data() + kPixelOffset + r * stride;
         coded.insert(coded.end(), row, row + (contiguous ? stride : pic.width));

@@ -13,6 +13,7 @@
 #include "platform/display_objects.h"
 #include "platform/platform.h"
 #include "platform/checked_size.h"
+#include "platform/geometry.h"
 
 namespace anim::platform {
 namespace display {
@@ -53,8 +54,9 @@ using display::FindBitmap;
 using display::FindContext;
 using display::TheState;
 using Kind = AnimDeviceContext::Kind;
-
-std::int64_t StrideOf(std::int64_t width) { return (width + 3) & ~std::int64_t{3}; }
+using anim::platform::Inside;
+using anim::platform::Interval;
+using anim::platform::Meet;
 
 // An 8-bit pixel area addressed with y counted from the top.
 struct Area {
@@ -89,11 +91,9 @@ std::optional<Area> AreaOf(const AnimDeviceContext *dc) {
 template <typename RowOf, typename ColOf>
 std::int32_t CopyMapped(const Area &dst, std::int64_t x, std::int64_t y, std::int64_t w,
                         std::int64_t h, const Area &src, RowOf rowOf, ColOf colOf) {
-    const std::int64_t i0 = std::max<std::int64_t>(0, -y);
-    const std::int64_t i1 = std::min(h, dst.height - y);
-    const std::int64_t j0 = std::max<std::int64_t>(0, -x);
-    const std::int64_t j1 = std::min(w, dst.width - x);
-    if (i0 >= i1 || j0 >= j1) return 0;
+    const Interval rowsIn = Inside(y, h, dst.height);
+    const Interval colsIn = Inside(x, w, dst.width);
+    if (rowsIn.Empty() || colsIn.Empty()) return 0;
 
     // A copy within one area must read what was there before it began.
     std::vector<std::uint8_t> snapshot;
@@ -108,13 +108,13 @@ std::int32_t CopyMapped(const Area &dst, std::int64_t x, std::int64_t y, std::in
     }
 
     std::int32_t rows = 0;
-    for (std::int64_t i = i0; i < i1; ++i) {
+    for (std::int64_t i = rowsIn.first; i < rowsIn.end; ++i) {
         const std::int64_t sr = rowOf(i);
         if (sr < 0 || sr >= from.height) continue;
         const std::uint8_t *in = from.Row(sr);
         std::uint8_t *out = dst.Row(y + i);
         bool any = false;
-        for (std::int64_t j = j0; j < j1; ++j) {
+        for (std::int64_t j = colsIn.first; j < colsIn.end; ++j) {
             const std::int64_t sc = colOf(j);
             if (sc < 0 || sc >= from.width) continue;
             out[x + j] = in[sc];
@@ -129,14 +129,12 @@ std::int32_t CopyMapped(const Area &dst, std::int64_t x, std::int64_t y, std::in
 // runs through here for every dirty rectangle of every frame.
 void CopyStraight(const Area &dst, std::int64_t x, std::int64_t y, std::int64_t w,
                   std::int64_t h, const Area &src, std::int64_t sx, std::int64_t sy) {
-    const std::int64_t i0 = std::max({std::int64_t{0}, -y, -sy});
-    const std::int64_t i1 = std::min({h, dst.height - y, src.height - sy});
-    const std::int64_t j0 = std::max({std::int64_t{0}, -x, -sx});
-    const std::int64_t j1 = std::min({w, dst.width - x, src.width - sx});
-    if (i0 >= i1 || j0 >= j1) return;
-    for (std::int64_t i = i0; i < i1; ++i) {
-        std::memcpy(dst.Row(y + i) + x + j0, src.Row(sy + i) + sx + j0,
-                    static_cast<std::size_t>(j1 - j0));
+    const Interval rows = Meet(Inside(y, h, dst.height), Inside(sy, h, src.height));
+    const Interval cols = Meet(Inside(x, w, dst.width), Inside(sx, w, src.width));
+    if (rows.Empty() || cols.Empty()) return;
+    for (std::int64_t i = rows.first; i < rows.end; ++i) {
+        std::memcpy(dst.Row(y + i) + x + cols.first, src.Row(sy + i) + sx + cols.first,
+                    static_cast<std::size_t>(cols.Size()));
     }
 }
 
@@ -199,7 +197,7 @@ HBITMAP WinGCreateBitmap(HDC dc, const BITMAPINFO *info, std::uint8_t **bits) {
     if (h.biBitCount != 8 || h.biPlanes != 1 || h.biCompression != 0) return nullptr;
     if (h.biWidth <= 0 || h.biHeight == 0) return nullptr;
     const std::int64_t height = h.biHeight < 0 ? -std::int64_t{h.biHeight} : h.biHeight;
-    const std::int64_t stride = StrideOf(h.biWidth);
+    const std::int64_t stride = RowStride(h.biWidth);
     const std::optional<std::uint32_t> size = platform::CheckedSize(stride, height);
     if (!size) return nullptr;
 
@@ -279,7 +277,7 @@ std::int32_t StretchDIBits(HDC dc, std::int32_t x, std::int32_t y, std::int32_t 
     // Reading is all this does with the caller's pixels; the area type is
     // shared with the writable ones.
     const Area from{const_cast<std::uint8_t *>(static_cast<const std::uint8_t *>(bits)),
-                    header.biWidth, height, StrideOf(header.biWidth), false};
+                    header.biWidth, height, RowStride(header.biWidth), false};
     const std::int64_t rows = sh < 0 ? -std::int64_t{sh} : std::int64_t{sh};
     const std::int64_t last = std::int64_t{sy} + sh - 1;
     return CopyMapped(
@@ -359,7 +357,7 @@ extern "C" {
 ANIM_API HDC AnimCreateWindowDC(int32_t width, int32_t height) {
     using namespace anim::platform;
     if (width <= 0 || height <= 0) return nullptr;
-    const std::int64_t stride = (std::int64_t{width} + 3) & ~std::int64_t{3};
+    const std::int64_t stride = RowStride(width);
     const std::optional<std::uint32_t> size = anim::platform::CheckedSize(stride, height);
     if (!size) return nullptr;
     auto *dc = new (std::nothrow) AnimDeviceContext{};

@@ -61,7 +61,7 @@ bool PrepareDeltaPicture(AnimObject &object, SequenceEntry &sequence) {
     if (frame == nullptr) return false;
     object.frameDib = CopyAnxFrameRectToDIB(frame, 0);
     if (object.frameDib == nullptr) return false;
-    object.dibStride = static_cast<std::int32_t>(dib::Stride(width));
+    object.dibStride = static_cast<std::int32_t>(platform::RowStride(width));
     return true;
 }
 

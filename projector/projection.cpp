@@ -47,7 +47,7 @@ bool DeltaFrameFits(const ANXFRAME *frame, std::size_t blockSize, std::int32_t w
         if (w < 1 || h < 1 || r.left + dx < 0 || r.top + dy < 0 || r.right + dx >= width ||
             r.bottom + dy >= height)
             return false;
-        used += dib::Stride(w) * h;
+        used += platform::RowStride(w) * h;
         if (used > header.dataSize) return false;
     }
     if (used != header.dataSize) return false;
@@ -71,7 +71,7 @@ bool ScalableFrameFits(const ANXFRAME *frame, std::uint32_t bufferSize) {
     if (w < 1 || h < 1 || w > codec::kMaxDecodedSide || h > codec::kMaxDecodedSide) return false;
     if (first.left != 0 || first.top != 0 || dib::Width(first) != w || dib::Height(first) != h)
         return false;
-    if (dib::Stride(w) * h > header.dataSize) return false;
+    if (platform::RowStride(w) * h > header.dataSize) return false;
     return dib::kHeaderSize + dib::kEntrySize + std::uint64_t{header.dataSize} <= bufferSize;
 }
 
@@ -124,7 +124,7 @@ void ApplyDelta(EngineState *engine, AnimObject &o, const SequenceEntry &sequenc
         const ANXRECT r = dib::LoadEntry(frame, i);
         const std::int32_t w = dib::Width(r);
         const std::int32_t h = dib::Height(r);
-        const auto sourceStride = static_cast<std::int32_t>(dib::Stride(w));
+        const auto sourceStride = static_cast<std::int32_t>(platform::RowStride(w));
         std::uint8_t *target = GetDIBPixelAddress(o.frameDib, r.left + dx, r.bottom + dy);
         if (key != 0) {
             TransCopyDIBBits(target, source, static_cast<std::uint32_t>(w),
@@ -203,7 +203,7 @@ std::int32_t ProjectCore(EngineState *engine, std::int32_t object, std::int32_t 
         o->x = Saturate(px + seqOffset.x + header.offsetX + header.rect.left);
         o->y = Saturate(py + seqOffset.y + header.offsetY + header.rect.top);
         o->depth = depth;
-        o->dibStride = static_cast<std::int32_t>(dib::Stride(o->frameDib->biWidth));
+        o->dibStride = static_cast<std::int32_t>(platform::RowStride(o->frameDib->biWidth));
         SetSpriteDib(engine, o->spriteDib, o->frameDib);
         if (show != 0) {
             ShowSprite(engine, o->sprite, o->x, o->y, depth, ANIM_ANCHOR_TOP_LEFT);

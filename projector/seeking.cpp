@@ -32,7 +32,7 @@ void ApplyKeyFrame(EngineState *engine, AnimObject &object, std::int32_t k) {
                 CopyDIBBits(GetDIBPixelAddress(object.frameDib, r.left, r.bottom),
                             dib::PixelArea(frame, header), static_cast<std::uint32_t>(w),
                             static_cast<std::uint32_t>(h), object.dibStride,
-                            static_cast<std::int32_t>(dib::Stride(w)));
+                            static_cast<std::int32_t>(platform::RowStride(w)));
             }
         }
     }

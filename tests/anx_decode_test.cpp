@@ -43,7 +43,7 @@ Bytes Frame(ANXRECT rect, uint32_t dataSize, const Bytes &stream, uint16_t compr
     return f;
 }
 Bytes Frame(int w, int h, const Bytes &stream) {
-    return Frame({0, 0, int16_t(w - 1), int16_t(h - 1)}, uint32_t(Stride(w) * h), stream);
+    return Frame({0, 0, int16_t(w - 1), int16_t(h - 1)}, uint32_t(anim::platform::RowStride(w) * h), stream);
 }
 
 // Expands f through the bounded entry point into out (resized to the needed
@@ -308,11 +308,11 @@ TEST(AnxDecode, ScaledMirroredDecodeMatchesReference) {
 
             const int ow = w * scale / 100, oh = h * scale / 100;
             const std::vector<int> keptRows = Kept(h, scale), keptCols = Kept(w, scale);
-            Bytes expected(Stride(w) * h, 0xEE);
+            Bytes expected(anim::platform::RowStride(w) * h, 0xEE);
             for (int r = 0; r < std::min<int>(oh, int(keptRows.size())); ++r) {
                 for (int c = 0; c < std::min<int>(ow, int(keptCols.size())); ++c) {
                     const uint8_t v = rows[keptRows[r]][keptCols[c]];
-                    expected[r * Stride(ow) + (mirror ? ow - 1 - c : c)] = v ? uint8_t(t[v]) : 0;
+                    expected[r * anim::platform::RowStride(ow) + (mirror ? ow - 1 - c : c)] = v ? uint8_t(t[v]) : 0;
                 }
             }
             ASSERT_EQ(out, expected) << w << "x" << h << " @" << scale << " mirror " << mirror;
@@ -336,7 +336,7 @@ TEST(AnxDecode, MalformedStreamsStayInsideTheOutput) {
         const bool big = iter % 50 == 0;
         const int w = int(rng() % (big ? 256 : 40)), h = int(rng() % (big ? 256 : 40));
         const int16_t count = int16_t(iter % 10 == 0 ? rng() % 3 : 1);
-        const uint32_t full = uint32_t(Stride(w) * h);
+        const uint32_t full = uint32_t(anim::platform::RowStride(w) * h);
         const uint32_t dataSize = rng() % 2 ? full : uint32_t(rng() % (full + 1));
         const size_t streamSize = rng() % 400, frameSize = 32 + 8 * count + streamSize;
         auto frame = bytes(frameSize);

@@ -55,7 +55,7 @@ Bytes Decode(const ANXFRAME *f, Table &t, int kind) {
 Bytes Unpadded(const Bytes &area, int width, int height) {
     Bytes rows;
     for (int y = 0; y < height; ++y) {
-        auto row = area.begin() + Stride(width) * y;
+        auto row = area.begin() + anim::platform::RowStride(width) * y;
         rows.insert(rows.end(), row, row + width);
     }
     return rows;
@@ -146,8 +146,8 @@ void CheckScaled(const ANXFRAME *packed, Table &line, const Bytes &full, int w, 
     ASSERT_EQ(int(cols.size()), ow);
     for (int r = 0; r < oh; ++r)
         for (int c = 0; c < ow; ++c)
-            ASSERT_EQ(got[r * Stride(ow) + (mirror ? ow - 1 - c : c)],
-                      full[rows[r] * Stride(w) + cols[c]]) << r << "," << c;
+            ASSERT_EQ(got[r * anim::platform::RowStride(ow) + (mirror ? ow - 1 - c : c)],
+                      full[rows[r] * anim::platform::RowStride(w) + cols[c]]) << r << "," << c;
 }
 
 void CheckRoundTrip(const Picture &p, uint32_t reserve, uint32_t limit, int &lineRefusals,
@@ -171,7 +171,7 @@ void CheckRoundTrip(const Picture &p, uint32_t reserve, uint32_t limit, int &lin
 
     KOVRLEStartDecompTable(stats.data());
     for (int y = 0; y < p.height; ++y)
-        KOVRLEUpdateDecompTableLineByLine(area.data() + Stride(p.width) * y, p.width, 1,
+        KOVRLEUpdateDecompTableLineByLine(area.data() + anim::platform::RowStride(p.width) * y, p.width, 1,
                                           stats.data());
     Table line;
     KOVRLEFinishDecompTable(stats.data(), line.data(), reserve, limit);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine_fixture.h"
+#include "platform/geometry.h"
 
 namespace anim::test {
 namespace {
@@ -118,7 +119,7 @@ int32_t Record(HDC dc, BITMAPINFO *info, uint8_t *bits, int32_t high, int32_t lo
     EXPECT_EQ(bits, g_engine->canvas.pBits);
     g_calls.push_back({user, high, low, l, t, r, b});
     // Fills the layer's rectangle with the user value as colour.
-    const int32_t height = info->bmiHeader.biHeight, stride = (info->bmiHeader.biWidth + 3) & ~3;
+    const int32_t height = info->bmiHeader.biHeight, stride = int32_t(anim::platform::RowStride(info->bmiHeader.biWidth));
     for (int32_t y = t; y < b; ++y)
         for (int32_t x = l; x < r; ++x)
             bits[(height < 0 ? y : height - 1 - y) * stride + x] = uint8_t(user);

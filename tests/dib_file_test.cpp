@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "animate.h"
+#include "platform/geometry.h"
 #include "dib/packed_dib.h"
 #include "platform/platform.h"
 #include "test_support.h"
@@ -189,7 +190,7 @@ TEST(DIBFile, MutatedAndTruncatedFilesGiveNullOrAWholeBlock) {
     int opened = 0;
     for (int iter = 0; iter < 500; ++iter) {
         const int32_t w = 1 + int32_t(rng() % 40), h = 1 + int32_t(rng() % 40);
-        const uint32_t area = uint32_t((w + 3) & ~3) * uint32_t(h);
+        const uint32_t area = uint32_t(anim::platform::RowStride(w)) * uint32_t(h);
         const bool bare = rng() % 4 == 0;
         Bytes file = Concat({bare ? Bytes{} : FileHeader(1078),
                              InfoHeader(w, h, 8, rng() % 2 ? area : 0),
@@ -218,7 +219,7 @@ TEST(DIBFile, MutatedAndTruncatedFilesGiveNullOrAWholeBlock) {
         ASSERT_GE(dib->biWidth, 0) << iter;
         ASSERT_GE(dib->biHeight, 0) << iter;
         EXPECT_EQ(dib->biClrUsed, 256u);
-        const size_t rows = size_t((dib->biWidth + 3) & ~3) * size_t(dib->biHeight);
+        const size_t rows = size_t(anim::platform::RowStride(dib->biWidth)) * size_t(dib->biHeight);
         ASSERT_GE(anim::platform::BlockSize(dib), kPixelOffset + std::max<size_t>(rows, dib->biSizeImage)) << iter;
         if (rows != 0) {  // the first and the last stored byte, through the address rules
             *GetDIBPixelAddress(dib, 0, dib->biHeight - 1) ^= 1;

@@ -113,7 +113,7 @@ TEST(Encode, LongRunsAndValuesThatAreNotPlain) {
 
     const auto line = [&](const Table &table, const Bytes &row) {
         Bytes area = row;
-        area.resize(Stride(int(row.size())), row.back());
+        area.resize(anim::platform::RowStride(int(row.size())), row.back());
         ANXFRAME *f = AnxKOVRLEFrameLineByLine(RawFrame(int(row.size()), 1, area), table.data(),
                                                uint16_t(row.size()), 1);
         Bytes s = f ? Stream(f, 1, uint32_t(area.size())) : Bytes{};
