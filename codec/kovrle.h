@@ -20,6 +20,13 @@ inline constexpr std::int32_t kMaxDecodedSide = 255;
 // Entries of the number mask table: numbers 0-99 in two digit sets.
 inline constexpr std::uint32_t kNumberIndexCount = 200;
 
+// A decompression table entry's two bytes: for a marker, the colour (low)
+// and the run length (high).
+constexpr std::uint8_t EntryLow(std::uint16_t entry) { return static_cast<std::uint8_t>(entry); }
+constexpr std::uint8_t EntryHigh(std::uint16_t entry) {
+    return static_cast<std::uint8_t>(entry >> 8);
+}
+
 // ---- Number overlays -------------------------------------------------------
 
 // Segment class of each pixel value in number art (0: no segment).

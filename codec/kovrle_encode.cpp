@@ -49,11 +49,17 @@ constexpr std::uint32_t kMaxOverlayRun = 15;
 constexpr std::uint32_t kWorstCodeBytes = 3;
 constexpr std::uint16_t kKovrleMark = 1;
 
-std::uint8_t Low(std::uint16_t entry) {
-    return static_cast<std::uint8_t>(entry);
-}
-std::uint8_t High(std::uint16_t entry) {
-    return static_cast<std::uint8_t>(entry >> 8);
+// The run of equal pixels that starts at pixels[at]: at most kMaxRun long,
+// never past end. The message pump runs once a pixel, so that a long encode
+// keeps the game's window answering.
+std::uint32_t RunAt(const std::uint8_t *pixels, std::uint32_t at, std::uint32_t end) {
+    const std::uint8_t v = pixels[at];
+    std::uint32_t n = 0;
+    do {
+        ++n;
+        PumpMessages();
+    } while (at + n < end && pixels[at + n] == v && n < kMaxRun);
+    return n;
 }
 
 // lookup[colour][length]: the marker byte whose entry has that low and high
@@ -73,9 +79,9 @@ class MarkerLookup {
         const std::uint16_t header = table[0];
         for (std::uint32_t b = 1; b < kTableEntries; ++b) {
             const std::uint16_t t = table[b];
-            if (b == Low(header) || t == header || High(t) == 1 || High(t) >= kMaxCountedRun)
+            if (b == EntryLow(header) || t == header || EntryHigh(t) == 1 || EntryHigh(t) >= kMaxCountedRun)
                 continue;
-            block_[Low(t) * kMaxCountedRun + High(t)] = static_cast<std::uint8_t>(b);
+            block_[EntryLow(t) * kMaxCountedRun + EntryHigh(t)] = static_cast<std::uint8_t>(b);
         }
         return true;
     }
@@ -90,14 +96,14 @@ class MarkerLookup {
 class RunCoder {
   public:
     RunCoder(const std::uint16_t *table, const MarkerLookup &lookup, bool lines)
-        : lookup_(lookup), escape_(Low(table[0])), countMark_(High(table[0])) {
+        : lookup_(lookup), escape_(EntryLow(table[0])), countMark_(EntryHigh(table[0])) {
         const std::uint16_t header = table[0];
         for (std::uint32_t v = 0; v < kTableEntries; ++v) {
             plain_[v] = v != escape_ && (v == 0 || table[v] == header || table[v] == (1u << 8 | v));
         }
         // As the line decoder reads a colour byte once entry 0 is (1, 0).
         const auto lineColour = [&](std::uint32_t c) {
-            return c == 0 || table[c] == header ? c : Low(table[c]);
+            return c == 0 || table[c] == header ? c : EntryLow(table[c]);
         };
         for (std::uint32_t v = 0; v < kTableEntries; ++v) {
             colourByte_[v] = -1;
@@ -162,12 +168,8 @@ class WholeFrameStream final : public FrameStreamEncoder {
         std::uint32_t i = 0;
         while (i < size) {
             const std::uint8_t v = pixels[i];
-            std::uint32_t n = 0;
-            do {
-                ++n;
-                ++i;
-                PumpMessages();
-            } while (i < size && pixels[i] == v && n < kMaxRun);
+            const std::uint32_t n = RunAt(pixels, i, size);
+            i += n;
             if (n <= 2 && coder.Plain(v)) {
                 if (!out.Put(v) || (n == 2 && !out.Put(v))) return false;
             } else if (!coder.Code(v, n, out)) {
@@ -225,12 +227,8 @@ class LineStream final : public FrameStreamEncoder {
                 std::uint32_t x = 0;
                 while (x < width_) {
                     const std::uint8_t v = row[x];
-                    std::uint32_t n = 0;
-                    do {
-                        ++n;
-                        ++x;
-                        PumpMessages();
-                    } while (x < width_ && row[x] == v && n < kMaxRun);
+                    const std::uint32_t n = RunAt(row, x, width_);
+                    x += n;
                     const bool ok = n == 1 && coder.Plain(v) ? out.Put(v) : coder.Code(v, n, out);
                     if (!ok) return false;
                 }
