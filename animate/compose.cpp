@@ -47,15 +47,6 @@ private:
     std::int16_t count_ = 0;
 };
 
-// One past the highest sprite slot in use (0 for none). Found afresh for
-// every compose: a draw callback may add sprites in the middle of a paint,
-// and the rectangles composed after it must see them.
-std::int32_t SpriteSlotEnd(const Sprite *sprites) {
-    std::int32_t end = kMaxSprites;
-    while (end > 0 && sprites[end - 1].inUse == 0) --end;
-    return end;
-}
-
 // Fills the draw list with the shown sprites of depths low..high that meet
 // clip, and each one's painter scratch: which part of the image to draw
 // (srcX, srcY, drawWidth, drawHeight) and where inside clip (dstX, dstY).
@@ -63,10 +54,18 @@ void CollectSprites(EngineState *engine, const RECT &clip, std::int32_t low, std
                     DrawList &list) {
     Sprite *sprites = engine->sprites;
     const bool byDepth = engine->sortMode != 0;
-    const std::int32_t slotEnd = SpriteSlotEnd(sprites);
-    for (std::int32_t slot = 0; slot < slotEnd; ++slot) {
+    // The walk ends once it has met every record in use: spriteCount is kept
+    // exact by AddSprite and DeleteSprite, and is read afresh for every
+    // compose, so a sprite a draw callback adds mid-paint is seen by the
+    // rectangles composed after it. The empty slots above the last sprite,
+    // most of the table in a game, are never touched.
+    const std::int32_t inUse = engine->spriteCount;
+    std::int32_t met = 0;
+    for (std::int32_t slot = 0; slot < kMaxSprites && met < inUse; ++slot) {
         Sprite &s = sprites[slot];
-        if (s.shown == 0 || s.inUse == 0 || s.depth < low || s.depth > high) continue;
+        if (s.inUse == 0) continue;
+        ++met;
+        if (s.shown == 0 || s.depth < low || s.depth > high) continue;
         const RECT part = dib::Intersection(s.rect, clip);
         if (dib::IsEmpty(part)) continue;
         const std::int64_t offsetX = std::int64_t{clip.left} - s.rect.left;

@@ -1,7 +1,8 @@
 // One game frame of a 640 x 480 scene with 24 sprites of 64 x 80 pixels,
 // each moving a few pixels a frame: repainted through the dirty rectangles,
 // repainted in full, and (when SDL2 is at hand) drawn the usual SDL2 way, a
-// background blit and 24 colour-key blits onto an 8-bit surface.
+// background blit and 24 colour-key blits onto an 8-bit surface, plain and
+// through SDL's run-length sprites.
 #include <benchmark/benchmark.h>
 
 #include <array>
@@ -129,27 +130,42 @@ SDL_Surface *IndexedSurface(int32_t w, int32_t h, SDL_Palette *palette) {
     return s;
 }
 
-void BM_Sdl2FullRedrawFrame(benchmark::State &state) {
+// The usual SDL2 frame: the background blitted whole, then every sprite
+// colour-keyed (rle: through SDL's run-length surfaces) at its new place.
+struct Sdl2Scene {
     SDL_Palette *palette = SDL_AllocPalette(256);
-    std::array<SDL_Color, 256> colours{};
-    for (int i = 0; i < 256; ++i)
-        colours[i] = {static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i), static_cast<uint8_t>(i * 3), 255};
-    SDL_SetPaletteColors(palette, colours.data(), 0, 256);
-    SDL_Surface *screen = IndexedSurface(kSceneW, kSceneH, palette);
-    SDL_Surface *background = IndexedSurface(kSceneW, kSceneH, palette);
-    for (int32_t y = 0; y < kSceneH; ++y)
-        for (int32_t x = 0; x < kSceneW; ++x)
-            static_cast<uint8_t *>(background->pixels)[y * background->pitch + x] = BackgroundPixel(x, y);
+    SDL_Surface *screen = nullptr;
+    SDL_Surface *background = nullptr;
     std::array<SDL_Surface *, kSprites> sprites{};
-    for (int32_t i = 0; i < kSprites; ++i) {
-        sprites[i] = IndexedSurface(kSpriteW, kSpriteH, palette);
-        for (int32_t y = 0; y < kSpriteH; ++y)
-            for (int32_t x = 0; x < kSpriteW; ++x)
-                static_cast<uint8_t *>(sprites[i]->pixels)[y * sprites[i]->pitch + x] = SpritePixel(i, x, y);
-        SDL_SetColorKey(sprites[i], SDL_TRUE, 0);
-    }
     std::array<Mover, kSprites> movers = StartMovers();
-    for (auto _ : state) {
+
+    explicit Sdl2Scene(bool rle) {
+        std::array<SDL_Color, 256> colours{};
+        for (int i = 0; i < 256; ++i)
+            colours[i] = {static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i),
+                          static_cast<uint8_t>(i * 3), 255};
+        SDL_SetPaletteColors(palette, colours.data(), 0, 256);
+        screen = IndexedSurface(kSceneW, kSceneH, palette);
+        background = IndexedSurface(kSceneW, kSceneH, palette);
+        for (int32_t y = 0; y < kSceneH; ++y)
+            for (int32_t x = 0; x < kSceneW; ++x)
+                static_cast<uint8_t *>(background->pixels)[y * background->pitch + x] = BackgroundPixel(x, y);
+        for (int32_t i = 0; i < kSprites; ++i) {
+            sprites[i] = IndexedSurface(kSpriteW, kSpriteH, palette);
+            for (int32_t y = 0; y < kSpriteH; ++y)
+                for (int32_t x = 0; x < kSpriteW; ++x)
+                    static_cast<uint8_t *>(sprites[i]->pixels)[y * sprites[i]->pitch + x] = SpritePixel(i, x, y);
+            SDL_SetColorKey(sprites[i], SDL_TRUE, 0);
+            if (rle) SDL_SetSurfaceRLE(sprites[i], 1);
+        }
+    }
+    ~Sdl2Scene() {
+        for (SDL_Surface *s : sprites) SDL_FreeSurface(s);
+        SDL_FreeSurface(background);
+        SDL_FreeSurface(screen);
+        SDL_FreePalette(palette);
+    }
+    void Frame() {
         SDL_BlitSurface(background, nullptr, screen, nullptr);
         for (int32_t i = 0; i < kSprites; ++i) {
             movers[i].Step();
@@ -158,13 +174,19 @@ void BM_Sdl2FullRedrawFrame(benchmark::State &state) {
         }
         benchmark::DoNotOptimize(screen->pixels);
     }
+};
+
+void Sdl2FullRedraw(benchmark::State &state, bool rle) {
+    Sdl2Scene scene(rle);
+    for (auto _ : state) scene.Frame();
     Report(state, int64_t{state.iterations()} * kSceneW * kSceneH, 0);
-    for (SDL_Surface *s : sprites) SDL_FreeSurface(s);
-    SDL_FreeSurface(background);
-    SDL_FreeSurface(screen);
-    SDL_FreePalette(palette);
 }
+
+void BM_Sdl2FullRedrawFrameRle(benchmark::State &state) { Sdl2FullRedraw(state, true); }
+
+void BM_Sdl2FullRedrawFrame(benchmark::State &state) { Sdl2FullRedraw(state, false); }
 BENCHMARK(BM_Sdl2FullRedrawFrame)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Sdl2FullRedrawFrameRle)->Unit(benchmark::kMicrosecond);
 #endif
 
 }  // namespace
