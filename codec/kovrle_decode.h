@@ -9,6 +9,7 @@
 // block.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -106,18 +107,31 @@ void DecodeWholeFrame(const StreamBounds &in, const std::uint16_t *table, std::u
 // this much room past its last pixel.
 inline constexpr std::size_t kFillSpan = 32;
 
-// Writes colour to at least length bytes from dst on, in whole spans: up to
-// kFillSpan - 1 bytes past the run are written too. Most runs fit one span,
-// so the loop is taken once.
-inline void SpanFill(std::uint8_t *dst, std::uint8_t colour, std::size_t length) {
-    constexpr std::uint64_t kEveryByte = 0x0101010101010101u;
-    const std::uint64_t word = kEveryByte * colour;
-    std::uint64_t span[kFillSpan / sizeof word] = {word, word, word, word};
-    std::size_t done = 0;
-    do {
-        std::memcpy(dst + done, span, kFillSpan);
-        done += kFillSpan;
-    } while (done < length);
+// Sixteen copies of each colour, so that a run's store pattern is one load.
+struct alignas(16) ColourPattern {
+    std::uint8_t bytes[16];
+};
+inline constexpr std::array<ColourPattern, 256> kColourPatterns = [] {
+    std::array<ColourPattern, 256> patterns{};
+    for (std::size_t c = 0; c < patterns.size(); ++c)
+        for (std::uint8_t &b : patterns[c].bytes) b = static_cast<std::uint8_t>(c);
+    return patterns;
+}();
+
+// Writes colour to length bytes from dst on, and up to kFillSpan - 1 bytes
+// past them: one store pattern for most runs. Past one span a run is cut at
+// room bytes, all that its reader will look at.
+inline void FillRun(std::uint8_t *dst, std::uint8_t colour, std::size_t length, std::size_t room) {
+    const ColourPattern &pattern = kColourPatterns[colour];
+    constexpr std::size_t kHalf = sizeof pattern.bytes;
+    std::memcpy(dst, pattern.bytes, kHalf);
+    std::memcpy(dst + kHalf, pattern.bytes, kHalf);
+    if (length <= kFillSpan) return;
+    const std::size_t end = length < room ? length : room;
+    for (std::size_t done = kFillSpan; done < end; done += kFillSpan) {
+        std::memcpy(dst + done, pattern.bytes, kHalf);
+        std::memcpy(dst + done + kHalf, pattern.bytes, kHalf);
+    }
 }
 
 }  // namespace anim::codec

@@ -40,60 +40,109 @@ struct Run {
 constexpr std::uint8_t Low(std::uint16_t entry) { return static_cast<std::uint8_t>(entry); }
 constexpr std::uint8_t High(std::uint16_t entry) { return static_cast<std::uint8_t>(entry >> 8); }
 
-// The code at p, which has kLongestCode bytes to read. Plain bytes and pair
-// markers, the bulk of every stream, are both (length, colour) straight from
-// the entry, so they share the first test.
-inline Run ReadCode(const std::uint8_t *p, const LineCodes &codes) {
+// What a decode reads codes with: the caller's table (entry 0 already reads
+// (1, 0)) and its direct view.
+struct Codes {
+    const std::uint16_t *table;
+    // The entry of each byte that is a run by itself (a plain byte or a pair
+    // marker: high byte the length, low byte the colour, no byte read after
+    // it), and 0 for the escape byte, the value and length markers and runs
+    // of no pixels. One load and one test then pass the bulk of a stream.
+    const std::uint16_t *direct;
+    std::uint8_t escape;
+    std::uint8_t countMark;
+};
+
+void BuildDirectView(const LineCodes &line, std::uint16_t (&direct)[256]) {
+    for (std::uint32_t b = 0; b < 256; ++b) {
+        const std::uint16_t t = line.table[b];
+        const std::uint8_t high = High(t);
+        const bool run = (high == 1) | ((high != line.countMark) & (Low(t) != line.escape));
+        direct[b] = (b != line.escape) & run & (high != 0) ? t : 0;
+    }
+}
+
+// The code at p, tested in the format's order.
+inline Run ReadMarkedCode(const std::uint8_t *p, const Codes &codes) {
     const std::uint8_t b = p[0];
     const std::uint16_t t = codes.table[b];
-    const std::uint8_t high = High(t);
-    const std::uint8_t low = Low(t);
-    const bool direct = (high == 1) | ((high != codes.countMark) & (low != codes.escape));
-    if ((b != codes.escape) & direct) return {high, low, 1};
     if (b == codes.escape) return {p[1], Low(codes.table[p[2]]), 3};
-    if (high == codes.countMark) return {p[1], low, 2};
-    return {high, Low(codes.table[p[1]]), 2};
+    if (High(t) == 1) return {1, Low(t), 1};
+    if (High(t) == codes.countMark) return {p[1], Low(t), 2};
+    if (Low(t) == codes.escape) return {High(t), Low(codes.table[p[1]]), 2};
+    return {High(t), Low(t), 1};
 }
 
-// A run never needs to reach past the row: what lies beyond is not read.
-inline void FillLine(std::uint32_t at, const Run &run, std::uint32_t width) {
-    SpanFill(g_lineBuffer + at, run.colour, std::min(run.length, width - at));
+// The code at p, which has kLongestCode bytes to read.
+inline Run ReadCode(const std::uint8_t *p, const Codes &codes) {
+    const std::uint16_t d = codes.direct[p[0]];
+    if (High(d) != 0) return {High(d), Low(d), 1};
+    return ReadMarkedCode(p, codes);
 }
 
-// The codes of a record near the end of the input, each read from a copy
-// padded with zeros so that a code that would need bytes past the end is
-// seen for what it is.
-const std::uint8_t *DecodeRecordTail(const std::uint8_t *p, const StreamBounds &in,
-                                     const LineCodes &codes, std::uint32_t width,
-                                     std::uint32_t filled) {
-    for (;;) {
-        const std::size_t left = std::min(in.Left(p), kLongestCode);
-        std::uint8_t code[kLongestCode] = {};
-        std::memcpy(code, p, left);
-        const Run run = ReadCode(code, codes);
-        if (run.bytes > left) return nullptr;
-        p += run.bytes;
-        FillLine(filled, run, width);
-        filled += run.length;
-        if (filled >= width) return p;
+// The code at p near the end of the input, read from a copy padded with
+// zeros; false when it needs bytes past the end.
+bool ReadLastCode(const std::uint8_t *p, const StreamBounds &in, const Codes &codes, Run &run) {
+    const std::size_t left = std::min(in.Left(p), kLongestCode);
+    std::uint8_t code[kLongestCode] = {};
+    std::memcpy(code, p, left);
+    run = ReadMarkedCode(code, codes);
+    return run.bytes <= left;
+}
+
+// Where each source column boundary falls in the output row at a scale: the
+// kept columns among source columns [s, e) are output pixels [at[s], at[e]).
+// Boundaries past the row (a run may overshoot it) are the row's end, so
+// that the table can be read at any boundary a run can reach.
+struct ColumnScale {
+    std::uint8_t at[2 * kLineBufferSize];
+};
+
+void BuildColumnScale(std::int32_t width, std::int32_t scale, ColumnScale &columns) {
+    StepRule rule(width, scale);
+    std::uint8_t kept = 0;
+    for (std::int32_t s = 0; s < width; ++s) {
+        columns.at[s] = kept;
+        kept = static_cast<std::uint8_t>(kept + (rule.Next() ? 1 : 0));
     }
+    std::memset(columns.at + width, kept, sizeof columns.at - static_cast<std::size_t>(width));
 }
 
-// Decodes a record's codes (p is past its length byte) into the line buffer
-// until at least width pixels are there; returns the byte after the last
-// code, or null when the input ends first.
+// Full size keeps every column where it is; a run may reach past the row.
+struct FullSize {
+    static std::uint32_t At(std::uint32_t boundary) { return boundary; }
+};
+struct Scaled {
+    const ColumnScale &columns;
+    std::uint32_t At(std::uint32_t boundary) const { return columns.at[boundary]; }
+};
+
+// Decodes a record's codes (p is past its length byte) until they give at
+// least width source pixels, and leaves the kept ones in the line buffer, in
+// output order; returns the byte after the last code, or null when the
+// input ends first. Scaling is done by run arithmetic: a run's kept pixels
+// are the output pixels between its boundaries, so nothing is gathered.
+template <typename Columns>
 const std::uint8_t *DecodeRecord(const std::uint8_t *p, const StreamBounds &in,
-                                 std::uintptr_t wholeBelow, const LineCodes &codes,
-                                 std::uint32_t width) {
-    std::uint32_t filled = 0;
-    while (StreamBounds::Address(p) < wholeBelow) {
-        const Run run = ReadCode(p, codes);
+                                 std::uintptr_t wholeBelow, const Codes &tableCodes,
+                                 std::uint32_t width, const Columns &columns) {
+    // A local copy: the line buffer's bytes could alias the caller's.
+    const Codes codes = tableCodes;
+    std::uint32_t filled = 0;  // source pixels decoded
+    for (;;) {
+        Run run;
+        if (StreamBounds::Address(p) < wholeBelow) {
+            run = ReadCode(p, codes);
+        } else if (!ReadLastCode(p, in, codes, run)) {
+            return nullptr;
+        }
         p += run.bytes;
-        FillLine(filled, run, width);
+        const std::uint32_t from = columns.At(filled);
         filled += run.length;
+        FillRun(g_lineBuffer + from, run.colour, columns.At(filled) - from,
+                columns.At(width) - from);
         if (filled >= width) return p;
     }
-    return DecodeRecordTail(p, in, codes, width, filled);
 }
 
 // Steps over a dropped record by its length byte; null when the input ends
@@ -137,112 +186,95 @@ inline void CopyReversed(std::uint8_t *dst, const std::uint8_t *src, std::size_t
     step(n - kWord);
 }
 
-// Source columns (or rows) kept at a scale, in order, from the step table.
-struct KeptPositions {
+// The source rows kept at a scale, in order.
+struct KeptRows {
     std::uint8_t at[kLineBufferSize];
     std::int32_t count = 0;
 };
 
-void FindKept(std::int32_t size, std::int32_t scale, KeptPositions &kept) {
-    StepTable steps;
-    const std::int32_t wanted = BuildStepTable(size, scale, steps);
-    std::int32_t position = 0;
-    kept.count = 0;
-    for (std::size_t i = 0; kept.count < wanted && i + 1 < kStepTableSize; i += 2) {
-        for (std::uint8_t k = 0; k < steps[i] && kept.count < wanted; ++k)
-            kept.at[kept.count++] = static_cast<std::uint8_t>(position++);
-        position += steps[i + 1];
-    }
+void FindKeptRows(std::int32_t height, std::int32_t scale, KeptRows &rows) {
+    StepRule rule(height, scale);
+    rows.count = 0;
+    for (std::int32_t r = 0; r < height; ++r)
+        if (rule.Next()) rows.at[rows.count++] = static_cast<std::uint8_t>(r);
 }
 
-// out[x] = line[columns[x]], written from the row's last pixel backward when
-// mirrored.
-void GatherRow(std::uint8_t *row, const KeptPositions &columns, bool mirror) {
-    const std::uint8_t *line = g_lineBuffer;
-    const std::int32_t n = columns.count;
-    if (mirror) {
-        for (std::int32_t x = 0; x < n; ++x) row[n - 1 - x] = line[columns.at[x]];
-    } else {
-        for (std::int32_t x = 0; x < n; ++x) row[x] = line[columns.at[x]];
-    }
-}
-
-// ---- Frames -------------------------------------------------------------------
-
-// Every record kept, every column copied.
-void DecodeFullSize(const LineJob &job, const OutputArea &out, std::int32_t rows) {
-    const StreamBounds in(job.stream, job.streamLength);
-    const std::uintptr_t wholeBelow = in.WholeBelow(kLongestCode);
-    const auto width = static_cast<std::uint32_t>(job.width);
-    const std::uint8_t *p = job.stream;
-    std::uint8_t *row = out.pixels;
-    for (std::int32_t y = 0; y < rows; ++y, row += out.stride) {
-        if (!in.Holds(p, 1)) return;
-        p = DecodeRecord(p + 1, in, wholeBelow, job.codes, width);
-        if (p == nullptr) return;
-        if (job.mirror) CopyReversed(row, g_lineBuffer, width);
-        else CopyExact(row, g_lineBuffer, width);
-    }
-}
-
-void DecodeScaled(const LineJob &job, const OutputArea &out, std::int32_t rows) {
-    KeptPositions keptRows;
-    KeptPositions columns;
-    FindKept(job.height, job.scale, keptRows);
-    FindKept(job.width, job.scale, columns);
-    const StreamBounds in(job.stream, job.streamLength);
-    const std::uintptr_t wholeBelow = in.WholeBelow(kLongestCode);
-    const auto width = static_cast<std::uint32_t>(job.width);
-    const std::uint8_t *p = job.stream;
+// Walks the kept records of a stream: dropped ones are stepped over by their
+// length bytes, and decodeRow(p, y) decodes the record whose codes start at
+// p into output row y, returning where they end or null to stop. A null
+// kept list keeps every row.
+template <typename DecodeRow>
+void WalkRows(const StreamBounds &in, const KeptRows *kept, std::int32_t rows,
+              DecodeRow &&decodeRow) {
+    const std::uint8_t *p = in.begin();
     std::int32_t source = 0;
-    for (std::int32_t y = 0; y < rows && y < keptRows.count; ++y) {
-        for (; source < keptRows.at[y]; ++source) {
+    for (std::int32_t y = 0; y < rows; ++y, ++source) {
+        for (const std::int32_t wanted = kept != nullptr ? kept->at[y] : y; source < wanted; ++source) {
             p = SkipRecord(p, in);
             if (p == nullptr) return;
         }
         if (!in.Holds(p, 1)) return;
-        p = DecodeRecord(p + 1, in, wholeBelow, job.codes, width);
+        p = decodeRow(p + 1, y);
         if (p == nullptr) return;
-        ++source;
-        GatherRow(out.pixels + y * out.stride, columns, job.mirror);
     }
+}
+
+// Frame rows into the output, each copied out whole (backward when
+// mirrored) once its record has been decoded.
+template <typename Columns>
+void DecodeFrameRows(const LineJob &job, const OutputArea &out, const KeptRows *kept,
+                     std::int32_t rows, const Columns &columns) {
+    std::uint16_t direct[256];
+    BuildDirectView(job.codes, direct);
+    const Codes codes{job.codes.table, direct, job.codes.escape, job.codes.countMark};
+    const StreamBounds in(job.stream, job.streamLength);
+    const std::uintptr_t wholeBelow = in.WholeBelow(kLongestCode);
+    const auto width = static_cast<std::uint32_t>(job.width);
+    const auto outWidth = static_cast<std::size_t>(out.width);
+    WalkRows(in, kept, rows, [&](const std::uint8_t *p, std::int32_t y) {
+        p = DecodeRecord(p, in, wholeBelow, codes, width, columns);
+        if (p == nullptr) return p;
+        std::uint8_t *row = out.pixels + y * out.stride;
+        if (job.mirror) CopyReversed(row, g_lineBuffer, outWidth);
+        else CopyExact(row, g_lineBuffer, outWidth);
+        return p;
+    });
 }
 
 // ---- Number overlays ----------------------------------------------------------
 
 // As DecodeRecord for overlay codes, one byte each, whose pixels are colour
 // or 0 by whether the code's class is lit in the number's segment word.
+template <typename Columns>
 const std::uint8_t *DecodeOverlayRecord(const std::uint8_t *p, const StreamBounds &in,
-                                        const std::uint8_t (&classValue)[16], std::uint32_t width) {
+                                        const std::uint8_t (&classValue)[16], std::uint32_t width,
+                                        const Columns &columns) {
     constexpr int kRunShift = 4;
     constexpr std::uint8_t kClassBits = 0x0F;
     std::uint32_t filled = 0;
     while (filled < width) {
         if (!in.Holds(p, 1)) return nullptr;
         const std::uint8_t b = *p++;
-        SpanFill(g_lineBuffer + filled, classValue[b & kClassBits], 1);
+        const std::uint32_t from = columns.At(filled);
         filled += b >> kRunShift;
+        FillRun(g_lineBuffer + from, classValue[b & kClassBits], columns.At(filled) - from,
+                columns.At(width) - from);
     }
     return p;
 }
 
-// The overlay's place in the output, its size at scale and its lit colours.
+// The overlay's size and place in the output, and its lit colours.
 struct NumberPlan {
-    std::int32_t width;  // source columns of the overlay
-    KeptPositions rows;
-    KeptPositions columns;
-    std::int32_t first;  // first and one past last column index that lands
-    std::int32_t last;   // inside the output row
+    std::int32_t width;   // source columns of the overlay
+    std::int32_t height;
+    std::int32_t first;   // first and one past last overlay pixel that lands
+    std::int32_t last;    // inside the output row
     std::uint8_t classValue[16];
 };
 
-void PlanNumber(const NumberJob &job, const ANXFRAME &header, const OutputArea &out,
-                NumberPlan &plan) {
-    plan.width = Width(header.rect);
-    FindKept(Height(header.rect), job.scale, plan.rows);
-    FindKept(plan.width, job.scale, plan.columns);
-    // Column j lands at ox + j, or mirrored at ox - 1 - j.
-    const std::int32_t n = plan.columns.count;
+void PlanNumber(const NumberJob &job, const OutputArea &out, NumberPlan &plan) {
+    // Overlay pixel j lands at ox + j, or mirrored at ox - 1 - j.
+    const std::int32_t n = ScaledSide(plan.width, job.scale);
     if (job.mirror) {
         plan.first = std::clamp(job.ox - out.width, 0, n);
         plan.last = std::clamp(job.ox, 0, n);
@@ -257,14 +289,32 @@ void PlanNumber(const NumberJob &job, const ANXFRAME &header, const OutputArea &
 // Lit overlay pixels of the line buffer onto row; unlit ones (0) leave the
 // frame's pixel.
 void PaintRow(std::uint8_t *row, const NumberJob &job, const NumberPlan &plan) {
-    if (plan.first >= plan.last) return;
     const std::uint8_t *line = g_lineBuffer;
-    const int step = job.mirror ? -1 : 1;
-    std::uint8_t *at = row + (job.mirror ? job.ox - 1 : job.ox) + step * plan.first;
-    for (std::int32_t j = plan.first; j < plan.last; ++j, at += step) {
-        const std::uint8_t pixel = line[plan.columns.at[j]];
-        if (pixel != 0) *at = pixel;
+    if (job.mirror) {
+        std::uint8_t *at = row + job.ox - 1;
+        for (std::int32_t j = plan.first; j < plan.last; ++j) {
+            if (line[j] != 0) at[-j] = line[j];
+        }
+    } else {
+        std::uint8_t *at = row + job.ox;
+        for (std::int32_t j = plan.first; j < plan.last; ++j) {
+            if (line[j] != 0) at[j] = line[j];
+        }
     }
+}
+
+template <typename Columns>
+void PaintNumberRows(const NumberJob &job, const OutputArea &out, const StreamBounds &in,
+                     const NumberPlan &plan, const KeptRows *kept, const Columns &columns) {
+    const std::int32_t rows = ScaledSide(plan.height, job.scale);
+    const auto width = static_cast<std::uint32_t>(plan.width);
+    WalkRows(in, kept, rows, [&](const std::uint8_t *p, std::int32_t r) {
+        p = DecodeOverlayRecord(p, in, plan.classValue, width, columns);
+        const std::int32_t y = job.oy + r;
+        if (p != nullptr && plan.first < plan.last && out.RowFits(y))
+            PaintRow(out.pixels + y * out.stride, job, plan);
+        return p;
+    });
 }
 
 }  // namespace
@@ -275,38 +325,39 @@ void DecodeLines(const LineJob &job, const OutputArea &out) {
     const std::int32_t rows = out.RowsThatFit();
     if (out.width == 0 || rows == 0) return;
     if (job.scale == 100) {
-        DecodeFullSize(job, out, rows);
-    } else {
-        DecodeScaled(job, out, rows);
+        DecodeFrameRows(job, out, nullptr, rows, FullSize{});
+        return;
     }
+    KeptRows kept;
+    ColumnScale columns;
+    FindKeptRows(job.height, job.scale, kept);
+    BuildColumnScale(job.width, job.scale, columns);
+    DecodeFrameRows(job, out, &kept, rows, Scaled{columns});
 }
 
 void PaintNumber(const NumberJob &job, const OutputArea &out) {
     const ANXFRAME header = LoadHeader(job.overlay);
-    const std::int32_t width = Width(header.rect);
-    const std::int32_t height = Height(header.rect);
-    // Its step tables are only defined for sides a decoded frame may have.
-    if (width < 0 || width > kMaxDecodedSide || height < 0 || height > kMaxDecodedSide) return;
+    NumberPlan plan;
+    plan.width = Width(header.rect);
+    plan.height = Height(header.rect);
+    // Its scaling is only defined for sides a decoded frame may have.
+    if (plan.width < 0 || plan.width > kMaxDecodedSide || plan.height < 0 ||
+        plan.height > kMaxDecodedSide) {
+        return;
+    }
     const std::uint32_t start = PixelAreaOffset(header);
     if (start > job.overlaySize) return;
-    NumberPlan plan;
-    PlanNumber(job, header, out, plan);
-
+    PlanNumber(job, out, plan);
     const StreamBounds in(PixelArea(job.overlay, header), job.overlaySize - start);
-    const std::uint8_t *p = in.begin();
-    std::int32_t source = 0;
-    for (std::int32_t r = 0; r < plan.rows.count; ++r) {
-        for (; source < plan.rows.at[r]; ++source) {
-            p = SkipRecord(p, in);
-            if (p == nullptr) return;
-        }
-        if (!in.Holds(p, 1)) return;
-        p = DecodeOverlayRecord(p + 1, in, plan.classValue, static_cast<std::uint32_t>(width));
-        if (p == nullptr) return;
-        ++source;
-        const std::int32_t y = job.oy + r;
-        if (out.RowFits(y)) PaintRow(out.pixels + y * out.stride, job, plan);
+    if (job.scale == 100) {
+        PaintNumberRows(job, out, in, plan, nullptr, FullSize{});
+        return;
     }
+    KeptRows kept;
+    ColumnScale columns;
+    FindKeptRows(plan.height, job.scale, kept);
+    BuildColumnScale(plan.width, job.scale, columns);
+    PaintNumberRows(job, out, in, plan, &kept, Scaled{columns});
 }
 
 }  // namespace anim::codec

@@ -95,7 +95,7 @@ void DecodeWholeFrame(const StreamBounds &in, const std::uint16_t *table, std::u
             }
             p += run.bytes;
             const std::size_t length = std::min<std::size_t>(run.length, room - staged);
-            SpanFill(stage + staged, run.colour, length);
+            FillRun(stage + staged, run.colour, length, length);
             staged += length;
         }
         std::memcpy(out + pos, stage, staged);
