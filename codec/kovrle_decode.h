@@ -118,6 +118,14 @@ inline constexpr std::array<ColourPattern, 256> kColourPatterns = [] {
     return patterns;
 }();
 
+// Writes colour to the kFillSpan bytes from dst on.
+inline void FillSpan(std::uint8_t *dst, std::uint8_t colour) {
+    const ColourPattern &pattern = kColourPatterns[colour];
+    constexpr std::size_t kHalf = sizeof pattern.bytes;
+    std::memcpy(dst, pattern.bytes, kHalf);
+    std::memcpy(dst + kHalf, pattern.bytes, kHalf);
+}
+
 // Writes colour to length bytes from dst on, and up to kFillSpan - 1 bytes
 // past them: one store pattern for most runs. Past one span a run is cut at
 // room bytes, all that its reader will look at.
@@ -126,11 +134,27 @@ inline void FillRun(std::uint8_t *dst, std::uint8_t colour, std::size_t length, 
     constexpr std::size_t kHalf = sizeof pattern.bytes;
     std::memcpy(dst, pattern.bytes, kHalf);
     std::memcpy(dst + kHalf, pattern.bytes, kHalf);
-    if (length <= kFillSpan) return;
+    if (length <= kFillSpan) [[likely]] return;
     const std::size_t end = length < room ? length : room;
     for (std::size_t done = kFillSpan; done < end; done += kFillSpan) {
         std::memcpy(dst + done, pattern.bytes, kHalf);
         std::memcpy(dst + done + kHalf, pattern.bytes, kHalf);
+    }
+}
+
+// As FillRun, from dstEnd backward: the run is the length bytes below
+// dstEnd, and the overshoot lies below it.
+inline void FillRunBackward(std::uint8_t *dstEnd, std::uint8_t colour, std::size_t length,
+                            std::size_t room) {
+    const ColourPattern &pattern = kColourPatterns[colour];
+    constexpr std::size_t kHalf = sizeof pattern.bytes;
+    std::memcpy(dstEnd - kHalf, pattern.bytes, kHalf);
+    std::memcpy(dstEnd - kFillSpan, pattern.bytes, kHalf);
+    if (length <= kFillSpan) [[likely]] return;
+    const std::size_t end = length < room ? length : room;
+    for (std::size_t done = kFillSpan; done < end; done += kFillSpan) {
+        std::memcpy(dstEnd - done - kHalf, pattern.bytes, kHalf);
+        std::memcpy(dstEnd - done - kFillSpan, pattern.bytes, kHalf);
     }
 }
 
