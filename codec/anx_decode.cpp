@@ -39,8 +39,6 @@ namespace {
 // references to 0 mean colour 0 instead of the table header.
 constexpr std::uint16_t kLineEntryZero = 0x0100;
 
-constexpr std::uint8_t Low(std::uint16_t entry) { return static_cast<std::uint8_t>(entry); }
-constexpr std::uint8_t High(std::uint16_t entry) { return static_cast<std::uint8_t>(entry >> 8); }
 std::int16_t Low16(std::int64_t value) { return static_cast<std::int16_t>(value); }
 
 // Keeps entry 0 of a caller's table in line form for one decode, whatever

@@ -16,6 +16,10 @@
 
 namespace anim::codec {
 
+// A table entry's high byte (a count) and low byte (a colour).
+constexpr std::uint8_t Low(std::uint16_t entry) { return static_cast<std::uint8_t>(entry); }
+constexpr std::uint8_t High(std::uint16_t entry) { return static_cast<std::uint8_t>(entry >> 8); }
+
 // Where a stream's bytes are and how far they may be read.
 class StreamBounds {
 public:

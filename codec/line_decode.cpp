@@ -27,9 +27,9 @@ namespace {
 // The longest code: escape, length, colour.
 constexpr std::size_t kLongestCode = 3;
 
-// One row for the line decoder and the overlay painter, with room for the
-// overshoot of a span fill on either side (mirrored rows are written from
-// their end backward); no call reads what an earlier call left in it.
+// One row for the line decoder, with room for the overshoot of a span fill
+// on either side (mirrored rows are written from their end backward); no
+// call reads what an earlier call left in it.
 alignas(64) std::uint8_t g_lineStore[kFillSpan + kLineBufferSize + kFillSpan];
 std::uint8_t *const g_lineBuffer = g_lineStore + kFillSpan;
 
@@ -38,9 +38,6 @@ struct Run {
     std::uint8_t colour;
     std::uint32_t bytes;  // code bytes read
 };
-
-constexpr std::uint8_t Low(std::uint16_t entry) { return static_cast<std::uint8_t>(entry); }
-constexpr std::uint8_t High(std::uint16_t entry) { return static_cast<std::uint8_t>(entry >> 8); }
 
 // What a decode reads codes with: the caller's table (entry 0 already reads
 // (1, 0)) and its direct view.
@@ -79,7 +76,8 @@ inline Run ReadMarkedCode(const std::uint8_t *p, const Codes &codes) {
 
 // The code at p near the end of the input, read from a copy padded with
 // zeros; false when it needs bytes past the end.
-bool ReadLastCode(const std::uint8_t *p, const StreamBounds &in, const Codes &codes, Run &run) {
+[[nodiscard]] bool ReadLastCode(const std::uint8_t *p, const StreamBounds &in, const Codes &codes,
+                                Run &run) {
     const std::size_t left = std::min(in.Left(p), kLongestCode);
     std::uint8_t code[kLongestCode] = {};
     std::memcpy(code, p, left);
@@ -115,9 +113,10 @@ struct Backward {
 // input ends first. Scaling is done by run arithmetic: a run's kept pixels
 // are the output pixels between its boundaries, so nothing is gathered.
 template <typename Columns, typename Line>
-inline const std::uint8_t *DecodeRecord(const std::uint8_t *p, const StreamBounds &in,
-                                 std::uintptr_t wholeBelow, const Codes &codes,
-                                 std::uint32_t width, const Columns &columns, const Line &line) {
+[[nodiscard]] inline const std::uint8_t *DecodeRecord(const std::uint8_t *p, const StreamBounds &in,
+                                                      std::uintptr_t wholeBelow, const Codes &codes,
+                                                      std::uint32_t width, const Columns &columns,
+                                                      const Line &line) {
     // Held apart from codes, which the compiler must reload after every
     // store into the line buffer, as char stores may alias anything.
     const std::uint16_t *const direct = codes.direct;
@@ -132,9 +131,8 @@ inline const std::uint8_t *DecodeRecord(const std::uint8_t *p, const StreamBound
     };
     for (;;) {
         // The bulk of a stream: runs of a span or less by themselves, one
-        // load and one test, and one store pattern.
-        // Written with its exits as forward branches, so that the loop
-        // takes one jump a code.
+        // load and one test, and one store pattern. Written with its exits
+        // as forward branches, so that the loop takes one jump a code.
         if (StreamBounds::Address(p) < wholeBelow) {
             for (;;) {
                 const std::uint16_t d = direct[*p];

@@ -48,7 +48,7 @@ struct Scaled {
 
 // Steps over a dropped record by its length byte; null when the input ends
 // inside it.
-inline const std::uint8_t *SkipRecord(const std::uint8_t *p, const StreamBounds &in) {
+[[nodiscard]] inline const std::uint8_t *SkipRecord(const std::uint8_t *p, const StreamBounds &in) {
     if (!in.Holds(p, 1)) return nullptr;
     const std::size_t length = p[0] == 0 ? kWrappedRecord : p[0];
     return in.Holds(p, length) ? p + length : nullptr;

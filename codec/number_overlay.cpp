@@ -69,7 +69,7 @@ struct LitRuns {
 // pixels, gathering its lit runs; returns the byte after them, or null when
 // the input ends first.
 template <typename Columns>
-const std::uint8_t *ReadRecord(const std::uint8_t *p, const StreamBounds &in, std::uint32_t width,
+[[nodiscard]] const std::uint8_t *ReadRecord(const std::uint8_t *p, const StreamBounds &in, std::uint32_t width,
                                const NumberPlan &plan, const Columns &columns, LitRuns &lit) {
     lit.count = 0;
     const std::uint32_t litClasses = plan.litClasses;

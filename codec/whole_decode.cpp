@@ -38,9 +38,6 @@ struct WholeCodes {
     std::uint8_t countMark;
 };
 
-constexpr std::uint8_t Low(std::uint16_t entry) { return static_cast<std::uint8_t>(entry); }
-constexpr std::uint8_t High(std::uint16_t entry) { return static_cast<std::uint8_t>(entry >> 8); }
-
 // The code at p, which has kLongestCode bytes to read. The order of the
 // tests is part of the format (a table in line form holds (1, b) for plain
 // bytes, which must read as a one-pixel pair); plain bytes and pair markers
@@ -60,7 +57,7 @@ inline Run ReadCode(const std::uint8_t *p, const WholeCodes &codes) {
 
 // The code at p near the end of the input, read from a zero-padded copy;
 // false when it needs bytes past the end.
-bool ReadLastCodes(const std::uint8_t *p, const StreamBounds &in, const WholeCodes &codes,
+[[nodiscard]] bool ReadLastCode(const std::uint8_t *p, const StreamBounds &in, const WholeCodes &codes,
                    Run &run) {
     const std::size_t left = std::min(in.Left(p), kLongestCode);
     std::uint8_t code[kLongestCode] = {};
@@ -89,7 +86,7 @@ void DecodeWholeFrame(const StreamBounds &in, const std::uint16_t *table, std::u
             Run run;
             if (StreamBounds::Address(p) < wholeBelow) {
                 run = ReadCode(p, codes);
-            } else if (!ReadLastCodes(p, in, codes, run)) {
+            } else if (!ReadLastCode(p, in, codes, run)) {
                 more = false;
                 break;
             }
