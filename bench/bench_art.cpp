@@ -14,20 +14,21 @@ constexpr int kLargeSide = 255;
 
 // A small deterministic generator, so that every run benchmarks the same art.
 class Lcg {
-public:
+  public:
     explicit Lcg(std::uint32_t seed) : state_(seed) {}
     std::uint32_t Next(std::uint32_t bound) {
         state_ = state_ * 1103515245u + 12345u;
         return (state_ >> 8) % bound;
     }
 
-private:
+  private:
     std::uint32_t state_;
 };
 
 Picture Blank(int width, int height) {
-    return {width, height, Bytes(static_cast<std::size_t>(width) * static_cast<std::size_t>(height),
-                                 kTransparent)};
+    return {
+        width, height,
+        Bytes(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), kTransparent)};
 }
 
 void Set(Picture &p, int x, int y, std::uint8_t v) {
@@ -62,13 +63,17 @@ Bytes Release(ANXFRAME *frame) {
     return copy;
 }
 
-std::uint32_t Stride(int width) { return static_cast<std::uint32_t>((width + 3) & ~3); }
+std::uint32_t Stride(int width) {
+    return static_cast<std::uint32_t>((width + 3) & ~3);
+}
 
 // The table builder reports free bytes it found no use for; with few colours
 // that is the usual case and no news in a benchmark's output.
 class QuietTraces {
-public:
-    QuietTraces() { AnimSetTraceHandler([](const char *, void *) {}, nullptr); }
+  public:
+    QuietTraces() {
+        AnimSetTraceHandler([](const char *, void *) {}, nullptr);
+    }
     ~QuietTraces() { AnimSetTraceHandler(nullptr, nullptr); }
     QuietTraces(const QuietTraces &) = delete;
     QuietTraces &operator=(const QuietTraces &) = delete;
@@ -82,8 +87,11 @@ Picture PlayerPicture() {
     for (int y = 0; y < kFigureHeight; ++y) {
         const int half = HalfWidth(y);
         for (int x = kCentre - half; x < kCentre + half; ++x) {
-            std::uint8_t c = y < 6 ? 0x61 : y < 18 ? 0x60 : y < 50 ? ((x / 6) % 2 ? 0x70 : 0x71)
-                           : y < 62 ? 0x72 : (x % 28 < 12 ? 0x60 : kTransparent);
+            std::uint8_t c = y < 6    ? 0x61
+                             : y < 18 ? 0x60
+                             : y < 50 ? ((x / 6) % 2 ? 0x70 : 0x71)
+                             : y < 62 ? 0x72
+                                      : (x % 28 < 12 ? 0x60 : kTransparent);
             if (x == kCentre - half || x == kCentre + half - 1) c = 0x10;
             Set(p, x, y, c);
         }
@@ -150,7 +158,8 @@ Packed PackLines(const Picture &picture, int left, int top) {
     KOVRLEStartDecompTable(stats.data());
     for (int y = 0; y < picture.height; ++y)
         KOVRLEUpdateDecompTableLineByLine(area + Stride(picture.width) * y,
-                                          static_cast<std::uint32_t>(picture.width), 1, stats.data());
+                                          static_cast<std::uint32_t>(picture.width), 1,
+                                          stats.data());
     Packed packed;
     KOVRLEFinishDecompTable(stats.data(), packed.table.data(), 0, KOVRLE_AUTO_LIMIT);
     ANXFRAME *frame = AnxKOVRLEFrameLineByLine(raw, packed.table.data(),
@@ -188,7 +197,8 @@ Bytes PackOverlay(const Picture &art, int left, int top) {
 
 std::size_t RawFrameSize(const Picture &picture) {
     constexpr std::size_t kHeaderAndOneEntry = 40;
-    return kHeaderAndOneEntry + std::size_t{Stride(picture.width)} * static_cast<std::size_t>(picture.height);
+    return kHeaderAndOneEntry +
+           std::size_t{Stride(picture.width)} * static_cast<std::size_t>(picture.height);
 }
 
 }  // namespace anim::bench

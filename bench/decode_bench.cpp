@@ -38,8 +38,10 @@ struct LineCase {
     Bytes out;
 
     explicit LineCase(Picture p)
-        : picture(std::move(p)), packed(PackLines(picture, kFrameLeft, kFrameTop)),
-          overlay(PackOverlay(NumberArt(), kNumberLeft, kNumberTop)), out(RawFrameSize(picture)) {}
+        : picture(std::move(p)),
+          packed(PackLines(picture, kFrameLeft, kFrameTop)),
+          overlay(PackOverlay(NumberArt(), kNumberLeft, kNumberTop)),
+          out(RawFrameSize(picture)) {}
 
     // The projector's request: bounded by the block lengths it knows.
     codec::DecodeRequest Request(Variant v) {
@@ -70,8 +72,8 @@ LineCase &Case(int frame) {
 }
 
 void ReportRate(benchmark::State &state, double pixels) {
-    state.counters["MP/s"] = benchmark::Counter(static_cast<double>(state.iterations()) * pixels / 1e6,
-                                                benchmark::Counter::kIsRate);
+    state.counters["MP/s"] = benchmark::Counter(
+        static_cast<double>(state.iterations()) * pixels / 1e6, benchmark::Counter::kIsRate);
 }
 
 template <Expander expand>
@@ -88,10 +90,13 @@ void Decode(benchmark::State &state) {
         benchmark::ClobberMemory();
     }
     ReportRate(state, c.Pixels());
-    state.SetLabel(std::string(state.range(0) == 0 ? "player " : "shaded ") + kVariantNames[variant]);
+    state.SetLabel(std::string(state.range(0) == 0 ? "player " : "shaded ") +
+                   kVariantNames[variant]);
 }
 
-void BM_DecodeReference(benchmark::State &state) { Decode<codec::reference::Expand>(state); }
+void BM_DecodeReference(benchmark::State &state) {
+    Decode<codec::reference::Expand>(state);
+}
 
 void BM_Decode(benchmark::State &state) {
     Decode<codec::Expand>(state);
@@ -150,15 +155,19 @@ void WholeFrame(benchmark::State &state) {
     }
     ReportRate(state, static_cast<double>(c.picture.width) * c.picture.height);
     if (expand == &codec::Expand) {
-        ReportSpeedRatios(state, {{"new", [&] { benchmark::DoNotOptimize(codec::Expand(request)); }},
-                                  {"reference", [&] {
-                                       benchmark::DoNotOptimize(codec::reference::Expand(request));
-                                   }}});
+        ReportSpeedRatios(
+            state,
+            {{"new", [&] { benchmark::DoNotOptimize(codec::Expand(request)); }},
+             {"reference", [&] { benchmark::DoNotOptimize(codec::reference::Expand(request)); }}});
     }
 }
 
-void BM_WholeFrame255Reference(benchmark::State &state) { WholeFrame<codec::reference::Expand>(state); }
-void BM_WholeFrame255(benchmark::State &state) { WholeFrame<codec::Expand>(state); }
+void BM_WholeFrame255Reference(benchmark::State &state) {
+    WholeFrame<codec::reference::Expand>(state);
+}
+void BM_WholeFrame255(benchmark::State &state) {
+    WholeFrame<codec::Expand>(state);
+}
 
 BENCHMARK(BM_WholeFrame255Reference);
 BENCHMARK(BM_WholeFrame255);

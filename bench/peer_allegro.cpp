@@ -25,7 +25,7 @@ bool StartAllegro() {
 }
 
 class AllegroRle final : public PeerBlit {
-public:
+  public:
     AllegroRle(RLE_SPRITE *sprite, BITMAP *target, int x, int y)
         : sprite_(sprite), target_(target), x_(x), y_(y) {}
     ~AllegroRle() override {
@@ -39,7 +39,7 @@ public:
     std::uint8_t Pixel(int x, int y) const override { return target_->line[y][x]; }
     void Clear(std::uint8_t colour) override { clear_to_color(target_, colour); }
 
-private:
+  private:
     RLE_SPRITE *sprite_;
     BITMAP *target_;
     int x_;
@@ -71,7 +71,9 @@ std::unique_ptr<PeerBlit> MakeAllegroRle(const Picture &picture, int x, int y) {
 
 #else
 
-std::unique_ptr<PeerBlit> MakeAllegroRle(const Picture &, int, int) { return nullptr; }
+std::unique_ptr<PeerBlit> MakeAllegroRle(const Picture &, int, int) {
+    return nullptr;
+}
 
 #endif
 

@@ -10,7 +10,7 @@ namespace anim::bench {
 namespace {
 
 class SdlRle final : public PeerBlit {
-public:
+  public:
     SdlRle(SDL_Surface *sprite, SDL_Surface *target, SDL_Rect at)
         : sprite_(sprite), target_(target), at_(at) {}
     ~SdlRle() override {
@@ -29,7 +29,7 @@ public:
     }
     void Clear(std::uint8_t colour) override { SDL_FillRect(target_, nullptr, colour); }
 
-private:
+  private:
     SDL_Surface *sprite_;
     SDL_Surface *target_;
     SDL_Rect at_;
@@ -38,10 +38,10 @@ private:
 }  // namespace
 
 std::unique_ptr<PeerBlit> MakeSdlRle(const Picture &picture, int x, int y) {
-    SDL_Surface *sprite = SDL_CreateRGBSurfaceWithFormat(0, picture.width, picture.height, 8,
-                                                         SDL_PIXELFORMAT_INDEX8);
-    SDL_Surface *target = SDL_CreateRGBSurfaceWithFormat(0, kSurfaceWidth, kSurfaceHeight, 8,
-                                                         SDL_PIXELFORMAT_INDEX8);
+    SDL_Surface *sprite =
+        SDL_CreateRGBSurfaceWithFormat(0, picture.width, picture.height, 8, SDL_PIXELFORMAT_INDEX8);
+    SDL_Surface *target =
+        SDL_CreateRGBSurfaceWithFormat(0, kSurfaceWidth, kSurfaceHeight, 8, SDL_PIXELFORMAT_INDEX8);
     if (sprite == nullptr || target == nullptr) {
         SDL_FreeSurface(sprite);
         SDL_FreeSurface(target);
@@ -50,22 +50,27 @@ std::unique_ptr<PeerBlit> MakeSdlRle(const Picture &picture, int x, int y) {
     // One palette for both, so that the blit maps no colours.
     SDL_Colour colours[256];
     for (int i = 0; i < 256; ++i)
-        colours[i] = {static_cast<Uint8>(i), static_cast<Uint8>(255 - i), static_cast<Uint8>(i * 7), 255};
+        colours[i] = {static_cast<Uint8>(i), static_cast<Uint8>(255 - i), static_cast<Uint8>(i * 7),
+                      255};
     SDL_SetPaletteColors(sprite->format->palette, colours, 0, 256);
     SDL_SetSurfacePalette(target, sprite->format->palette);
     for (int row = 0; row < picture.height; ++row)
         for (int col = 0; col < picture.width; ++col)
-            static_cast<std::uint8_t *>(sprite->pixels)[row * sprite->pitch + col] = picture.at(col, row);
+            static_cast<std::uint8_t *>(sprite->pixels)[row * sprite->pitch + col] =
+                picture.at(col, row);
     SDL_SetColorKey(sprite, SDL_TRUE, kTransparent);
     SDL_SetSurfaceRLE(sprite, 1);
-    auto peer = std::make_unique<SdlRle>(sprite, target, SDL_Rect{x, y, picture.width, picture.height});
+    auto peer =
+        std::make_unique<SdlRle>(sprite, target, SDL_Rect{x, y, picture.width, picture.height});
     peer->Draw();  // the first blit encodes the RLE data
     return peer;
 }
 
 #else
 
-std::unique_ptr<PeerBlit> MakeSdlRle(const Picture &, int, int) { return nullptr; }
+std::unique_ptr<PeerBlit> MakeSdlRle(const Picture &, int, int) {
+    return nullptr;
+}
 
 #endif
 

@@ -16,7 +16,7 @@ inline constexpr int kSurfaceHeight = 480;
 inline constexpr std::uint8_t kGround = 0x33;
 
 class PeerBlit {
-public:
+  public:
     virtual ~PeerBlit() = default;
     // The measured call: the picture drawn at its place.
     virtual void Draw() = 0;

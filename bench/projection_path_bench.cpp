@@ -41,10 +41,9 @@ struct Projection {
     }
     // The exported path, as the projector and a game drive it.
     void Run() {
-        const ANXFRAME *out = AnxUnKOVRLEFrame(packed.get(), nullptr, packed.table.data(),
-                                               reinterpret_cast<ANXFRAME *>(buffer.data()),
-                                               static_cast<std::uint32_t>(buffer.size()), 100, 0, 0,
-                                               0, ANX_STREAM_LINE_BY_LINE);
+        const ANXFRAME *out = AnxUnKOVRLEFrame(
+            packed.get(), nullptr, packed.table.data(), reinterpret_cast<ANXFRAME *>(buffer.data()),
+            static_cast<std::uint32_t>(buffer.size()), 100, 0, 0, 0, ANX_STREAM_LINE_BY_LINE);
         Draw(out);
     }
     // The same with the reference decoder behind the same arguments.
@@ -61,9 +60,9 @@ struct Projection {
         constexpr std::size_t kPixelsAt = 40;
         if (out == nullptr) return;
         const auto stride = static_cast<std::int32_t>((picture.width + 3) & ~3);
-        TransCopyDIBBits(Target(), buffer.data() + kPixelsAt, static_cast<std::uint32_t>(picture.width),
-                         static_cast<std::uint32_t>(picture.height), kSurfaceWidth, stride,
-                         kTransparent);
+        TransCopyDIBBits(
+            Target(), buffer.data() + kPixelsAt, static_cast<std::uint32_t>(picture.width),
+            static_cast<std::uint32_t>(picture.height), kSurfaceWidth, stride, kTransparent);
     }
     std::uint8_t Pixel(int x, int y) const {
         return surface[static_cast<std::size_t>(kSurfaceHeight - 1 - y) * kSurfaceWidth +
@@ -117,24 +116,32 @@ void Path(benchmark::State &state) {
         }
     }
     for (auto _ : state) {
-        if (reference) ours.RunReference();
-        else ours.Run();
+        if (reference)
+            ours.RunReference();
+        else
+            ours.Run();
         benchmark::ClobberMemory();
     }
     ReportRate(state, ours.picture);
 
     std::vector<Contender> contenders = {{"ours", [&] {
-        if (reference) ours.RunReference();
-        else ours.Run();
-    }}};
+                                              if (reference)
+                                                  ours.RunReference();
+                                              else
+                                                  ours.Run();
+                                          }}};
     if (peers.sdl) contenders.push_back({"sdl_rle", [&] { peers.sdl->Draw(); }});
     if (peers.allegro) contenders.push_back({"allegro_rle", [&] { peers.allegro->Draw(); }});
     if (!reference) contenders.push_back({"reference_path", [&] { ours.RunReference(); }});
     ReportSpeedRatios(state, contenders);
 }
 
-void BM_ProjectionPath(benchmark::State &state) { Path<false>(state); }
-void BM_ProjectionPathReference(benchmark::State &state) { Path<true>(state); }
+void BM_ProjectionPath(benchmark::State &state) {
+    Path<false>(state);
+}
+void BM_ProjectionPathReference(benchmark::State &state) {
+    Path<true>(state);
+}
 
 void Peer(benchmark::State &state, std::unique_ptr<PeerBlit> (*make)(const Picture &, int, int)) {
     const Picture &picture = PictureOf(static_cast<int>(state.range(0)));
@@ -150,8 +157,12 @@ void Peer(benchmark::State &state, std::unique_ptr<PeerBlit> (*make)(const Pictu
     ReportRate(state, picture);
 }
 
-void BM_SdlRleBlit(benchmark::State &state) { Peer(state, MakeSdlRle); }
-void BM_AllegroDrawRleSprite(benchmark::State &state) { Peer(state, MakeAllegroRle); }
+void BM_SdlRleBlit(benchmark::State &state) {
+    Peer(state, MakeSdlRle);
+}
+void BM_AllegroDrawRleSprite(benchmark::State &state) {
+    Peer(state, MakeAllegroRle);
+}
 
 BENCHMARK(BM_SdlRleBlit)->Arg(0)->Arg(1);
 BENCHMARK(BM_AllegroDrawRleSprite)->Arg(0)->Arg(1);

@@ -39,12 +39,14 @@ namespace {
 // references to 0 mean colour 0 instead of the table header.
 constexpr std::uint16_t kLineEntryZero = 0x0100;
 
-std::int16_t Low16(std::int64_t value) { return static_cast<std::int16_t>(value); }
+std::int16_t Low16(std::int64_t value) {
+    return static_cast<std::int16_t>(value);
+}
 
 // Keeps entry 0 of a caller's table in line form for one decode, whatever
 // way the decode ends.
 class LineEntryZero {
-public:
+  public:
     explicit LineEntryZero(std::uint16_t *table) : table_(table), saved_(table[0]) {
         table_[0] = kLineEntryZero;
     }
@@ -53,7 +55,7 @@ public:
     LineEntryZero &operator=(const LineEntryZero &) = delete;
     std::uint16_t saved() const { return saved_; }
 
-private:
+  private:
     std::uint16_t *table_;
     std::uint16_t saved_;
 };
@@ -78,8 +80,8 @@ struct Admitted {
     if (header.rectCount < 0) return std::nullopt;
     const std::uint32_t areaOffset = PixelAreaOffset(header);
     if (areaOffset > request.frameSize) return std::nullopt;
-    const auto needed = CheckedSize(kEntrySize, header.rectCount,
-                                    std::int64_t{kHeaderSize} + header.dataSize);
+    const auto needed =
+        CheckedSize(kEntrySize, header.rectCount, std::int64_t{kHeaderSize} + header.dataSize);
     if (!needed) return std::nullopt;
     if (request.buffer != nullptr && *needed > request.bufferSize) return std::nullopt;
 
@@ -90,8 +92,8 @@ struct Admitted {
         if (decodes && request.table == nullptr) return std::nullopt;
         const std::int32_t width = Width(header.rect);
         const std::int32_t height = Height(header.rect);
-        if (lines && (width < 0 || width > kMaxDecodedSide || height < 0 ||
-                      height > kMaxDecodedSide)) {
+        if (lines &&
+            (width < 0 || width > kMaxDecodedSide || height < 0 || height > kMaxDecodedSide)) {
             return std::nullopt;
         }
     }

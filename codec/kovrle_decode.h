@@ -17,12 +17,16 @@
 namespace anim::codec {
 
 // A table entry's high byte (a count) and low byte (a colour).
-constexpr std::uint8_t Low(std::uint16_t entry) { return static_cast<std::uint8_t>(entry); }
-constexpr std::uint8_t High(std::uint16_t entry) { return static_cast<std::uint8_t>(entry >> 8); }
+constexpr std::uint8_t Low(std::uint16_t entry) {
+    return static_cast<std::uint8_t>(entry);
+}
+constexpr std::uint8_t High(std::uint16_t entry) {
+    return static_cast<std::uint8_t>(entry >> 8);
+}
 
 // Where a stream's bytes are and how far they may be read.
 class StreamBounds {
-public:
+  public:
     StreamBounds(const std::uint8_t *begin, std::size_t length)
         : begin_(begin),
           end_(length > UINTPTR_MAX - Address(begin) ? UINTPTR_MAX : Address(begin) + length) {}
@@ -38,9 +42,11 @@ public:
         return end_ - Address(begin_) < count ? Address(begin_) : end_ - (count - 1);
     }
 
-    static std::uintptr_t Address(const std::uint8_t *p) { return reinterpret_cast<std::uintptr_t>(p); }
+    static std::uintptr_t Address(const std::uint8_t *p) {
+        return reinterpret_cast<std::uintptr_t>(p);
+    }
 
-private:
+  private:
     const std::uint8_t *begin_;
     std::uintptr_t end_;
 };
@@ -138,7 +144,8 @@ inline void FillRun(std::uint8_t *dst, std::uint8_t colour, std::size_t length, 
     constexpr std::size_t kHalf = sizeof pattern.bytes;
     std::memcpy(dst, pattern.bytes, kHalf);
     std::memcpy(dst + kHalf, pattern.bytes, kHalf);
-    if (length <= kFillSpan) [[likely]] return;
+    if (length <= kFillSpan) [[likely]]
+        return;
     const std::size_t end = length < room ? length : room;
     for (std::size_t done = kFillSpan; done < end; done += kFillSpan) {
         std::memcpy(dst + done, pattern.bytes, kHalf);
@@ -154,7 +161,8 @@ inline void FillRunBackward(std::uint8_t *dstEnd, std::uint8_t colour, std::size
     constexpr std::size_t kHalf = sizeof pattern.bytes;
     std::memcpy(dstEnd - kHalf, pattern.bytes, kHalf);
     std::memcpy(dstEnd - kFillSpan, pattern.bytes, kHalf);
-    if (length <= kFillSpan) [[likely]] return;
+    if (length <= kFillSpan) [[likely]]
+        return;
     const std::size_t end = length < room ? length : room;
     for (std::size_t done = kFillSpan; done < end; done += kFillSpan) {
         std::memcpy(dstEnd - done - kHalf, pattern.bytes, kHalf);

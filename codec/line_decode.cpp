@@ -90,7 +90,9 @@ inline Run ReadMarkedCode(const std::uint8_t *p, const Codes &codes) {
 // is then copied out as it stands. from, length and room are in output
 // pixels of the row in source order.
 struct Forward {
-    void Span(std::uint32_t from, std::uint8_t colour) const { FillSpan(g_lineBuffer + from, colour); }
+    void Span(std::uint32_t from, std::uint8_t colour) const {
+        FillSpan(g_lineBuffer + from, colour);
+    }
     void Fill(std::uint32_t from, std::uint8_t colour, std::uint32_t length,
               std::uint32_t room) const {
         FillRun(g_lineBuffer + from, colour, length, room);
@@ -126,7 +128,8 @@ template <typename Columns, typename Line>
         const std::uint32_t from = columns.At(filled);
         filled += length;
         line.Fill(from, colour, columns.At(filled) - from, outWidth - from);
-        if (filled >= width) [[unlikely]] return true;
+        if (filled >= width) [[unlikely]]
+            return true;
         return false;
     };
     for (;;) {
@@ -136,12 +139,15 @@ template <typename Columns, typename Line>
         if (StreamBounds::Address(p) < wholeBelow) {
             for (;;) {
                 const std::uint16_t d = direct[*p];
-                if (High(d) == 0) [[unlikely]] break;
+                if (High(d) == 0) [[unlikely]]
+                    break;
                 ++p;
                 line.Span(columns.At(filled), Low(d));
                 filled += High(d);
-                if (filled >= width) [[unlikely]] return p;
-                if (StreamBounds::Address(p) >= wholeBelow) [[unlikely]] break;
+                if (filled >= width) [[unlikely]]
+                    return p;
+                if (StreamBounds::Address(p) >= wholeBelow) [[unlikely]]
+                    break;
             }
         }
         Run run;
@@ -174,9 +180,10 @@ inline void CopyExact(std::uint8_t *dst, const std::uint8_t *src, std::size_t n)
 // into its caller, the decode loop loses registers to spills and its
 // straight path to jumps.
 template <typename Columns, typename Line>
-[[gnu::noinline]] void DecodeFrameRows(const LineJob &job, const Codes &codes, const OutputArea &out,
-                                       const KeptRows *kept, std::int32_t rows,
-                                       const Columns &columns, const Line &line) {
+[[gnu::noinline]] void DecodeFrameRows(const LineJob &job, const Codes &codes,
+                                       const OutputArea &out, const KeptRows *kept,
+                                       std::int32_t rows, const Columns &columns,
+                                       const Line &line) {
     const StreamBounds in(job.stream, job.streamLength);
     const std::uintptr_t wholeBelow = in.WholeBelow(kLongestCode);
     const auto width = static_cast<std::uint32_t>(job.width);
@@ -189,8 +196,8 @@ template <typename Columns, typename Line>
 }
 
 template <typename Columns>
-void DecodeFrame(const LineJob &job, const OutputArea &out, const KeptRows *kept,
-                 std::int32_t rows, const Columns &columns) {
+void DecodeFrame(const LineJob &job, const OutputArea &out, const KeptRows *kept, std::int32_t rows,
+                 const Columns &columns) {
     std::uint16_t direct[256];
     BuildDirectView(job.codes, direct);
     const Codes codes{job.codes.table, direct, job.codes.escape, job.codes.countMark};

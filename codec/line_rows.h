@@ -77,7 +77,8 @@ void WalkRows(const StreamBounds &in, const KeptRows *kept, std::int32_t rows,
     const std::uint8_t *p = in.begin();
     std::int32_t source = 0;
     for (std::int32_t y = 0; y < rows; ++y, ++source) {
-        for (const std::int32_t wanted = kept != nullptr ? kept->at[y] : y; source < wanted; ++source) {
+        for (const std::int32_t wanted = kept != nullptr ? kept->at[y] : y; source < wanted;
+             ++source) {
             p = SkipRecord(p, in);
             if (p == nullptr) return;
         }

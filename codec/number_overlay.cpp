@@ -29,8 +29,8 @@ constexpr std::uint32_t kLastPixel = kMaxDecodedSide;
 struct NumberPlan {
     std::int32_t width;  // source columns of the overlay
     std::int32_t height;
-    std::int32_t first;  // first and one past last overlay pixel that lands
-    std::int32_t last;   // inside the output row
+    std::int32_t first;        // first and one past last overlay pixel that lands
+    std::int32_t last;         // inside the output row
     std::uint32_t litClasses;  // bit c: class c is painted
 };
 
@@ -69,8 +69,9 @@ struct LitRuns {
 // pixels, gathering its lit runs; returns the byte after them, or null when
 // the input ends first.
 template <typename Columns>
-[[nodiscard]] const std::uint8_t *ReadRecord(const std::uint8_t *p, const StreamBounds &in, std::uint32_t width,
-                               const NumberPlan &plan, const Columns &columns, LitRuns &lit) {
+[[nodiscard]] const std::uint8_t *ReadRecord(const std::uint8_t *p, const StreamBounds &in,
+                                             std::uint32_t width, const NumberPlan &plan,
+                                             const Columns &columns, LitRuns &lit) {
     lit.count = 0;
     const std::uint32_t litClasses = plan.litClasses;
     std::uint32_t filled = 0;
@@ -83,8 +84,9 @@ template <typename Columns>
         // one pixel, so the runs stay below the line's size.
         if (((litClasses >> (b & kClassBits)) & 1u) == 0) continue;
         if (columns.At(from) < columns.At(filled)) {
-            lit.runs[lit.count++] = {static_cast<std::uint8_t>(columns.At(from)),
-                                     static_cast<std::uint8_t>(std::min(columns.At(filled), kLastPixel))};
+            lit.runs[lit.count++] = {
+                static_cast<std::uint8_t>(columns.At(from)),
+                static_cast<std::uint8_t>(std::min(columns.At(filled), kLastPixel))};
         }
     }
     return p;
@@ -138,7 +140,8 @@ void PaintRows(const NumberJob &job, const OutputArea &out, const StreamBounds &
     WalkRows(in, kept, rows, [&](const std::uint8_t *p, std::int32_t r) {
         p = ReadRecord(p, in, width, plan, columns, lit);
         const std::int32_t y = job.oy + r;
-        if (p != nullptr && out.RowFits(y)) PaintLitRuns(lit, out.pixels + y * out.stride, job, plan);
+        if (p != nullptr && out.RowFits(y))
+            PaintLitRuns(lit, out.pixels + y * out.stride, job, plan);
         return p;
     });
 }

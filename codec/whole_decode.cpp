@@ -57,8 +57,8 @@ inline Run ReadCode(const std::uint8_t *p, const WholeCodes &codes) {
 
 // The code at p near the end of the input, read from a zero-padded copy;
 // false when it needs bytes past the end.
-[[nodiscard]] bool ReadLastCode(const std::uint8_t *p, const StreamBounds &in, const WholeCodes &codes,
-                   Run &run) {
+[[nodiscard]] bool ReadLastCode(const std::uint8_t *p, const StreamBounds &in,
+                                const WholeCodes &codes, Run &run) {
     const std::size_t left = std::min(in.Left(p), kLongestCode);
     std::uint8_t code[kLongestCode] = {};
     std::memcpy(code, p, left);

@@ -59,7 +59,8 @@ ANXFRAME *RawFrame(Rng &rng, int w, int h, const Bytes &palette, int16_t left, i
 Table RandomTable(Rng &rng, const Bytes &palette, bool lineForm) {
     Bytes unused;
     for (int v = 1; v < 256; ++v)
-        if (std::find(palette.begin(), palette.end(), uint8_t(v)) == palette.end()) unused.push_back(uint8_t(v));
+        if (std::find(palette.begin(), palette.end(), uint8_t(v)) == palette.end())
+            unused.push_back(uint8_t(v));
     std::shuffle(unused.begin(), unused.end(), rng.gen);
     const uint8_t escape = unused.back(), countMark = rng.Chance(3) ? uint8_t(2 + rng(98)) : 0;
     unused.pop_back();
@@ -71,8 +72,9 @@ Table RandomTable(Rng &rng, const Bytes &palette, bool lineForm) {
         const uint8_t colour = palette[rng(uint32_t(palette.size()))];
         const uint8_t length = uint8_t(2 + rng(98));
         const uint32_t kind = rng(3);
-        t[unused[i]] = kind == 0 ? uint16_t(countMark << 8 | colour)
-                     : kind == 1 ? uint16_t(length << 8 | escape) : uint16_t(length << 8 | colour);
+        t[unused[i]] = kind == 0   ? uint16_t(countMark << 8 | colour)
+                       : kind == 1 ? uint16_t(length << 8 | escape)
+                                   : uint16_t(length << 8 | colour);
     }
     return t;
 }
@@ -97,12 +99,16 @@ void Spoil(Rng &rng, Bytes &block, size_t streamStart) {
     if (block.size() <= streamStart) return;
     const size_t streamLength = block.size() - streamStart;
     switch (rng(3)) {
-    case 0: block.resize(streamStart + rng(uint32_t(streamLength))); break;
-    case 1:
-        for (uint32_t i = 0, n = 1 + rng(4); i < n; ++i) block[streamStart + rng(uint32_t(streamLength))] = uint8_t(rng(256));
-        break;
-    default:
-        for (size_t i = streamStart + rng(uint32_t(streamLength)); i < block.size(); ++i) block[i] = uint8_t(rng(256));
+        case 0:
+            block.resize(streamStart + rng(uint32_t(streamLength)));
+            break;
+        case 1:
+            for (uint32_t i = 0, n = 1 + rng(4); i < n; ++i)
+                block[streamStart + rng(uint32_t(streamLength))] = uint8_t(rng(256));
+            break;
+        default:
+            for (size_t i = streamStart + rng(uint32_t(streamLength)); i < block.size(); ++i)
+                block[i] = uint8_t(rng(256));
     }
 }
 
@@ -126,8 +132,9 @@ Case MakeCase(Rng &rng) {
     const int16_t left = int16_t(int(rng(200)) - 100), top = int16_t(int(rng(200)) - 100);
     c.table = RandomTable(rng, palette, lines || rng.Chance(2));
     ANXFRAME *raw = RawFrame(rng, w, h, palette, left, top);
-    ANXFRAME *packed = lines ? AnxKOVRLEFrameLineByLine(raw, c.table.data(), uint16_t(w), uint16_t(h))
-                             : AnxKOVRLEFrame(raw, c.table.data());
+    ANXFRAME *packed = lines
+                           ? AnxKOVRLEFrameLineByLine(raw, c.table.data(), uint16_t(w), uint16_t(h))
+                           : AnxKOVRLEFrame(raw, c.table.data());
     if (packed == nullptr) DeleteAnxFrame(raw);  // refused: the input is still ours
     c.frame = packed != nullptr ? Block(packed) : NoiseFrame(rng, w, h, left, top);
     // A recoloured escape byte or count mark makes a sound stream unsound.
@@ -146,7 +153,8 @@ Case MakeCase(Rng &rng) {
         if (rng.Chance(8)) h.rectCount = int16_t(int(rng(4)) - 1);
         StoreHeader(c.frame.data(), h);
     }
-    if (malformed && rng.Chance(4)) for (uint16_t &e : c.table) e = uint16_t(rng(65536));
+    if (malformed && rng.Chance(4))
+        for (uint16_t &e : c.table) e = uint16_t(rng(65536));
     bool spoiltOverlay = false;
     if (rng.Chance(2)) {
         Bytes classes;
@@ -171,7 +179,9 @@ Case MakeCase(Rng &rng) {
     r.numberIndex = int(rng(204)) - 2;
     r.numberColour = rng(256);
     r.mirror = rng.Chance(2);
-    r.streamKind = rng.Chance(30) ? int(rng(4)) : lines ? ANX_STREAM_LINE_BY_LINE : ANX_STREAM_WHOLE_FRAME;
+    r.streamKind = rng.Chance(30) ? int(rng(4))
+                   : lines        ? ANX_STREAM_LINE_BY_LINE
+                                  : ANX_STREAM_WHOLE_FRAME;
     c.callerBuffer = !rng.Chance(8);
     c.slack = rng.Chance(10) ? uint32_t(-int(rng(3))) : rng(8);
     return c;
@@ -194,7 +204,8 @@ Outcome Decode(const Case &c, Expander expand, uint8_t fill) {
     r.table = o.table.data();
     ANXFRAME header;
     std::memcpy(&header, c.frame.data(), sizeof header);
-    const uint32_t needed = 32 + 8 * uint32_t(std::max<int16_t>(header.rectCount, 0)) + header.dataSize;
+    const uint32_t needed =
+        32 + 8 * uint32_t(std::max<int16_t>(header.rectCount, 0)) + header.dataSize;
     if (c.callerBuffer) {
         o.block.assign(kGuard + std::min<uint32_t>(needed + c.slack, 1 << 20) + kGuard, fill);
         r.buffer = o.block.data() + kGuard;
