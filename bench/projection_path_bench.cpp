@@ -115,21 +115,20 @@ void Path(benchmark::State &state) {
             return;
         }
     }
-    for (auto _ : state) {
-        if (reference)
+    auto run = [&] {
+        if constexpr (reference) {
             ours.RunReference();
-        else
+        } else {
             ours.Run();
+        }
+    };
+    for (auto _ : state) {
+        run();
         benchmark::ClobberMemory();
     }
     ReportRate(state, ours.picture);
 
-    std::vector<Contender> contenders = {{"ours", [&] {
-                                              if (reference)
-                                                  ours.RunReference();
-                                              else
-                                                  ours.Run();
-                                          }}};
+    std::vector<Contender> contenders = {{"ours", run}};
     if (peers.sdl) contenders.push_back({"sdl_rle", [&] { peers.sdl->Draw(); }});
     if (peers.allegro) contenders.push_back({"allegro_rle", [&] { peers.allegro->Draw(); }});
     if (!reference) contenders.push_back({"reference_path", [&] { ours.RunReference(); }});

@@ -169,19 +169,20 @@ Case MakeCase(Rng &rng) {
         if (spoiltOverlay) Spoil(rng, c.overlay, 40);
     }
 
-    // Unbounded, as from the export, only where the streams are sound: a
-    // spoilt one may lead the reads anywhere.
     DecodeRequest &r = c.request;
-    const bool bounded = malformed || recoloured || spoiltOverlay || rng.Chance(2);
-    r.frameSize = bounded ? c.frame.size() : kUnboundedSize;
-    r.overlaySize = c.overlay.empty() || bounded ? c.overlay.size() : kUnboundedSize;
+    const int kind = lines ? ANX_STREAM_LINE_BY_LINE : ANX_STREAM_WHOLE_FRAME;
+    r.streamKind = rng.Chance(30) ? int(rng(4)) : kind;
     r.scale = rng.Chance(30) ? int(rng(120)) - 10 : rng.Chance(3) ? 100 : 1 + int(rng(100));
     r.numberIndex = int(rng(204)) - 2;
     r.numberColour = rng(256);
     r.mirror = rng.Chance(2);
-    r.streamKind = rng.Chance(30) ? int(rng(4))
-                   : lines        ? ANX_STREAM_LINE_BY_LINE
-                                  : ANX_STREAM_WHOLE_FRAME;
+    // Unbounded, as from the export, only where the streams are sound and
+    // read as what they are: any other may lead the reads anywhere.
+    const bool sound = packed != nullptr && !malformed && !recoloured && !spoiltOverlay &&
+                       r.streamKind == kind;
+    const bool bounded = !sound || rng.Chance(2);
+    r.frameSize = bounded ? c.frame.size() : kUnboundedSize;
+    r.overlaySize = c.overlay.empty() || bounded ? c.overlay.size() : kUnboundedSize;
     c.callerBuffer = !rng.Chance(8);
     c.slack = rng.Chance(10) ? uint32_t(-int(rng(3))) : rng(8);
     return c;
