@@ -122,6 +122,30 @@ Bytes NoiseFrame(Rng &rng, int w, int h, int16_t left, int16_t top) {
     return f;
 }
 
+// A header that disagrees with its stream: a short data size, another size
+// of picture, another count of entries.
+void SpoilHeader(Rng &rng, Bytes &frame) {
+    ANXFRAME h = LoadHeader(frame.data());
+    h.dataSize = rng(h.dataSize + 1);
+    if (rng.Chance(3)) h.rect.right = int16_t(h.rect.left + int(rng(300)) - 20);
+    if (rng.Chance(3)) h.rect.bottom = int16_t(h.rect.top + int(rng(300)) - 20);
+    if (rng.Chance(8)) h.rectCount = int16_t(int(rng(4)) - 1);
+    StoreHeader(frame.data(), h);
+}
+
+// A number overlay of random segment art somewhere about the frame's
+// rectangle; empty when the encoder refuses it.
+Bytes RandomOverlay(Rng &rng, const ANXRECT &near) {
+    const Bytes classes = {0, 0, 1, 4, 9, 246, 250, 7};
+    const int ow = 1 + int(rng(30)), oh = 1 + int(rng(20));
+    const int w = Width(near), h = Height(near);
+    ANXFRAME *art = RawFrame(rng, ow, oh, classes, int16_t(near.left + int(rng(w + 20)) - 10),
+                             int16_t(near.top + int(rng(h + 20)) - 10));
+    ANXFRAME *overlay = AnxFrameLineByLine(art, nullptr, uint16_t(ow), uint16_t(oh));
+    if (overlay == nullptr) DeleteAnxFrame(art);
+    return Block(overlay);
+}
+
 Case MakeCase(Rng &rng) {
     Case c;
     const bool lines = !rng.Chance(4);
@@ -137,37 +161,18 @@ Case MakeCase(Rng &rng) {
                            : AnxKOVRLEFrame(raw, c.table.data());
     if (packed == nullptr) DeleteAnxFrame(raw);  // refused: the input is still ours
     c.frame = packed != nullptr ? Block(packed) : NoiseFrame(rng, w, h, left, top);
+    if (rng.Chance(2)) c.overlay = RandomOverlay(rng, LoadHeader(c.frame.data()).rect);
+
     // A recoloured escape byte or count mark makes a sound stream unsound.
     const bool recoloured = lines && rng.Chance(3);
     if (recoloured) Recolour(rng, c.table);
-
     const bool malformed = rng.Chance(3);
     if (malformed) Spoil(rng, c.frame, 40);
-    if (malformed && rng.Chance(3)) {
-        // A header that disagrees with its stream: a short data size, another
-        // size of picture, another count of entries.
-        ANXFRAME h = LoadHeader(c.frame.data());
-        h.dataSize = rng(h.dataSize + 1);
-        if (rng.Chance(3)) h.rect.right = int16_t(h.rect.left + int(rng(300)) - 20);
-        if (rng.Chance(3)) h.rect.bottom = int16_t(h.rect.top + int(rng(300)) - 20);
-        if (rng.Chance(8)) h.rectCount = int16_t(int(rng(4)) - 1);
-        StoreHeader(c.frame.data(), h);
-    }
+    if (malformed && rng.Chance(3)) SpoilHeader(rng, c.frame);
     if (malformed && rng.Chance(4))
         for (uint16_t &e : c.table) e = uint16_t(rng(65536));
-    bool spoiltOverlay = false;
-    if (rng.Chance(2)) {
-        Bytes classes;
-        for (int v : {0, 0, 1, 4, 9, 246, 250, 7}) classes.push_back(uint8_t(v));
-        const int ow = 1 + int(rng(30)), oh = 1 + int(rng(20));
-        ANXFRAME *art = RawFrame(rng, ow, oh, classes, int16_t(left + int(rng(w + 20)) - 10),
-                                 int16_t(top + int(rng(h + 20)) - 10));
-        ANXFRAME *overlay = AnxFrameLineByLine(art, nullptr, uint16_t(ow), uint16_t(oh));
-        if (overlay == nullptr) DeleteAnxFrame(art);
-        c.overlay = Block(overlay);
-        spoiltOverlay = rng.Chance(5);
-        if (spoiltOverlay) Spoil(rng, c.overlay, 40);
-    }
+    const bool spoiltOverlay = !c.overlay.empty() && rng.Chance(5);
+    if (spoiltOverlay) Spoil(rng, c.overlay, 40);
 
     DecodeRequest &r = c.request;
     const int kind = lines ? ANX_STREAM_LINE_BY_LINE : ANX_STREAM_WHOLE_FRAME;
@@ -178,8 +183,8 @@ Case MakeCase(Rng &rng) {
     r.mirror = rng.Chance(2);
     // Unbounded, as from the export, only where the streams are sound and
     // read as what they are: any other may lead the reads anywhere.
-    const bool sound = packed != nullptr && !malformed && !recoloured && !spoiltOverlay &&
-                       r.streamKind == kind;
+    const bool sound =
+        packed != nullptr && !malformed && !recoloured && !spoiltOverlay && r.streamKind == kind;
     const bool bounded = !sound || rng.Chance(2);
     r.frameSize = bounded ? c.frame.size() : kUnboundedSize;
     r.overlaySize = c.overlay.empty() || bounded ? c.overlay.size() : kUnboundedSize;

@@ -340,6 +340,8 @@ inline std::int16_t Low16(std::int64_t value) { return static_cast<std::int16_t>
 // for the frames that the encoders make). A whole-frame decode needs no step
 // table, so large whole-frame pictures are expanded; its scale and mirror
 // change only the header. numberIndex outside 0..199 paints no number.
+// Longer than the library's functions may be, left as it stood: it is the
+// yardstick.
 inline ANXFRAME *Expand(const DecodeRequest &request) {
     using namespace detail;
     if (request.frame == nullptr || request.frameSize < kHeaderSize) return nullptr;
