@@ -1,175 +1,187 @@
-// Frame expansion throughput: a player-sized line-by-line frame as the
-// projector expands it every frame (full size, half size, mirrored, with a
-// shirt number), and a screen-sized whole-frame stream.
+// The frame decoder alone, against the decoder it replaced (kept as the
+// tests' reference) in the same binary: a 64 x 80 player frame and a frame
+// of shaded art as the projector expands them every frame (full size, half
+// size, mirrored, with a shirt number), and a 255 x 255 whole-frame stream as
+// a delta sequence expands it once.
+//
+// Counters: MP/s in source pixels; x_reference, how many times the
+// reference's time per frame this decoder's is (above 1: faster); and for
+// the variants, time_vs_100, their time over the same frame's full-size
+// upright time, measured in turns with it.
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
-#include <array>
-#include <cstring>
+#include <string>
 #include <vector>
 
-#include "animate.h"
-#include "dib/anx_frame.h"
+#include "bench_art.h"
+#include "codec/anx_decode.h"
+#include "paired_timing.h"
+#include "tests/reference/anx_decode_reference.h"
 
+namespace anim::bench {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-using Table = std::array<uint16_t, 256>;
+using Expander = ANXFRAME *(*)(const codec::DecodeRequest &);
 
-constexpr uint8_t kEscape = 5;
-constexpr uint8_t kTransparentRun = 0xF1;  // value marker: a run of colour 0
+enum Variant { kFull, kHalf, kMirrored, kNumbered, kVariants };
+constexpr const char *kVariantNames[kVariants] = {"100%", "50%", "mirrored", "number"};
+constexpr int kHalfScale = 50;
+constexpr std::int32_t kNumber = 23;
+constexpr std::uint32_t kNumberColour = 0xC8;
+// Frame and overlay positions put the number on the shirt.
+constexpr int kFrameLeft = 100, kFrameTop = 100, kNumberLeft = 120, kNumberTop = 122;
 
-// Line form: plain bytes (1, b), one value marker for transparent runs.
-Table LineTable() {
-    Table t;
-    for (int b = 0; b < 256; ++b) t[b] = static_cast<uint16_t>(0x100 | b);
-    t[0] = kEscape;
-    t[kTransparentRun] = 0x0000;
-    return t;
-}
+struct LineCase {
+    Picture picture;
+    Packed packed;
+    Bytes overlay;
+    Bytes out;
 
-// Number-overlay stream when classes is true (15-pixel class runs), else
-// KOVRLE codes: escape runs, transparent runs by marker, lone pixels plain.
-Bytes EncodeRows(const std::vector<Bytes> &rows, bool classes) {
-    Bytes s;
-    for (const Bytes &row : rows) {
-        const size_t start = s.size();
-        s.push_back(0);
-        for (size_t i = 0; i < row.size();) {
-            size_t n = 1;
-            const size_t limit = classes ? 15 : 255;
-            while (i + n < row.size() && row[i + n] == row[i] && n < limit) ++n;
-            const uint8_t v = row[i];
-            if (classes) s.push_back(static_cast<uint8_t>(n << 4 | v));
-            else if (n == 1) s.push_back(v);
-            else if (v == 0) s.insert(s.end(), {kTransparentRun, static_cast<uint8_t>(n)});
-            else s.insert(s.end(), {kEscape, static_cast<uint8_t>(n), v});
-            i += n;
+    explicit LineCase(Picture p)
+        : picture(std::move(p)),
+          packed(PackLines(picture, kFrameLeft, kFrameTop)),
+          overlay(PackOverlay(NumberArt(), kNumberLeft, kNumberTop)),
+          out(RawFrameSize(picture)) {}
+
+    // The projector's request: bounded by the block lengths it knows.
+    codec::DecodeRequest Request(Variant v) {
+        codec::DecodeRequest r;
+        r.frame = packed.frame.data();
+        r.frameSize = packed.frame.size();
+        if (v == kNumbered) {
+            r.overlay = overlay.data();
+            r.overlaySize = overlay.size();
         }
-        s[start] = static_cast<uint8_t>(s.size() - start);
+        r.table = packed.table.data();
+        r.buffer = out.data();
+        r.bufferSize = static_cast<std::uint32_t>(out.size());
+        r.scale = v == kHalf ? kHalfScale : 100;
+        r.numberIndex = kNumber;
+        r.numberColour = kNumberColour;
+        r.mirror = v == kMirrored;
+        r.streamKind = ANX_STREAM_LINE_BY_LINE;
+        return r;
     }
-    return s;
+    double Pixels() const { return static_cast<double>(picture.width) * picture.height; }
+};
+
+LineCase &Case(int frame) {
+    static LineCase player(PlayerPicture());
+    static LineCase shaded(ShadedPicture());
+    return frame == 0 ? player : shaded;
 }
 
-Bytes MakeFrame(ANXRECT rect, uint32_t dataSize, const Bytes &stream) {
-    Bytes f(40 + stream.size());
-    std::copy(stream.begin(), stream.end(), f.begin() + 40);
-    const ANXFRAME h{4, 32, 1, dataSize, 1, 0, rect, 0, 0, 0, 0, 0, 0};
-    anim::dib::StoreHeader(f.data(), h);
-    anim::dib::StoreEntry(f.data(), 0,
-                            {0, 0, static_cast<int16_t>(anim::dib::Width(rect) - 1),
-                             static_cast<int16_t>(anim::dib::Height(rect) - 1)});
-    return f;
+void ReportRate(benchmark::State &state, double pixels) {
+    state.counters["MP/s"] = benchmark::Counter(
+        static_cast<double>(state.iterations()) * pixels / 1e6, benchmark::Counter::kIsRate);
 }
 
-constexpr int kPlayerW = 64, kPlayerH = 80;
+// Both decoders write the same bytes for the request, or the two timings
+// would compare different work.
+bool SameAsReference(codec::DecodeRequest request, std::size_t size) {
+    Bytes ours(size, 0x5A);
+    Bytes theirs(size, 0x5A);
+    request.buffer = ours.data();
+    const bool decoded = codec::Expand(request) != nullptr;
+    request.buffer = theirs.data();
+    return decoded && codec::reference::Expand(request) != nullptr && ours == theirs;
+}
 
-// Rows bottom first: legs, shorts, a striped shirt, a head; transparent
-// around an outline.
-Bytes PlayerFrame() {
-    std::vector<Bytes> rows(kPlayerH, Bytes(kPlayerW, 0));
-    for (int r = 0; r < kPlayerH; ++r) {
-        const int y = kPlayerH - 1 - r;  // from the top
-        int half = y < 18 ? 9 : y < 50 ? 24 : y < 62 ? 20 : 14;
-        for (int x = 32 - half; x < 32 + half; ++x) {
-            uint8_t c = y < 6 ? 0x61 : y < 18 ? 0x60 : y < 50 ? ((x / 6) % 2 ? 0x70 : 0x71)
-                      : y < 62 ? 0x72 : (x % 28 < 12 ? 0x60 : 0);
-            if (x == 32 - half || x == 32 + half - 1) c = 0x10;
-            rows[r][x] = c;
-        }
+template <Expander expand>
+void Decode(benchmark::State &state) {
+    LineCase &c = Case(static_cast<int>(state.range(0)));
+    const auto variant = static_cast<Variant>(state.range(1));
+    const codec::DecodeRequest request = c.Request(variant);
+    if (c.packed.frame.empty() || !SameAsReference(request, c.out.size())) {
+        state.SkipWithError("the frame did not decode as the reference decodes it");
+        return;
     }
-    return MakeFrame({100, 100, 100 + kPlayerW - 1, 100 + kPlayerH - 1},
-                     static_cast<uint32_t>(anim::platform::RowStride(kPlayerW) * kPlayerH),
-                     EncodeRows(rows, false));
-}
-
-// A 20 x 12 two-digit overlay on the shirt: each digit's seven segments
-// drawn in its art colours' classes.
-Bytes NumberOverlay() {
-    std::vector<Bytes> rows(12, Bytes(20, 0));
-    for (int digit = 0; digit < 2; ++digit) {
-        const int x0 = digit * 10 + 1, base = digit * 7 + 1;
-        for (int x = x0 + 1; x < x0 + 7; ++x) {
-            rows[11][x] = uint8_t(base);      // top
-            rows[6][x] = uint8_t(base + 3);   // middle
-            rows[0][x] = uint8_t(base + 6);   // bottom
-        }
-        for (int r = 1; r < 6; ++r) {
-            rows[r][x0] = uint8_t(base + 4);      // lower left
-            rows[r][x0 + 7] = uint8_t(base + 5);  // lower right
-            rows[r + 6][x0] = uint8_t(base + 1);  // upper left
-            rows[r + 5][x0 + 7] = uint8_t(base + 2);
-        }
-    }
-    return MakeFrame({122, 139, 141, 150}, 0, EncodeRows(rows, true));
-}
-
-void LineDecode(benchmark::State &state, int scale, int mirror, bool number) {
-    Table table = LineTable();
-    const Bytes frame = PlayerFrame();
-    const Bytes overlay = NumberOverlay();
-    Bytes out(40 + anim::platform::RowStride(kPlayerW) * kPlayerH);
     for (auto _ : state) {
-        ANXFRAME *r = AnxUnKOVRLEFrame(
-            reinterpret_cast<const ANXFRAME *>(frame.data()),
-            number ? reinterpret_cast<const ANXFRAME *>(overlay.data()) : nullptr, table.data(),
-            reinterpret_cast<ANXFRAME *>(out.data()), static_cast<uint32_t>(out.size()), scale, 23,
-            0xC8, mirror, ANX_STREAM_LINE_BY_LINE);
-        benchmark::DoNotOptimize(r);
+        benchmark::DoNotOptimize(expand(request));
         benchmark::ClobberMemory();
     }
-    state.counters["MP/s"] = benchmark::Counter(
-        static_cast<double>(state.iterations()) * kPlayerW * kPlayerH / 1e6,
-        benchmark::Counter::kIsRate);
-    state.counters["stream_bytes"] = static_cast<double>(frame.size() - 40);
+    ReportRate(state, c.Pixels());
+    state.SetLabel(std::string(state.range(0) == 0 ? "player " : "shaded ") +
+                   kVariantNames[variant]);
 }
 
-void BM_LineDecode100(benchmark::State &s) { LineDecode(s, 100, 0, false); }
-void BM_LineDecode50(benchmark::State &s) { LineDecode(s, 50, 0, false); }
-void BM_LineDecodeMirrored(benchmark::State &s) { LineDecode(s, 100, 1, false); }
-void BM_LineDecodeNumber(benchmark::State &s) { LineDecode(s, 100, 0, true); }
-void BM_LineDecodeNumberMirrored50(benchmark::State &s) { LineDecode(s, 50, 1, true); }
+void BM_DecodeReference(benchmark::State &state) {
+    Decode<codec::reference::Expand>(state);
+}
 
-void BM_WholeFrame640x480(benchmark::State &state) {
-    constexpr int kW = 640, kH = 480;
-    Table table;
-    table.fill(kEscape);  // header form: every byte plain
-    Bytes pixels(kW * kH);
-    uint32_t seed = 1;
-    for (int i = 0; i < kW * kH;) {
-        seed = seed * 1103515245u + 12345u;
-        const int n = 1 + static_cast<int>((seed >> 16) % 40);
-        const uint8_t v = static_cast<uint8_t>(0x20 + (seed >> 8) % 64);
-        for (int k = 0; k < n && i < kW * kH; ++k) pixels[i++] = v;
+void BM_Decode(benchmark::State &state) {
+    Decode<codec::Expand>(state);
+    LineCase &c = Case(static_cast<int>(state.range(0)));
+    const auto variant = static_cast<Variant>(state.range(1));
+    const codec::DecodeRequest request = c.Request(variant);
+    const codec::DecodeRequest full = c.Request(kFull);
+    std::vector<Contender> contenders = {
+        {"new", [&] { benchmark::DoNotOptimize(codec::Expand(request)); }},
+        {"reference", [&] { benchmark::DoNotOptimize(codec::reference::Expand(request)); }},
+        {"full", [&] { benchmark::DoNotOptimize(codec::Expand(full)); }},
+    };
+    const std::vector<double> best = BestNanosPerCall(contenders);
+    state.counters["x_reference"] = best[1] / best[0];
+    if (variant != kFull) state.counters["time_vs_100"] = best[0] / best[2];
+}
+
+void Cases(benchmark::internal::Benchmark *b) {
+    for (int frame = 0; frame < 2; ++frame)
+        for (int v = 0; v < kVariants; ++v) b->Args({frame, v});
+}
+
+BENCHMARK(BM_DecodeReference)->Apply(Cases);
+BENCHMARK(BM_Decode)->Apply(Cases);
+
+// A delta sequence's frame as the projector expands it once: whole-frame
+// stream, new block.
+struct WholeCase {
+    Picture picture = LargePicture();
+    Packed packed = PackWhole(picture);
+    Bytes out = Bytes(RawFrameSize(picture));
+
+    codec::DecodeRequest Request() {
+        codec::DecodeRequest r;
+        r.frame = packed.frame.data();
+        r.frameSize = packed.frame.size();
+        r.table = packed.table.data();
+        r.buffer = out.data();
+        r.bufferSize = static_cast<std::uint32_t>(out.size());
+        r.streamKind = ANX_STREAM_WHOLE_FRAME;
+        return r;
     }
-    Bytes stream;
-    for (size_t i = 0; i < pixels.size();) {
-        size_t n = 1;
-        while (i + n < pixels.size() && pixels[i + n] == pixels[i] && n < 255) ++n;
-        if (n < 3) stream.insert(stream.end(), n, pixels[i]);
-        else stream.insert(stream.end(), {kEscape, static_cast<uint8_t>(n), pixels[i]});
-        i += n;
+};
+
+template <Expander expand>
+void WholeFrame(benchmark::State &state) {
+    static WholeCase c;
+    const codec::DecodeRequest request = c.Request();
+    if (c.packed.frame.empty() || !SameAsReference(request, c.out.size())) {
+        state.SkipWithError("the frame did not decode as the reference decodes it");
+        return;
     }
-    const Bytes frame = MakeFrame({0, 0, kW - 1, kH - 1}, kW * kH, stream);
-    Bytes out(40 + kW * kH);
     for (auto _ : state) {
-        ANXFRAME *r = AnxUnKOVRLEFrame(reinterpret_cast<const ANXFRAME *>(frame.data()), nullptr,
-                                       table.data(), reinterpret_cast<ANXFRAME *>(out.data()),
-                                       static_cast<uint32_t>(out.size()), 100, 0, 0, 0,
-                                       ANX_STREAM_WHOLE_FRAME);
-        benchmark::DoNotOptimize(r);
+        benchmark::DoNotOptimize(expand(request));
         benchmark::ClobberMemory();
     }
-    if (std::memcmp(out.data() + 40, pixels.data(), pixels.size()) != 0) state.SkipWithError("wrong pixels");
-    state.counters["MP/s"] = benchmark::Counter(
-        static_cast<double>(state.iterations()) * kW * kH / 1e6, benchmark::Counter::kIsRate);
+    ReportRate(state, static_cast<double>(c.picture.width) * c.picture.height);
+    if (expand == &codec::Expand) {
+        ReportSpeedRatios(
+            state,
+            {{"new", [&] { benchmark::DoNotOptimize(codec::Expand(request)); }},
+             {"reference", [&] { benchmark::DoNotOptimize(codec::reference::Expand(request)); }}});
+    }
 }
 
-BENCHMARK(BM_LineDecode100);
-BENCHMARK(BM_LineDecode50);
-BENCHMARK(BM_LineDecodeMirrored);
-BENCHMARK(BM_LineDecodeNumber);
-BENCHMARK(BM_LineDecodeNumberMirrored50);
-BENCHMARK(BM_WholeFrame640x480);
+void BM_WholeFrame255Reference(benchmark::State &state) {
+    WholeFrame<codec::reference::Expand>(state);
+}
+void BM_WholeFrame255(benchmark::State &state) {
+    WholeFrame<codec::Expand>(state);
+}
+
+BENCHMARK(BM_WholeFrame255Reference);
+BENCHMARK(BM_WholeFrame255);
 
 }  // namespace
+}  // namespace anim::bench

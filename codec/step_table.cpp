@@ -10,10 +10,7 @@
 namespace anim::codec {
 
 std::int32_t BuildStepTable(std::int32_t size, std::int32_t scale, StepTable &table) {
-    const std::int32_t scaled = ScaledSide(size, scale);
-    // Spreads the kept positions evenly, starting half a step in so that the
-    // kept ones sit in the middle of their groups rather than at the front.
-    std::int32_t accumulator = size / 2;
+    StepRule rule(size, scale);
     bool keeping = true;
     std::int32_t count = 0;
     std::int32_t kept = 0;
@@ -25,13 +22,7 @@ std::int32_t BuildStepTable(std::int32_t size, std::int32_t scale, StepTable &ta
         table[length++] = static_cast<std::uint8_t>(value);
     };
     for (std::int32_t position = 0; position < size; ++position) {
-        accumulator += scaled;
-        // At full size every position is kept. The accumulator alone says so
-        // for sides of 2 or more; a side of 1 would reach its size exactly
-        // and keep nothing, leaving the output pixel that the scaled size
-        // promises unwritten.
-        const bool keep = accumulator > size || scaled == size;
-        if (accumulator > size) accumulator -= size;
+        const bool keep = rule.Next();
         kept += keep ? 1 : 0;
         if (keep == keeping) {
             ++count;

@@ -25,6 +25,34 @@ constexpr std::int32_t ScaledSide(std::int32_t size, std::int32_t scale) {
     return static_cast<std::int32_t>(std::int64_t{size} * scale / 100);
 }
 
+// The keep-or-drop decision for each position of a side in turn. Kept
+// positions are spread evenly, starting half a step in so that they sit in
+// the middle of their groups rather than at the front.
+class StepRule {
+public:
+    constexpr StepRule(std::int32_t size, std::int32_t scale)
+        : size_(size), scaled_(ScaledSide(size, scale)), accumulator_(size / 2) {}
+
+    // Whether the next position is kept.
+    constexpr bool Next() {
+        accumulator_ += scaled_;
+        // At full size every position is kept. The accumulator alone says so
+        // for sides of 2 or more; a side of 1 would reach its size exactly
+        // and keep nothing, leaving the output pixel that the scaled size
+        // promises unwritten.
+        const bool keep = accumulator_ > size_ || scaled_ == size_;
+        if (accumulator_ > size_) accumulator_ -= size_;
+        return keep;
+    }
+    // Positions kept in all.
+    constexpr std::int32_t scaled() const { return scaled_; }
+
+private:
+    std::int32_t size_;
+    std::int32_t scaled_;
+    std::int32_t accumulator_;
+};
+
 // Fills table for a side of size positions (0 to kMaxDecodedSide) at scale
 // (1 to 100); returns the number of positions kept. A count that would not
 // fit a byte, or a table that would not fit kStepTableSize, is a broken
