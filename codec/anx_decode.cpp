@@ -131,7 +131,7 @@ void DecodeStream(const DecodeRequest &request, const Admitted &admitted, const 
         const LineEntryZero swap(request.table);
         const LineJob job{stream,
                           available,
-                          {request.table, Low(swap.saved()), High(swap.saved())},
+                          {request.table, EntryLow(swap.saved()), EntryHigh(swap.saved())},
                           dib::Width(admitted.header.rect),
                           dib::Height(admitted.header.rect),
                           request.scale,

@@ -14,15 +14,9 @@
 #include <cstdint>
 #include <cstring>
 
-namespace anim::codec {
+#include "codec/kovrle.h"
 
-// A table entry's high byte (a count) and low byte (a colour).
-constexpr std::uint8_t Low(std::uint16_t entry) {
-    return static_cast<std::uint8_t>(entry);
-}
-constexpr std::uint8_t High(std::uint16_t entry) {
-    return static_cast<std::uint8_t>(entry >> 8);
-}
+namespace anim::codec {
 
 // Where a stream's bytes are and how far they may be read.
 class StreamBounds {

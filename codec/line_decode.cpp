@@ -57,8 +57,8 @@ struct Codes {
 void BuildDirectView(const LineCodes &line, std::uint16_t (&direct)[256]) {
     for (std::uint32_t b = 0; b < 256; ++b) {
         const std::uint16_t t = line.table[b];
-        const std::uint8_t high = High(t);
-        const bool run = (high == 1) | ((high != line.countMark) & (Low(t) != line.escape));
+        const std::uint8_t high = EntryHigh(t);
+        const bool run = (high == 1) | ((high != line.countMark) & (EntryLow(t) != line.escape));
         direct[b] = (b != line.escape) & run & (high != 0) & (high <= kFillSpan) ? t : 0;
     }
 }
@@ -67,11 +67,11 @@ void BuildDirectView(const LineCodes &line, std::uint16_t (&direct)[256]) {
 inline Run ReadMarkedCode(const std::uint8_t *p, const Codes &codes) {
     const std::uint8_t b = p[0];
     const std::uint16_t t = codes.table[b];
-    if (b == codes.escape) return {p[1], Low(codes.table[p[2]]), 3};
-    if (High(t) == 1) return {1, Low(t), 1};
-    if (High(t) == codes.countMark) return {p[1], Low(t), 2};
-    if (Low(t) == codes.escape) return {High(t), Low(codes.table[p[1]]), 2};
-    return {High(t), Low(t), 1};
+    if (b == codes.escape) return {p[1], EntryLow(codes.table[p[2]]), 3};
+    if (EntryHigh(t) == 1) return {1, EntryLow(t), 1};
+    if (EntryHigh(t) == codes.countMark) return {p[1], EntryLow(t), 2};
+    if (EntryLow(t) == codes.escape) return {EntryHigh(t), EntryLow(codes.table[p[1]]), 2};
+    return {EntryHigh(t), EntryLow(t), 1};
 }
 
 // The code at p near the end of the input, read from a copy padded with
@@ -139,11 +139,11 @@ template <typename Columns, typename Line>
         if (StreamBounds::Address(p) < wholeBelow) {
             for (;;) {
                 const std::uint16_t d = direct[*p];
-                if (High(d) == 0) [[unlikely]]
+                if (EntryHigh(d) == 0) [[unlikely]]
                     break;
                 ++p;
-                line.Span(columns.At(filled), Low(d));
-                filled += High(d);
+                line.Span(columns.At(filled), EntryLow(d));
+                filled += EntryHigh(d);
                 if (filled >= width) [[unlikely]]
                     return p;
                 if (StreamBounds::Address(p) >= wholeBelow) [[unlikely]]

@@ -45,8 +45,8 @@ struct WholeCodes {
 inline Run ReadCode(const std::uint8_t *p, const WholeCodes &codes) {
     const std::uint8_t b = p[0];
     const std::uint16_t t = codes.table[b];
-    const std::uint8_t high = High(t);
-    const std::uint8_t low = Low(t);
+    const std::uint8_t high = EntryHigh(t);
+    const std::uint8_t low = EntryLow(t);
     const bool plain = t == codes.header;
     const bool direct = plain | ((high != codes.countMark) & (low != codes.escape));
     if ((b != codes.escape) & direct) return {plain ? 1u : high, plain ? b : low, 1};
@@ -70,7 +70,7 @@ inline Run ReadCode(const std::uint8_t *p, const WholeCodes &codes) {
 
 void DecodeWholeFrame(const StreamBounds &in, const std::uint16_t *table, std::uint8_t *out,
                       std::size_t size) {
-    const WholeCodes codes{table, table[0], Low(table[0]), High(table[0])};
+    const WholeCodes codes{table, table[0], EntryLow(table[0]), EntryHigh(table[0])};
     // Room for a run that starts at the block's last pixel, and its overshoot.
     alignas(64) std::uint8_t stage[kStageSize + kLongestRun + kFillSpan];
     const std::uintptr_t wholeBelow = in.WholeBelow(kLongestCode);
