@@ -158,7 +158,7 @@ void Recolour(std::vector<std::uint16_t> &table, const anxpack::TeamColours &tea
 
 }  // namespace
 
-animtools::IndexedImage DrawContactSheet(const AnxFile &file, const SheetOptions &options,
+imageio::IndexedImage DrawContactSheet(const AnxFile &file, const SheetOptions &options,
                                          std::vector<std::string> &problems) {
     const int kits = options.teams ? 2 : 1;
     // rows[s * kits + team][k]
@@ -212,7 +212,7 @@ animtools::IndexedImage DrawContactSheet(const AnxFile &file, const SheetOptions
     }
     const int width = static_cast<int>(columns) * (cell_w + kGap) + kGap;
     const int height = static_cast<int>(std::max<std::size_t>(rows.size(), 1)) * (cell_h + kGap) + kGap;
-    animtools::IndexedImage sheet(width, height, options.background);
+    imageio::IndexedImage sheet(width, height, options.background);
     sheet.colours = options.colours;
     for (std::size_t r = 0; r < rows.size(); ++r) {
         for (std::size_t k = 0; k < rows[r].size(); ++k) {

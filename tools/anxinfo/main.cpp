@@ -18,10 +18,10 @@ constexpr int kExitOutput = 1;
 
 // Without --palette: the display's usual static colours at both ends and an
 // even spread of colours between, so that any file shows something.
-animtools::Colours DefaultColours() {
-    animtools::Colours c{};
+imageio::Colours DefaultColours() {
+    imageio::Colours c{};
     for (int i = 0; i < 256; ++i) {
-        c[static_cast<std::size_t>(i)] = animtools::Rgb{static_cast<std::uint8_t>((i * 37) % 256),
+        c[static_cast<std::size_t>(i)] = imageio::Rgb{static_cast<std::uint8_t>((i * 37) % 256),
                                                         static_cast<std::uint8_t>((i * 91) % 256),
                                                         static_cast<std::uint8_t>((i * 53) % 256)};
     }
@@ -106,7 +106,7 @@ int main(int argc, char **argv) {
         options.number = number;
         options.colours = DefaultColours();
         if (!palette_path.empty()) {
-            animtools::IndexedImage palette_source;
+            imageio::IndexedImage palette_source;
             if (auto e = anxpack::ReadBmp8(palette_path, palette_source); !e.empty()) {
                 std::fprintf(stderr, "anxinfo: %s\n", e.c_str());
                 return kExitBadFile;
@@ -124,8 +124,8 @@ int main(int argc, char **argv) {
                                                        static_cast<std::uint8_t>(count),
                                                        static_cast<std::uint8_t>(shift)};
         }
-        animtools::IndexedImage sheet = anxinfo::DrawContactSheet(*file, options, problems);
-        if (auto e = animtools::WritePng(sheet_path, sheet); !e.empty()) {
+        imageio::IndexedImage sheet = anxinfo::DrawContactSheet(*file, options, problems);
+        if (auto e = imageio::WritePng(sheet_path, sheet); !e.empty()) {
             std::fprintf(stderr, "anxinfo: %s\n", e.c_str());
             return kExitOutput;
         }

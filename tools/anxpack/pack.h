@@ -32,7 +32,7 @@ enum class PackFailure {
 struct PackResult {
     PackFailure failure = PackFailure::kNone;
     std::string error;
-    std::vector<anx::SequenceStats> stats;  // one per sequence, in file order
+    std::vector<writer::SequenceStats> stats;  // one per sequence, in file order
     std::vector<std::int32_t> ids;          // the ids to pass to LoadMultiAnim
     // What the manifest asks for that the file cannot carry, one line each
     // naming the manifest; the pack goes on without it.

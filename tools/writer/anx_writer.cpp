@@ -36,7 +36,7 @@
 #include "animate.h"
 #include "platform/platform.h"
 
-namespace anx {
+namespace writer {
 namespace {
 
 constexpr std::uint16_t kFileMark = 1;
@@ -585,4 +585,4 @@ std::string FormatStats(const std::vector<SequenceStats> &stats) {
     return out.str();
 }
 
-}  // namespace anx
+}  // namespace writer
