@@ -288,6 +288,29 @@ class SequenceRecordView {
     std::span<const std::uint8_t> bytes_;
 };
 
+// The fixed part of a sequence record, up to the skip area, as a writer
+// fills it; the fields readers skip are written 0.
+struct SequenceHead {
+    std::int16_t count = 0;  // the frame count, negative for a delta sequence
+    std::uint32_t expandSize = 0;
+    const std::uint16_t *table = nullptr;  // kTableEntries entries
+    std::uint32_t skipSize = 0;
+};
+
+// Writes head over the first kSkipAt bytes; false when there are fewer.
+[[nodiscard]] constexpr bool StoreSequenceHead(std::span<std::uint8_t> bytes,
+                                               const SequenceHead &head) {
+    if (bytes.size() < kSkipAt || head.table == nullptr) return false;
+    for (std::size_t i = 0; i < kSkipAt; ++i) bytes[i] = 0;
+    bool stored =
+        StoreLe(bytes, kCountAt, head.count) && StoreLe(bytes, kVersionAt, kRecordVersion) &&
+        StoreLe(bytes, kExpandAt, head.expandSize) && StoreLe(bytes, kSkipSizeAt, head.skipSize);
+    for (std::size_t i = 0; stored && i < kTableEntries; ++i) {
+        stored = StoreLe(bytes, kTableAt + sizeof(std::uint16_t) * i, head.table[i]);
+    }
+    return stored;
+}
+
 // A player-number record as it lies in a body, bounded like a sequence
 // record.
 class NumberRecordView {

@@ -167,6 +167,9 @@ public:
 
 private:
     struct Encoded;
+    // Appends a coded sequence and its statistics; its index.
+    Added Keep(Encoded encoded, SequenceStats stats);
+
     std::vector<Encoded> sequences_;
     std::vector<SequenceStats> stats_;
 };
