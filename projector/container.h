@@ -237,19 +237,26 @@ struct DirectoryEntry {
     return std::size_t{*end};
 }
 
-// A sequence record as it lies in a body: bytes run from its start to
-// wherever the reader bounds it (the end of the sequence part, or the next
-// record).
-class SequenceRecordView {
+// A record as it lies in a body, whose fixed part is kFixedSize bytes: its
+// bytes run from its start to wherever the reader bounds it (the end of its
+// part of the body, or the next record).
+template <typename View, std::size_t kFixedSize>
+class RecordView {
   public:
-    // Nothing when the fixed part, up to the skip area, does not lie in
-    // bytes.
-    [[nodiscard]] static constexpr std::optional<SequenceRecordView> Open(
-        std::span<const std::uint8_t> bytes) {
-        if (bytes.size() < kSkipAt) return std::nullopt;
-        return SequenceRecordView(bytes);
+    // Nothing when the fixed part does not lie in bytes.
+    [[nodiscard]] static constexpr std::optional<View> Open(std::span<const std::uint8_t> bytes) {
+        if (bytes.size() < kFixedSize) return std::nullopt;
+        return View(bytes);
     }
 
+  protected:
+    constexpr explicit RecordView(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+    std::span<const std::uint8_t> bytes_;
+};
+
+// A sequence record; its fixed part runs up to the skip area.
+class SequenceRecordView : public RecordView<SequenceRecordView, kSkipAt> {
+  public:
     constexpr std::int16_t Count() const { return ReadLe<std::int16_t>(bytes_, kCountAt); }
     constexpr bool IsDelta() const { return Count() < 0; }
     constexpr std::int32_t FrameCount() const {
@@ -284,8 +291,8 @@ class SequenceRecordView {
     }
 
   private:
-    constexpr explicit SequenceRecordView(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
-    std::span<const std::uint8_t> bytes_;
+    friend RecordView;
+    using RecordView::RecordView;
 };
 
 // The fixed part of a sequence record, up to the skip area, as a writer
@@ -311,17 +318,9 @@ struct SequenceHead {
     return stored;
 }
 
-// A player-number record as it lies in a body, bounded like a sequence
-// record.
-class NumberRecordView {
+// A player-number record; its fixed part runs up to the overlay offsets.
+class NumberRecordView : public RecordView<NumberRecordView, kOverlayOffsetsAt> {
   public:
-    // Nothing when the fixed part does not lie in bytes.
-    [[nodiscard]] static constexpr std::optional<NumberRecordView> Open(
-        std::span<const std::uint8_t> bytes) {
-        if (bytes.size() < kOverlayOffsetsAt) return std::nullopt;
-        return NumberRecordView(bytes);
-    }
-
     constexpr std::int16_t FrameCount() const {
         return ReadLe<std::int16_t>(bytes_, kOverlayCountAt);
     }
@@ -337,8 +336,8 @@ class NumberRecordView {
     }
 
   private:
-    constexpr explicit NumberRecordView(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
-    std::span<const std::uint8_t> bytes_;
+    friend RecordView;
+    using RecordView::RecordView;
 };
 
 }  // namespace anim::projector

@@ -28,12 +28,7 @@ constexpr bool IsNumberArt(std::uint8_t v) {
 }  // namespace
 
 std::int32_t FindPlayerNumberSet(EngineState *engine, std::int32_t id) {
-    const auto &table = engine->playerNumbers;
-    for (std::int32_t i = 0; i < table.capacity; ++i) {
-        const PlayerNumberSet &s = table.entries[i];
-        if (s.inUse != 0 && s.id == static_cast<std::uint32_t>(id)) return i;
-    }
-    return -1;
+    return FindById(engine->playerNumbers, id);
 }
 
 std::int32_t CreatePlayerNumberSet(EngineState *engine, std::span<std::uint8_t> record,
@@ -60,12 +55,7 @@ std::int32_t CreatePlayerNumberSet(EngineState *engine, std::span<std::uint8_t> 
                    kTraceAllocationFailed);
         return -1;
     }
-    PlayerNumberSet &s = engine->playerNumbers.entries[slot];
-    s = PlayerNumberSet{};
-    s.inUse = 1;
-    s.id = static_cast<std::uint32_t>(id);
-    s.frameCount = frames;
-    s.block = block;
+    PlayerNumberSet &s = ClaimSlot(engine->playerNumbers, slot, id, frames, block);
     if (block != nullptr) {
         s.overlays = reinterpret_cast<const ANXFRAME **>(block);
         s.overlayLimits = reinterpret_cast<std::uint32_t *>(block + sizeof(ANXFRAME *) * frames);
@@ -76,33 +66,19 @@ std::int32_t CreatePlayerNumberSet(EngineState *engine, std::span<std::uint8_t> 
         s.overlays[k] = reinterpret_cast<const ANXFRAME *>(data.data() + offset);
         s.overlayLimits[k] = static_cast<std::uint32_t>(data.size() - offset);
     }
-    ++engine->playerNumbers.count;
     return slot;
 }
 
 std::int32_t DestroyPlayerNumberSet(EngineState *engine, std::int32_t slot) {
-    PlayerNumberSet *s = NumberSetAt(engine, slot);
-    if (s == nullptr) return 1;
-    if (s->refCount != 0) return 0;
-    FREE(s->block);
-    *s = PlayerNumberSet{};
-    s->id = kNone;
-    --engine->playerNumbers.count;
-    return 1;
+    return FreeUnplayed(engine->playerNumbers, NumberSetAt(engine, slot));
 }
 
 std::int32_t AddRefPlayerNumberSet(EngineState *engine, std::int32_t slot) {
-    PlayerNumberSet *s = NumberSetAt(engine, slot);
-    if (s == nullptr) return 0;
-    return ++s->refCount;
+    return AddRef(NumberSetAt(engine, slot));
 }
 
 std::int32_t ReleasePlayerNumberSet(EngineState *engine, std::int32_t slot) {
-    PlayerNumberSet *s = NumberSetAt(engine, slot);
-    if (s == nullptr) return 0;
-    const std::int32_t count = --s->refCount;
-    ANIM_ASSERT(count >= 0, kNumbersSource);
-    return count;
+    return Release(NumberSetAt(engine, slot), kNumbersSource);
 }
 
 }  // namespace anim::projector

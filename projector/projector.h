@@ -11,6 +11,7 @@
 #include "animate.h"
 #include "animate/engine_state.h"
 #include "projector/container.h"
+#include "support/report.h"
 
 namespace anim::projector {
 
@@ -130,6 +131,57 @@ std::int32_t FreeSlot(const Table<Entry> &table) {
     return -1;
 }
 void FreeTables(EngineState *engine);
+
+// The first slot in use whose entry has id, or -1.
+template <typename Entry>
+std::int32_t FindById(const Table<Entry> &table, std::int32_t id) {
+    for (std::int32_t i = 0; i < table.capacity; ++i) {
+        const Entry &entry = table.entries[i];
+        if (entry.inUse != 0 && entry.id == static_cast<std::uint32_t>(id)) return i;
+    }
+    return -1;
+}
+
+// Sequences and number sets count the anim objects that play them. The new
+// count, or 0 for a free slot.
+template <typename Entry>
+std::int32_t AddRef(Entry *entry) {
+    return entry != nullptr ? ++entry->refCount : 0;
+}
+// The same, lowered; below 0 ends the process in source.
+template <typename Entry>
+std::int32_t Release(Entry *entry, const char *source) {
+    if (entry == nullptr) return 0;
+    const std::int32_t count = --entry->refCount;
+    ANIM_ASSERT(count >= 0, source);
+    return count;
+}
+// Takes slot of a table for a sequence or number set of id, with its frame
+// count and block; the rest of the entry is zero.
+template <typename Entry>
+Entry &ClaimSlot(Table<Entry> &table, std::int32_t slot, std::int32_t id, std::int32_t frames,
+                 std::uint8_t *block) {
+    Entry &entry = table.entries[slot];
+    entry = Entry{};
+    entry.inUse = 1;
+    entry.id = static_cast<std::uint32_t>(id);
+    entry.frameCount = frames;
+    entry.block = block;
+    ++table.count;
+    return entry;
+}
+// Releases the block of an entry that nothing plays and frees its slot: 1
+// when freed (or already free), 0 while it is played.
+template <typename Entry>
+std::int32_t FreeUnplayed(Table<Entry> &table, Entry *entry) {
+    if (entry == nullptr) return 1;
+    if (entry->refCount != 0) return 0;
+    FREE(entry->block);
+    *entry = Entry{};
+    entry->id = kNone;
+    --table.count;
+    return 1;
+}
 
 // ---- Sequences (sequences.cpp) ---------------------------------------------------
 

@@ -9,6 +9,7 @@
 // entry 0 while a line decode runs. Stream lengths are not in the file: each
 // frame may use the bytes from its start to the end of the sequence part of
 // the body, and the decoder is bounded by that.
+#include <bit>
 #include <cstring>
 
 #include "dib/anx_frame.h"
@@ -41,11 +42,9 @@ namespace {
 // Points the entry into its block: frame pointers, offset pairs, table 0
 // (copied from the record) and with two tables the recoloured table 1,
 // frame limits, then the expanded flags.
-void LayOutBlock(const EngineState *engine, SequenceEntry &s, std::uint8_t *block,
-                 std::span<const std::uint8_t> table) {
+void LayOutBlock(const EngineState *engine, SequenceEntry &s, std::span<const std::uint8_t> table) {
     const std::size_t frames = static_cast<std::size_t>(s.frameCount);
-    std::uint8_t *at = block;
-    s.block = block;
+    std::uint8_t *at = s.block;
     s.frames = reinterpret_cast<ANXFRAME **>(at);
     at += sizeof(ANXFRAME *) * frames;
     s.frameOffsets = reinterpret_cast<POINT *>(at);
@@ -53,6 +52,7 @@ void LayOutBlock(const EngineState *engine, SequenceEntry &s, std::uint8_t *bloc
     s.tables[0] = reinterpret_cast<std::uint16_t *>(at);
     at += kTableBytes;
     // Entries little-endian in the file and on the machine: a plain copy.
+    static_assert(std::endian::native == std::endian::little);
     std::memcpy(s.tables[0], table.data(), kTableBytes);
     if (s.tableCount == 2) {
         s.tables[1] = reinterpret_cast<std::uint16_t *>(at);
@@ -67,12 +67,7 @@ void LayOutBlock(const EngineState *engine, SequenceEntry &s, std::uint8_t *bloc
 }  // namespace
 
 std::int32_t FindSequence(EngineState *engine, std::int32_t id) {
-    const auto &table = engine->sequences;
-    for (std::int32_t i = 0; i < table.capacity; ++i) {
-        const SequenceEntry &s = table.entries[i];
-        if (s.inUse != 0 && s.id == static_cast<std::uint32_t>(id)) return i;
-    }
-    return -1;
+    return FindById(engine->sequences, id);
 }
 
 void RecolourTable(std::span<const std::uint16_t, kTableEntries> source,
@@ -119,48 +114,34 @@ std::int32_t CreateSequence(EngineState *engine, std::span<std::uint8_t> record,
         ANIM_TRACE(kSource, "CreateSequence: allocation FAILED!", kTraceAllocationFailed);
         return -1;
     }
-    SequenceEntry &s = engine->sequences.entries[slot];
-    s = SequenceEntry{};
-    s.inUse = 1;
-    s.id = static_cast<std::uint32_t>(id);
-    s.frameCount = frames;
+    SequenceEntry &s = ClaimSlot(engine->sequences, slot, id, frames, block);
     s.isDelta = view->IsDelta() ? 1 : 0;
     s.expandSize = view->ExpandSize();
     s.tableCount = tableCount;
-    LayOutBlock(engine, s, block, view->TableBytes());
+    LayOutBlock(engine, s, view->TableBytes());
     for (std::int32_t k = 0; k < frames; ++k) {
         const std::uint32_t offset = view->FrameOffset(k);
         s.frames[k] = reinterpret_cast<ANXFRAME *>(data.data() + offset);
         s.frameLimits[k] = static_cast<std::uint32_t>(data.size() - offset);
     }
-    ++engine->sequences.count;
     return slot;
 }
 
 std::int32_t DestroySequence(EngineState *engine, std::int32_t slot) {
     SequenceEntry *s = SequenceAt(engine, slot);
-    if (s == nullptr) return 1;
-    if (s->refCount != 0) return 0;
-    for (std::int32_t k = 0; k < s->frameCount; ++k) DeleteExpandedFrame(*s, k);
-    FREE(s->block);
-    *s = SequenceEntry{};
-    s->id = kNone;
-    --engine->sequences.count;
-    return 1;
+    // The frames the projector expanded go with the sequence.
+    if (s != nullptr && s->refCount == 0) {
+        for (std::int32_t k = 0; k < s->frameCount; ++k) DeleteExpandedFrame(*s, k);
+    }
+    return FreeUnplayed(engine->sequences, s);
 }
 
 std::int32_t AddRefSequence(EngineState *engine, std::int32_t slot) {
-    SequenceEntry *s = SequenceAt(engine, slot);
-    if (s == nullptr) return 0;
-    return ++s->refCount;
+    return AddRef(SequenceAt(engine, slot));
 }
 
 std::int32_t ReleaseSequence(EngineState *engine, std::int32_t slot) {
-    SequenceEntry *s = SequenceAt(engine, slot);
-    if (s == nullptr) return 0;
-    const std::int32_t count = --s->refCount;
-    ANIM_ASSERT(count >= 0, kSource);
-    return count;
+    return Release(SequenceAt(engine, slot), kSource);
 }
 
 ANXFRAME *ResolveFrame(const SequenceEntry &sequence, std::int32_t k, std::size_t *limit) {
