@@ -56,7 +56,6 @@
 #include <vector>
 
 #include "animate.h"
-#include "dib/anx_frame.h"
 #include "platform/checked_size.h"
 
 namespace anim::projector {
@@ -96,17 +95,11 @@ inline constexpr std::size_t kIndexBytesPerFrame = 2 * kIndexEntrySize;
 // Compression bit 0 of a frame as stored; the projector takes a frame
 // without it for a block it expanded itself.
 inline constexpr std::uint16_t kStoredMark = 1;
-// The repeat field of a frame header without rectangles.
+// The frame header fields the container itself reads: the rectangle count,
+// and the repeat field of a header without rectangles.
+inline constexpr std::size_t kRectCountAt = offsetof(ANXFRAME, rectCount);
 inline constexpr std::size_t kRepeatAt = offsetof(ANXFRAME, repeatFrame);
-static_assert(kRepeatAt == 30);
-
-// The frame a stored frame stands for: nothing for a real frame (one with
-// rectangles), else its repeat field. frame holds at least a header.
-[[nodiscard]] inline std::optional<std::int32_t> RepeatOf(const void *frame) {
-    const ANXFRAME header = dib::LoadHeader(frame);
-    if (header.rectCount != 0) return std::nullopt;
-    return header.repeatFrame;
-}
+static_assert(kRectCountAt == 2 && kRepeatAt == 30);
 
 inline constexpr std::size_t kOverlayCountAt = 0;
 inline constexpr std::size_t kOverlayOffsetsAt = 18;
@@ -156,6 +149,15 @@ template <Field T>
 void AppendLe(std::vector<std::uint8_t> &out, T value) {
     out.resize(out.size() + sizeof(T));
     (void)StoreLe(std::span(out), out.size() - sizeof(T), value);
+}
+
+// The frame a stored frame stands for: nothing for a real frame (one with
+// rectangles), else its repeat field. frame holds at least a header.
+[[nodiscard]] inline std::optional<std::int32_t> RepeatOf(const void *frame) {
+    const std::span<const std::uint8_t> header(static_cast<const std::uint8_t *>(frame),
+                                               sizeof(ANXFRAME));
+    if (ReadLe<std::int16_t>(header, kRectCountAt) != 0) return std::nullopt;
+    return ReadLe<std::int16_t>(header, kRepeatAt);
 }
 
 // ---- Header and directory -------------------------------------------------
@@ -221,9 +223,10 @@ struct DirectoryEntry {
 // at; the stream behind them is bounded by whoever decodes it.
 [[nodiscard]] constexpr bool FrameHeadFits(std::span<const std::uint8_t> bytes, std::size_t at) {
     if (!Holds(bytes.size(), at, sizeof(ANXFRAME))) return false;
-    const std::int16_t rects = ReadLe<std::int16_t>(bytes, at + offsetof(ANXFRAME, rectCount));
-    return rects >= 0 && Holds(bytes.size(), at + sizeof(ANXFRAME),
-                               sizeof(ANXRECT) * static_cast<std::size_t>(rects));
+    const std::int16_t rects = ReadLe<std::int16_t>(bytes, at + kRectCountAt);
+    const auto end = platform::CheckedSize(sizeof(ANXRECT), rects,
+                                           static_cast<std::int64_t>(at + sizeof(ANXFRAME)));
+    return end && *end <= bytes.size();
 }
 
 // The offset array of a record: count entries from at, an index array's

@@ -119,12 +119,12 @@ struct LoadRequest {
 void RequireTables(EngineState *engine, const char *source);
 // The entry in use at index, or null for an index outside the table or a
 // free slot.
-AnimObject *ObjectAt(EngineState *engine, std::int32_t index);
-SequenceEntry *SequenceAt(EngineState *engine, std::int32_t slot);
-PlayerNumberSet *NumberSetAt(EngineState *engine, std::int32_t slot);
+[[nodiscard]] AnimObject *ObjectAt(EngineState *engine, std::int32_t index);
+[[nodiscard]] SequenceEntry *SequenceAt(EngineState *engine, std::int32_t slot);
+[[nodiscard]] PlayerNumberSet *NumberSetAt(EngineState *engine, std::int32_t slot);
 // Lowest free slot of a table, or -1.
 template <typename Entry>
-std::int32_t FreeSlot(const Table<Entry> &table) {
+[[nodiscard]] std::int32_t FreeSlot(const Table<Entry> &table) {
     for (std::int32_t i = 0; i < table.capacity; ++i) {
         if (table.entries[i].inUse == 0) return i;
     }
@@ -134,7 +134,7 @@ void FreeTables(EngineState *engine);
 
 // The first slot in use whose entry has id, or -1.
 template <typename Entry>
-std::int32_t FindById(const Table<Entry> &table, std::int32_t id) {
+[[nodiscard]] std::int32_t FindById(const Table<Entry> &table, std::int32_t id) {
     for (std::int32_t i = 0; i < table.capacity; ++i) {
         const Entry &entry = table.entries[i];
         if (entry.inUse != 0 && entry.id == static_cast<std::uint32_t>(id)) return i;
@@ -173,7 +173,7 @@ Entry &ClaimSlot(Table<Entry> &table, std::int32_t slot, std::int32_t id, std::i
 // Releases the block of an entry that nothing plays and frees its slot: 1
 // when freed (or already free), 0 while it is played.
 template <typename Entry>
-std::int32_t FreeUnplayed(Table<Entry> &table, Entry *entry) {
+[[nodiscard]] std::int32_t FreeUnplayed(Table<Entry> &table, Entry *entry) {
     if (entry == nullptr) return 1;
     if (entry->refCount != 0) return 0;
     FREE(entry->block);
@@ -190,8 +190,8 @@ std::int32_t FreeUnplayed(Table<Entry> &table, Entry *entry) {
 // no memory.
 [[nodiscard]] std::int32_t CreateSequence(EngineState *engine, std::span<std::uint8_t> record,
                                           std::int32_t id, std::int32_t tableCount);
-std::int32_t DestroySequence(EngineState *engine, std::int32_t slot);
-std::int32_t FindSequence(EngineState *engine, std::int32_t id);
+[[nodiscard]] std::int32_t DestroySequence(EngineState *engine, std::int32_t slot);
+[[nodiscard]] std::int32_t FindSequence(EngineState *engine, std::int32_t id);
 std::int32_t AddRefSequence(EngineState *engine, std::int32_t slot);
 std::int32_t ReleaseSequence(EngineState *engine, std::int32_t slot);
 // Team recolouring: every entry whose low byte (the colour a line decode
@@ -211,7 +211,8 @@ void DupKovrleTable(const EngineState *engine, const std::uint16_t *source, std:
 
 // Frame k of a sequence with a repeat frame followed, or null (no such
 // frame, a deleted one). limit receives the bytes the frame may use.
-ANXFRAME *ResolveFrame(const SequenceEntry &sequence, std::int32_t k, std::size_t *limit = nullptr);
+[[nodiscard]] ANXFRAME *ResolveFrame(const SequenceEntry &sequence, std::int32_t k,
+                                     std::size_t *limit = nullptr);
 // The slot of frame k itself (repeats not followed) replaced by a block the
 // projector expanded; the old frame stays in the file block.
 void StoreExpandedFrame(SequenceEntry &sequence, std::int32_t k, ANXFRAME *frame);
@@ -224,8 +225,8 @@ bool DeleteExpandedFrame(SequenceEntry &sequence, std::int32_t k);
 // full body. The slot, or -1.
 [[nodiscard]] std::int32_t CreatePlayerNumberSet(EngineState *engine,
                                                  std::span<std::uint8_t> record, std::int32_t id);
-std::int32_t DestroyPlayerNumberSet(EngineState *engine, std::int32_t slot);
-std::int32_t FindPlayerNumberSet(EngineState *engine, std::int32_t id);
+[[nodiscard]] std::int32_t DestroyPlayerNumberSet(EngineState *engine, std::int32_t slot);
+[[nodiscard]] std::int32_t FindPlayerNumberSet(EngineState *engine, std::int32_t id);
 std::int32_t AddRefPlayerNumberSet(EngineState *engine, std::int32_t slot);
 std::int32_t ReleasePlayerNumberSet(EngineState *engine, std::int32_t slot);
 
