@@ -24,8 +24,8 @@ constexpr std::uint8_t kKitFirst = 16;
 constexpr std::uint8_t kKitCount = 8;
 constexpr std::uint8_t kKitShift = 32;
 
-anx::Image Player(std::uint32_t seed) {
-    anx::Image image(kPlayerWidth, kPlayerHeight, 0);
+writer::Image Player(std::uint32_t seed) {
+    writer::Image image(kPlayerWidth, kPlayerHeight, 0);
     for (std::int32_t y = 0; y < kPlayerHeight; ++y) {
         for (std::int32_t x = 0; x < kPlayerWidth; ++x) {
             const std::int32_t dx = x - kPlayerWidth / 2;
@@ -44,10 +44,10 @@ anx::Image Player(std::uint32_t seed) {
     return image;
 }
 
-anx::Image Number() {
+writer::Image Number() {
     constexpr std::uint8_t kLeft[7] = {1, 4, 2, 3, 5, 7, 6};
     constexpr std::uint8_t kRight[7] = {9, 8, 246, 247, 248, 250, 249};
-    anx::Image art(24, 14, 0);
+    writer::Image art(24, 14, 0);
     for (int d = 0; d < 2; ++d) {
         const std::uint8_t *c = d == 0 ? kLeft : kRight;
         const int x0 = d * 12;
@@ -66,16 +66,16 @@ anx::Image Number() {
 }
 
 std::string WriteRunFile() {
-    std::vector<anx::Frame> run;
+    std::vector<writer::Frame> run;
     for (std::int32_t k = 0; k < kRunFrames; ++k) {
-        anx::Frame f;
+        writer::Frame f;
         f.image = Player(static_cast<std::uint32_t>(k));
         f.originX = -kPlayerWidth / 2;
         f.originY = -kPlayerHeight;
-        f.number = anx::NumberOverlay{Number(), 20, 22};
+        f.number = writer::NumberOverlay{Number(), 20, 22};
         run.push_back(std::move(f));
     }
-    anx::Writer writer;
+    writer::Writer writer;
     if (!writer.AddScalableSequence(run, "run")) return {};
     const std::string path = "/tmp/animate-projector-bench.anx";
     return writer.Write(path) ? path : std::string{};

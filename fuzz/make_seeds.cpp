@@ -196,8 +196,8 @@ void FindRectsSeeds() {
 
 // ---- multi_anim ------------------------------------------------------------
 
-anx::Image PlayerImage(std::int32_t w, std::int32_t h, std::int32_t phase) {
-    anx::Image image(w, h);
+writer::Image PlayerImage(std::int32_t w, std::int32_t h, std::int32_t phase) {
+    writer::Image image(w, h);
     for (std::int32_t y = 0; y < h; ++y)
         for (std::int32_t x = 0; x < w; ++x) {
             const bool body = x > w / 4 && x < w - w / 4 - (phase & 1) && y > 2;
@@ -209,15 +209,15 @@ anx::Image PlayerImage(std::int32_t w, std::int32_t h, std::int32_t phase) {
 void MultiAnimSeeds() {
     const fs::path scratch = g_root / "scratch.anx";
     {
-        anx::Writer writer;
-        std::vector<anx::Frame> run(3);
+        writer::Writer writer;
+        std::vector<writer::Frame> run(3);
         for (std::int32_t k = 0; k < 2; ++k) {
             run[k].image = PlayerImage(12, 16, k);
             run[k].originX = -6;
             run[k].originY = -16;
             run[k].adjustX = static_cast<std::int16_t>(k);
-            anx::NumberOverlay number;
-            number.art = anx::Image(6, 5);
+            writer::NumberOverlay number;
+            number.art = writer::Image(6, 5);
             for (std::int32_t i = 0; i < 30; ++i) number.art.pixels[i] = i % 4 == 0 ? 1 : 246;
             number.left = 3;
             number.top = 5;
@@ -225,9 +225,9 @@ void MultiAnimSeeds() {
         }
         run[2].repeatOf = 0;
         writer.AddScalableSequence(run, "run");
-        std::vector<anx::Frame> wave(4);
+        std::vector<writer::Frame> wave(4);
         for (std::int32_t k = 0; k < 4; ++k) wave[k].image = PlayerImage(10, 9, k);
-        anx::DeltaOptions delta;
+        writer::DeltaOptions delta;
         delta.keyInterval = 2;
         delta.minRectSize = 2;
         writer.AddDeltaSequence(wave, "wave", delta);
@@ -235,10 +235,10 @@ void MultiAnimSeeds() {
         Save("multi_anim", "scalable_and_delta", ReadAll(scratch));
     }
     {
-        anx::Writer writer;
-        std::vector<anx::Frame> one(1);
+        writer::Writer writer;
+        std::vector<writer::Frame> one(1);
         one[0].image = PlayerImage(5, 4, 0);
-        anx::SequenceOptions options;
+        writer::SequenceOptions options;
         options.skipArea = {1, 2, 3};
         writer.AddScalableSequence(one, "tiny", options);
         writer.Write(scratch.string());

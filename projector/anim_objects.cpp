@@ -49,19 +49,14 @@ namespace {
 // Frame 0 of a delta sequence, expanded once into the sequence, and the
 // object's own copy of its picture; false when either cannot be had.
 bool PrepareDeltaPicture(AnimObject &object, SequenceEntry &sequence) {
-    ANXFRAME *frame = ResolveFrame(sequence, 0);
-    if (frame == nullptr || dib::LoadHeader(frame).rectCount < 1) return false;
-    // Frame 0 is the picture every later frame is applied to: its first
-    // rectangle gives the picture's size.
-    const ANXRECT first = dib::LoadEntry(frame, 0);
-    const std::int32_t width = dib::Width(first);
-    const std::int32_t height = dib::Height(first);
-    if (width < 1 || height < 1) return false;
-    frame = ExpandDeltaFrame(sequence, 0, object.tableIndex, width, height);
+    const auto size = DeltaPictureSize(ResolveFrame(sequence, 0));
+    if (!size) return false;
+    const ANXFRAME *frame =
+        ExpandDeltaFrame(sequence, 0, object.tableIndex, size->width, size->height);
     if (frame == nullptr) return false;
     object.frameDib = CopyAnxFrameRectToDIB(frame, 0);
     if (object.frameDib == nullptr) return false;
-    object.dibStride = static_cast<std::int32_t>(platform::RowStride(width));
+    object.dibStride = static_cast<std::int32_t>(platform::RowStride(size->width));
     return true;
 }
 

@@ -1,81 +1,46 @@
-// Loading and releasing multi-animation files.
-//
-// Every number little-endian, no padding:
-//
-//   file      := header directory body
-//   header    := mark(u16, >= 1) N(u16) M(u16) (u16) fullBody(u32) shortBody(u32)
-//   directory := { sequence(u32) numbers(u32) }{N}   ; offsets from the body
-//                                                    ; start; numbers 0: none
-//   body      := sequence-record{N} number-record*   ; the sequence records in
-//                                                    ; the first shortBody
-//                                                    ; bytes, the number records
-//                                                    ; within fullBody
-//
-// Records: sequences.cpp (sequence) and player_numbers.cpp (numbers).
+// Loading and releasing multi-animation files (their layout is in
+// container.h).
 //
 // A loaded file is one block: the directory and the body as read (the short
 // body, or the full one with player numbers), then, aligned, the sequence
 // slot of each directory entry and the number-set slot of each number
-// record. Nothing in the file is trusted: every offset and count is checked
-// against what was read before it is followed, and a file that points
-// outside is refused whole.
-#include <cstring>
-
-#include "platform/platform.h"
-#include "projector/projector.h"
+// record. Every offset and count is checked against what was read before
+// it is followed, and a file that points outside is refused whole.
 #include "platform/checked_size.h"
+#include "platform/platform.h"
+#include "projector/container.h"
+#include "projector/projector.h"
 #include "support/report.h"
 
 namespace anim::projector {
 namespace {
 
-constexpr std::size_t kDirectoryEntrySize = 8;
 constexpr std::size_t kSlotAlign = alignof(std::int32_t);
 
-template <typename T>
-T Read(const std::uint8_t *at) {
-    T value;
-    std::memcpy(&value, at, sizeof value);
-    return value;
-}
-
-struct FileHeader {
-    std::uint16_t mark;
-    std::uint16_t sequences;
-    std::uint16_t numberRecords;
-    std::uint32_t fullBody;
-    std::uint32_t shortBody;
-};
-
-FileHeader ParseHeader(const std::uint8_t *bytes) {
-    return FileHeader{Read<std::uint16_t>(bytes), Read<std::uint16_t>(bytes + 2),
-                      Read<std::uint16_t>(bytes + 4), Read<std::uint32_t>(bytes + 8),
-                      Read<std::uint32_t>(bytes + 12)};
+// Destroys every slot still held; false when one stays (it is played).
+[[nodiscard]] bool DestroySlots(EngineState *engine, std::int32_t *slots, std::int32_t count,
+                                std::int32_t (*destroy)(EngineState *, std::int32_t)) {
+    bool failed = false;
+    for (std::int32_t i = 0; i < count; ++i) {
+        std::int32_t &slot = slots[i];
+        if (slot == -1) continue;
+        if (destroy(engine, slot) == 1) {
+            slot = -1;
+        } else {
+            failed = true;
+        }
+    }
+    return !failed;
 }
 
 // Releases what a multi-animation holds; false (and the entry kept, so that
 // a later call can finish) while one of its sequences or sets is played.
-bool DestroyEntry(EngineState *engine, MultiAnimEntry &entry) {
-    bool failed = false;
-    for (std::int32_t i = 0; i < entry.sequenceCount; ++i) {
-        std::int32_t &slot = entry.sequenceSlots[i];
-        if (slot == -1) continue;
-        if (DestroySequence(engine, slot) == 1) {
-            slot = -1;
-        } else {
-            failed = true;
-        }
-    }
-    for (std::int32_t i = 0; i < entry.numberSetCount; ++i) {
-        std::int32_t &slot = entry.numberSetSlots[i];
-        if (slot == -1) continue;
-        if (DestroyPlayerNumberSet(engine, slot) == 1) {
-            slot = -1;
-        } else {
-            failed = true;
-        }
-    }
-    if (failed) return false;
+[[nodiscard]] bool DestroyEntry(EngineState *engine, MultiAnimEntry &entry) {
+    const bool sequencesGone =
+        DestroySlots(engine, entry.sequenceSlots, entry.sequenceCount, DestroySequence);
+    const bool setsGone =
+        DestroySlots(engine, entry.numberSetSlots, entry.numberSetCount, DestroyPlayerNumberSet);
+    if (!sequencesGone || !setsGone) return false;
     FREE(entry.body);
     entry = MultiAnimEntry{};
     --engine->multiAnims.count;
@@ -83,11 +48,152 @@ bool DestroyEntry(EngineState *engine, MultiAnimEntry &entry) {
 }
 
 std::int32_t Refuse(EngineState *engine, MultiAnimEntry &entry) {
-    DestroyEntry(engine, entry);
+    (void)DestroyEntry(engine, entry);
     return -1;
 }
 
+// How the block of a file is cut: what is read into it, where the slot
+// arrays start behind that, and how long it is (nothing when too long).
+struct BlockPlan {
+    std::size_t readSize;
+    std::size_t slotsAt;
+    std::int32_t numberSlots;
+    std::optional<std::uint32_t> blockSize;
+};
+
+// Nothing when the header's body sizes cannot be read.
+[[nodiscard]] std::optional<BlockPlan> PlanBlock(const FileHeader &header, bool numbers) {
+    // The sequence part lies inside the full body.
+    if (numbers && header.shortBody > header.fullBody) return std::nullopt;
+    const std::uint32_t bodySize = numbers ? header.fullBody : header.shortBody;
+    const auto readSize = platform::CheckedSize(kDirectoryEntrySize, header.sequences, bodySize);
+    if (!readSize) return std::nullopt;
+    const std::size_t slotsAt = (*readSize + kSlotAlign - 1) & ~(kSlotAlign - 1);
+    const std::int32_t numberSlots = numbers ? header.numberRecords : 0;
+    const auto blockSize =
+        platform::CheckedSize(sizeof(std::int32_t), std::int64_t{header.sequences} + numberSlots,
+                              static_cast<std::int64_t>(slotsAt));
+    return BlockPlan{*readSize, slotsAt, numberSlots, blockSize};
+}
+
+// Points the entry's slot arrays behind what was read and empties them.
+void LayOutSlots(MultiAnimEntry &entry, const FileHeader &header, const BlockPlan &plan) {
+    entry.sequenceCount = header.sequences;
+    entry.sequenceSlots = reinterpret_cast<std::int32_t *>(entry.body + plan.slotsAt);
+    for (std::int32_t i = 0; i < entry.sequenceCount; ++i) entry.sequenceSlots[i] = -1;
+    if (plan.numberSlots > 0) {
+        entry.numberSetCount = plan.numberSlots;
+        entry.numberSetSlots = entry.sequenceSlots + header.sequences;
+        for (std::int32_t i = 0; i < plan.numberSlots; ++i) entry.numberSetSlots[i] = -1;
+    }
+}
+
+// The file's header, with its directory and body read into a new block of
+// the entry and the slot arrays laid out behind them; nothing when the file
+// cannot be read whole or the block cannot be had.
+[[nodiscard]] std::optional<FileHeader> ReadBlock(MultiAnimEntry &entry,
+                                                  const LoadRequest &request) {
+    if (request.path == nullptr) {
+        ANIM_TRACE(kSource, "LoadMultiAnim: no file name.", kTraceMissingArgument);
+        return std::nullopt;
+    }
+    auto file = platform::File::OpenRead(request.path);
+    if (!file.IsOpen()) {
+        ANIM_TRACE(kSource, "LoadMultiAnim: cannot open the file.", kTraceOpenFailed);
+        return std::nullopt;
+    }
+    if (file.Read(entry.header, kFileHeaderSize) != static_cast<std::int64_t>(kFileHeaderSize))
+        return std::nullopt;
+    const auto header = ParseFileHeader(entry.header);
+    const auto plan = header ? PlanBlock(*header, request.numbers) : std::nullopt;
+    if (!plan) return std::nullopt;
+    auto *block =
+        plan->blockSize ? static_cast<std::uint8_t *>(ALLOCATE(*plan->blockSize)) : nullptr;
+    if (block == nullptr) {
+        ANIM_TRACE(kSource, "LoadMultiAnim: allocation FAILED!", kTraceAllocationFailed);
+        return std::nullopt;
+    }
+    entry.body = block;
+    if (file.Read(block, plan->readSize) != static_cast<std::int64_t>(plan->readSize))
+        return std::nullopt;
+    LayOutSlots(entry, *header, *plan);
+    return header;
+}
+
+// The body of a loaded entry, as far as it was read.
+std::span<std::uint8_t> Body(const MultiAnimEntry &entry, const FileHeader &header, bool numbers) {
+    return {entry.body + kDirectoryEntrySize * header.sequences,
+            numbers ? header.fullBody : header.shortBody};
+}
+
+[[nodiscard]] bool EnterSequences(EngineState *engine, MultiAnimEntry &entry,
+                                  const FileHeader &header, const LoadRequest &request) {
+    const std::span<const std::uint8_t> directory(entry.body,
+                                                  kDirectoryEntrySize * header.sequences);
+    const std::span<std::uint8_t> body = Body(entry, header, request.numbers);
+    for (std::int32_t i = 0; i < entry.sequenceCount; ++i) {
+        const std::uint32_t offset = ReadDirectoryEntry(directory, i).sequence;
+        if (offset > header.shortBody) return false;
+        const auto record = body.subspan(offset, header.shortBody - offset);
+        const std::int32_t sequence =
+            CreateSequence(engine, record, request.ids[i], request.tableCount);
+        if (sequence < 0) return false;
+        entry.sequenceSlots[i] = sequence;
+    }
+    return true;
+}
+
+// A number set for each directory entry with a number record, into the
+// number-set slots in turn.
+[[nodiscard]] bool EnterNumberSets(EngineState *engine, MultiAnimEntry &entry,
+                                   const FileHeader &header, const LoadRequest &request) {
+    const std::span<const std::uint8_t> directory(entry.body,
+                                                  kDirectoryEntrySize * header.sequences);
+    const std::span<std::uint8_t> body = Body(entry, header, request.numbers);
+    std::int32_t next = 0;
+    for (std::int32_t i = 0; i < entry.sequenceCount; ++i) {
+        const std::uint32_t offset = ReadDirectoryEntry(directory, i).numbers;
+        if (offset == kNoNumberRecord) continue;
+        // More number records than the header counts have no slot.
+        if (next >= entry.numberSetCount || offset > header.fullBody) return false;
+        const auto record = body.subspan(offset, header.fullBody - offset);
+        const std::int32_t set = CreatePlayerNumberSet(engine, record, request.ids[i]);
+        if (set < 0) return false;
+        entry.numberSetSlots[next++] = set;
+    }
+    return true;
+}
+
 }  // namespace
+
+std::int32_t LoadMultiAnimFile(EngineState *engine, const LoadRequest &request) {
+    const std::int32_t slot = FreeSlot(engine->multiAnims);
+    if (slot < 0) return -1;
+    MultiAnimEntry &entry = engine->multiAnims.entries[slot];
+    entry = MultiAnimEntry{};
+    entry.inUse = 1;
+    ++engine->multiAnims.count;
+
+    const auto header = ReadBlock(entry, request);
+    if (!header || header->mark == 0 || header->sequences > request.maxIds ||
+        request.ids == nullptr)
+        return Refuse(engine, entry);
+    if (!EnterSequences(engine, entry, *header, request)) return Refuse(engine, entry);
+    if (request.numbers && !EnterNumberSets(engine, entry, *header, request))
+        return Refuse(engine, entry);
+    return slot;
+}
+
+std::int32_t DestroyMultiAnimEntry(EngineState *engine, std::int32_t handle) {
+    auto &table = engine->multiAnims;
+    if (handle < 0 || handle >= table.capacity) {
+        ANIM_TRACE(kSource, "DestroyMultiAnim: handle out of range.", kTraceMissingArgument);
+        return 0;
+    }
+    MultiAnimEntry &entry = table.entries[handle];
+    if (entry.inUse == 0) return 1;
+    return DestroyEntry(engine, entry) ? 1 : 0;
+}
 
 }  // namespace anim::projector
 
@@ -96,96 +202,20 @@ extern "C" {
 ANIM_API int32_t LoadMultiAnim(EngineState *engine, const char *path, const int32_t *ids,
                                int32_t maxIds, int32_t tableCount, int32_t loadFlags) {
     using namespace anim::projector;
-    using anim::platform::CheckedSize;
     RequireTables(engine, kSource);
-    const std::int32_t slot = FreeSlot(engine->multiAnims);
-    if (slot < 0) return -1;
-    MultiAnimEntry &entry = engine->multiAnims.entries[slot];
-    entry = MultiAnimEntry{};
-    entry.inUse = 1;
-    ++engine->multiAnims.count;
-
-    if (path == nullptr) {
-        ANIM_TRACE(kSource, "LoadMultiAnim: no file name.", anim::kTraceMissingArgument);
-        return Refuse(engine, entry);
-    }
-    auto file = anim::platform::File::OpenRead(path);
-    if (!file.IsOpen()) {
-        ANIM_TRACE(kSource, "LoadMultiAnim: cannot open the file.", anim::kTraceOpenFailed);
-        return Refuse(engine, entry);
-    }
-    if (file.Read(entry.header, kFileHeaderSize) != static_cast<std::int64_t>(kFileHeaderSize))
-        return Refuse(engine, entry);
-    const FileHeader header = ParseHeader(entry.header);
-    const bool numbers = (loadFlags & ANIM_LOAD_PLAYER_NUMBERS) != 0;
-    const std::uint32_t bodySize = numbers ? header.fullBody : header.shortBody;
-    // The sequence part lies inside the full body.
-    if (numbers && header.shortBody > header.fullBody) return Refuse(engine, entry);
-
-    const auto readSize = CheckedSize(kDirectoryEntrySize, header.sequences, bodySize);
-    if (!readSize) return Refuse(engine, entry);
-    const std::size_t slotsAt = (*readSize + kSlotAlign - 1) & ~(kSlotAlign - 1);
-    const std::int32_t numberSlots = numbers ? header.numberRecords : 0;
-    const auto blockSize =
-        CheckedSize(sizeof(std::int32_t), std::int64_t{header.sequences} + numberSlots,
-                    static_cast<std::int64_t>(slotsAt));
-    auto *block = blockSize ? static_cast<std::uint8_t *>(ALLOCATE(*blockSize)) : nullptr;
-    if (block == nullptr) {
-        ANIM_TRACE(kSource, "LoadMultiAnim: allocation FAILED!", anim::kTraceAllocationFailed);
-        return Refuse(engine, entry);
-    }
-    entry.body = block;
-    if (file.Read(block, *readSize) != static_cast<std::int64_t>(*readSize))
-        return Refuse(engine, entry);
-    file.Close();
-
-    entry.sequenceCount = header.sequences;
-    entry.sequenceSlots = reinterpret_cast<std::int32_t *>(block + slotsAt);
-    for (std::int32_t i = 0; i < entry.sequenceCount; ++i) entry.sequenceSlots[i] = -1;
-    if (numberSlots > 0) {
-        entry.numberSetCount = numberSlots;
-        entry.numberSetSlots = entry.sequenceSlots + header.sequences;
-        for (std::int32_t i = 0; i < numberSlots; ++i) entry.numberSetSlots[i] = -1;
-    }
-    if (header.mark == 0 || header.sequences > maxIds || ids == nullptr)
-        return Refuse(engine, entry);
-
-    std::uint8_t *body = block + kDirectoryEntrySize * header.sequences;
-    for (std::int32_t i = 0; i < entry.sequenceCount; ++i) {
-        const auto offset = Read<std::uint32_t>(block + kDirectoryEntrySize * i);
-        if (offset > header.shortBody) return Refuse(engine, entry);
-        const RecordView record{body + offset, header.shortBody - offset};
-        const std::int32_t sequence = CreateSequence(engine, record, ids[i], tableCount);
-        if (sequence < 0) return Refuse(engine, entry);
-        entry.sequenceSlots[i] = sequence;
-    }
-    if (numbers) {
-        std::int32_t next = 0;
-        for (std::int32_t i = 0; i < entry.sequenceCount; ++i) {
-            const auto offset = Read<std::uint32_t>(block + kDirectoryEntrySize * i + 4);
-            if (offset == 0) continue;
-            // More number records than the header counts have no slot.
-            if (next >= numberSlots || offset > header.fullBody) return Refuse(engine, entry);
-            const RecordView record{body + offset, header.fullBody - offset};
-            const std::int32_t set = CreatePlayerNumberSet(engine, record, ids[i]);
-            if (set < 0) return Refuse(engine, entry);
-            entry.numberSetSlots[next++] = set;
-        }
-    }
-    return slot;
+    LoadRequest request;
+    request.path = path;
+    request.ids = ids;
+    request.maxIds = maxIds;
+    request.tableCount = tableCount;
+    request.numbers = (loadFlags & ANIM_LOAD_PLAYER_NUMBERS) != 0;
+    return LoadMultiAnimFile(engine, request);
 }
 
 ANIM_API int32_t DestroyMultiAnim(EngineState *engine, int32_t handle) {
     using namespace anim::projector;
     RequireTables(engine, kSource);
-    auto &table = engine->multiAnims;
-    if (handle < 0 || handle >= table.capacity) {
-        ANIM_TRACE(kSource, "DestroyMultiAnim: handle out of range.", anim::kTraceMissingArgument);
-        return 0;
-    }
-    MultiAnimEntry &entry = table.entries[handle];
-    if (entry.inUse == 0) return 1;
-    return DestroyEntry(engine, entry) ? 1 : 0;
+    return DestroyMultiAnimEntry(engine, handle);
 }
 
 }  // extern "C"

@@ -1,7 +1,5 @@
 // Per-frame offsets: one kept by the sequence for every object that plays
 // it, one kept in the loaded frame's own header.
-#include <cstring>
-
 #include "animate/engine.h"
 #include "dib/anx_frame.h"
 #include "projector/projector.h"
@@ -17,9 +15,6 @@ SequenceEntry *SequenceForFrame(EngineState *engine, std::int32_t object, std::i
     if (s == nullptr || frame < 0 || frame >= s->frameCount) return nullptr;
     return s;
 }
-
-constexpr std::size_t kOffsetXAt = 24;
-constexpr std::size_t kOffsetYAt = 26;
 
 }  // namespace
 }  // namespace anim::projector
@@ -47,36 +42,30 @@ ANIM_API void SetFrameOffsetXY(EngineState *engine, int32_t object, int32_t fram
     using namespace anim::projector;
     SequenceEntry *s = SequenceForFrame(engine, object, frame);
     if (s == nullptr) return;
-    auto *bytes = reinterpret_cast<std::uint8_t *>(ResolveFrame(*s, frame));
-    if (bytes == nullptr) return;
+    ANXFRAME *projected = ResolveFrame(*s, frame);
+    if (projected == nullptr) return;
     AnimObject &o = engine->animObjects.entries[object];
-    std::int16_t oldX;
-    std::int16_t oldY;
-    std::memcpy(&oldX, bytes + kOffsetXAt, sizeof oldX);
-    std::memcpy(&oldY, bytes + kOffsetYAt, sizeof oldY);
+    ANXFRAME header = anim::dib::LoadHeader(projected);
     const auto newX = static_cast<std::int16_t>(x);
     const auto newY = static_cast<std::int16_t>(y);
     if (frame == o.frame - 1) {
-        o.x = anim::animate::Saturate(std::int64_t{o.x} + newX - oldX);
-        o.y = anim::animate::Saturate(std::int64_t{o.y} + newY - oldY);
+        o.x = anim::animate::Saturate(std::int64_t{o.x} + newX - header.offsetX);
+        o.y = anim::animate::Saturate(std::int64_t{o.y} + newY - header.offsetY);
     }
-    std::memcpy(bytes + kOffsetXAt, &newX, sizeof newX);
-    std::memcpy(bytes + kOffsetYAt, &newY, sizeof newY);
+    header.offsetX = newX;
+    header.offsetY = newY;
+    anim::dib::StoreHeader(projected, header);
 }
 
 ANIM_API void GetFrameOffsetXY(EngineState *engine, int32_t object, int32_t frame, int32_t *x,
                                int32_t *y) {
     using namespace anim::projector;
     SequenceEntry *s = SequenceForFrame(engine, object, frame);
-    const auto *bytes = s != nullptr ? reinterpret_cast<const std::uint8_t *>(ResolveFrame(*s, frame))
-                                     : nullptr;
-    if (bytes == nullptr) return;
-    std::int16_t fx;
-    std::int16_t fy;
-    std::memcpy(&fx, bytes + kOffsetXAt, sizeof fx);
-    std::memcpy(&fy, bytes + kOffsetYAt, sizeof fy);
-    if (x != nullptr) *x = fx;
-    if (y != nullptr) *y = fy;
+    const ANXFRAME *projected = s != nullptr ? ResolveFrame(*s, frame) : nullptr;
+    if (projected == nullptr) return;
+    const ANXFRAME header = anim::dib::LoadHeader(projected);
+    if (x != nullptr) *x = header.offsetX;
+    if (y != nullptr) *y = header.offsetY;
 }
 
 }  // extern "C"

@@ -30,7 +30,7 @@ ANXFRAME HeaderAt(const std::vector<std::uint8_t> &b, std::size_t at) {
 
 TEST(AnxWriter, TwoFrameFileHasTheDocumentedLayout) {
     LeakCheck leaks;
-    anx::Writer writer;
+    writer::Writer writer;
     auto run = anim::test::PlayerRun(2, 20, 30, false);
     ASSERT_TRUE(writer.AddScalableSequence(run, "walk"));
     std::vector<std::uint8_t> file;
@@ -82,15 +82,15 @@ TEST(AnxWriter, TwoFrameFileHasTheDocumentedLayout) {
 
 TEST(AnxWriter, NumbersRepeatsSkipAreasAndDeltaSequences) {
     LeakCheck leaks;
-    anx::Writer writer;
+    writer::Writer writer;
     auto plain = anim::test::PlayerRun(3, 16, 20, false);
     auto numbered = anim::test::PlayerRun(4, 40, 50, true, 2);
     numbered[1].number.reset();
-    anx::SequenceOptions skip;
+    writer::SequenceOptions skip;
     skip.skipArea = {1, 2, 3, 4, 5};
     ASSERT_EQ(writer.AddScalableSequence(plain, "plain").index, 0);
     ASSERT_EQ(writer.AddScalableSequence(numbered, "numbered", skip).index, 1);
-    anx::DeltaOptions options;
+    writer::DeltaOptions options;
     options.keyInterval = 4;
     ASSERT_EQ(writer.AddDeltaSequence(anim::test::DeltaScene(9, 64, 40), "scene", options).index, 2);
     std::vector<std::uint8_t> file;
@@ -136,12 +136,12 @@ TEST(AnxWriter, NumbersRepeatsSkipAreasAndDeltaSequences) {
     EXPECT_EQ(stats[2].keyFrames, 3);
     EXPECT_GT(stats[2].rectangles, 0);
     EXPECT_LT(stats[2].storedBytes, stats[2].rawBytes);
-    EXPECT_NE(anx::FormatStats(stats).find("numbered"), std::string::npos);
+    EXPECT_NE(writer::FormatStats(stats).find("numbered"), std::string::npos);
 }
 
 TEST(AnxWriter, RefusesWhatTheFormatCannotHold) {
     LeakCheck leaks;
-    anx::Writer writer;
+    writer::Writer writer;
     std::vector<std::uint8_t> file;
     EXPECT_FALSE(writer.Build(file));
     EXPECT_FALSE(writer.AddScalableSequence({}));
@@ -153,25 +153,25 @@ TEST(AnxWriter, RefusesWhatTheFormatCannotHold) {
     badRepeat[2].repeatOf = 0;  // frame 1 repeats a repeat
     EXPECT_FALSE(writer.AddScalableSequence(badRepeat));
     badRepeat[1].repeatOf = 1;  // itself
-    badRepeat[2].repeatOf = anx::kNoRepeat;
+    badRepeat[2].repeatOf = writer::kNoRepeat;
     EXPECT_FALSE(writer.AddScalableSequence(badRepeat));
     auto outside = anim::test::PlayerRun(1, 20, 20, true);
     outside[0].number->left = 15;
     EXPECT_FALSE(writer.AddScalableSequence(outside));
     auto mixed = anim::test::DeltaScene(3, 30, 30);
-    mixed[2].image = anx::Image(31, 30);
+    mixed[2].image = writer::Image(31, 30);
     EXPECT_FALSE(writer.AddDeltaSequence(mixed));
     EXPECT_EQ(writer.sequenceCount(), 0u);
 
     // Pictures may come from DIBs.
     BITMAPINFOHEADER *dib = CreateDIB(5, 3);
     *GetDIBPixelAddress(dib, 4, 0) = 77;
-    const anx::Image fromDib = anx::ImageFromDib(dib);
+    const writer::Image fromDib = writer::ImageFromDib(dib);
     DeleteDIB(dib);
     ASSERT_EQ(fromDib.width, 5);
     EXPECT_EQ(fromDib.at(4, 0), 77);
     EXPECT_EQ(fromDib.at(4, 2), 0);
-    EXPECT_EQ(anx::ImageFromDib(nullptr).width, 0);
+    EXPECT_EQ(writer::ImageFromDib(nullptr).width, 0);
 
     anim::test::ScratchDir dir;
     ASSERT_TRUE(writer.AddScalableSequence(anim::test::PlayerRun(1, 8, 8, false)));

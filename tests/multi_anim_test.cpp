@@ -115,9 +115,9 @@ TEST(MultiAnimLoad, RefusalsLeaveNoSlotBehind) {
 TEST(MultiAnimLoad, TruncatedFilesAreRefusedOrSafe) {
     LeakCheck leaks;
     ScratchDir dir;
-    anx::Writer writer;
+    writer::Writer writer;
     ASSERT_TRUE(writer.AddScalableSequence(PlayerRun(2, 6, 6, true, 1)));
-    anx::DeltaOptions options;
+    writer::DeltaOptions options;
     options.keyInterval = 2;
     ASSERT_TRUE(writer.AddDeltaSequence(DeltaScene(3, 16, 12, 4), "d", options));
     std::vector<std::uint8_t> good;

@@ -17,8 +17,8 @@ inline constexpr std::uint8_t kKitShift = 32;
 
 // A w x h player: transparent surround, a body in kit colours with stripes
 // that move with seed, skin and outline colours outside the kit range.
-inline anx::Image PlayerPicture(std::int32_t w, std::int32_t h, std::uint32_t seed) {
-    anx::Image image(w, h, 0);
+inline writer::Image PlayerPicture(std::int32_t w, std::int32_t h, std::uint32_t seed) {
+    writer::Image image(w, h, 0);
     for (std::int32_t y = 0; y < h; ++y) {
         for (std::int32_t x = 0; x < w; ++x) {
             const std::int32_t dx = x - w / 2;
@@ -41,11 +41,11 @@ inline anx::Image PlayerPicture(std::int32_t w, std::int32_t h, std::uint32_t se
 
 // Two-digit number art: the seven segments of each digit drawn in their
 // segment colours, left digit in 1-7, right digit in 9, 8, 246-250.
-inline anx::Image NumberArt(std::int32_t w, std::int32_t h) {
+inline writer::Image NumberArt(std::int32_t w, std::int32_t h) {
     // top, upper left, upper right, middle, lower left, lower right, bottom
     constexpr std::uint8_t kLeft[7] = {1, 4, 2, 3, 5, 7, 6};
     constexpr std::uint8_t kRight[7] = {9, 8, 246, 247, 248, 250, 249};
-    anx::Image art(w, h, 0);
+    writer::Image art(w, h, 0);
     const std::int32_t dw = w / 2;
     for (int digit = 0; digit < 2; ++digit) {
         const std::uint8_t *c = digit == 0 ? kLeft : kRight;
@@ -69,11 +69,11 @@ inline anx::Image NumberArt(std::int32_t w, std::int32_t h) {
 // A scalable sequence of frames players w x h, feet at the projected point,
 // with number art on the chest of every frame when numbered, and frame
 // repeatAt (if any) repeating frame 0.
-inline std::vector<anx::Frame> PlayerRun(std::int32_t frames, std::int32_t w, std::int32_t h,
+inline std::vector<writer::Frame> PlayerRun(std::int32_t frames, std::int32_t w, std::int32_t h,
                                          bool numbered, std::int32_t repeatAt = -1) {
-    std::vector<anx::Frame> run;
+    std::vector<writer::Frame> run;
     for (std::int32_t k = 0; k < frames; ++k) {
-        anx::Frame f;
+        writer::Frame f;
         if (k == repeatAt) {
             f.repeatOf = 0;
         } else {
@@ -82,7 +82,7 @@ inline std::vector<anx::Frame> PlayerRun(std::int32_t frames, std::int32_t w, st
             f.originY = -h;
             f.adjustX = static_cast<std::int16_t>(k % 3);
             f.adjustY = static_cast<std::int16_t>(-(k % 2));
-            if (numbered) f.number = anx::NumberOverlay{NumberArt(w / 2, h / 5), w / 4, h / 4};
+            if (numbered) f.number = writer::NumberOverlay{NumberArt(w / 2, h / 5), w / 4, h / 4};
         }
         run.push_back(std::move(f));
     }
@@ -91,12 +91,12 @@ inline std::vector<anx::Frame> PlayerRun(std::int32_t frames, std::int32_t w, st
 
 // A delta scene w x h: a fixed backdrop with a block that moves right by
 // step pixels each frame and a counter strip that changes colour.
-inline std::vector<anx::Frame> DeltaScene(std::int32_t frames, std::int32_t w, std::int32_t h,
+inline std::vector<writer::Frame> DeltaScene(std::int32_t frames, std::int32_t w, std::int32_t h,
                                           std::int32_t step = 3) {
-    std::vector<anx::Frame> scene;
+    std::vector<writer::Frame> scene;
     for (std::int32_t k = 0; k < frames; ++k) {
-        anx::Frame f;
-        f.image = anx::Image(w, h, 0);
+        writer::Frame f;
+        f.image = writer::Image(w, h, 0);
         for (std::int32_t y = 0; y < h; ++y)
             for (std::int32_t x = 0; x < w; ++x)
                 f.image.at(x, y) = static_cast<std::uint8_t>(30 + (x / 8 + y / 8) % 4);

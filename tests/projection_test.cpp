@@ -45,11 +45,11 @@ public:
     Scene &operator=(const Scene &) = delete;
 
     EngineState *engine() const { return engine_; }
-    anx::Image Paint() {
+    writer::Image Paint() {
         PaintScene(engine_, dc_);
         std::int32_t stride = 0;
         const std::uint8_t *pixels = AnimWindowPixels(dc_, &stride);
-        anx::Image window(kSceneWidth, kSceneHeight);
+        writer::Image window(kSceneWidth, kSceneHeight);
         for (std::int32_t y = 0; y < kSceneHeight; ++y)
             std::memcpy(&window.at(0, y), pixels + y * stride, kSceneWidth);
         return window;
@@ -60,15 +60,15 @@ private:
     HDC dc_;
 };
 
-anx::Image EmptyScene() {
-    anx::Image scene(kSceneWidth, kSceneHeight);
+writer::Image EmptyScene() {
+    writer::Image scene(kSceneWidth, kSceneHeight);
     for (std::int32_t y = 0; y < kSceneHeight; ++y)
         for (std::int32_t x = 0; x < kSceneWidth; ++x) scene.at(x, y) = BackgroundAt(x, y);
     return scene;
 }
 
 // Puts the opaque pixels of a picture into a scene at (left, top).
-void Place(anx::Image &scene, const anx::Image &picture, std::int32_t left, std::int32_t top) {
+void Place(writer::Image &scene, const writer::Image &picture, std::int32_t left, std::int32_t top) {
     for (std::int32_t y = 0; y < picture.height; ++y)
         for (std::int32_t x = 0; x < picture.width; ++x) {
             const std::int32_t sx = left + x;
@@ -106,14 +106,14 @@ struct Look {
 // The picture a frame should show, and where its top-left pixel lands for
 // a projection at (x, y). Rows are scaled in storage order, bottom row
 // first; number art is placed from the frame's bottom edge.
-anx::Image Predict(const anx::Frame &frame, const anx::Frame *numbered, const Look &look,
+writer::Image Predict(const writer::Frame &frame, const writer::Frame *numbered, const Look &look,
                    std::int32_t x, std::int32_t y, POINT &at) {
-    const anx::Image &p = frame.image;
+    const writer::Image &p = frame.image;
     const auto cols = Kept(p.width, look.scale);
     const auto rows = Kept(p.height, look.scale);
     const auto w = static_cast<std::int32_t>(cols.size());
     const auto h = static_cast<std::int32_t>(rows.size());
-    anx::Image out(w, h);
+    writer::Image out(w, h);
     for (std::int32_t r = 0; r < h; ++r) {
         for (std::int32_t c = 0; c < w; ++c) {
             std::uint8_t v = p.at(cols[c], p.height - 1 - rows[r]);
@@ -122,7 +122,7 @@ anx::Image Predict(const anx::Frame &frame, const anx::Frame *numbered, const Lo
         }
     }
     if (numbered != nullptr && numbered->number && look.numberColour != 0) {
-        const anx::NumberOverlay &n = *numbered->number;
+        const writer::NumberOverlay &n = *numbered->number;
         const auto cols2 = Kept(n.art.width, look.scale);
         const auto rows2 = Kept(n.art.height, look.scale);
         std::int32_t ox = n.left * look.scale / 100;
@@ -192,16 +192,16 @@ TEST(Projection, ScalableFramesPaintWhatTheArtPredicts) {
             ASSERT_EQ(ProjectFrameScaleFlip(engine, home, 50 + step, 100, 10, 1, c.scale, flags), 1);
             ASSERT_EQ(ProjectFrameScaleFlip(engine, away, 140 - step, 100, 10, 1, c.scale, flags), 1);
             // A repeat frame shows its frame, number and all.
-            const anx::Frame &shown = frames[frames[k].repeatOf == anx::kNoRepeat ? k : frames[k].repeatOf];
-            anx::Image want = EmptyScene();
+            const writer::Frame &shown = frames[frames[k].repeatOf == writer::kNoRepeat ? k : frames[k].repeatOf];
+            writer::Image want = EmptyScene();
             POINT at{};
-            const anx::Image homeLook =
+            const writer::Image homeLook =
                 Predict(shown, &shown, Look{c.scale, c.mirror, false, 23, 12}, 50 + step, 100, at);
             Place(want, homeLook, at.x, at.y);
-            const anx::Image awayLook =
+            const writer::Image awayLook =
                 Predict(shown, &shown, Look{c.scale, c.mirror, true, 7, 13}, 140 - step, 100, at);
             Place(want, awayLook, at.x, at.y);
-            const anx::Image got = scene.Paint();
+            const writer::Image got = scene.Paint();
             ASSERT_EQ(got.pixels, want.pixels) << "frame " << k;
         }
         EXPECT_EQ(ProjectFrame(engine, home, 50, 100, 10), 0);  // no wrap-around
@@ -211,9 +211,9 @@ TEST(Projection, ScalableFramesPaintWhatTheArtPredicts) {
     ASSERT_EQ(SetAnimObjectAnim(engine, home, kNumberedId, 0, 0), 1);
     ErasePreviousFrame(engine, away);
     ASSERT_EQ(ProjectFrame(engine, home, 80, 120, 10), 1);
-    anx::Image want = EmptyScene();
+    writer::Image want = EmptyScene();
     POINT at{};
-    const anx::Image plain = Predict(frames[0], &frames[0], Look{}, 80, 120, at);
+    const writer::Image plain = Predict(frames[0], &frames[0], Look{}, 80, 120, at);
     Place(want, plain, at.x, at.y);
     EXPECT_EQ(scene.Paint().pixels, want.pixels);
 }
@@ -240,11 +240,11 @@ TEST(Projection, DeltaSeeksShowWhatPlayingThroughShows) {
     constexpr std::int32_t kX = 30;
     constexpr std::int32_t kY = 40;
 
-    std::vector<anx::Image> through;
+    std::vector<writer::Image> through;
     for (std::int32_t k = 0; k < kDeltaFrames; ++k) {
         ASSERT_EQ(ProjectFrame(engine, o, kX, kY, 3), 1);
         through.push_back(scene.Paint());
-        anx::Image want = EmptyScene();
+        writer::Image want = EmptyScene();
         Place(want, source[k].image, kX + source[k].originX, kY + source[k].originY);
         ASSERT_EQ(through.back().pixels, want.pixels) << "frame " << k;
     }
@@ -429,10 +429,10 @@ TEST(AnimObjects, SlotsBindingsOffsetsAndRefusals) {
     for (std::int32_t k = 0; k < kRunFrames; ++k) {
         ASSERT_EQ(ProjectFrame(engine, 0, 60 + 10 * k, 60, 1), 1);
         EXPECT_EQ(GetFrameNum(engine, 0), k + 1);
-        anx::Image want = EmptyScene();
+        writer::Image want = EmptyScene();
         if (k > 0) {
             POINT at{};
-            const anx::Image kept = Predict(run[1], nullptr, Look{}, 60 + 10 * k, 60, at);
+            const writer::Image kept = Predict(run[1], nullptr, Look{}, 60 + 10 * k, 60, at);
             Place(want, kept, at.x, at.y);
         }
         EXPECT_EQ(scene.Paint().pixels, want.pixels) << "frame " << k;

@@ -28,17 +28,17 @@ inline constexpr std::int32_t kNumberedFrames = 4;
 inline constexpr std::int32_t kDeltaFrames = 10;
 inline constexpr std::int32_t kDeltaKeyInterval = 4;
 
-inline std::vector<anx::Frame> NumberedRun() {
+inline std::vector<writer::Frame> NumberedRun() {
     auto run = PlayerRun(kNumberedFrames, 40, 50, true, 2);
     run[1].number.reset();
     return run;
 }
 
 inline std::vector<std::uint8_t> StandardFile() {
-    anx::Writer writer;
+    writer::Writer writer;
     EXPECT_TRUE(writer.AddScalableSequence(PlayerRun(kRunFrames, 16, 20, false), "run"));
     EXPECT_TRUE(writer.AddScalableSequence(NumberedRun(), "numbered"));
-    anx::DeltaOptions options;
+    writer::DeltaOptions options;
     options.keyInterval = kDeltaKeyInterval;
     EXPECT_TRUE(writer.AddDeltaSequence(DeltaScene(kDeltaFrames, 48, 30), "scene", options));
     std::vector<std::uint8_t> bytes;

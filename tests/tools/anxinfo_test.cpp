@@ -25,7 +25,7 @@ protected:
         ASSERT_EQ(anxpack::WriteBmp8(dir.File("a.bmp"), Figure(10, 14, 70, 71)), "");
         ASSERT_EQ(anxpack::WriteBmp8(dir.File("b.bmp"), Figure(10, 14, 72, 71)), "");
         // Number art: the right digit's top segment (colour 9) across row 2.
-        animtools::IndexedImage number(10, 14, 0);
+        imageio::IndexedImage number(10, 14, 0);
         for (int x = 2; x < 8; ++x) number.At(x, 2) = 9;
         ASSERT_EQ(anxpack::WriteBmp8(dir.File("n.bmp"), number), "");
         toolstest::WriteText(dir.File("m.json"), R"({
@@ -70,7 +70,7 @@ TEST_F(InfoTest, ReportsSequencesNotesAndNumberSets) {
 }
 
 // Colours of the sheet's pixels, counted.
-std::array<int, 256> Histogram(const animtools::IndexedImage &img) {
+std::array<int, 256> Histogram(const imageio::IndexedImage &img) {
     std::array<int, 256> h{};
     for (std::uint8_t p : img.pixels) ++h[p];
     return h;
@@ -86,7 +86,7 @@ TEST_F(InfoTest, ContactSheetShowsBothKitsAndTheNumber) {
     options.numberColours[0] = 200;
     options.numberColours[1] = 201;
     std::vector<std::string> problems;
-    animtools::IndexedImage sheet = anxinfo::DrawContactSheet(*file, options, problems);
+    imageio::IndexedImage sheet = anxinfo::DrawContactSheet(*file, options, problems);
     EXPECT_TRUE(problems.empty()) << problems.front();
     auto h = Histogram(sheet);
     EXPECT_GT(h[70], 0);

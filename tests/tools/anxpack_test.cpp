@@ -164,7 +164,7 @@ TEST_F(PackTest, PackedFilePlaysFramesRepeatsAdjustsAndNotes) {
 
 TEST_F(PackTest, SheetCellsAreMeasuredAndTheirMarksCleared) {
     // Two 10 x 12 cells side by side, corners marked with colour 9.
-    animtools::IndexedImage sheet(20, 12, 0);
+    imageio::IndexedImage sheet(20, 12, 0);
     for (int x = 0; x < 20; ++x)
         for (int y = 1; y < 12; ++y) sheet.At(x, y) = x < 10 ? 70 : 72;
     sheet.At(0, 0) = sheet.At(10, 0) = 9;
@@ -179,7 +179,7 @@ TEST_F(PackTest, SheetCellsAreMeasuredAndTheirMarksCleared) {
     EXPECT_NE(beyond.error.find("cell 2 is beyond"), std::string::npos) << beyond.error;
 
     // A sheet without marks has no grid to measure.
-    animtools::IndexedImage plain(20, 12, 0);
+    imageio::IndexedImage plain(20, 12, 0);
     ASSERT_EQ(anxpack::WriteBmp8(dir.File("plain.bmp"), plain), "");
     anxpack::PackResult unmarked = PackText(OneSequence(R"({"cell": 0})", R"("sheet": "plain.bmp", )"));
     ASSERT_FALSE(unmarked);

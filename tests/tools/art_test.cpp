@@ -11,7 +11,7 @@
 
 namespace {
 
-using animtools::IndexedImage;
+using imageio::IndexedImage;
 
 bool IsSegmentColour(std::uint8_t v) { return (v >= 1 && v <= 9) || (v >= 246 && v <= 250); }
 

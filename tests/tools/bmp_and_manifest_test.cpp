@@ -19,12 +19,12 @@ using toolstest::Figure;
 
 TEST(Bmp8, ReadsBottomUpTopDownAndBareHeaders) {
     ScratchDir dir;
-    animtools::IndexedImage art = Figure(5, 3, 70, 71);  // odd width: rows are padded
+    imageio::IndexedImage art = Figure(5, 3, 70, 71);  // odd width: rows are padded
     art.At(1, 0) = 9;                                      // marks the top row
     ASSERT_EQ(anxpack::WriteBmp8(dir.File("a.bmp"), art), "");
     std::vector<std::uint8_t> bytes = ReadFileBytes(dir.File("a.bmp"));
 
-    animtools::IndexedImage back;
+    imageio::IndexedImage back;
     ASSERT_EQ(anxpack::ReadBmp8(dir.File("a.bmp"), back), "");
     EXPECT_EQ(back.pixels, art.pixels);
     EXPECT_EQ(back.colours, art.colours);
@@ -53,14 +53,14 @@ TEST(Bmp8, ReadsBottomUpTopDownAndBareHeaders) {
     ASSERT_EQ(anxpack::ReadBmp8(dir.File("few.bmp"), back), "");
     EXPECT_EQ(back.pixels, art.pixels);
     EXPECT_EQ(back.colours[15], art.colours[15]);
-    EXPECT_EQ(back.colours[200], animtools::Rgb{}) << "colours beyond the table are black";
+    EXPECT_EQ(back.colours[200], imageio::Rgb{}) << "colours beyond the table are black";
 }
 
 TEST(Bmp8, RefusesWhatIsNotAnUncompressedEightBitPicture) {
     ScratchDir dir;
     ASSERT_EQ(anxpack::WriteBmp8(dir.File("a.bmp"), Figure(6, 4, 70, 71)), "");
     const std::vector<std::uint8_t> bytes = ReadFileBytes(dir.File("a.bmp"));
-    animtools::IndexedImage img;
+    imageio::IndexedImage img;
 
     std::vector<std::uint8_t> rle = bytes;
     rle[14 + 16] = 1;  // BI_RLE8

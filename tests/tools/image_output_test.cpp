@@ -13,8 +13,8 @@
 
 namespace {
 
-using animtools::IndexedImage;
-using animtools::Rgb;
+using imageio::IndexedImage;
+using imageio::Rgb;
 using anim::test::ScratchDir;
 
 std::vector<Rgb> Shown(const IndexedImage &img) {
@@ -80,7 +80,7 @@ TEST(GifAnimation, ViewerSeesEveryFrameAsHandedIn) {
     for (int i = 0; i < 256; ++i) all_used.pixels[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i);
     pictures.push_back(all_used);
 
-    animtools::GifAnimation gif;
+    imageio::GifAnimation gif;
     ASSERT_EQ(gif.Open(dir.File("t.gif"), 32, 24), "");
     for (const IndexedImage &p : pictures) ASSERT_EQ(gif.AddFrame(p, 3), "");
     EXPECT_NE(gif.AddFrame(Ramp(8, 8), 3), "") << "a frame of another size must be refused";
@@ -98,11 +98,11 @@ TEST(GifAnimation, ViewerSeesEveryFrameAsHandedIn) {
 
 TEST(GifAnimation, RefusesUnstorableSizesAndLeavesNoFileBehind) {
     ScratchDir dir;
-    animtools::GifAnimation gif;
+    imageio::GifAnimation gif;
     EXPECT_NE(gif.Open(dir.File("z.gif"), 0, 10), "");
     EXPECT_NE(gif.Open(dir.File("z.gif"), 70000, 10), "");
     {
-        animtools::GifAnimation unfinished;
+        imageio::GifAnimation unfinished;
         ASSERT_EQ(unfinished.Open(dir.File("u.gif"), 4, 4), "");
         ASSERT_EQ(unfinished.AddFrame(Ramp(4, 4), 3), "");
     }
@@ -113,15 +113,15 @@ TEST(GifAnimation, RefusesUnstorableSizesAndLeavesNoFileBehind) {
 TEST(PngFile, ColoursComeBackExactly) {
     ScratchDir dir;
     IndexedImage img = Ramp(17, 9);
-    ASSERT_EQ(animtools::WritePng(dir.File("p.png"), img), "");
+    ASSERT_EQ(imageio::WritePng(dir.File("p.png"), img), "");
     int w = 0, h = 0;
     std::vector<Rgb> back;
-    ASSERT_EQ(animtools::ReadPngColours(dir.File("p.png"), w, h, back), "");
+    ASSERT_EQ(imageio::ReadPngColours(dir.File("p.png"), w, h, back), "");
     EXPECT_EQ(w, 17);
     EXPECT_EQ(h, 9);
     EXPECT_TRUE(back == Shown(img));
-    EXPECT_NE(animtools::WritePng(dir.File("none.png"), IndexedImage{}), "");
-    EXPECT_NE(animtools::ReadPngColours(dir.File("missing.png"), w, h, back), "");
+    EXPECT_NE(imageio::WritePng(dir.File("none.png"), IndexedImage{}), "");
+    EXPECT_NE(imageio::ReadPngColours(dir.File("missing.png"), w, h, back), "");
 }
 
 }  // namespace

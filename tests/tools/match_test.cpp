@@ -65,9 +65,9 @@ TEST_F(MatchTest, PlayedMatchShowsBothKitsNumbersAndDepthScaling) {
 
     // Kick-off fades in from black.
     match.Advance();
-    animtools::IndexedImage first = match.Snapshot();
+    imageio::IndexedImage first = match.Snapshot();
     for (int i = demo::kGameFirst; i <= demo::kGameLast; ++i) {
-        const animtools::Rgb c = first.colours[static_cast<std::size_t>(i)];
+        const imageio::Rgb c = first.colours[static_cast<std::size_t>(i)];
         ASSERT_LE(std::max({c.r, c.g, c.b}), 255 / 15) << "colour " << i << " not faded";
     }
 
@@ -82,8 +82,8 @@ TEST_F(MatchTest, PlayedMatchShowsBothKitsNumbersAndDepthScaling) {
     EXPECT_GT(rects, 90) << "players move every frame, so every frame repaints something";
     EXPECT_TRUE(seen[demo::kNumberA]) << "first team's shirt numbers";
     EXPECT_TRUE(seen[demo::kNumberB]) << "second team's shirt numbers";
-    animtools::IndexedImage shot = match.Snapshot();
-    const animtools::Colours full = demo::GamePalette();
+    imageio::IndexedImage shot = match.Snapshot();
+    const imageio::Colours full = demo::GamePalette();
     for (int i = demo::kGameFirst; i <= demo::kGameLast; ++i) {
         if (i >= demo::kLights && i < demo::kLights + demo::kLightCount) continue;  // cycling
         ASSERT_EQ(shot.colours[static_cast<std::size_t>(i)], full[static_cast<std::size_t>(i)]) << "colour " << i;

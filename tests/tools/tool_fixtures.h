@@ -15,8 +15,8 @@ namespace toolstest {
 
 // A w x h picture: a filled body of colour body with a one-pixel border of
 // colour edge, transparent corners.
-inline animtools::IndexedImage Figure(int w, int h, std::uint8_t body, std::uint8_t edge) {
-    animtools::IndexedImage img(w, h, 0);
+inline imageio::IndexedImage Figure(int w, int h, std::uint8_t body, std::uint8_t edge) {
+    imageio::IndexedImage img(w, h, 0);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             const bool border = x == 0 || y == 0 || x == w - 1 || y == h - 1;
@@ -25,7 +25,7 @@ inline animtools::IndexedImage Figure(int w, int h, std::uint8_t body, std::uint
     img.At(0, 0) = img.At(w - 1, 0) = img.At(0, h - 1) = img.At(w - 1, h - 1) = 0;
     for (int i = 0; i < 256; ++i) {
         img.colours[static_cast<std::size_t>(i)] =
-            animtools::Rgb{static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(255 - i), 7};
+            imageio::Rgb{static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(255 - i), 7};
     }
     return img;
 }

@@ -9,20 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "projector/container.h"
 #include "sequence_meta.h"
 
 namespace anxinfo {
 
-inline constexpr std::size_t kFileHeaderSize = 16;
-inline constexpr std::size_t kDirectoryEntrySize = 8;
-inline constexpr std::size_t kTableOffset = 20;
-inline constexpr std::size_t kTableEntries = 256;
-inline constexpr std::size_t kSkipSizeOffset = 532;
-inline constexpr std::size_t kSkipAreaOffset = 536;
-inline constexpr std::size_t kFrameHeaderSize = 32;
-inline constexpr std::size_t kRectEntrySize = 8;
-inline constexpr std::size_t kNumberOffsetsAt = 18;
-inline constexpr std::uint8_t kRecordVersion = 4;
+// The file's layout is the loader's (projector/container.h).
+using anim::projector::kFileHeaderSize;
+using anim::projector::kTableEntries;
 
 // One frame as stored: where its block starts in the file and how many
 // bytes are there before the next frame (or the end of its area).
@@ -76,7 +70,7 @@ struct AnxFile {
     std::vector<Sequence> sequences;
     std::vector<std::string> problems;
 
-    std::size_t BodyStart() const { return kFileHeaderSize + kDirectoryEntrySize * directory.size(); }
+    std::size_t BodyStart() const { return anim::projector::BodyStart(directory.size()); }
 };
 
 // Reads and checks path. Returns nothing only when the file cannot be read

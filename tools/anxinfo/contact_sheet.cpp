@@ -1,3 +1,6 @@
+// The contact sheet draws each frame through the library itself: scalable
+// frames with the decoder, delta sequences and the second kit with the
+// projector's own steps, so that the sheet shows what a game shows.
 #include "contact_sheet.h"
 
 #include <algorithm>
@@ -5,10 +8,15 @@
 #include <memory>
 
 #include "animate.h"
+#include "platform/geometry.h"
 #include "codec/anx_decode.h"
+#include "dib/anx_frame.h"
+#include "projector/projector.h"
 
 namespace anxinfo {
 namespace {
+
+namespace projector = anim::projector;
 
 // The decoder's limits on one frame of a compressed sequence.
 constexpr int kMaxSide = 255;
@@ -18,8 +26,11 @@ struct FrameDeleter {
     void operator()(ANXFRAME *f) const { DeleteAnxFrame(f); }
 };
 using FramePtr = std::unique_ptr<ANXFRAME, FrameDeleter>;
+struct DibDeleter {
+    void operator()(BITMAPINFOHEADER *dib) const { DeleteDIB(dib); }
+};
+using DibPtr = std::unique_ptr<BITMAPINFOHEADER, DibDeleter>;
 
-int Stride(int w) { return (w + 3) & ~3; }
 
 struct Picture {
     int width = 0, height = 0;
@@ -54,7 +65,7 @@ ANXFRAME *Expand(const std::vector<std::uint8_t> &frame, const std::vector<std::
 bool SaneScalable(const StoredFrame &f) {
     const int w = f.right - f.left + 1, h = f.bottom - f.top + 1;
     return f.valid && f.rectCount == 1 && w >= 1 && h >= 1 && w <= kMaxSide && h <= kMaxSide &&
-           f.dataSize == static_cast<std::uint32_t>(Stride(w) * h) && (f.compression & 1) != 0;
+           f.dataSize == static_cast<std::uint32_t>(anim::platform::RowStride(w) * h) && (f.compression & 1) != 0;
 }
 
 Picture FromRaw(const ANXFRAME *raw) {
@@ -62,11 +73,10 @@ Picture FromRaw(const ANXFRAME *raw) {
     p.width = raw->rect.right - raw->rect.left + 1;
     p.height = raw->rect.bottom - raw->rect.top + 1;
     p.pixels.assign(static_cast<std::size_t>(p.width) * p.height, 0);
-    const auto *base = reinterpret_cast<const std::uint8_t *>(raw) + kFrameHeaderSize +
-                       kRectEntrySize * static_cast<std::size_t>(raw->rectCount);
+    const std::uint8_t *base = anim::dib::PixelArea(raw, anim::dib::LoadHeader(raw));
     for (int r = 0; r < p.height; ++r) {
         std::memcpy(&p.pixels[static_cast<std::size_t>(p.height - 1 - r) * p.width],
-                    base + static_cast<std::size_t>(r) * Stride(p.width), static_cast<std::size_t>(p.width));
+                    base + static_cast<std::size_t>(r) * anim::platform::RowStride(p.width), static_cast<std::size_t>(p.width));
     }
     return p;
 }
@@ -91,74 +101,109 @@ std::optional<Picture> DecodeScalable(const AnxFile &file, const StoredFrame &f,
     return FromRaw(out.get());
 }
 
-// Delta sequences: frame 0 whole, later frames' rectangles laid over the
-// picture so far, their key colour left out.
+// A picture DIB's pixels, top row first.
+Picture FromDib(BITMAPINFOHEADER *dib) {
+    Picture p;
+    p.width = dib->biWidth;
+    p.height = dib->biHeight;
+    p.pixels.resize(static_cast<std::size_t>(p.width) * p.height);
+    for (int y = 0; y < p.height; ++y) {
+        std::memcpy(&p.pixels[static_cast<std::size_t>(y) * p.width], GetDIBPixelAddress(dib, 0, y),
+                    static_cast<std::size_t>(p.width));
+    }
+    return p;
+}
+
+// Delta sequences as the projector plays them: frame 0 makes the picture,
+// later frames lay their rectangles over it, their key colour left out; a
+// frame the projector would refuse is not drawn.
 std::vector<std::optional<Picture>> DecodeDelta(const AnxFile &file, const Sequence &seq) {
     std::vector<std::optional<Picture>> out(seq.frames.size());
     std::vector<std::uint16_t> table = seq.table;
-    std::optional<Picture> picture;
+    DibPtr picture;
     for (std::size_t k = 0; k < seq.frames.size(); ++k) {
         const StoredFrame &f = seq.frames[k];
-        if (!f.valid || f.rectCount < 1 || f.dataSize > (1u << 24)) continue;
+        if (!f.valid || (k > 0 && !picture)) continue;
         std::vector<std::uint8_t> copy = FrameBytes(file, f);
-        // Rectangles must fit the data they claim.
-        std::uint64_t need = 0;
-        bool sane = true;
-        std::vector<ANXRECT> rects(static_cast<std::size_t>(f.rectCount));
-        for (std::size_t i = 0; i < rects.size(); ++i) {
-            std::memcpy(&rects[i], copy.data() + kFrameHeaderSize + kRectEntrySize * i, sizeof(ANXRECT));
-            const int w = rects[i].right - rects[i].left + 1, h = rects[i].bottom - rects[i].top + 1;
-            if (w < 1 || h < 1) sane = false;
-            need += static_cast<std::uint64_t>(Stride(std::max(w, 1))) * static_cast<std::uint64_t>(std::max(h, 1));
-        }
-        if (!sane || need != f.dataSize) continue;
-        FramePtr raw(Expand(copy, {}, table, 0, 0, ANX_STREAM_WHOLE_FRAME));
-        if (!raw) continue;
+        auto *stored = reinterpret_cast<ANXFRAME *>(copy.data());
+        const auto size =
+            k == 0 ? projector::DeltaPictureSize(stored)
+                   : std::optional(projector::PictureSize{picture->biWidth, picture->biHeight});
+        if (!size) continue;
+        ANXFRAME *expanded = nullptr;
+        ANXFRAME *ready = projector::ReadyDeltaFrame(stored, copy.size(), table.data(), *size,
+                                                     projector::PlacementOf(static_cast<std::int32_t>(k)),
+                                                     &expanded);
+        const FramePtr owned(expanded);
+        if (ready == nullptr) continue;
         if (k == 0) {
-            const int w = f.right - f.left + 1, h = f.bottom - f.top + 1;
-            if (w < 1 || h < 1 || rects[0].left != 0 || rects[0].top != 0 || rects[0].right != w - 1 ||
-                rects[0].bottom != h - 1) {
-                continue;
-            }
-            picture = FromRaw(raw.get());
-        } else if (picture) {
-            const auto key = static_cast<std::uint8_t>(f.keyColour & 0xFF);
-            const std::uint8_t *src = reinterpret_cast<const std::uint8_t *>(raw.get()) + kFrameHeaderSize +
-                                      kRectEntrySize * rects.size();
-            for (const ANXRECT &r : rects) {
-                const int w = r.right - r.left + 1, h = r.bottom - r.top + 1;
-                for (int row = 0; row < h; ++row) {
-                    const int y = r.bottom - row + f.adjustY;
-                    for (int col = 0; col < w; ++col) {
-                        const int x = r.left + col + f.adjustX;
-                        const std::uint8_t v = src[static_cast<std::size_t>(row) * Stride(w) + col];
-                        if ((key != 0 && v == key) || x < 0 || y < 0 || x >= picture->width || y >= picture->height) {
-                            continue;
-                        }
-                        picture->pixels[static_cast<std::size_t>(y) * picture->width + x] = v;
-                    }
-                }
-                src += static_cast<std::size_t>(Stride(w)) * h;
-            }
+            picture.reset(CopyAnxFrameRectToDIB(ready, 0));
+            if (!picture) continue;
+        } else {
+            projector::PaintDeltaRects(ready, picture.get(),
+                                       static_cast<std::int32_t>(anim::platform::RowStride(picture->biWidth)));
         }
-        out[k] = picture;
+        out[k] = FromDib(picture.get());
     }
     return out;
 }
 
+// The second kit's table: the projector's recolouring of the first.
 void Recolour(std::vector<std::uint16_t> &table, const anxpack::TeamColours &team) {
-    if (team.count == 0) return;
-    for (std::uint16_t &e : table) {
-        const int v = e & 0xFF;
-        if (v >= team.first && v < team.first + team.count) {
-            e = static_cast<std::uint16_t>((e & 0xFF00) | ((v + team.shift) & 0xFF));
+    const std::span<std::uint16_t, kTableEntries> entries(table.data(), kTableEntries);
+    projector::RecolourTable(entries, entries, {team.first, team.count, team.shift});
+}
+
+// A scalable sequence's frames in one kit, each repeat showing the frame it
+// stands for, numbered where the file has an overlay.
+std::vector<std::optional<Picture>> DecodeScalableRow(const AnxFile &file, const Sequence &seq,
+                                                      int team, const SheetOptions &options) {
+    std::vector<std::uint16_t> table = seq.table;
+    if (team == 1) {
+        const auto colours = options.teamColours ? options.teamColours
+                                                 : (seq.meta ? seq.meta->team : std::nullopt);
+        if (colours) Recolour(table, *colours);
+    }
+    std::vector<std::optional<Picture>> row;
+    for (std::size_t k = 0; k < seq.frames.size(); ++k) {
+        const StoredFrame *f = &seq.frames[k];
+        std::size_t shown = k;
+        if (f->valid && f->rectCount == 0) {  // a repeat: show what it stands for
+            shown = static_cast<std::size_t>(std::max<int>(f->repeatOf, 0));
+            f = shown < seq.frames.size() ? &seq.frames[shown] : nullptr;
+        }
+        const StoredFrame *overlay = nullptr;
+        if (seq.numbers && shown < seq.numbers->overlays.size() && seq.numbers->overlays[shown]) {
+            overlay = &*seq.numbers->overlays[shown];
+        }
+        std::optional<Picture> p;
+        if (f) p = DecodeScalable(file, *f, overlay, table, options.number, options.numberColours[team]);
+        row.push_back(std::move(p));
+    }
+    return row;
+}
+
+// Pastes each picture into its cell, centred at the foot.
+void Paste(imageio::IndexedImage &sheet, const std::vector<std::vector<std::optional<Picture>>> &rows,
+           int cell_w, int cell_h) {
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        for (std::size_t k = 0; k < rows[r].size(); ++k) {
+            if (!rows[r][k]) continue;
+            const Picture &p = *rows[r][k];
+            const int x0 = kGap + static_cast<int>(k) * (cell_w + kGap) + (cell_w - p.width) / 2;
+            const int y0 = kGap + static_cast<int>(r) * (cell_h + kGap) + (cell_h - p.height);
+            for (int y = 0; y < p.height; ++y)
+                for (int x = 0; x < p.width; ++x) {
+                    const std::uint8_t v = p.pixels[static_cast<std::size_t>(y) * p.width + x];
+                    if (v) sheet.At(x0 + x, y0 + y) = v;
+                }
         }
     }
 }
 
 }  // namespace
 
-animtools::IndexedImage DrawContactSheet(const AnxFile &file, const SheetOptions &options,
+imageio::IndexedImage DrawContactSheet(const AnxFile &file, const SheetOptions &options,
                                          std::vector<std::string> &problems) {
     const int kits = options.teams ? 2 : 1;
     // rows[s * kits + team][k]
@@ -173,31 +218,7 @@ animtools::IndexedImage DrawContactSheet(const AnxFile &file, const SheetOptions
                 rows.push_back(std::move(row));
                 continue;
             }
-            if (seq.delta) {
-                row = DecodeDelta(file, seq);
-            } else {
-                std::vector<std::uint16_t> table = seq.table;
-                if (team == 1) {
-                    const auto colours = options.teamColours ? options.teamColours
-                                                             : (seq.meta ? seq.meta->team : std::nullopt);
-                    if (colours) Recolour(table, *colours);
-                }
-                for (std::size_t k = 0; k < seq.frames.size(); ++k) {
-                    const StoredFrame *f = &seq.frames[k];
-                    std::size_t shown = k;
-                    if (f->valid && f->rectCount == 0) {  // a repeat: show what it stands for
-                        shown = static_cast<std::size_t>(std::max<int>(f->repeatOf, 0));
-                        f = shown < seq.frames.size() ? &seq.frames[shown] : nullptr;
-                    }
-                    const StoredFrame *overlay = nullptr;
-                    if (seq.numbers && shown < seq.numbers->overlays.size() && seq.numbers->overlays[shown]) {
-                        overlay = &*seq.numbers->overlays[shown];
-                    }
-                    std::optional<Picture> p;
-                    if (f) p = DecodeScalable(file, *f, overlay, table, options.number, options.numberColours[team]);
-                    row.push_back(std::move(p));
-                }
-            }
+            row = seq.delta ? DecodeDelta(file, seq) : DecodeScalableRow(file, seq, team, options);
             for (std::size_t k = 0; k < row.size(); ++k) {
                 if (!row[k]) {
                     if (team == 0) problems.push_back("sequence " + std::to_string(s) + ", frame " + std::to_string(k) + ": not drawn (cannot be decoded safely)");
@@ -212,21 +233,9 @@ animtools::IndexedImage DrawContactSheet(const AnxFile &file, const SheetOptions
     }
     const int width = static_cast<int>(columns) * (cell_w + kGap) + kGap;
     const int height = static_cast<int>(std::max<std::size_t>(rows.size(), 1)) * (cell_h + kGap) + kGap;
-    animtools::IndexedImage sheet(width, height, options.background);
+    imageio::IndexedImage sheet(width, height, options.background);
     sheet.colours = options.colours;
-    for (std::size_t r = 0; r < rows.size(); ++r) {
-        for (std::size_t k = 0; k < rows[r].size(); ++k) {
-            if (!rows[r][k]) continue;
-            const Picture &p = *rows[r][k];
-            const int x0 = kGap + static_cast<int>(k) * (cell_w + kGap) + (cell_w - p.width) / 2;
-            const int y0 = kGap + static_cast<int>(r) * (cell_h + kGap) + (cell_h - p.height);
-            for (int y = 0; y < p.height; ++y)
-                for (int x = 0; x < p.width; ++x) {
-                    const std::uint8_t v = p.pixels[static_cast<std::size_t>(y) * p.width + x];
-                    if (v) sheet.At(x0 + x, y0 + y) = v;
-                }
-        }
-    }
+    Paste(sheet, rows, cell_w, cell_h);
     return sheet;
 }
 

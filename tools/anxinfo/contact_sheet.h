@@ -17,12 +17,12 @@ struct SheetOptions {
     int number = 10;                 // shirt number shown, 0-99
     std::uint8_t numberColours[2] = {255, 251};
     std::uint8_t background = 0;
-    animtools::Colours colours{};
+    imageio::Colours colours{};
 };
 
 // Draws the sheet; frames that cannot be decoded safely are left empty and
 // named in problems.
-animtools::IndexedImage DrawContactSheet(const AnxFile &file, const SheetOptions &options,
+imageio::IndexedImage DrawContactSheet(const AnxFile &file, const SheetOptions &options,
                                          std::vector<std::string> &problems);
 
 }  // namespace anxinfo

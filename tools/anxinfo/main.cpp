@@ -18,10 +18,10 @@ constexpr int kExitOutput = 1;
 
 // Without --palette: the display's usual static colours at both ends and an
 // even spread of colours between, so that any file shows something.
-animtools::Colours DefaultColours() {
-    animtools::Colours c{};
+imageio::Colours DefaultColours() {
+    imageio::Colours c{};
     for (int i = 0; i < 256; ++i) {
-        c[static_cast<std::size_t>(i)] = animtools::Rgb{static_cast<std::uint8_t>((i * 37) % 256),
+        c[static_cast<std::size_t>(i)] = imageio::Rgb{static_cast<std::uint8_t>((i * 37) % 256),
                                                         static_cast<std::uint8_t>((i * 91) % 256),
                                                         static_cast<std::uint8_t>((i * 53) % 256)};
     }
@@ -71,20 +71,63 @@ void PrintFile(const anxinfo::AnxFile &f) {
     if (!any) std::printf("  none\n");
 }
 
+// What --sheet and its companions ask for.
+struct SheetArgs {
+    std::string path;
+    std::string palette;
+    bool teams = false;
+    int number = 10;
+    std::string teamRange;
+};
+
+// Draws and writes the contact sheet, adding what cannot be drawn to
+// problems; 0, or the exit status of a refusal.
+int WriteSheet(const anxinfo::AnxFile &file, const SheetArgs &args,
+               std::vector<std::string> &problems) {
+    anxinfo::SheetOptions options;
+    options.teams = args.teams;
+    options.number = args.number;
+    options.colours = DefaultColours();
+    if (!args.palette.empty()) {
+        imageio::IndexedImage palette_source;
+        if (auto e = anxpack::ReadBmp8(args.palette, palette_source); !e.empty()) {
+            std::fprintf(stderr, "anxinfo: %s\n", e.c_str());
+            return kExitBadFile;
+        }
+        options.colours = palette_source.colours;
+    }
+    if (!args.teamRange.empty()) {
+        unsigned first = 0, count = 0, shift = 0;
+        if (std::sscanf(args.teamRange.c_str(), "%u,%u,%u", &first, &count, &shift) != 3 || first > 255 ||
+            count > 256 - first || shift > 255) {
+            std::fprintf(stderr, "anxinfo: --team-colours wants first,count,shift within 0..255\n");
+            return kExitBadFile;
+        }
+        options.teamColours = anxpack::TeamColours{static_cast<std::uint8_t>(first),
+                                                   static_cast<std::uint8_t>(count),
+                                                   static_cast<std::uint8_t>(shift)};
+    }
+    imageio::IndexedImage sheet = anxinfo::DrawContactSheet(file, options, problems);
+    if (auto e = imageio::WritePng(args.path, sheet); !e.empty()) {
+        std::fprintf(stderr, "anxinfo: %s\n", e.c_str());
+        return kExitOutput;
+    }
+    std::printf("\nwrote %s (%dx%d)\n", args.path.c_str(), sheet.width, sheet.height);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
     CLI::App app{"Prints the header, directory, sequences and number sets of a multi-animation file."};
-    std::string path, sheet_path, palette_path;
-    bool teams = false;
-    int number = 10;
-    std::string team_range;
+    std::string path;
+    SheetArgs sheet;
     app.add_option("file", path, "multi-animation file")->required();
-    app.add_option("--sheet", sheet_path, "write every frame of every sequence into this PNG");
-    app.add_flag("--teams", teams, "with --sheet: a second row per sequence in the second team's colours");
-    app.add_option("--palette", palette_path, "with --sheet: take the colours from this 8-bit BMP");
-    app.add_option("--number", number, "with --sheet: shirt number to paint")->check(CLI::Range(0, 99));
-    app.add_option("--team-colours", team_range,
+    app.add_option("--sheet", sheet.path, "write every frame of every sequence into this PNG");
+    app.add_flag("--teams", sheet.teams, "with --sheet: a second row per sequence in the second team's colours");
+    app.add_option("--palette", sheet.palette, "with --sheet: take the colours from this 8-bit BMP");
+    app.add_option("--number", sheet.number, "with --sheet: shirt number to paint")->check(CLI::Range(0, 99));
+    app.add_option("--team-colours", sheet.teamRange,
                    "with --teams: first,count,shift of the kit colours (default: as the file notes)");
     CLI11_PARSE(app, argc, argv);
     // Decoding damaged files may make the library trace; the problems list
@@ -100,36 +143,8 @@ int main(int argc, char **argv) {
     PrintFile(*file);
 
     std::vector<std::string> problems = file->problems;
-    if (!sheet_path.empty()) {
-        anxinfo::SheetOptions options;
-        options.teams = teams;
-        options.number = number;
-        options.colours = DefaultColours();
-        if (!palette_path.empty()) {
-            animtools::IndexedImage palette_source;
-            if (auto e = anxpack::ReadBmp8(palette_path, palette_source); !e.empty()) {
-                std::fprintf(stderr, "anxinfo: %s\n", e.c_str());
-                return kExitBadFile;
-            }
-            options.colours = palette_source.colours;
-        }
-        if (!team_range.empty()) {
-            unsigned first = 0, count = 0, shift = 0;
-            if (std::sscanf(team_range.c_str(), "%u,%u,%u", &first, &count, &shift) != 3 || first > 255 ||
-                count > 256 - first || shift > 255) {
-                std::fprintf(stderr, "anxinfo: --team-colours wants first,count,shift within 0..255\n");
-                return kExitBadFile;
-            }
-            options.teamColours = anxpack::TeamColours{static_cast<std::uint8_t>(first),
-                                                       static_cast<std::uint8_t>(count),
-                                                       static_cast<std::uint8_t>(shift)};
-        }
-        animtools::IndexedImage sheet = anxinfo::DrawContactSheet(*file, options, problems);
-        if (auto e = animtools::WritePng(sheet_path, sheet); !e.empty()) {
-            std::fprintf(stderr, "anxinfo: %s\n", e.c_str());
-            return kExitOutput;
-        }
-        std::printf("\nwrote %s (%dx%d)\n", sheet_path.c_str(), sheet.width, sheet.height);
+    if (!sheet.path.empty()) {
+        if (const int status = WriteSheet(*file, sheet, problems); status != 0) return status;
     }
     if (!problems.empty()) {
         std::fprintf(stderr, "anxinfo: %s: %zu problem%s\n", path.c_str(), problems.size(), problems.size() == 1 ? "" : "s");

@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "file_commit.h"
+#include "platform/geometry.h"
 
 namespace anxpack {
 namespace {
@@ -54,11 +55,11 @@ void Put16(std::vector<std::uint8_t> &out, std::uint16_t v) {
     out.push_back(static_cast<std::uint8_t>(v >> 8));
 }
 
-std::size_t Stride(std::int64_t width) { return static_cast<std::size_t>((width + 3) & ~3); }
+std::size_t Stride(std::int64_t width) { return static_cast<std::size_t>(anim::platform::RowStride(width)); }
 
 }  // namespace
 
-std::string ReadBmp8(const std::string &path, animtools::IndexedImage &image) {
+std::string ReadBmp8(const std::string &path, imageio::IndexedImage &image) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return path + ": cannot open the file";
     std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
@@ -106,10 +107,10 @@ std::string ReadBmp8(const std::string &path, animtools::IndexedImage &image) {
                std::to_string(rows) + " needs " + std::to_string(stride * rows) + " bytes)";
     }
 
-    animtools::IndexedImage result(static_cast<int>(width), static_cast<int>(rows));
+    imageio::IndexedImage result(static_cast<int>(width), static_cast<int>(rows));
     for (std::uint32_t i = 0; i < used; ++i) {
         const std::uint8_t *c = &bytes[colours_at + 4 * i];
-        result.colours[i] = animtools::Rgb{c[2], c[1], c[0]};
+        result.colours[i] = imageio::Rgb{c[2], c[1], c[0]};
     }
     for (std::int64_t r = 0; r < rows; ++r) {
         const std::uint8_t *src = &bytes[pixel_offset + static_cast<std::size_t>(r) * stride];
@@ -120,7 +121,7 @@ std::string ReadBmp8(const std::string &path, animtools::IndexedImage &image) {
     return {};
 }
 
-std::string WriteBmp8(const std::string &path, const animtools::IndexedImage &image) {
+std::string WriteBmp8(const std::string &path, const imageio::IndexedImage &image) {
     if (image.width <= 0 || image.height <= 0) return path + ": picture has no pixels";
     const std::size_t stride = Stride(image.width);
     const auto pixel_bytes = static_cast<std::uint32_t>(stride * image.height);
@@ -143,7 +144,7 @@ std::string WriteBmp8(const std::string &path, const animtools::IndexedImage &im
     Put32(out, 0);
     Put32(out, kMaxColours);
     Put32(out, 0);
-    for (const animtools::Rgb &c : image.colours) {
+    for (const imageio::Rgb &c : image.colours) {
         out.push_back(c.b);
         out.push_back(c.g);
         out.push_back(c.r);
@@ -155,12 +156,12 @@ std::string WriteBmp8(const std::string &path, const animtools::IndexedImage &im
         out.insert(out.end(), stride - static_cast<std::size_t>(image.width), 0);
     }
     {
-        std::ofstream file(animtools::TemporaryPathFor(path), std::ios::binary | std::ios::trunc);
+        std::ofstream file(imageio::TemporaryPathFor(path), std::ios::binary | std::ios::trunc);
         if (!file) return path + ": cannot create the file";
         file.write(reinterpret_cast<const char *>(out.data()), static_cast<std::streamsize>(out.size()));
-        if (!file) return animtools::AbandonFile(path, "write failed");
+        if (!file) return imageio::AbandonFile(path, "write failed");
     }
-    return animtools::CommitFile(path);
+    return imageio::CommitFile(path);
 }
 
 }  // namespace anxpack

@@ -16,7 +16,7 @@ namespace anxpack {
 namespace {
 
 namespace fs = std::filesystem;
-using animtools::IndexedImage;
+using imageio::IndexedImage;
 
 // The decoder's step tables and line buffer hold one row of a picture.
 constexpr std::int32_t kMaxScalableSide = 255;
@@ -32,8 +32,8 @@ std::string Resolve(const Manifest &m, const std::string &name) {
     return p.is_absolute() || m.folder.empty() ? name : (fs::path(m.folder) / p).string();
 }
 
-anx::Image ToImage(const IndexedImage &image) {
-    anx::Image out(image.width, image.height);
+writer::Image ToImage(const IndexedImage &image) {
+    writer::Image out(image.width, image.height);
     out.pixels = image.pixels;
     return out;
 }
@@ -73,7 +73,7 @@ Sheet LoadSheet(const std::string &path) {
     return sheet;
 }
 
-anx::Image Cell(const Sheet &sheet, std::int32_t cell, const std::string &where) {
+writer::Image Cell(const Sheet &sheet, std::int32_t cell, const std::string &where) {
     if (cell >= sheet.across * sheet.down) {
         Fail(where + ": cell " + std::to_string(cell) + " is beyond " + sheet.path + "'s " +
              std::to_string(sheet.across * sheet.down) + " cells of " +
@@ -81,7 +81,7 @@ anx::Image Cell(const Sheet &sheet, std::int32_t cell, const std::string &where)
     }
     const std::int32_t left = (cell % sheet.across) * sheet.cellWidth;
     const std::int32_t top = (cell / sheet.across) * sheet.cellHeight;
-    anx::Image out(sheet.cellWidth, sheet.cellHeight);
+    writer::Image out(sheet.cellWidth, sheet.cellHeight);
     for (std::int32_t y = 0; y < sheet.cellHeight; ++y) {
         for (std::int32_t x = 0; x < sheet.cellWidth; ++x) out.at(x, y) = sheet.image.At(left + x, top + y);
     }
@@ -91,7 +91,7 @@ anx::Image Cell(const Sheet &sheet, std::int32_t cell, const std::string &where)
 
 // Only the segment colours carry meaning in number art; anything else in a
 // number picture, grid marks included, is cleared by the library's filter.
-void KeepSegmentColours(anx::Image &art) {
+void KeepSegmentColours(writer::Image &art) {
     AnxFilterJerseyColors(art.pixels.data(), static_cast<std::uint16_t>(art.width),
                           static_cast<std::uint16_t>(art.height));
 }
@@ -109,7 +109,7 @@ public:
 
     std::string Path(const std::string &name) const { return Resolve(manifest_, name); }
 
-    anx::Image Picture(const std::string &name) {
+    writer::Image Picture(const std::string &name) {
         IndexedImage image;
         if (std::string e = ReadBmp8(Resolve(manifest_, name), image); !e.empty()) Fail(e);
         return ToImage(image);
@@ -120,13 +120,13 @@ private:
     std::map<std::string, Sheet> sheets_;
 };
 
-std::vector<anx::Frame> LoadFrames(const ManifestSequence &seq, Loader &loader, const std::string &where,
+std::vector<writer::Frame> LoadFrames(const ManifestSequence &seq, Loader &loader, const std::string &where,
                                    const std::function<void()> &frameDone) {
-    std::vector<anx::Frame> frames;
+    std::vector<writer::Frame> frames;
     for (std::size_t i = 0; i < seq.frames.size(); ++i) {
         const ManifestFrame &entry = seq.frames[i];
         const std::string at = where + ", frame " + std::to_string(i);
-        anx::Frame frame;
+        writer::Frame frame;
         frame.originX = entry.originX.value_or(seq.originX);
         frame.originY = entry.originY.value_or(seq.originY);
         frame.adjustX = static_cast<std::int16_t>(entry.adjustX);
@@ -162,7 +162,7 @@ std::vector<anx::Frame> LoadFrames(const ManifestSequence &seq, Loader &loader, 
             }
         }
         if (!entry.numberBmp.empty() || entry.numberCell >= 0) {
-            anx::NumberOverlay overlay;
+            writer::NumberOverlay overlay;
             overlay.left = entry.numberLeft;
             overlay.top = entry.numberTop;
             std::string number_source;
@@ -227,19 +227,19 @@ PackResult Pack(const Manifest &manifest, const std::string &output, const Progr
     };
     try {
         Loader loader(manifest);
-        anx::Writer writer;
+        writer::Writer writer;
         for (std::size_t i = 0; i < manifest.sequences.size(); ++i) {
             const ManifestSequence &seq = manifest.sequences[i];
             const std::string where =
                 manifest.path + ": sequence " + std::to_string(i) + " (id " + std::to_string(seq.id) + ")";
             if (seq.delta) WarnOfDeltaAdjusts(seq, where, result.warnings);
-            std::vector<anx::Frame> frames = LoadFrames(seq, loader, where, [&] { step(1); });
-            anx::SequenceOptions options;
+            std::vector<writer::Frame> frames = LoadFrames(seq, loader, where, [&] { step(1); });
+            writer::SequenceOptions options;
             options.skipArea = EncodeMeta(SequenceMeta{seq.id, seq.name, manifest.team});
             const std::string name = seq.name.empty() ? "id " + std::to_string(seq.id) : seq.name;
-            anx::Added added;
+            writer::Added added;
             if (seq.delta) {
-                anx::DeltaOptions delta;
+                writer::DeltaOptions delta;
                 delta.keyInterval = seq.keyInterval;
                 added = writer.AddDeltaSequence(frames, name, delta, options);
             } else {
@@ -250,10 +250,10 @@ PackResult Pack(const Manifest &manifest, const std::string &output, const Progr
             step(static_cast<std::int32_t>(frames.size()));
         }
         std::string failed;
-        if (anx::Status written = writer.Write(animtools::TemporaryPathFor(output)); !written) {
-            failed = animtools::AbandonFile(output, written.error);
+        if (writer::Status written = writer.Write(imageio::TemporaryPathFor(output)); !written) {
+            failed = imageio::AbandonFile(output, written.error);
         } else {
-            failed = animtools::CommitFile(output);
+            failed = imageio::CommitFile(output);
         }
         if (!failed.empty()) {
             result.failure = PackFailure::kOutput;
@@ -292,7 +292,7 @@ std::string SummaryTable(const PackResult &result) {
     std::uint64_t raw = 0, stored = 0;
     std::int64_t frames = 0;
     for (std::size_t i = 0; i < result.stats.size(); ++i) {
-        const anx::SequenceStats &s = result.stats[i];
+        const writer::SequenceStats &s = result.stats[i];
         const std::int32_t id = i < result.ids.size() ? result.ids[i] : -1;
         const double ratio = s.storedBytes ? static_cast<double>(s.rawBytes) / static_cast<double>(s.storedBytes) : 0.0;
         std::snprintf(line, sizeof line, "%-8d %-14.14s %-8s %6d %10llu %10llu %5.2fx %7d\n", id,

@@ -8,6 +8,7 @@
 
 #include "anx_writer.h"
 #include "manifest.h"
+#include "platform/geometry.h"
 
 namespace anxpack {
 
@@ -19,7 +20,7 @@ inline constexpr std::uint32_t kRectEntrySize = 8;
 
 // Bytes one frame of width x height needs to be expanded.
 constexpr std::uint32_t ExpandSize(std::int32_t width, std::int32_t height) {
-    const auto stride = static_cast<std::uint32_t>((width + 3) & ~3);
+    const auto stride = static_cast<std::uint32_t>(anim::platform::RowStride(width));
     return kFrameHeaderSize + kRectEntrySize + stride * static_cast<std::uint32_t>(height);
 }
 
@@ -32,7 +33,7 @@ enum class PackFailure {
 struct PackResult {
     PackFailure failure = PackFailure::kNone;
     std::string error;
-    std::vector<anx::SequenceStats> stats;  // one per sequence, in file order
+    std::vector<writer::SequenceStats> stats;  // one per sequence, in file order
     std::vector<std::int32_t> ids;          // the ids to pass to LoadMultiAnim
     // What the manifest asks for that the file cannot carry, one line each
     // naming the manifest; the pack goes on without it.

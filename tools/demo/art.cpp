@@ -13,7 +13,7 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-using animtools::IndexedImage;
+using imageio::IndexedImage;
 
 void Put(IndexedImage &img, int x, int y, std::uint8_t c) {
     if (x >= 0 && y >= 0 && x < img.width && y < img.height) img.At(x, y) = c;

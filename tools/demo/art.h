@@ -35,33 +35,33 @@ inline constexpr int kStandPose = kRunPhases;
 inline constexpr int kPosesPerView = kRunPhases + 1;
 
 // The pitch, stands and crowd, in the game colours.
-animtools::IndexedImage DrawPitch(std::uint32_t seed);
+imageio::IndexedImage DrawPitch(std::uint32_t seed);
 // Every pose of every view, one cell each (a row per view), each cell's
 // top-left pixel marking the grid.
-animtools::IndexedImage DrawPlayerSheet();
+imageio::IndexedImage DrawPlayerSheet();
 // The shirt-number art for the same cells, in the segment colours.
-animtools::IndexedImage DrawNumberSheet();
+imageio::IndexedImage DrawNumberSheet();
 // True when the view shows a shirt number.
 bool ViewHasNumber(View view);
 
 inline constexpr int kBallSize = 8;
 // The ball, index 0 transparent.
-animtools::IndexedImage DrawBall();
+imageio::IndexedImage DrawBall();
 
 inline constexpr int kBoardWidth = 150;
 inline constexpr int kBoardHeight = 30;
 // The scoreboard showing the two scores and the half (1 or 2).
-animtools::IndexedImage DrawScoreboard(int home, int away, int half);
+imageio::IndexedImage DrawScoreboard(int home, int away, int half);
 
 inline constexpr int kFlagWidth = 48;
 inline constexpr int kFlagHeight = 30;
 inline constexpr int kFlagFrames = 8;
 // A flag on its pole in the stands, waving: frame phase of kFlagFrames.
-animtools::IndexedImage DrawFlag(int phase);
+imageio::IndexedImage DrawFlag(int phase);
 
 inline constexpr int kMarkerWidth = 9;
 inline constexpr int kMarkerHeight = 7;
 // The arrow shown over a highlighted player.
-animtools::IndexedImage DrawMarker();
+imageio::IndexedImage DrawMarker();
 
 }  // namespace demo

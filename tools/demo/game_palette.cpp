@@ -5,7 +5,7 @@
 namespace demo {
 namespace {
 
-using animtools::Rgb;
+using imageio::Rgb;
 
 constexpr Rgb Mix(Rgb a, Rgb b, int num, int den) {
     return Rgb{static_cast<std::uint8_t>(a.r + (b.r - a.r) * num / den),
@@ -28,8 +28,8 @@ constexpr Rgb kKitBlue[kKitCount] = {{84, 136, 244}, {44, 88, 214},   {24, 44, 1
 
 }  // namespace
 
-animtools::Colours GamePalette() {
-    animtools::Colours c{};
+imageio::Colours GamePalette() {
+    imageio::Colours c{};
     for (int i = 0; i < 10; ++i) {
         c[static_cast<std::size_t>(i)] = kStaticLow[i];
         c[static_cast<std::size_t>(246 + i)] = kStaticHigh[i];

@@ -59,6 +59,6 @@ inline constexpr std::uint8_t kGameLast = 245;
 
 // The whole 256-colour table: the game's colours at 10-245; the static ends
 // hold the usual display colours (the library takes only 10-245 from it).
-animtools::Colours GamePalette();
+imageio::Colours GamePalette();
 
 }  // namespace demo

@@ -17,7 +17,7 @@ constexpr int kWipeDelay = 4;
 
 HeadlessResult PlayHeadless(Match &match, const HeadlessOptions &options) {
     HeadlessResult result;
-    animtools::GifAnimation gif;
+    imageio::GifAnimation gif;
     std::string gif_error;
     if (!options.gif.empty()) {
         if (auto e = gif.Open(options.gif, kSceneWidth, kSceneHeight); !e.empty()) {
@@ -45,7 +45,7 @@ HeadlessResult PlayHeadless(Match &match, const HeadlessOptions &options) {
         }
     }
     if (!options.lastFrame.empty()) {
-        if (auto e = animtools::WritePng(options.lastFrame, match.Snapshot()); !e.empty()) {
+        if (auto e = imageio::WritePng(options.lastFrame, match.Snapshot()); !e.empty()) {
             result.error = e;
             return result;
         }

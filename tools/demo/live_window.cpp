@@ -27,10 +27,10 @@ struct Presenter {
     }
 
     // The library's window through the colours it shows now.
-    void Present(const animtools::IndexedImage &img) {
+    void Present(const imageio::IndexedImage &img) {
         argb.resize(img.pixels.size());
         for (std::size_t i = 0; i < img.pixels.size(); ++i) {
-            const animtools::Rgb c = img.colours[img.pixels[i]];
+            const imageio::Rgb c = img.colours[img.pixels[i]];
             argb[i] = 0xFF000000u | static_cast<Uint32>(c.r) << 16 | static_cast<Uint32>(c.g) << 8 | c.b;
         }
         SDL_UpdateTexture(texture, nullptr, argb.data(), img.width * 4);
@@ -42,24 +42,24 @@ struct Presenter {
 
 // Reads back what the renderer shows and stores it as an indexed PNG, each
 // pixel's colour found again among the window's 256.
-std::string SaveScreenshot(Presenter &p, const animtools::IndexedImage &shown, const std::string &path) {
+std::string SaveScreenshot(Presenter &p, const imageio::IndexedImage &shown, const std::string &path) {
     std::vector<Uint32> read(static_cast<std::size_t>(kSceneWidth) * kSceneHeight);
     if (SDL_RenderReadPixels(p.renderer, nullptr, SDL_PIXELFORMAT_ARGB8888, read.data(), kSceneWidth * 4) != 0) {
         return path + ": " + SDL_GetError();
     }
     std::map<Uint32, std::uint8_t> index;
     for (int i = 255; i >= 0; --i) {
-        const animtools::Rgb c = shown.colours[static_cast<std::size_t>(i)];
+        const imageio::Rgb c = shown.colours[static_cast<std::size_t>(i)];
         index[static_cast<Uint32>(c.r) << 16 | static_cast<Uint32>(c.g) << 8 | c.b] = static_cast<std::uint8_t>(i);
     }
-    animtools::IndexedImage out(kSceneWidth, kSceneHeight);
+    imageio::IndexedImage out(kSceneWidth, kSceneHeight);
     out.colours = shown.colours;
     for (std::size_t i = 0; i < read.size(); ++i) {
         auto it = index.find(read[i] & 0xFFFFFFu);
         if (it == index.end()) return path + ": the window shows a colour outside the palette";
         out.pixels[i] = it->second;
     }
-    return animtools::WritePng(path, out);
+    return imageio::WritePng(path, out);
 }
 
 }  // namespace
@@ -78,7 +78,7 @@ std::string PlayLive(Match &match, const LiveOptions &options) {
 
     match.onWipeStrip = [&] { p.Present(match.Snapshot()); };
     bool quit = false;
-    animtools::IndexedImage shown;
+    imageio::IndexedImage shown;
     for (int n = 0; !quit && (options.frames <= 0 || n < options.frames); ++n) {
         const Uint32 started = SDL_GetTicks();
         SDL_Event e;

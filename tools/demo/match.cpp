@@ -85,7 +85,7 @@ int Direction(double dx, double dy) {
     return ((d % 8) + 8) % 8;
 }
 
-BITMAPINFOHEADER *ToDib(const animtools::IndexedImage &img) {
+BITMAPINFOHEADER *ToDib(const imageio::IndexedImage &img) {
     BITMAPINFOHEADER *dib = CreateDIB(img.width, img.height);
     if (!dib) return nullptr;
     for (int y = 0; y < img.height; ++y) {
@@ -94,7 +94,7 @@ BITMAPINFOHEADER *ToDib(const animtools::IndexedImage &img) {
     return dib;
 }
 
-void CopyInto(BITMAPINFOHEADER *dib, const animtools::IndexedImage &img) {
+void CopyInto(BITMAPINFOHEADER *dib, const imageio::IndexedImage &img) {
     for (int y = 0; y < img.height; ++y) {
         std::memcpy(GetDIBPixelAddress(dib, 0, y), img.Row(y), static_cast<std::size_t>(img.width));
     }
@@ -430,8 +430,8 @@ FrameStats Match::Advance() {
     return stats;
 }
 
-animtools::IndexedImage Match::Snapshot() const {
-    animtools::IndexedImage img(kSceneWidth, kSceneHeight);
+imageio::IndexedImage Match::Snapshot() const {
+    imageio::IndexedImage img(kSceneWidth, kSceneHeight);
     std::int32_t stride = 0;
     const std::uint8_t *pixels = AnimWindowPixels(window_, &stride);
     if (pixels) {
@@ -442,7 +442,7 @@ animtools::IndexedImage Match::Snapshot() const {
     RGBQUAD colours[256];
     AnimWindowColors(window_, colours);
     for (int i = 0; i < 256; ++i) {
-        img.colours[static_cast<std::size_t>(i)] = animtools::Rgb{colours[i].rgbRed, colours[i].rgbGreen, colours[i].rgbBlue};
+        img.colours[static_cast<std::size_t>(i)] = imageio::Rgb{colours[i].rgbRed, colours[i].rgbGreen, colours[i].rgbBlue};
     }
     return img;
 }

@@ -60,7 +60,7 @@ public:
     FrameStats Advance();
 
     // The window's picture and the colours it shows now.
-    animtools::IndexedImage Snapshot() const;
+    imageio::IndexedImage Snapshot() const;
     // Hit test at a window point: highlights the player found (or clears the
     // highlight) and returns his index, or -1.
     int Click(int x, int y);

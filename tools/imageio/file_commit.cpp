@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
-namespace animtools {
+namespace imageio {
 
 std::string CommitFile(const std::string &path) {
     const std::string temporary = TemporaryPathFor(path);
@@ -19,4 +19,4 @@ std::string AbandonFile(const std::string &path, const std::string &reason) {
     return path + ": " + reason;
 }
 
-}  // namespace animtools
+}  // namespace imageio

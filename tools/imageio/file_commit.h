@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace animtools {
+namespace imageio {
 
 // The temporary name a file is written under before CommitFile.
 inline std::string TemporaryPathFor(const std::string &path) { return path + ".part"; }
@@ -16,4 +16,4 @@ std::string CommitFile(const std::string &path);
 // Removes the temporary file of a write that failed; returns "path: reason".
 std::string AbandonFile(const std::string &path, const std::string &reason);
 
-}  // namespace animtools
+}  // namespace imageio

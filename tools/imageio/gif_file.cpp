@@ -1,3 +1,20 @@
+// Animated GIF output through the GIF library's block writer.
+//
+//   file     := "GIF89a" screen loop frame* trailer(0x3B)
+//   screen   := width(u16) height(u16) flags (8-bit global map) background 0
+//               aspect 0, global colour map 256 x (r g b): frame 0's colours
+//   loop     := application extension "NETSCAPE2.0" with sub-block 1, 0, 0
+//               (repeat for ever)
+//   frame    := control image
+//   control  := graphic control extension: disposal "do not dispose", the
+//               delay in hundredths, a transparent index on every frame but
+//               the first when one is free among the box's pixels
+//   image    := descriptor (the box of pixels that changed, never
+//               interlaced), a local colour map when the colours differ from
+//               frame 0's, LZW-coded rows of that box
+//
+// Numbers are little-endian; the data of every block goes out in sub-blocks
+// of at most 255 bytes.
 #include "gif_file.h"
 
 #include "file_commit.h"
@@ -11,7 +28,7 @@
 #include <system_error>
 #include <vector>
 
-namespace animtools {
+namespace imageio {
 namespace {
 
 constexpr int kColourBits = 8;
@@ -188,4 +205,4 @@ std::string GifAnimation::Finish() {
     return CommitFile(s.path);
 }
 
-}  // namespace animtools
+}  // namespace imageio

@@ -10,7 +10,7 @@
 
 #include "indexed_image.h"
 
-namespace animtools {
+namespace imageio {
 
 class GifAnimation {
 public:
@@ -35,4 +35,4 @@ private:
     std::unique_ptr<State> state_;
 };
 
-}  // namespace animtools
+}  // namespace imageio

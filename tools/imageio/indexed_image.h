@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace animtools {
+namespace imageio {
 
 struct Rgb {
     std::uint8_t r = 0;
@@ -32,4 +32,4 @@ struct IndexedImage {
     const std::uint8_t *Row(int y) const { return &pixels[static_cast<std::size_t>(y) * width]; }
 };
 
-}  // namespace animtools
+}  // namespace imageio

@@ -1,10 +1,20 @@
+// PNG output of an indexed picture, through the PNG library's simplified
+// writer, and the colour read-back the tests use.
+//
+//   file := signature(8) IHDR sRGB PLTE IDAT+ IEND
+//   IHDR := width, height, bit depth 8, colour type 3 (palette), not interlaced
+//   sRGB := perceptual intent: the colours are meant as the display shows them
+//   PLTE := 256 x (r g b), the picture's colours whether used or not
+//   IDAT := the zlib stream of the rows, top row first, one index a pixel
+//
+// Every chunk is length(u32, big-endian) type(4) data crc(u32).
 #include "png_file.h"
 
 #include <png.h>
 
 #include "file_commit.h"
 
-namespace animtools {
+namespace imageio {
 
 std::string WritePng(const std::string &path, const IndexedImage &image) {
     if (image.width <= 0 || image.height <= 0 ||
@@ -54,4 +64,4 @@ std::string ReadPngColours(const std::string &path, int &width, int &height,
     return {};
 }
 
-}  // namespace animtools
+}  // namespace imageio

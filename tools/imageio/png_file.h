@@ -6,7 +6,7 @@
 
 #include "indexed_image.h"
 
-namespace animtools {
+namespace imageio {
 
 // Writes image to path (through a temporary name, renamed when complete).
 // Returns an empty string on success, else a message naming the problem.
@@ -17,4 +17,4 @@ std::string WritePng(const std::string &path, const IndexedImage &image);
 std::string ReadPngColours(const std::string &path, int &width, int &height,
                            std::vector<Rgb> &pixels);
 
-}  // namespace animtools
+}  // namespace imageio

@@ -1,29 +1,12 @@
-// Multi-animation file writer.
+// Multi-animation file writer. The file's grammar and layout are in
+// projector/container.h, which the loader reads through too; the writer
+// fills the fields readers skip with 0 and keeps each block's length in the
+// length arrays, for tools that list a file.
 //
-// Every number little-endian, no padding:
-//
-//   file      := header directory body
-//   header    := mark(u16 = 1) N(u16) M(u16) 0(u16) fullBody(u32) shortBody(u32)
-//   directory := { seqOffset(u32) numberOffset(u32) }{N}   ; from the body start,
-//                                                          ; numberOffset 0: none
-//   body      := sequence{N} numbers{M}                    ; shortBody ends after
-//                                                          ; the last sequence
-//   sequence  := count(i16, < 0 delta) 4(u8) 0(u8) expand(u32) 0(u32){3}
-//                table(u16){256} S(u32) skip(u8){S}
-//                frameOffset(u32){F} frameLength(u32){F} frame{F}
-//   numbers   := F(i16) 0(u32){4} overlayOffset(u32){F} overlayLength(u32){F}
-//                overlay*                                  ; offset 0xFFFFFFFF: none;
-//                                                          ; a repeat frame's entry
-//                                                          ; is its frame's
-//   frame     := Anx frame, compression bit 0 set          ; scalable: one line-by-
-//                                                          ; line rectangle; delta:
-//                                                          ; whole-frame, key colour
-//                                                          ; in byte 10 (0: key frame)
-//              | header(32) with rectCount 0, repeat(i16) at byte 30
-//
-// Frame offsets count from the first frame, overlay offsets from the first
-// overlay. The length arrays are not read by the library; the writer keeps
-// each block's length there for tools that list a file.
+// What it writes in the grammar's frames: a scalable frame is one
+// rectangle coded line by line; a delta frame is coded whole-frame with its
+// key colour in byte 10 (0 on a key frame); a repeat is a bare header. A
+// repeat frame's overlay entry is that of the frame it stands for.
 #include "anx_writer.h"
 
 #include <algorithm>
@@ -34,21 +17,19 @@
 #include <sstream>
 
 #include "animate.h"
+#include "dib/anx_frame.h"
+#include "platform/geometry.h"
 #include "platform/platform.h"
+#include "projector/container.h"
 
-namespace anx {
+namespace writer {
 namespace {
 
-constexpr std::uint16_t kFileMark = 1;
-constexpr std::uint8_t kRecordVersion = 4;
-constexpr std::size_t kFileHeaderSize = 16;
-constexpr std::size_t kDirectoryEntrySize = 8;
-constexpr std::size_t kFrameHeaderSize = 32;
-constexpr std::size_t kRectEntrySize = 8;
+namespace layout = anim::projector;
+using layout::AppendLe;
+
 constexpr std::int32_t kMaxScalableSide = 255;
 constexpr std::int32_t kMaxFrames = INT16_MAX;
-constexpr std::uint32_t kNoOverlay = 0xFFFFFFFFu;
-constexpr std::uint16_t kStoredMark = 1;  // compression bit 0 of a stored frame
 
 struct DibDeleter {
     void operator()(BITMAPINFOHEADER *dib) const { DeleteDIB(dib); }
@@ -58,17 +39,6 @@ struct FrameDeleter {
 };
 using DibPtr = std::unique_ptr<BITMAPINFOHEADER, DibDeleter>;
 using FramePtr = std::unique_ptr<ANXFRAME, FrameDeleter>;
-
-void Put16(std::vector<std::uint8_t> &out, std::uint16_t v) {
-    out.push_back(static_cast<std::uint8_t>(v));
-    out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-void Put32(std::vector<std::uint8_t> &out, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
-void Poke32(std::vector<std::uint8_t> &out, std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) out[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
 
 bool ImageValid(const Image &image, std::int32_t maxSide) {
     return image.width >= 1 && image.height >= 1 && image.width <= maxSide &&
@@ -98,17 +68,12 @@ DibPtr MakeDib(const Image &image) {
 std::size_t BlockLength(const ANXFRAME *frame) { return anim::platform::BlockSize(frame); }
 
 std::uint32_t RawBlockSize(const ANXFRAME *frame) {
-    ANXFRAME header;
-    std::memcpy(&header, frame, sizeof header);
-    return static_cast<std::uint32_t>(kFrameHeaderSize + kRectEntrySize * header.rectCount +
-                                      header.dataSize);
+    const ANXFRAME header = anim::dib::LoadHeader(frame);
+    return anim::dib::PixelAreaOffset(header) + header.dataSize;
 }
 
 const std::uint8_t *PixelArea(const ANXFRAME *frame) {
-    ANXFRAME header;
-    std::memcpy(&header, frame, sizeof header);
-    return reinterpret_cast<const std::uint8_t *>(frame) + kFrameHeaderSize +
-           kRectEntrySize * static_cast<std::size_t>(header.rectCount);
+    return anim::dib::PixelArea(frame, anim::dib::LoadHeader(frame));
 }
 
 void AppendBlock(std::vector<std::uint8_t> &out, const ANXFRAME *frame) {
@@ -118,9 +83,9 @@ void AppendBlock(std::vector<std::uint8_t> &out, const ANXFRAME *frame) {
 
 std::vector<std::uint8_t> RepeatHeader(std::int32_t of) {
     ANXFRAME header{};
-    header.firstMark = 4;
-    header.secondMark = 32;
-    header.compression = kStoredMark;
+    header.firstMark = anim::dib::kFirstMark;
+    header.secondMark = anim::dib::kSecondMark;
+    header.compression = layout::kStoredMark;
     header.repeatFrame = static_cast<std::int16_t>(of);
     std::vector<std::uint8_t> bytes(sizeof header);
     std::memcpy(bytes.data(), &header, sizeof header);
@@ -145,15 +110,14 @@ bool RoundTrips(const ANXFRAME *encoded, const ANXFRAME *raw, std::uint16_t *tab
                 std::int32_t kind) {
     FramePtr decoded(AnxUnKOVRLEFrame(encoded, nullptr, table, nullptr, 0, 100, 0, 0, 0, kind));
     if (!decoded) return false;
-    ANXFRAME header;
-    std::memcpy(&header, raw, sizeof header);
+    const ANXFRAME header = anim::dib::LoadHeader(raw);
     const std::uint8_t *want = PixelArea(raw);
     const std::uint8_t *got = PixelArea(decoded.get());
     if (kind == ANX_STREAM_WHOLE_FRAME) return std::memcmp(want, got, header.dataSize) == 0;
     // Line decoding leaves the row padding unwritten.
     const std::int32_t width = header.rect.right - header.rect.left + 1;
     const std::int32_t height = header.rect.bottom - header.rect.top + 1;
-    const std::size_t stride = static_cast<std::size_t>((width + 3) & ~3);
+    const std::size_t stride = static_cast<std::size_t>(anim::platform::RowStride(width));
     for (std::int32_t r = 0; r < height; ++r) {
         if (std::memcmp(want + r * stride, got + r * stride, static_cast<std::size_t>(width)) != 0)
             return false;
@@ -199,37 +163,36 @@ void AppendIndexed(std::vector<std::uint8_t> &out, const Blocks &blocks, bool no
     };
     for (std::size_t k = 0; k < blocks.items.size(); ++k) {
         const std::size_t u = used(k);
-        Put32(out, blocks.items[u].bytes.empty() && noneIsEmpty ? kNoOverlay : offsets[u]);
+        AppendLe(out, blocks.items[u].bytes.empty() && noneIsEmpty ? layout::kNoNumber : offsets[u]);
     }
     for (std::size_t k = 0; k < blocks.items.size(); ++k) {
-        Put32(out, static_cast<std::uint32_t>(blocks.items[used(k)].bytes.size()));
+        AppendLe(out, static_cast<std::uint32_t>(blocks.items[used(k)].bytes.size()));
     }
     for (const auto &item : blocks.items) out.insert(out.end(), item.bytes.begin(), item.bytes.end());
 }
 
-std::vector<std::uint8_t> SequenceRecord(std::int32_t frameCount, bool delta,
-                                         std::uint32_t expandSize, const std::uint16_t *table,
-                                         const std::vector<std::uint8_t> &skip,
-                                         const Blocks &frames) {
-    std::vector<std::uint8_t> out;
-    Put16(out, static_cast<std::uint16_t>(delta ? -frameCount : frameCount));
-    out.push_back(kRecordVersion);
-    out.push_back(0);
-    Put32(out, expandSize);
-    for (int i = 0; i < 3; ++i) Put32(out, 0);
-    for (std::uint32_t i = 0; i < KOVRLE_TABLE_ENTRIES; ++i) Put16(out, table[i]);
-    Put32(out, static_cast<std::uint32_t>(skip.size()));
+// A sequence record into out; false when its head cannot be laid out.
+[[nodiscard]] bool SequenceRecord(std::int32_t frameCount, bool delta, std::uint32_t expandSize,
+                                  const std::uint16_t *table, const std::vector<std::uint8_t> &skip,
+                                  const Blocks &frames, std::vector<std::uint8_t> &out) {
+    out.assign(layout::kSkipAt, 0);
+    const layout::SequenceHead head{static_cast<std::int16_t>(delta ? -frameCount : frameCount),
+                                    expandSize, table, static_cast<std::uint32_t>(skip.size())};
+    if (!layout::StoreSequenceHead(out, head)) return false;
     out.insert(out.end(), skip.begin(), skip.end());
     AppendIndexed(out, frames, false);
-    return out;
+    return true;
 }
 
-std::vector<std::uint8_t> NumberRecord(std::int32_t frameCount, const Blocks &overlays) {
-    std::vector<std::uint8_t> out;
-    Put16(out, static_cast<std::uint16_t>(frameCount));
-    for (int i = 0; i < 4; ++i) Put32(out, 0);
+// A player-number record into out; false when its head cannot be laid out.
+[[nodiscard]] bool NumberRecord(std::int32_t frameCount, const Blocks &overlays,
+                                std::vector<std::uint8_t> &out) {
+    out.assign(layout::kOverlayOffsetsAt, 0);
+    if (!layout::StoreLe(std::span(out), layout::kOverlayCountAt,
+                         static_cast<std::int16_t>(frameCount)))
+        return false;
     AppendIndexed(out, overlays, true);
-    return out;
+    return true;
 }
 
 std::string FrameError(std::size_t k, const char *what) {
@@ -261,6 +224,95 @@ Writer::~Writer() = default;
 
 std::size_t Writer::sequenceCount() const { return sequences_.size(); }
 
+namespace {
+
+// A coded block, or why it could not be made.
+struct Coded {
+    std::vector<std::uint8_t> bytes;
+    std::string error;
+};
+
+// Checks the frames of a scalable sequence and feeds the pixels of each
+// real one to the table's statistics; the first refusal, or empty.
+std::string CheckScalable(std::span<const Frame> frames, TableBuild &build) {
+    const auto count = static_cast<std::int32_t>(frames.size());
+    for (std::size_t k = 0; k < frames.size(); ++k) {
+        const Frame &f = frames[k];
+        if (f.repeatOf != kNoRepeat) {
+            if (f.repeatOf < 0 || f.repeatOf >= count || static_cast<std::size_t>(f.repeatOf) == k ||
+                frames[static_cast<std::size_t>(f.repeatOf)].repeatOf != kNoRepeat)
+                return FrameError(k, "repeats a frame that is not a real frame of the sequence");
+            continue;
+        }
+        if (!ImageValid(f.image, kMaxScalableSide))
+            return FrameError(k, "picture must be 1 to 255 pixels a side, width x height bytes");
+        if (!RectFits(f.originX, f.originY, f.image))
+            return FrameError(k, "origin puts the frame outside 16-bit coordinates");
+        if (f.number) {
+            const NumberOverlay &n = *f.number;
+            if (!ImageValid(n.art, kMaxScalableSide) || n.left < 0 || n.top < 0 ||
+                n.left + n.art.width > f.image.width || n.top + n.art.height > f.image.height)
+                return FrameError(k, "number art must lie inside the frame's picture");
+        }
+        KOVRLEUpdateDecompTableLineByLine(f.image.pixels.data(),
+                                          static_cast<std::uint32_t>(f.image.width),
+                                          static_cast<std::uint32_t>(f.image.height),
+                                          build.statistics.data());
+    }
+    return {};
+}
+
+// Real frame k of a scalable sequence coded line by line through table,
+// and decoded back to be sure of it.
+Coded EncodeScalableFrame(const Frame &f, std::size_t k, std::uint16_t *table,
+                          SequenceStats &stats) {
+    DibPtr dib = MakeDib(f.image);
+    if (!dib) return {{}, "out of memory"};
+    const RECT whole{0, 0, f.image.width - 1, f.image.height - 1};
+    const POINT origin{f.originX, f.originY};
+    FramePtr raw(CopyDIBToAnxFrame(dib.get(), &origin, &whole, 1));
+    if (!raw) return {{}, FrameError(k, "cannot be made into a frame")};
+    raw->adjustX = f.adjustX;
+    raw->adjustY = f.adjustY;
+    stats.rawBytes += RawBlockSize(raw.get());
+    stats.expandSize = std::max(stats.expandSize, RawBlockSize(raw.get()));
+    // The encoder releases its input only when it succeeds.
+    FramePtr encoded(AnxKOVRLEFrameLineByLine(raw.get(), table,
+                                              static_cast<std::uint16_t>(f.image.width),
+                                              static_cast<std::uint16_t>(f.image.height)));
+    if (!encoded) return {{}, FrameError(k, "the line encoder refused it")};
+    (void)raw.release();  // released by the encoder
+    // Compare against a fresh raw copy: the input block is gone.
+    FramePtr reference(CopyDIBToAnxFrame(dib.get(), &origin, &whole, 1));
+    if (!reference ||
+        !RoundTrips(encoded.get(), reference.get(), table, ANX_STREAM_LINE_BY_LINE))
+        return {{}, FrameError(k, "does not decode back to its picture")};
+    Coded coded;
+    AppendBlock(coded.bytes, encoded.get());
+    return coded;
+}
+
+// The number overlay of frame k, placed where its art lies in the frame.
+Coded EncodeNumberArt(const Frame &f, std::size_t k) {
+    const NumberOverlay &n = *f.number;
+    DibPtr art = MakeDib(n.art);
+    if (!art) return {{}, "out of memory"};
+    const RECT artRect{0, 0, n.art.width - 1, n.art.height - 1};
+    const POINT at{f.originX + n.left, f.originY + n.top};
+    FramePtr artRaw(CopyDIBToAnxFrame(art.get(), &at, &artRect, 1));
+    if (!artRaw) return {{}, FrameError(k, "number art cannot be made into a frame")};
+    FramePtr overlay(AnxFrameLineByLine(artRaw.get(), nullptr,
+                                        static_cast<std::uint16_t>(n.art.width),
+                                        static_cast<std::uint16_t>(n.art.height)));
+    if (!overlay) return {{}, FrameError(k, "the overlay encoder refused its number art")};
+    (void)artRaw.release();  // released by the encoder
+    Coded coded;
+    AppendBlock(coded.bytes, overlay.get());
+    return coded;
+}
+
+}  // namespace
+
 Added Writer::AddScalableSequence(std::span<const Frame> frames, std::string name,
                                   const SequenceOptions &options) {
     const auto count = static_cast<std::int32_t>(frames.size());
@@ -271,35 +323,12 @@ Added Writer::AddScalableSequence(std::span<const Frame> frames, std::string nam
     stats.frames = count;
 
     TableBuild build;
-    for (std::size_t k = 0; k < frames.size(); ++k) {
-        const Frame &f = frames[k];
-        if (f.repeatOf != kNoRepeat) {
-            if (f.repeatOf < 0 || f.repeatOf >= count || static_cast<std::size_t>(f.repeatOf) == k ||
-                frames[static_cast<std::size_t>(f.repeatOf)].repeatOf != kNoRepeat)
-                return {-1, FrameError(k, "repeats a frame that is not a real frame of the sequence")};
-            continue;
-        }
-        if (!ImageValid(f.image, kMaxScalableSide))
-            return {-1, FrameError(k, "picture must be 1 to 255 pixels a side, width x height bytes")};
-        if (!RectFits(f.originX, f.originY, f.image))
-            return {-1, FrameError(k, "origin puts the frame outside 16-bit coordinates")};
-        if (f.number) {
-            const NumberOverlay &n = *f.number;
-            if (!ImageValid(n.art, kMaxScalableSide) || n.left < 0 || n.top < 0 ||
-                n.left + n.art.width > f.image.width || n.top + n.art.height > f.image.height)
-                return {-1, FrameError(k, "number art must lie inside the frame's picture")};
-        }
-        KOVRLEUpdateDecompTableLineByLine(f.image.pixels.data(),
-                                          static_cast<std::uint32_t>(f.image.width),
-                                          static_cast<std::uint32_t>(f.image.height),
-                                          build.statistics.data());
-    }
+    if (std::string error = CheckScalable(frames, build); !error.empty()) return {-1, error};
     build.Finish();
     stats.markers = CountMarkers(build.table);
 
     Blocks stored;
     Blocks overlays;
-    bool anyNumber = false;
     for (std::size_t k = 0; k < frames.size(); ++k) {
         const Frame &f = frames[k];
         if (f.repeatOf != kNoRepeat) {
@@ -308,57 +337,27 @@ Added Writer::AddScalableSequence(std::span<const Frame> frames, std::string nam
             ++stats.repeatFrames;
             continue;
         }
-        DibPtr dib = MakeDib(f.image);
-        if (!dib) return {-1, "out of memory"};
-        const RECT whole{0, 0, f.image.width - 1, f.image.height - 1};
-        const POINT origin{f.originX, f.originY};
-        FramePtr raw(CopyDIBToAnxFrame(dib.get(), &origin, &whole, 1));
-        if (!raw) return {-1, FrameError(k, "cannot be made into a frame")};
-        raw->adjustX = f.adjustX;
-        raw->adjustY = f.adjustY;
-        stats.rawBytes += RawBlockSize(raw.get());
-        stats.expandSize = std::max(stats.expandSize, RawBlockSize(raw.get()));
-        // The encoder releases its input only when it succeeds.
-        FramePtr encoded(AnxKOVRLEFrameLineByLine(raw.get(), build.table,
-                                                  static_cast<std::uint16_t>(f.image.width),
-                                                  static_cast<std::uint16_t>(f.image.height)));
-        if (!encoded) return {-1, FrameError(k, "the line encoder refused it")};
-        ANXFRAME *rawAgain = raw.release();
-        (void)rawAgain;  // released by the encoder
-        // Compare against a fresh raw copy: the input block is gone.
-        FramePtr reference(CopyDIBToAnxFrame(dib.get(), &origin, &whole, 1));
-        if (!reference || !RoundTrips(encoded.get(), reference.get(), build.table,
-                                      ANX_STREAM_LINE_BY_LINE))
-            return {-1, FrameError(k, "does not decode back to its picture")};
-        std::vector<std::uint8_t> bytes;
-        AppendBlock(bytes, encoded.get());
-        stored.items.push_back({std::move(bytes)});
-
-        std::vector<std::uint8_t> overlayBytes;
+        Coded frame = EncodeScalableFrame(f, k, build.table, stats);
+        if (!frame.error.empty()) return {-1, frame.error};
+        stored.items.push_back({std::move(frame.bytes)});
+        Coded overlay;
         if (f.number) {
-            const NumberOverlay &n = *f.number;
-            DibPtr art = MakeDib(n.art);
-            if (!art) return {-1, "out of memory"};
-            const RECT artRect{0, 0, n.art.width - 1, n.art.height - 1};
-            const POINT at{f.originX + n.left, f.originY + n.top};
-            FramePtr artRaw(CopyDIBToAnxFrame(art.get(), &at, &artRect, 1));
-            if (!artRaw) return {-1, FrameError(k, "number art cannot be made into a frame")};
-            FramePtr overlay(AnxFrameLineByLine(artRaw.get(), nullptr,
-                                                static_cast<std::uint16_t>(n.art.width),
-                                                static_cast<std::uint16_t>(n.art.height)));
-            if (!overlay) return {-1, FrameError(k, "the overlay encoder refused its number art")};
-            (void)artRaw.release();
-            AppendBlock(overlayBytes, overlay.get());
-            anyNumber = true;
+            overlay = EncodeNumberArt(f, k);
+            if (!overlay.error.empty()) return {-1, overlay.error};
             ++stats.numberFrames;
         }
-        overlays.items.push_back({std::move(overlayBytes)});
+        overlays.items.push_back({std::move(overlay.bytes)});
     }
 
     Encoded encoded;
-    encoded.record =
-        SequenceRecord(count, false, stats.expandSize, build.table, options.skipArea, stored);
-    if (anyNumber) encoded.numbers = NumberRecord(count, overlays);
+    if (!SequenceRecord(count, false, stats.expandSize, build.table, options.skipArea, stored,
+                        encoded.record) ||
+        (stats.numberFrames > 0 && !NumberRecord(count, overlays, encoded.numbers)))
+        return {-1, "cannot lay out its record"};
+    return Keep(std::move(encoded), std::move(stats));
+}
+
+Added Writer::Keep(Encoded encoded, SequenceStats stats) {
     stats.storedBytes = encoded.record.size() + encoded.numbers.size();
     sequences_.push_back(std::move(encoded));
     stats_.push_back(std::move(stats));
@@ -400,81 +399,78 @@ bool Covers(BITMAPINFOHEADER *diff, std::uint8_t key, const std::vector<RECT> &r
     return true;
 }
 
-}  // namespace
-
-Added Writer::AddDeltaSequence(std::span<const Frame> frames, std::string name,
-                               const DeltaOptions &delta, const SequenceOptions &options) {
-    const auto count = static_cast<std::int32_t>(frames.size());
-    if (frames.empty() || frames.size() > static_cast<std::size_t>(kMaxFrames))
-        return {-1, "a sequence holds 1 to 32767 frames"};
+// The options and frames of a delta sequence; the first refusal, or empty.
+std::string CheckDelta(std::span<const Frame> frames, const DeltaOptions &delta) {
     if (delta.keyInterval < 0 || delta.maxRects < 1 || delta.divisor < 2 || delta.minRectSize < 0)
-        return {-1, "delta options out of range"};
+        return "delta options out of range";
     const Image &first = frames[0].image;
     for (std::size_t k = 0; k < frames.size(); ++k) {
         const Frame &f = frames[k];
         if (f.repeatOf != kNoRepeat || f.number)
-            return {-1, FrameError(k, "delta sequences have no repeats and no numbers")};
+            return FrameError(k, "delta sequences have no repeats and no numbers");
         if (!ImageValid(f.image, INT16_MAX) || f.image.width != first.width ||
             f.image.height != first.height)
-            return {-1, FrameError(k, "every picture of a delta sequence has frame 0's size")};
+            return FrameError(k, "every picture of a delta sequence has frame 0's size");
     }
+    if (!RectFits(frames[0].originX, frames[0].originY, first))
+        return "origin puts the frames outside 16-bit coordinates";
+    return {};
+}
+
+// A raw delta frame, or why it could not be made.
+struct RawDelta {
+    FramePtr frame;
+    std::string error;
+};
+
+// The rectangles of a difference DIB that hold its changed pixels: those
+// DIBFindNewRects finds, or one around every change when they miss some.
+std::vector<RECT> ChangedRects(BITMAPINFOHEADER *diff, std::uint8_t keyColour,
+                               const DeltaOptions &delta) {
+    std::vector<RECT> rects(static_cast<std::size_t>(delta.maxRects));
+    std::int32_t found = delta.maxRects;
+    DIBFindNewRects(diff, rects.data(), &found, delta.minRectSize, 1, 0, delta.divisor);
+    rects.resize(static_cast<std::size_t>(std::clamp(found, 1, delta.maxRects)));
+    RECT bounds;
+    if (!Covers(diff, keyColour, rects) && ChangedBounds(diff, keyColour, bounds))
+        rects.assign(1, bounds);
+    return rects;
+}
+
+// Frame k of a delta sequence as a raw frame: whole on a key frame, else
+// the rectangles that changed since frame k - 1, unchanged pixels in the
+// difference's key colour.
+RawDelta DeltaRawFrame(std::span<const Frame> frames, std::size_t k, const DeltaOptions &delta,
+                       SequenceStats &stats) {
     const POINT origin{frames[0].originX, frames[0].originY};
-    if (!RectFits(origin.x, origin.y, first))
-        return {-1, "origin puts the frames outside 16-bit coordinates"};
-
-    SequenceStats stats;
-    stats.name = std::move(name);
-    stats.delta = true;
-    stats.frames = count;
-    const RECT whole{0, 0, first.width - 1, first.height - 1};
-
-    std::vector<FramePtr> raws;
-    for (std::size_t k = 0; k < frames.size(); ++k) {
-        DibPtr fresh = MakeDib(frames[k].image);
-        if (!fresh) return {-1, "out of memory"};
-        const bool key =
-            k == 0 || (delta.keyInterval > 0 && k % static_cast<std::size_t>(delta.keyInterval) == 0);
-        FramePtr raw;
-        if (key) {
-            raw.reset(CopyDIBToAnxFrame(fresh.get(), &origin, &whole, 1));
-        } else {
-            DibPtr old = MakeDib(frames[k - 1].image);
-            if (!old) return {-1, "out of memory"};
-            // Same sizes and no key yet: DeltaDIB does not refuse these.
-            BITMAPINFOHEADER *diff = DeltaDIB(fresh.get(), old.get());
-            if (diff == nullptr) {
-                (void)fresh.release();  // released by the refusal
-                return {-1, FrameError(k, "cannot be differenced")};
-            }
-            const auto keyColour = static_cast<std::uint8_t>(diff->biCompression >> 16);
-            std::vector<RECT> rects(static_cast<std::size_t>(delta.maxRects));
-            std::int32_t found = delta.maxRects;
-            if (keyColour != 0) {
-                DIBFindNewRects(diff, rects.data(), &found, delta.minRectSize, 1, 0, delta.divisor);
-                rects.resize(static_cast<std::size_t>(std::clamp(found, 1, delta.maxRects)));
-                RECT bounds;
-                if (!Covers(diff, keyColour, rects) && ChangedBounds(diff, keyColour, bounds))
-                    rects.assign(1, bounds);
-            } else {
-                rects.assign(1, whole);  // every index in use: an opaque whole frame
-            }
-            raw.reset(CopyDIBToAnxFrame(diff, &origin, rects.data(),
-                                        static_cast<std::int32_t>(rects.size())));
-            if (keyColour != 0) stats.rectangles += static_cast<std::int32_t>(rects.size());
-        }
-        if (!raw) return {-1, FrameError(k, "cannot be made into a frame")};
-        if (raw->compressionHigh == 0) ++stats.keyFrames;
-        raws.push_back(std::move(raw));
+    const RECT whole{0, 0, frames[0].image.width - 1, frames[0].image.height - 1};
+    DibPtr fresh = MakeDib(frames[k].image);
+    if (!fresh) return {nullptr, "out of memory"};
+    const bool key =
+        k == 0 || (delta.keyInterval > 0 && k % static_cast<std::size_t>(delta.keyInterval) == 0);
+    if (key) return {FramePtr(CopyDIBToAnxFrame(fresh.get(), &origin, &whole, 1)), {}};
+    DibPtr old = MakeDib(frames[k - 1].image);
+    if (!old) return {nullptr, "out of memory"};
+    // Same sizes and no key yet: DeltaDIB does not refuse these.
+    BITMAPINFOHEADER *diff = DeltaDIB(fresh.get(), old.get());
+    if (diff == nullptr) {
+        (void)fresh.release();  // released by the refusal
+        return {nullptr, FrameError(k, "cannot be differenced")};
     }
+    const auto keyColour = static_cast<std::uint8_t>(diff->biCompression >> 16);
+    // Every index in use: an opaque whole frame.
+    const std::vector<RECT> rects =
+        keyColour != 0 ? ChangedRects(diff, keyColour, delta) : std::vector<RECT>{whole};
+    if (keyColour != 0) stats.rectangles += static_cast<std::int32_t>(rects.size());
+    return {FramePtr(CopyDIBToAnxFrame(diff, &origin, rects.data(),
+                                       static_cast<std::int32_t>(rects.size()))),
+            {}};
+}
 
-    TableBuild build;
-    for (const FramePtr &raw : raws) {
-        KOVRLEUpdateDecompTable(PixelArea(raw.get()), raw->dataSize, build.statistics.data());
-    }
-    build.Finish();
-    stats.markers = CountMarkers(build.table);
-
-    Blocks stored;
+// Codes the raw frames whole-frame through table, each decoded back to be
+// sure of it, into stored; the first refusal, or empty.
+std::string EncodeDeltaFrames(std::vector<FramePtr> &raws, std::uint16_t *table,
+                              SequenceStats &stats, Blocks &stored) {
     for (std::size_t k = 0; k < raws.size(); ++k) {
         FramePtr &raw = raws[k];
         const std::uint32_t rawSize = RawBlockSize(raw.get());
@@ -483,25 +479,57 @@ Added Writer::AddDeltaSequence(std::span<const Frame> frames, std::string name,
         // A copy to compare with: the encoder releases its input.
         const std::size_t length = BlockLength(raw.get());
         FramePtr reference(static_cast<ANXFRAME *>(ALLOCATE(static_cast<std::uint32_t>(length))));
-        if (!reference) return {-1, "out of memory"};
+        if (!reference) return "out of memory";
         std::memcpy(reference.get(), raw.get(), length);
-        FramePtr encoded(AnxKOVRLEFrame(raw.get(), build.table));
-        if (!encoded) return {-1, FrameError(k, "the whole-frame encoder refused it")};
+        FramePtr encoded(AnxKOVRLEFrame(raw.get(), table));
+        if (!encoded) return FrameError(k, "the whole-frame encoder refused it");
         (void)raw.release();
-        if (!RoundTrips(encoded.get(), reference.get(), build.table, ANX_STREAM_WHOLE_FRAME))
-            return {-1, FrameError(k, "does not decode back to its picture")};
+        if (!RoundTrips(encoded.get(), reference.get(), table, ANX_STREAM_WHOLE_FRAME))
+            return FrameError(k, "does not decode back to its picture");
         std::vector<std::uint8_t> bytes;
         AppendBlock(bytes, encoded.get());
         stored.items.push_back({std::move(bytes)});
     }
+    return {};
+}
+
+}  // namespace
+
+Added Writer::AddDeltaSequence(std::span<const Frame> frames, std::string name,
+                               const DeltaOptions &delta, const SequenceOptions &options) {
+    const auto count = static_cast<std::int32_t>(frames.size());
+    if (frames.empty() || frames.size() > static_cast<std::size_t>(kMaxFrames))
+        return {-1, "a sequence holds 1 to 32767 frames"};
+    if (std::string error = CheckDelta(frames, delta); !error.empty()) return {-1, error};
+
+    SequenceStats stats;
+    stats.name = std::move(name);
+    stats.delta = true;
+    stats.frames = count;
+    std::vector<FramePtr> raws;
+    for (std::size_t k = 0; k < frames.size(); ++k) {
+        RawDelta raw = DeltaRawFrame(frames, k, delta, stats);
+        if (!raw.error.empty()) return {-1, raw.error};
+        if (!raw.frame) return {-1, FrameError(k, "cannot be made into a frame")};
+        if (raw.frame->compressionHigh == 0) ++stats.keyFrames;
+        raws.push_back(std::move(raw.frame));
+    }
+
+    TableBuild build;
+    for (const FramePtr &raw : raws) {
+        KOVRLEUpdateDecompTable(PixelArea(raw.get()), raw->dataSize, build.statistics.data());
+    }
+    build.Finish();
+    stats.markers = CountMarkers(build.table);
+    Blocks stored;
+    if (std::string error = EncodeDeltaFrames(raws, build.table, stats, stored); !error.empty())
+        return {-1, error};
 
     Encoded encoded;
-    encoded.record =
-        SequenceRecord(count, true, stats.expandSize, build.table, options.skipArea, stored);
-    stats.storedBytes = encoded.record.size();
-    sequences_.push_back(std::move(encoded));
-    stats_.push_back(std::move(stats));
-    return {static_cast<std::int32_t>(sequences_.size() - 1), {}};
+    if (!SequenceRecord(count, true, stats.expandSize, build.table, options.skipArea, stored,
+                        encoded.record))
+        return {-1, "cannot lay out its record"};
+    return Keep(std::move(encoded), std::move(stats));
 }
 
 Status Writer::Build(std::vector<std::uint8_t> &out) const {
@@ -518,28 +546,31 @@ Status Writer::Build(std::vector<std::uint8_t> &out) const {
     }
     if (fullBody > UINT32_MAX) return Status::Fail("the body outgrows 32-bit offsets");
 
-    out.clear();
-    Put16(out, kFileMark);
-    Put16(out, static_cast<std::uint16_t>(sequences_.size()));
-    Put16(out, static_cast<std::uint16_t>(numberRecords));
-    Put16(out, 0);
-    Put32(out, static_cast<std::uint32_t>(fullBody));
-    Put32(out, static_cast<std::uint32_t>(shortBody));
-    const std::size_t directory = out.size();
-    out.resize(out.size() + kDirectoryEntrySize * sequences_.size());
+    layout::FileHeader header;
+    header.sequences = static_cast<std::uint16_t>(sequences_.size());
+    header.numberRecords = static_cast<std::uint16_t>(numberRecords);
+    header.fullBody = static_cast<std::uint32_t>(fullBody);
+    header.shortBody = static_cast<std::uint32_t>(shortBody);
+    out.assign(layout::BodyStart(sequences_.size()), 0);
+    std::vector<layout::DirectoryEntry> directory(sequences_.size());
     std::uint32_t offset = 0;
     for (std::size_t i = 0; i < sequences_.size(); ++i) {
-        Poke32(out, directory + kDirectoryEntrySize * i, offset);
+        directory[i].sequence = offset;
         out.insert(out.end(), sequences_[i].record.begin(), sequences_[i].record.end());
         offset += static_cast<std::uint32_t>(sequences_[i].record.size());
     }
     for (std::size_t i = 0; i < sequences_.size(); ++i) {
         if (sequences_[i].numbers.empty()) continue;
-        Poke32(out, directory + kDirectoryEntrySize * i + 4, offset);
+        directory[i].numbers = offset;
         out.insert(out.end(), sequences_[i].numbers.begin(), sequences_[i].numbers.end());
         offset += static_cast<std::uint32_t>(sequences_[i].numbers.size());
     }
-    static_assert(kFileHeaderSize == 16);
+    const std::span<std::uint8_t> head(out.data(), layout::BodyStart(sequences_.size()));
+    bool laidOut = layout::StoreFileHeader(head, header);
+    for (std::size_t i = 0; laidOut && i < directory.size(); ++i) {
+        laidOut = layout::StoreDirectoryEntry(head.subspan(layout::kFileHeaderSize), i, directory[i]);
+    }
+    if (!laidOut) return Status::Fail("cannot lay out the header and directory");
     return Status::Ok();
 }
 
@@ -585,4 +616,4 @@ std::string FormatStats(const std::vector<SequenceStats> &stats) {
     return out.str();
 }
 
-}  // namespace anx
+}  // namespace writer

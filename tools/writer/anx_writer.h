@@ -1,11 +1,11 @@
 // Writing multi-animation files: sequences of 8-bit pictures in, one file
 // that LoadMultiAnim reads out.
 //
-//   anx::Writer writer;
-//   std::vector<anx::Frame> run = ...;            // 8-bit pictures, top row first
+//   writer::Writer writer;
+//   std::vector<writer::Frame> run = ...;            // 8-bit pictures, top row first
 //   auto added = writer.AddScalableSequence(run, "run");
 //   if (!added) { puts(added.error.c_str()); }
-//   anx::Status written = writer.Write("players.anx");
+//   writer::Status written = writer.Write("players.anx");
 //
 // Two kinds of sequence:
 //  - scalable: every frame a whole picture (at most 255 x 255), coded row by
@@ -32,7 +32,7 @@
 
 #include "animate.h"
 
-namespace anx {
+namespace writer {
 
 // An 8-bit picture: height rows of width bytes, the top row first.
 struct Image {
@@ -167,6 +167,9 @@ public:
 
 private:
     struct Encoded;
+    // Appends a coded sequence and its statistics; its index.
+    Added Keep(Encoded encoded, SequenceStats stats);
+
     std::vector<Encoded> sequences_;
     std::vector<SequenceStats> stats_;
 };
@@ -175,4 +178,4 @@ private:
 // total row.
 std::string FormatStats(const std::vector<SequenceStats> &stats);
 
-}  // namespace anx
+}  // namespace writer
