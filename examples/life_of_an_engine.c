@@ -27,7 +27,7 @@ int main(int argc, char **argv) {
     }
     for (int y = 0; y < kHeight; ++y) memset(GetDIBPixelAddress(back, 0, y), 10 + y % 20, kWidth);
     ColorsFromBI(engine, back, 10, 245);
-    CreateMasterPalette(engine, 10, 245);
+    HPALETTE palette = CreateMasterPalette(engine, 10, 245); /* ours to delete */
     SetBackgroundFromPDIB(engine, back);
 
     HDC window = AnimCreateWindowDC(kWidth, kHeight);
@@ -62,11 +62,13 @@ int main(int argc, char **argv) {
     int ok = pixels && pixels[60 * stride + 60] == kBoxColour && pixels[5 * stride + 300] == 10 + 5;
     printf("sprite %s, animation %s\n", ok ? "painted" : "MISSING", played ? "projected" : "not played");
 
-    /* 6. End: projector first, then the engine; the state block last. */
+    /* 6. End: projector first, then the engine and its block; then what
+     *    stays the game's: the sprite's DIB, the palette handle, the window. */
     TerminateProjector(engine);
     TerminateAnimate(engine);
     FREE(engine);
     DeleteDIB(box);
+    AnimDeletePalette(palette);
     AnimDestroyWindowDC(window);
     return ok && (argc < 2 || played) ? 0 : 1;
 }

@@ -83,6 +83,50 @@ void DibSeeds() {
     fs::remove(scratch);
 }
 
+void Put(Bytes &out, std::uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+
+// Palette forms of image tools, which OpenDIB widens to 8-bit rows: a 6 x 3
+// picture under a header of header_size bytes, bits to a pixel, its table
+// and pixels as given.
+Bytes ToolDib(std::uint32_t header_size, std::int32_t height, std::uint16_t bits,
+              std::uint32_t compression, const Bytes &pixels) {
+    const std::uint32_t entries = 1u << bits;
+    const std::uint32_t entry_size = header_size == 12 ? 3 : 4;
+    Bytes out = {'B', 'M'};
+    Put(out, 0, 4);
+    Put(out, 0, 4);
+    Put(out, 14 + header_size + entries * entry_size, 4);
+    Put(out, header_size, 4);
+    if (header_size == 12) {
+        Put(out, 6, 2);
+        Put(out, static_cast<std::uint32_t>(height), 2);
+        Put(out, 1, 2);
+        Put(out, bits, 2);
+    } else {
+        Put(out, 6, 4);
+        Put(out, static_cast<std::uint32_t>(height), 4);
+        Put(out, 1, 2);
+        Put(out, bits, 2);
+        Put(out, compression, 4);
+        out.resize(14 + header_size, 0);
+    }
+    for (std::uint32_t i = 0; i < entries * entry_size; ++i) out.push_back(static_cast<std::uint8_t>(i * 7));
+    out.insert(out.end(), pixels.begin(), pixels.end());
+    return out;
+}
+
+void DibFormSeeds() {
+    Save("dib_file", "tool_4bit", ToolDib(40, 3, 4, 0, Bytes(12, 0x1F)));
+    Save("dib_file", "tool_1bit_core", ToolDib(12, 3, 1, 0, Bytes(12, 0xA5)));
+    Save("dib_file", "tool_8bit_v5_top_down", ToolDib(124, -3, 8, 0, Bytes(24, 0x33)));
+    // 4-bit runs, a move, a padded literal, end of row, end of picture.
+    Save("dib_file", "tool_rle4",
+         ToolDib(40, 3, 4, 2, {3, 0x12, 0, 2, 1, 0, 0, 3, 0x45, 0x60, 0, 0, 6, 0x78, 0, 1}));
+    Save("dib_file", "tool_rle8_v5", ToolDib(124, 3, 8, 1, {4, 9, 0, 0, 0, 3, 1, 2, 3, 0, 0, 1}));
+}
+
 // ---- frame_decode and encode ----------------------------------------------
 
 struct Coded {
@@ -258,6 +302,7 @@ int main(int argc, char **argv) {
     g_root = argv[1];
     fs::create_directories(g_root);
     DibSeeds();
+    DibFormSeeds();
     DecodeSeeds();
     EncodeSeeds();
     FindRectsSeeds();

@@ -12,12 +12,33 @@
  *    for every call that neither releases it nor needs its size from the
  *    memory layer (WriteDIB, CreateCompatibleDIB, and reading a compressed
  *    DIB's pixel area, whose stream ends with its block); those need a block
- *    from ALLOCATE.
+ *    from ALLOCATE, and any other pointer ends the process (see FREE).
  *  - Coordinates count x from the left and y from the top of the picture.
  *  - Rectangles are inclusive: right and bottom belong to the rectangle. The
  *    empty rectangle is (0, 0, -1, -1).
  *  - Results are small whole numbers: 1 for success and 0 for failure unless
  *    an export says otherwise; pointers or null for exports that make a block.
+ *  - Failures the caller handles are traced (AnimSetTraceHandler) and
+ *    reported by the result. A programming error is not a failure: it ends
+ *    the process through ReportAssertion ("Assertion failed" through the
+ *    message-box hook, then the abort signal). Each export that can end the
+ *    process says so: releasing or sizing memory that is no live block of
+ *    ALLOCATE; projector calls before InitProjector; LoadMultiAnim with an
+ *    id of -1, an id already loaded or a table count other than 1 or 2;
+ *    SetAnimObjectPlayerNumber with a number outside 0-99; the ProjectFrame
+ *    calls with anim object -1.
+ *
+ * One thread. Every call must come from the same thread, one at a time:
+ * nothing is locked. The message pump (AnimSetMessagePump) runs inside long
+ * calls; what it calls must leave alone the data those calls work on and the
+ * process-wide state below. Besides each engine state the library keeps
+ * process-wide state, shared by all engines: the join settings of the
+ * dirty-rectangle rule (SetJoinRectOverhead, and the join mode
+ * DIBFindNewRects sets), the decoder's line buffer (AnxUnKOVRLEFrame and
+ * every projection), the decompression-table builder's working state
+ * (KOVRLEFinishDecompTable), the platform hooks and the display format
+ * (AnimSetDisplayFormat). Two engines driven from two threads would share
+ * these unguarded.
  */
 #ifndef ANIMATE_H
 #define ANIMATE_H
@@ -191,9 +212,10 @@ ANIM_API void AnimSetMessagePump(AnimMessagePump pump, void *user);
 /* A zero-filled memory block of at least size bytes; null when none can be
  * had (blocks are limited to 1 GiB). Release it with FREE. */
 ANIM_API void *ALLOCATE(uint32_t size);
-/* Releases a block from ALLOCATE. Null is ignored. A pointer whose block
- * header does not read as a live block's (released already, or not from
- * ALLOCATE) ends the process through ReportAssertion. */
+/* Releases a block from ALLOCATE. Null is ignored. Ends the process
+ * (ReportAssertion) for a pointer whose block header does not read as a
+ * live block's: released already, or not from ALLOCATE. Every export that
+ * releases or sizes a block it is given does the same. */
 ANIM_API void FREE(void *block);
 
 /* Shows "Assertion failed" for file and line in a message box titled
@@ -218,29 +240,49 @@ ANIM_API int32_t AnimVersionString(char *buffer);
 /* Packed DIBs and DIB files                                                */
 /* ------------------------------------------------------------------------ */
 
-/* Reads a DIB file, with or without its 14-byte file header. Returns a new
- * packed DIB, or null when the file cannot be opened (traced; a name that is
- * not a regular file cannot), is shorter than its headers, has a negative
- * width or height, or sizes whose arithmetic would overflow or exceed the
- * 1 GiB block limit. The block always holds the 8-bit
- * rows that biWidth and biHeight describe; pixels missing from a short file
- * read as 0. */
+/* Reads a DIB file, with or without its 14-byte file header, into a new
+ * packed DIB (8-bit rows, bottom-up), or null.
+ *  - Read as it stands: a 40-byte header with 8 bits a pixel and a positive
+ *    height, whatever its compression. That is every DIB WriteDIB writes,
+ *    compressed and difference DIBs included; an image tool's 8-bit RLE file
+ *    (compression 1 under a 40-byte header) looks the same and is read the
+ *    same way, still compressed. The colour table is the 1024 bytes behind
+ *    the header; biClrUsed becomes 256.
+ *  - Widened to 8 bits, indices kept: 1-, 2-, 4- and 8-bit uncompressed
+ *    rows under a 40-byte, 12-byte (OS/2 core), 52-, 56-, 64-, 108- (V4) or
+ *    124-byte (V5) header, bottom-up or top-down; 4-bit RLE; 8-bit RLE under
+ *    a header longer than 40 bytes. The file's colours start the colour
+ *    table, the other entries are 0; the header becomes the library's own
+ *    (biSize 40, 8 bits, uncompressed, biClrUsed 256).
+ *  - Refused with a trace naming the reason: 16-, 24- and 32-bit
+ *    (truecolour) files, other bit counts, header sizes and compressions,
+ *    compressed top-down rows, more than 2^bits colours, a negative width.
+ * Null also when the file cannot be opened (traced; a name that is not a
+ * regular file cannot), is shorter than its headers, or has sizes whose
+ * arithmetic would overflow or exceed the 1 GiB block limit. Pixels missing
+ * from a short file read as 0; an RLE stream is cut where it leaves the
+ * picture or the file. */
 ANIM_API BITMAPINFOHEADER *OpenDIB(const char *fileName);
-/* Writes dib to fileName with a file header. 1 when written, 0 when dib is
- * null or the file cannot be created. */
+/* Writes dib to fileName with a file header, its whole block as it stands.
+ * 0 when dib is null or the file cannot be created; otherwise 1, even when
+ * a write fails (a full disk, an I/O error): failed writes are not
+ * detected, so check the file when it matters. dib must be a block from
+ * ALLOCATE (its size comes from there); other memory ends the process. */
 ANIM_API int32_t WriteDIB(const char *fileName, const BITMAPINFOHEADER *dib);
 /* A new zeroed width x height DIB whose colour table holds the identity
  * index table; null when it cannot be made (negative or too large sizes). */
 ANIM_API BITMAPINFOHEADER *CreateDIB(int32_t width, int32_t height);
 /* A new DIB with source's header and block size, identity index table and
- * zeroed pixels; null when source is null or no block can be had. */
+ * zeroed pixels; null when source is null or no block can be had. source
+ * must be a block from ALLOCATE; other memory ends the process. */
 ANIM_API BITMAPINFOHEADER *CreateCompatibleDIB(const BITMAPINFOHEADER *source);
 /* A full copy of source (header, colour table, pixels); null for null. */
 ANIM_API BITMAPINFOHEADER *CopyDIB(const BITMAPINFOHEADER *source);
 /* The destination's colour table area becomes the source's. Neither may be
  * null. Note the order: the first argument receives. */
 ANIM_API void CopyDIBPaletteToDIB(BITMAPINFOHEADER *destination, const BITMAPINFOHEADER *source);
-/* Releases a packed DIB; null is ignored. */
+/* Releases a packed DIB; null is ignored. A pointer that is no live block
+ * of ALLOCATE ends the process, as in FREE. */
 ANIM_API void DeleteDIB(BITMAPINFOHEADER *dib);
 
 /* Address of pixel (x, y) of dib, or null outside the picture. */
@@ -296,19 +338,23 @@ ANIM_API void DIBFindNewRects(BITMAPINFOHEADER *dib, RECT *rects, int32_t *count
 /* destination as base + offset.                                            */
 /* ------------------------------------------------------------------------ */
 
+/* Copies width x height pixels from src to dst. */
 ANIM_API void CopyDIBBits(uint8_t *dst, const uint8_t *src, uint32_t width, uint32_t height,
                           int32_t dstStride, int32_t srcStride);
+/* CopyDIBBits to dstBase + dstOffset. */
 ANIM_API void CopyDIBBitsX(uint8_t *dstBase, int32_t dstOffset, const uint8_t *src, uint32_t width,
                            uint32_t height, int32_t dstStride, int32_t srcStride);
 /* As CopyDIBBits, leaving the destination where the source is transparent. */
 ANIM_API void TransCopyDIBBits(uint8_t *dst, const uint8_t *src, uint32_t width, uint32_t height,
                                int32_t dstStride, int32_t srcStride, uint32_t transparent);
+/* TransCopyDIBBits to dstBase + dstOffset. */
 ANIM_API void TransCopyDIBBitsX(uint8_t *dstBase, int32_t dstOffset, const uint8_t *src,
                                 uint32_t width, uint32_t height, int32_t dstStride,
                                 int32_t srcStride, uint32_t transparent);
 /* Each row mirrored: destination pixel width-1-i = source pixel i. */
 ANIM_API void CopyDIBBitsReverseX(uint8_t *dst, const uint8_t *src, uint32_t width,
                                   uint32_t height, int32_t dstStride, int32_t srcStride);
+/* Fills width x height pixels of dst with colour. */
 ANIM_API void FillDIBBits(uint8_t *dst, uint32_t width, uint32_t height, int32_t dstStride,
                           uint32_t colour);
 /* count bytes from dst on become colour. */
@@ -412,7 +458,8 @@ ANIM_API uint8_t *GetAnxFrameRectAddress(ANXFRAME *frame, int32_t index);
 /* A new DIB holding rectangle index of a raw frame; null where
  * GetAnxFrameRectAddress is, or when no block can be had. */
 ANIM_API BITMAPINFOHEADER *CopyAnxFrameRectToDIB(const ANXFRAME *frame, int32_t index);
-/* Releases a frame; null is ignored. */
+/* Releases a frame; null is ignored. A pointer that is no live block of
+ * ALLOCATE ends the process, as in FREE. */
 ANIM_API void DeleteAnxFrame(ANXFRAME *frame);
 
 /* ------------------------------------------------------------------------ */
@@ -466,7 +513,8 @@ ANIM_API void KOVRLEFinishDecompTable(uint32_t *statistics, uint16_t *table, uin
 ANIM_API void KOVRLEConvertTableToLineForm(uint16_t *table);
 
 /* Encoders: each returns a new compressed block and releases its input, or
- * returns null and leaves the input untouched and the caller's. */
+ * returns null and leaves the input untouched and the caller's. The input
+ * must be a block from ALLOCATE; other memory ends the process. */
 /* Whole-frame KOVRLE stream of a raw frame. */
 ANIM_API ANXFRAME *AnxKOVRLEFrame(ANXFRAME *frame, const uint16_t *table);
 /* Line-by-line KOVRLE stream of a raw one-rectangle frame width x height. */
@@ -675,8 +723,9 @@ ANIM_API void SetDebugInvalidRects(EngineState *engine, int32_t flag);
 ANIM_API int32_t SetBackground(EngineState *engine, const char *fileName);
 /* As SetBackground with the surface magnified by scale. */
 ANIM_API int32_t SetBackgroundPlus(EngineState *engine, const char *fileName, int32_t scale);
-/* Adopts dib as the background (the engine frees it later); the master
- * palette is not touched. 1 when the surface was made. */
+/* Adopts dib as the background (the engine frees it later, so it must be a
+ * block from ALLOCATE: other memory ends the process when it is released);
+ * the master palette is not touched. 1 when the surface was made. */
 ANIM_API int32_t SetBackgroundFromPDIB(EngineState *engine, BITMAPINFOHEADER *dib);
 /* Replaces the background picture only; takeColours nonzero also takes its
  * colours. 1 when the file was read. */
@@ -766,6 +815,13 @@ ANIM_API int32_t GetSpriteFromPoint(EngineState *engine, int32_t x, int32_t y, i
 
 /* ------------------------------------------------------------------------ */
 /* Projector: multi-animation files, anim objects, projection               */
+/*                                                                          */
+/* "Ends the process before InitProjector" marks the calls that need the    */
+/* projector's tables: before InitProjector, after TerminateProjector or a   */
+/* failed InitProjector, and with a null engine they end the process         */
+/* through ReportAssertion. An anim object index that names no object in    */
+/* use is refused quietly (nothing happens, or the failure result), apart    */
+/* from -1 in the ProjectFrame calls.                                       */
 /* ------------------------------------------------------------------------ */
 
 /* Bit of LoadMultiAnim's loadFlags: load the player-number records too. */
@@ -773,82 +829,110 @@ ANIM_API int32_t GetSpriteFromPoint(EngineState *engine, int32_t x, int32_t y, i
 /* Bit of ProjectFrameScaleFlip's flags: mirror left to right. */
 #define ANIM_PROJECT_MIRROR 1
 
-/* Makes the projector's four tables. 1, or 0 when one cannot be had. */
+/* Makes the projector's four tables. 1, or 0 (traced) when one cannot be
+ * had, the engine is null, a capacity is negative or the tables exist. */
 ANIM_API int32_t InitProjector(EngineState *engine, int32_t maxAnimObjects, int32_t maxSequences,
                                int32_t maxMultiAnims);
 /* Destroys every anim object and loaded multi-animation, frees the tables.
- * Call before TerminateAnimate. */
+ * Call before TerminateAnimate. Safe without InitProjector. */
 ANIM_API void TerminateProjector(EngineState *engine);
 /* Loads a multi-animation file; sequence i gets ids[i] (maxIds of them).
  * tableCount 1 or 2 (the second recoloured, see DupKOVRLETableSetup).
- * Returns its handle, or -1 (nothing is left behind). */
+ * Returns its handle, or -1 (nothing is left behind). Ends the process
+ * before InitProjector, and, once the file's sequences are entered, for an
+ * id of -1, an id already loaded (by an earlier file or earlier in ids) or
+ * a tableCount other than 1 or 2. */
 ANIM_API int32_t LoadMultiAnim(EngineState *engine, const char *path, const int32_t *ids,
                                int32_t maxIds, int32_t tableCount, int32_t loadFlags);
-/* 1 when released, 0 while an anim object still plays one of its
- * sequences. */
+/* 1 when released (or the slot was free), 0 while an anim object still plays
+ * one of its sequences or the handle is out of range (traced). Ends the
+ * process before InitProjector. */
 ANIM_API int32_t DestroyMultiAnim(EngineState *engine, int32_t handle);
 /* Colour range first..first+count-1 moved by shift in the second table of
  * later loads. */
 ANIM_API void DupKOVRLETableSetup(EngineState *engine, uint8_t first, uint8_t count,
                                   uint8_t shift);
 /* A new anim object with its own (hidden) sprite and image; its index, or
- * -1. */
+ * -1. Ends the process before InitProjector. */
 ANIM_API int32_t GetAnimObject(EngineState *engine);
-/* Releases the object, its sprite and image (the sprite is not repainted). */
+/* Releases the object, its sprite and image (the sprite is not repainted).
+ * Ends the process before InitProjector. */
 ANIM_API void DestroyAnimObject(EngineState *engine, int32_t object);
 /* Binds the object to the sequence id (-1: none) decoded through table
  * tableIndex. 1 when bound (or unbound), 0 when the id is not loaded or its
- * frames do not fit the object's buffer. unused is ignored. */
+ * frames do not fit the object's buffer. unused is ignored. Ends the process
+ * before InitProjector. */
 ANIM_API int32_t SetAnimObjectAnim(EngineState *engine, int32_t object, int32_t id,
                                    int32_t tableIndex, int32_t unused);
-/* Shirt number 0-99 from the next projection on; returns the previous. */
+/* Shirt number 0-99 from the next projection on; returns the previous (0
+ * for no object). A number outside 0-99 ends the process, and so does a
+ * call before InitProjector. */
 ANIM_API int32_t SetAnimObjectPlayerNumber(EngineState *engine, int32_t object, int32_t number,
                                            int32_t flag);
-/* Frames of the sequence played, 0 for an object playing nothing. */
+/* Frames of the sequence played, 0 for an object playing nothing. Ends the
+ * process before InitProjector. */
 ANIM_API int32_t FrameCount(EngineState *engine, int32_t object);
-/* The next frame to project. */
+/* The next frame to project. Ends the process before InitProjector. */
 ANIM_API int32_t GetFrameNum(EngineState *engine, int32_t object);
-/* The object's sprite handle. */
+/* The object's sprite handle. Ends the process before InitProjector. */
 ANIM_API int32_t GetSprite(EngineState *engine, int32_t object);
-/* The object's sprite image handle. */
+/* The object's sprite image handle. Ends the process before InitProjector. */
 ANIM_API int32_t GetSpriteDib(EngineState *engine, int32_t object);
-/* The object whose sprite shows an opaque pixel at (x, y), or -1. */
+/* The object whose sprite shows an opaque pixel at (x, y), or -1. Ends the
+ * process before InitProjector. */
 ANIM_API int32_t GetSeqFromPoint(EngineState *engine, int32_t x, int32_t y);
-/* Per-frame offset of the object's sequence (shared by all its players). */
+/* Per-frame offset of the object's sequence (shared by all its players).
+ * Ends the process before InitProjector. */
 ANIM_API void SetSeqFrameOffset(EngineState *engine, int32_t object, int32_t frame, int32_t x,
                                 int32_t y);
+/* Reads it into *out (left alone when object or frame names none; a null
+ * out does nothing at all). Ends the process before InitProjector. */
 ANIM_API void GetSeqFrameOffset(EngineState *engine, int32_t object, int32_t frame, POINT *out);
-/* Per-frame offset kept in the loaded frame's header. */
+/* Per-frame offset kept in the loaded frame's header. Ends the process before InitProjector. */
 ANIM_API void SetFrameOffsetXY(EngineState *engine, int32_t object, int32_t frame, int32_t x,
                                int32_t y);
+/* Reads it into *x and *y (either may be null; left alone when object or
+ * frame names none). Ends the process before InitProjector. */
 ANIM_API void GetFrameOffsetXY(EngineState *engine, int32_t object, int32_t frame, int32_t *x,
                                int32_t *y);
-/* Projects the next frame at (x, y) (top-left) and depth, shown. 1 when a
- * frame was projected, 0 at the end of the sequence or without one. */
+/* Projects the next frame at (x, y) (top-left) and depth, shown, and moves
+ * on to the frame after it. 1 when a frame was projected, 0 at the end of
+ * the sequence or without one: the sequence does not loop by itself, so
+ * on 0 call RewindAnx (or SetFrameNum) and project again. Object -1 ends the
+ * process (another index that names no object answers 0), and so does a
+ * call before InitProjector. */
 ANIM_API int32_t ProjectFrame(EngineState *engine, int32_t object, int32_t x, int32_t y,
                               int32_t depth);
-/* show 0: nothing is invalidated (the game repaints by other means). */
+/* ProjectFrame; show 0: nothing is invalidated (the game repaints by other
+ * means). Ends the process for object -1 and before InitProjector. */
 ANIM_API int32_t ProjectFramePlus(EngineState *engine, int32_t object, int32_t x, int32_t y,
                                   int32_t depth, int32_t show);
-/* scale 1-100 percent and ANIM_PROJECT_MIRROR (scalable sequences). */
+/* ProjectFramePlus at scale 1-100 percent, mirrored with flags
+ * ANIM_PROJECT_MIRROR (scalable sequences). Ends the process for object -1
+ * and before InitProjector. */
 ANIM_API int32_t ProjectFrameScaleFlip(EngineState *engine, int32_t object, int32_t x, int32_t y,
                                        int32_t depth, int32_t show, int32_t scale, int32_t flags);
 /* Seeks to frame; returns the object's frame afterwards, -1 for a free
- * object. */
+ * object. Ends the process before InitProjector. */
 ANIM_API int32_t SetFrameNum(EngineState *engine, int32_t object, int32_t frame);
-/* Back to frame 0 (a delta sequence's picture restored). */
+/* Back to frame 0 (a delta sequence's picture restored). Ends the process before InitProjector. */
 ANIM_API void RewindAnx(EngineState *engine, int32_t object);
-/* Back to frame 0 (1 for a delta sequence, picture not restored). */
+/* Back to frame 0 (1 for a delta sequence, picture not restored).
+ * Ends the process before InitProjector. */
 ANIM_API void OldRewindAnx(EngineState *engine, int32_t object);
-/* Hides the object's sprite; the result of HideSprite. */
+/* Hides the object's sprite: the result of HideSprite, 0 for no object.
+ * Ends the process before InitProjector. */
 ANIM_API int32_t ErasePreviousFrame(EngineState *engine, int32_t object);
-/* invalidate 0: hides the sprite without marking its area. */
+/* As ErasePreviousFrame; invalidate 0: hides the sprite without marking
+ * its area. Ends the process before InitProjector. */
 ANIM_API void ErasePreviousFramePlus(EngineState *engine, int32_t object, int32_t invalidate);
+/* ErasePreviousFrame under another name: 1 when the object's sprite was
+ * shown and is hidden now, else 0. Ends the process before InitProjector. */
 ANIM_API int32_t HideFrame(EngineState *engine, int32_t object);
-/* Shows the sprite again at the object's stored position. */
+/* Shows the sprite again at the object's stored position. Ends the process before InitProjector. */
 ANIM_API void ShowFrame(EngineState *engine, int32_t object);
 /* Releases the frame projected last when the projector expanded it: 1, or
- * 0 when there was none to release. */
+ * 0 when there was none to release. Ends the process before InitProjector. */
 ANIM_API int32_t DeleteFrameImmediate(EngineState *engine, int32_t object);
 /* Number colour of team 0 or 1 (their table index); returns colour. */
 ANIM_API uint8_t SetPlayerNumbersTeamColor(EngineState *engine, int32_t team, uint8_t colour);

@@ -12,6 +12,7 @@
 #include "animate.h"
 #include "platform/geometry.h"
 #include "dib/packed_dib.h"
+#include "dib/widen.h"
 #include "platform/platform.h"
 #include "test_support.h"
 
@@ -163,18 +164,258 @@ TEST(DIBFile, LyingSizesAreRefusedOrMadeSafe) {
         return OpenDIB(dir.File("lie.bmp").c_str());
     };
     EXPECT_EQ(open_with(InfoHeader(-8, 4, 8, 0)), nullptr);
-    EXPECT_EQ(open_with(InfoHeader(8, -4, 8, 0)), nullptr);  // top-down files are not read
+    EXPECT_EQ(open_with(InfoHeader(-8, -4, 8, 0)), nullptr);
+    EXPECT_EQ(open_with(InfoHeader(0, INT32_MIN, 8, 0)), nullptr);  // no height to turn over
     EXPECT_EQ(open_with(InfoHeader(INT32_MAX, INT32_MAX, 8, 0)), nullptr);
     EXPECT_EQ(open_with(InfoHeader(0x40000000, 16, 8, 16)), nullptr);
     EXPECT_EQ(open_with(InfoHeader(16, 0x40000000, 8, 16)), nullptr);
-    EXPECT_EQ(open_with(InfoHeader(0x10000000, 1, 32, 0)), nullptr);  // bits x width overflows
+    EXPECT_EQ(open_with(InfoHeader(0x7FFFFFF0, 0, 4, 0)), nullptr);  // a row past any block
     EXPECT_EQ(open_with(InfoHeader(4, 4, 8, 0xFFFFFFFFu)), nullptr);
+}
 
-    // Bit depths wider than 8 keep their computed (larger) size.
-    BITMAPINFOHEADER *wide = open_with(InfoHeader(10, 2, 24, 0));
-    ASSERT_NE(wide, nullptr);
-    EXPECT_EQ(wide->biSizeImage, 64u);
-    DeleteDIB(wide);
+// The DIBs the library writes, compressed and difference DIBs among them,
+// read back as the very blocks written.
+TEST(DIBFile, CompressedAndDifferenceDibsReadBackAsWritten) {
+    LeakCheck leaks;
+    ScratchDir dir;
+    auto picture = [] {
+        BITMAPINFOHEADER *dib = CreateDIB(11, 5);
+        for (int y = 0; y < 5; ++y)
+            for (int x = 0; x < 11; ++x) *GetDIBPixelAddress(dib, x, y) = uint8_t(10 + x / 3 + y);
+        return dib;
+    };
+    BITMAPINFOHEADER *old_dib = picture();
+    BITMAPINFOHEADER *changed = picture();
+    *GetDIBPixelAddress(changed, 4, 2) = 200;
+    BITMAPINFOHEADER *written[] = {CompressPDIB(picture(), 1), CompressPDIB(picture(), 0),
+                                   DeltaDIB(changed, old_dib)};
+    for (BITMAPINFOHEADER *dib : written) {
+        ASSERT_NE(dib, nullptr);
+        ASSERT_NE(dib->biCompression, 0u);
+        const std::string path = dir.File("own.bmp");
+        ASSERT_EQ(WriteDIB(path.c_str(), dib), 1);
+        BITMAPINFOHEADER *back = OpenDIB(path.c_str());
+        ASSERT_NE(back, nullptr);
+        const size_t size = anim::platform::BlockSize(dib);
+        ASSERT_GE(anim::platform::BlockSize(back), size);
+        back->biClrUsed = dib->biClrUsed;
+        EXPECT_EQ(std::memcmp(back, dib, size), 0) << dib->biCompression;
+        DeleteDIB(back);
+        DeleteDIB(dib);
+    }
+    DeleteDIB(old_dib);
+}
+
+// ---- Palette forms of image tools ---------------------------------------------
+
+constexpr int kFormW = 5, kFormH = 3;
+
+uint8_t FormPixel(int x, int y, uint16_t bits) {
+    return uint8_t((x * 3 + y * 5 + 1) % (1 << bits));
+}
+
+RGBQUAD FormColour(int i) { return RGBQUAD{uint8_t(i * 9), uint8_t(255 - i), uint8_t(i * 3 + 1), 0}; }
+
+struct PaletteForm {
+    const char *name;
+    uint32_t header_size;  // 12, 40, 108 or 124
+    uint16_t bits;
+    uint32_t compression;  // 0, or 1 / 2 for the 8-bit / 4-bit streams
+    bool top_down;
+};
+
+// Rows packed bits to a pixel, leftmost in the high bits, padded to 4 bytes.
+Bytes PackedRows(const PaletteForm &f) {
+    const size_t stride = (size_t(kFormW) * f.bits + 31) / 32 * 4;
+    Bytes rows(stride * kFormH, 0);
+    for (int r = 0; r < kFormH; ++r) {
+        const int y = f.top_down ? r : kFormH - 1 - r;
+        for (int x = 0; x < kFormW; ++x) {
+            const size_t bit = size_t(x) * f.bits;
+            rows[r * stride + bit / 8] |= uint8_t(FormPixel(x, y, f.bits) << (8 - f.bits - bit % 8));
+        }
+    }
+    return rows;
+}
+
+// The bottom row as one literal, the others as runs of one, then the end.
+Bytes Stream(const PaletteForm &f) {
+    const bool nibbles = f.bits == 4;
+    auto at = [](int x, int r) { return FormPixel(x, kFormH - 1 - r, 4); };
+    Bytes s = {0, kFormW};
+    for (int x = 0; x < kFormW; x += nibbles ? 2 : 1)
+        s.push_back(nibbles ? uint8_t(at(x, 0) << 4 | (x + 1 < kFormW ? at(x + 1, 0) : 0)) : at(x, 0));
+    if (s.size() % 2 != 0) s.push_back(0);
+    for (int r = 1; r < kFormH; ++r) {
+        Bytes eol = {0, 0};
+        s.insert(s.end(), eol.begin(), eol.end());
+        for (int x = 0; x < kFormW; ++x) {
+            s.push_back(1);
+            s.push_back(nibbles ? uint8_t(at(x, r) << 4) : at(x, r));
+        }
+    }
+    s.push_back(0);
+    s.push_back(1);
+    return s;
+}
+
+Bytes PaletteFile(const PaletteForm &f) {
+    const int entries = 1 << f.bits;
+    Bytes info(f.header_size, 0);
+    Put32(info, 0, f.header_size);
+    if (f.header_size == 12) {
+        Put16(info, 4, kFormW);
+        Put16(info, 6, kFormH);
+        Put16(info, 8, 1);
+        Put16(info, 10, f.bits);
+    } else {
+        Put32(info, 4, kFormW);
+        Put32(info, 8, uint32_t(f.top_down ? -kFormH : kFormH));
+        Put16(info, 12, 1);
+        Put16(info, 14, f.bits);
+        Put32(info, 16, f.compression);
+    }
+    Bytes table;
+    for (int i = 0; i < entries; ++i) {
+        const RGBQUAD c = FormColour(i);
+        table.insert(table.end(), {c.rgbBlue, c.rgbGreen, c.rgbRed});
+        if (f.header_size != 12) table.push_back(0);
+    }
+    const Bytes pixels = f.compression != 0 ? Stream(f) : PackedRows(f);
+    return Concat({FileHeader(uint32_t(14 + info.size() + table.size())), info, table, pixels});
+}
+
+TEST(DIBFile, PaletteFormsWidenToEightBitRows) {
+    LeakCheck leaks;
+    ScratchDir dir;
+    const PaletteForm forms[] = {
+        {"1-bit", 40, 1, 0, false},          {"2-bit", 40, 2, 0, false},
+        {"4-bit", 40, 4, 0, false},          {"4-bit top-down", 40, 4, 0, true},
+        {"8-bit top-down", 40, 8, 0, true},  {"OS/2 core 4-bit", 12, 4, 0, false},
+        {"OS/2 core 1-bit", 12, 1, 0, false}, {"V4 4-bit", 108, 4, 0, false},
+        {"V5 8-bit", 124, 8, 0, false},      {"V5 8-bit top-down", 124, 8, 0, true},
+        {"RLE4", 40, 4, 2, false},           {"V5 RLE4", 124, 4, 2, false},
+        {"V5 RLE8", 124, 8, 1, false},
+    };
+    for (const PaletteForm &f : forms) {
+        SCOPED_TRACE(f.name);
+        const std::string path = dir.File("form.bmp");
+        WriteFileBytes(path, PaletteFile(f));
+        BITMAPINFOHEADER *dib = OpenDIB(path.c_str());
+        ASSERT_NE(dib, nullptr);
+        EXPECT_EQ(dib->biSize, 40u);
+        EXPECT_EQ(dib->biWidth, kFormW);
+        EXPECT_EQ(dib->biHeight, kFormH);
+        EXPECT_EQ(dib->biBitCount, 8);
+        EXPECT_EQ(dib->biCompression, 0u);
+        EXPECT_EQ(dib->biSizeImage, 8u * kFormH);
+        EXPECT_EQ(dib->biClrUsed, 256u);
+        const RGBQUAD *colours = reinterpret_cast<const BITMAPINFO *>(dib)->bmiColors;
+        for (int i = 0; i < 256; ++i) {
+            const RGBQUAD want = i < (1 << f.bits) ? FormColour(i) : RGBQUAD{0, 0, 0, 0};
+            ASSERT_EQ(std::memcmp(&colours[i], &want, 4), 0) << "colour " << i;
+        }
+        // RLE streams here use 4-bit values whatever their width.
+        const uint16_t value_bits = f.compression != 0 ? 4 : f.bits;
+        for (int y = 0; y < kFormH; ++y) {
+            for (int x = 0; x < kFormW; ++x)
+                ASSERT_EQ(*GetDIBPixelAddress(dib, x, y), FormPixel(x, y, value_bits)) << x << "," << y;
+            for (int pad = kFormW; pad < 8; ++pad) EXPECT_EQ(GetDIBPixelAddress(dib, 0, y)[pad], 0);
+        }
+        DeleteDIB(dib);
+    }
+    // The stream's own block failing to come gives null and leaks nothing.
+    WriteFileBytes(dir.File("rle.bmp"), PaletteFile({"RLE4", 40, 4, 2, false}));
+    anim::platform::FailNthAllocation(2);
+    EXPECT_EQ(OpenDIB(dir.File("rle.bmp").c_str()), nullptr);
+    anim::platform::FailNthAllocation(0);
+}
+
+TEST(DIBFile, TruecolourAndMalformedFormsAreRefusedWithTheirReason) {
+    LeakCheck leaks;
+    ScratchDir dir;
+    struct Case {
+        const char *name;
+        Bytes info;
+        const char *reason;
+    };
+    auto with = [](Bytes info, size_t at, uint32_t value) {
+        Put32(info, at, value);
+        return info;
+    };
+    Bytes v5(124, 0);
+    std::memcpy(v5.data(), InfoHeader(4, 4, 32, 0).data(), 40);
+    Put32(v5, 0, 124);
+    Put32(v5, 16, 3);  // colour masks
+    const Case cases[] = {
+        {"24-bit", InfoHeader(4, 4, 24, 0), "24-bit truecolour"},
+        {"16-bit", InfoHeader(4, 4, 16, 0), "16-bit truecolour"},
+        {"V5 32-bit masks", v5, "32-bit truecolour"},
+        {"3 bits", InfoHeader(4, 4, 3, 0), "3 bits a pixel"},
+        {"8-bit masks, top-down", with(InfoHeader(4, -4, 8, 0), 16, 3), "compression 3"},
+        {"RLE4 top-down", with(InfoHeader(4, -4, 4, 0), 16, 2), "top-down"},
+        {"RLE8 with 4 bits", with(InfoHeader(4, 4, 4, 0), 16, 1), "compression 1 with 4"},
+        {"17 colours for 4 bits", with(InfoHeader(4, 4, 4, 0), 32, 17), "17 colours"},
+        {"a 20-byte header", with(InfoHeader(4, 4, 4, 0), 0, 20), "20 bytes"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir.File("refused.bmp");
+        WriteFileBytes(path, Concat({FileHeader(0), c.info, Ramp(1024 + 64, 3)}));
+        TraceCapture trace;
+        EXPECT_EQ(OpenDIB(path.c_str()), nullptr);
+        ASSERT_EQ(trace.lines().size(), 1u);
+        EXPECT_NE(trace.lines()[0].find("\"" + path + "\" not read: "), std::string::npos)
+            << trace.lines()[0];
+        EXPECT_NE(trace.lines()[0].find(c.reason), std::string::npos) << trace.lines()[0];
+    }
+    // SetBackground refuses such a file with its own trace and leaves no
+    // background behind.
+    WriteFileBytes(dir.File("photo.bmp"), Concat({FileHeader(0), InfoHeader(4, 4, 24, 0), Ramp(64, 0)}));
+    EngineState *engine = InitAnimate();
+    TraceCapture trace;
+    EXPECT_EQ(SetBackground(engine, dir.File("photo.bmp").c_str()), 0);
+    ASSERT_EQ(trace.lines().size(), 2u);
+    EXPECT_NE(trace.lines()[1].find("SetBackground: OpenDIB() FAILED!"), std::string::npos);
+    TerminateAnimate(engine);
+    FREE(engine);
+}
+
+// Streams that disagree with their picture are cut where they leave it.
+TEST(DIBFile, RunLengthStreamsStayInsideTheirPicture) {
+    using anim::dib::RunLength;
+    struct Case {
+        const char *name;
+        RunLength kind;
+        Bytes stream;
+        Bytes pixels;  // two bottom-up rows of 4, 0xEE where nothing was decoded
+    };
+    constexpr uint8_t E = 0xEE;
+    const Case cases[] = {
+        {"a run past the row's end is dropped", RunLength::kEightBit, {6, 7, 1, 8},
+         {7, 7, 7, 7, E, E, E, E}},
+        {"a move skips pixels", RunLength::kEightBit, {0, 2, 1, 1, 1, 9},
+         {E, E, E, E, E, 9, E, E}},
+        {"rows above the top end the stream", RunLength::kEightBit, {1, 5, 0, 0, 1, 6, 0, 0, 1, 4},
+         {5, E, E, E, 6, E, E, E}},
+        {"end of picture ends the stream", RunLength::kEightBit, {1, 5, 0, 1, 1, 6},
+         {5, E, E, E, E, E, E, E}},
+        {"a literal is padded to 16 bits", RunLength::kEightBit, {0, 3, 1, 2, 3, 0, 1, 4},
+         {1, 2, 3, 4, E, E, E, E}},
+        {"a literal the stream cuts short", RunLength::kEightBit, {0, 4, 1, 2},
+         {1, 2, E, E, E, E, E, E}},
+        {"a move the stream cuts short", RunLength::kEightBit, {1, 3, 0, 2, 1},
+         {3, E, E, E, E, E, E, E}},
+        {"4-bit runs take both nibbles by turns", RunLength::kFourBit, {3, 0x12, 0, 0, 5, 0x34},
+         {1, 2, 1, E, 3, 4, 3, 4}},
+        {"a 4-bit literal, odd count", RunLength::kFourBit, {0, 3, 0x56, 0x70, 1, 0x80},
+         {5, 6, 7, 8, E, E, E, E}},
+    };
+    for (const Case &c : cases) {
+        Bytes pixels(8, E);  // exactly the picture: a stray write is caught by ASan
+        anim::dib::DecodeRunLength(c.stream, c.kind, 4, 2, 4, pixels);
+        EXPECT_EQ(pixels, c.pixels) << c.name;
+    }
 }
 
 // Whatever a file's headers say, OpenDIB gives null or a block that holds
@@ -182,6 +423,7 @@ TEST(DIBFile, LyingSizesAreRefusedOrMadeSafe) {
 TEST(DIBFile, MutatedAndTruncatedFilesGiveNullOrAWholeBlock) {
     LeakCheck leaks;
     ScratchDir dir;
+    TraceCapture refusals;  // one line for each form refused, kept off the log
     std::mt19937 rng(20261206);
     // Values that overflow, go negative, or sit at the edges of the sizes.
     constexpr uint32_t kSizes[] = {0, 1, 3, 0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFFu, 0x10000,
@@ -273,9 +515,8 @@ struct Rgb {
 
 constexpr int kW = 23, kH = 9;
 
-Rgb TestColour(int x, int y) {
-    // 40 distinct colours, so that the tool has to write an 8-bit file.
-    int n = (x * 7 + y * 3) % 40;
+Rgb TestColour(int x, int y, int colours) {
+    const int n = (x * 7 + y * 3) % colours;
     return Rgb{static_cast<uint8_t>(n * 6), static_cast<uint8_t>(255 - n * 5),
                static_cast<uint8_t>((n * 37) & 0xFF)};
 }
@@ -286,28 +527,80 @@ Rgb ColourAt(const BITMAPINFOHEADER *dib, int x, int y) {
     return Rgb{quad[2], quad[1], quad[0]};
 }
 
-TEST(DIBFileInterop, ReadsPalettedBmpWrittenByImageTool) {
+// The tool's own choice of header and bits, as the guide's recipes promise.
+std::pair<uint32_t, uint16_t> FormOf(const Bytes &file) {
+    const uint32_t header = Get32(file, 14);
+    const size_t bits_at = header == 12 ? 24 : 28;
+    return {header, uint16_t(file[bits_at] | file[bits_at + 1] << 8)};
+}
+
+// The guide's recipes: each tool command, the form it writes, and whether
+// OpenDIB reads it (to the picture's colours at every pixel), keeps it as it
+// stands (an 8-bit RLE file under a 40-byte header, which is the form of the
+// library's own compressed DIBs) or refuses it.
+TEST(DIBFileInterop, ImageToolRecipesReadOrRefuseAsDocumented) {
     const std::string tool = ImageTool();
-    if (tool.empty()) GTEST_SKIP() << "ImageMagick is not installed";
+    if (tool.empty()) GTEST_SKIP() << "ImageMagick's convert is not installed: recipes not checked";
     LeakCheck leaks;
     ScratchDir dir;
-    std::string ppm = "P6\n" + std::to_string(kW) + " " + std::to_string(kH) + "\n255\n";
-    for (int y = 0; y < kH; ++y)
-        for (int x = 0; x < kW; ++x) {
-            Rgb c = TestColour(x, y);
-            ppm.append({static_cast<char>(c.r), static_cast<char>(c.g), static_cast<char>(c.b)});
+    enum Outcome { kRead, kKeptCompressed, kRefused };
+    struct Recipe {
+        const char *art;      // how the art is saved: a palette or an RGB picture
+        int colours;
+        const char *options;  // between the art and the output file name
+        uint32_t header;
+        uint16_t bits;
+        Outcome outcome;
+    };
+    const Recipe recipes[] = {
+        {"PNG8", 12, "BMP3:", 40, 4, kRead},
+        {"PNG8", 40, "-compress None BMP3:", 40, 8, kRead},
+        {"PNG8", 40, "BMP3:", 40, 8, kKeptCompressed},
+        {"PNG8", 40, "", 124, 8, kRead},
+        {"PNG8", 12, "", 124, 4, kRead},
+        {"PNG8", 12, "BMP2:", 12, 4, kRead},
+        {"PPM", 2, "-type Palette -compress None BMP3:", 40, 1, kRead},
+        {"PNG24", 40, "-type Palette -compress None BMP3:", 40, 8, kRead},
+        {"PNG24", 40, "BMP3:", 40, 24, kRefused},
+        {"PNG8", 12, "-type TrueColor ", 124, 24, kRefused},
+    };
+    TraceCapture refusals;
+    for (const Recipe &r : recipes) {
+        SCOPED_TRACE(std::string(r.art) + " art of " + std::to_string(r.colours) +
+                     " colours: convert art " + r.options + "out.bmp");
+        std::string ppm = "P6\n" + std::to_string(kW) + " " + std::to_string(kH) + "\n255\n";
+        for (int y = 0; y < kH; ++y)
+            for (int x = 0; x < kW; ++x) {
+                const Rgb c = TestColour(x, y, r.colours);
+                ppm.append({static_cast<char>(c.r), static_cast<char>(c.g), static_cast<char>(c.b)});
+            }
+        WriteFileBytes(dir.File("art.ppm"), Bytes(ppm.begin(), ppm.end()));
+        const std::string art = dir.File("art.") + (std::string(r.art) == "PPM" ? "ppm" : "png");
+        if (art.ends_with(".png")) {
+            ASSERT_TRUE(RunTool(tool + " " + dir.File("art.ppm") + " " + r.art + ":" + art));
         }
-    WriteFileBytes(dir.File("in.ppm"), Bytes(ppm.begin(), ppm.end()));
-    ASSERT_TRUE(RunTool(tool + " " + dir.File("in.ppm") + " -type Palette -compress None BMP3:" +
-                    dir.File("tool.bmp")));
-    BITMAPINFOHEADER *dib = OpenDIB(dir.File("tool.bmp").c_str());
-    ASSERT_NE(dib, nullptr);
-    ASSERT_EQ(dib->biBitCount, 8);
-    ASSERT_EQ(dib->biWidth, kW);
-    ASSERT_EQ(dib->biHeight, kH);
-    for (int y = 0; y < kH; ++y)
-        for (int x = 0; x < kW; ++x) ASSERT_EQ(ColourAt(dib, x, y), TestColour(x, y)) << x << "," << y;
-    DeleteDIB(dib);
+        const std::string out = dir.File("out.bmp");
+        ASSERT_TRUE(RunTool(tool + " " + art + " " + r.options + out));
+        EXPECT_EQ(FormOf(ReadFileBytes(out)), std::make_pair(r.header, r.bits));
+        BITMAPINFOHEADER *dib = OpenDIB(out.c_str());
+        if (r.outcome != kRead) {
+            EXPECT_EQ(dib != nullptr, r.outcome == kKeptCompressed);
+            if (dib != nullptr) {
+                EXPECT_EQ(dib->biCompression, 1u);
+            }
+            DeleteDIB(dib);
+            continue;
+        }
+        ASSERT_NE(dib, nullptr);
+        ASSERT_EQ(dib->biBitCount, 8);
+        ASSERT_EQ(dib->biCompression, 0u);
+        ASSERT_EQ(dib->biWidth, kW);
+        ASSERT_EQ(dib->biHeight, kH);
+        for (int y = 0; y < kH; ++y)
+            for (int x = 0; x < kW; ++x)
+                ASSERT_EQ(ColourAt(dib, x, y), TestColour(x, y, r.colours)) << x << "," << y;
+        DeleteDIB(dib);
+    }
 }
 
 }  // namespace

@@ -61,39 +61,32 @@ void Circle(IndexedImage &img, int cx, int cy, int r, std::uint8_t c) {
 }
 
 struct ViewShape {
-    double side;      // 0 facing the camera or away, 1 in profile
-    bool face;        // the face shows
+    double side;       // 0 facing the camera or away, 1 in profile
+    bool face;         // the face shows
+    double halfWidth;  // of the torso, from the centre line
 };
 
+// The three-quarter views keep a shirt only a little narrower than the front
+// view's: the shirt number needs 15 columns of shirt.
 ViewShape Shape(View v) {
     switch (v) {
-        case View::kFront: return {0.0, true};
-        case View::kFrontRight: return {0.55, true};
-        case View::kRight: return {1.0, true};
-        case View::kBackRight: return {0.55, false};
-        case View::kBack: return {0.0, false};
+        case View::kFront: return {0.0, true, 7.0};
+        case View::kFrontRight: return {0.55, true, 6.6};
+        case View::kRight: return {1.0, true, 4.4};
+        case View::kBackRight: return {0.55, false, 6.6};
+        case View::kBack: return {0.0, false, 7.0};
     }
-    return {0.0, true};
+    return {0.0, true, 7.0};
 }
 
 constexpr int kTorsoTop = 17;
 constexpr int kTorsoBottom = 32;
 constexpr int kHipY = 38;
 
-// Where the shirt number sits in a view (left edge of its 9 x 7 box).
-int NumberLeft(View v) {
-    switch (v) {
-        case View::kFrontRight: return kFootX - 4;
-        case View::kBackRight: return kFootX - 5;
-        default: return kFootX - 4;
-    }
-}
-constexpr int kNumberTop = 20;
-
 void DrawPlayer(IndexedImage &cell, View view, int pose) {
     const ViewShape s = Shape(view);
     const double cx = kFootX;
-    const double hw = 7.0 - 2.6 * s.side;
+    const double hw = s.halfWidth;
     const bool standing = pose == kStandPose;
     // Stride: +1 left leg forward, -1 right leg forward, 0 passing.
     const int stride = standing ? 0 : (pose == 0 ? 1 : pose == 2 ? -1 : 0);
@@ -178,14 +171,34 @@ void DrawPlayer(IndexedImage &cell, View view, int pose) {
 constexpr std::array<std::uint8_t, 7> kLeftSegments = {1, 4, 2, 3, 5, 7, 6};
 constexpr std::array<std::uint8_t, 7> kRightSegments = {9, 8, 246, 247, 248, 250, 249};
 
+// Players are scaled by dropping whole rows and columns. Above half size no
+// two neighbouring rows or columns are both dropped, so strokes two pixels
+// thick and gaps two pixels wide between strokes that must stay apart keep
+// at least one pixel each at every scale the match uses: a 6 keeps its
+// lower-left stroke, and an 8 never closes into a blob.
+constexpr int kStroke = 2;
+constexpr int kGap = 2;
+constexpr int kDigitWidth = kStroke + kGap + kStroke;
+constexpr int kVerticalRows = 3;  // of a side stroke between two bars
+static_assert(kNumberWidth == 2 * kDigitWidth + kGap);
+static_assert(kNumberHeight == 3 * kStroke + 2 * kVerticalRows);
+static_assert(kSmallestScale > 50, "a dropped row or column must never have a dropped neighbour");
+
+// Bars span the digit's width; side strokes run from bar to bar and share
+// the middle bar's rows (its upper row goes to the upper strokes, its lower
+// row to the lower ones), so that a 1 or a 7 is one unbroken stroke.
 void DrawDigitSegments(IndexedImage &img, int x0, int y0, const std::array<std::uint8_t, 7> &seg) {
-    Fill(img, x0, y0, x0 + 3, y0, seg[0]);          // top
-    Fill(img, x0, y0 + 1, x0, y0 + 2, seg[1]);      // upper left
-    Fill(img, x0 + 3, y0 + 1, x0 + 3, y0 + 2, seg[2]);  // upper right
-    Fill(img, x0, y0 + 3, x0 + 3, y0 + 3, seg[3]);  // middle
-    Fill(img, x0, y0 + 4, x0, y0 + 5, seg[4]);      // lower left
-    Fill(img, x0 + 3, y0 + 4, x0 + 3, y0 + 5, seg[5]);  // lower right
-    Fill(img, x0, y0 + 6, x0 + 3, y0 + 6, seg[6]);  // bottom
+    const int right = x0 + kDigitWidth - kStroke;
+    const int middle = y0 + kStroke + kVerticalRows;
+    const int bottom = middle + kStroke + kVerticalRows;
+    const int inner = x0 + kStroke;  // the middle bar lies between the side strokes
+    Fill(img, x0, y0, x0 + kDigitWidth - 1, y0 + kStroke - 1, seg[0]);           // top
+    Fill(img, x0, y0 + kStroke, x0 + kStroke - 1, middle, seg[1]);                // upper left
+    Fill(img, right, y0 + kStroke, right + kStroke - 1, middle, seg[2]);          // upper right
+    Fill(img, inner, middle, inner + kGap - 1, middle + kStroke - 1, seg[3]);     // middle
+    Fill(img, x0, middle + 1, x0 + kStroke - 1, bottom - 1, seg[4]);              // lower left
+    Fill(img, right, middle + 1, right + kStroke - 1, bottom - 1, seg[5]);        // lower right
+    Fill(img, x0, bottom, x0 + kDigitWidth - 1, bottom + kStroke - 1, seg[6]);    // bottom
 }
 
 constexpr std::uint8_t kGridMark = kBoardEdge;
@@ -217,6 +230,14 @@ void BoardDigit(IndexedImage &img, int x0, int y0, int digit) {
 }  // namespace
 
 bool ViewHasNumber(View view) { return view != View::kRight; }
+
+int NumberLeft(View view) {
+    // The three-quarter views turn the shirt a little to one side.
+    switch (view) {
+        case View::kFrontRight: return kFootX - kNumberWidth / 2 + 1;
+        default: return kFootX - kNumberWidth / 2;
+    }
+}
 
 IndexedImage DrawPitch(std::uint32_t seed) {
     Rng rng(seed);
@@ -319,7 +340,7 @@ IndexedImage DrawNumberSheet() {
             const int x0 = p * kCellWidth + NumberLeft(view);
             const int y0 = v * kCellHeight + kNumberTop;
             DrawDigitSegments(sheet, x0, y0, kLeftSegments);
-            DrawDigitSegments(sheet, x0 + 5, y0, kRightSegments);
+            DrawDigitSegments(sheet, x0 + kDigitWidth + kGap, y0, kRightSegments);
         }
     }
     return sheet;

@@ -39,8 +39,19 @@ imageio::IndexedImage DrawPitch(std::uint32_t seed);
 // Every pose of every view, one cell each (a row per view), each cell's
 // top-left pixel marking the grid.
 imageio::IndexedImage DrawPlayerSheet();
-// The shirt-number art for the same cells, in the segment colours.
+// Players further up the pitch are drawn smaller, down to this percentage;
+// everything drawn on them must stay legible there.
+inline constexpr int kSmallestScale = 60;
+
+// The shirt-number art for the same cells, in the segment colours: two
+// digits of kNumberWidth x kNumberHeight pixels together, at kNumberTop of
+// the cell.
+inline constexpr int kNumberWidth = 14;
+inline constexpr int kNumberHeight = 12;
+inline constexpr int kNumberTop = 19;
 imageio::IndexedImage DrawNumberSheet();
+// The left edge of the shirt number in a view's cell.
+int NumberLeft(View view);
 // True when the view shows a shirt number.
 bool ViewHasNumber(View view);
 

@@ -43,7 +43,6 @@ constexpr double kChaseSpeed = 2.5;
 constexpr double kBallFriction = 0.955;
 constexpr double kKickReach = 7.0;
 constexpr double kShootingRange = 190.0;
-constexpr int kSmallestScale = 60;
 
 Match *g_painting = nullptr;  // the match whose paint is running (one thread)
 
