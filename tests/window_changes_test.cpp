@@ -37,8 +37,10 @@ Changes Take(HDC dc, int32_t capacity = kCapacity) {
 struct Scene {
     Engine engine;
     SceneWindow window{kW, kH};
-    Dib background = MakeDib(kW, kH, [](int32_t x, int32_t y) { return uint8_t(10 + (x * 7 + y * 13) % 200); });
-    Dib ball = MakeDib(9, 7, [](int32_t x, int32_t y) { return uint8_t(x == 4 || y == 3 ? 0 : 20 + x + y); });
+    Dib background =
+        MakeDib(kW, kH, [](int32_t x, int32_t y) { return uint8_t(10 + (x * 7 + y * 13) % 200); });
+    Dib ball = MakeDib(
+        9, 7, [](int32_t x, int32_t y) { return uint8_t(x == 4 || y == 3 ? 0 : 20 + x + y); });
     int32_t sprite = -1;
 
     Scene() {
@@ -56,7 +58,9 @@ struct Scene {
 TEST(WindowChanges, EveryWrittenPixelLiesInAReportedRectangle) {
     Scene s;
     std::mt19937 rng(7);
-    auto any = [&](int32_t lo, int32_t hi) { return std::uniform_int_distribution<int32_t>(lo, hi)(rng); };
+    auto any = [&](int32_t lo, int32_t hi) {
+        return std::uniform_int_distribution<int32_t>(lo, hi)(rng);
+    };
     for (int round = 0; round < 40; ++round) {
         const std::vector<uint8_t> before = s.window.Pixels();
         switch (round % 5) {
@@ -68,7 +72,8 @@ TEST(WindowChanges, EveryWrittenPixelLiesInAReportedRectangle) {
             case 1: {  // more single rectangles than the record keeps
                 for (int i = 0; i < 150; ++i) {
                     const int32_t x = any(0, kW - 1), y = any(0, kH - 1);
-                    ShowSprite(s.engine, s.sprite, any(0, kW), any(0, kH), 10, ANIM_ANCHOR_TOP_LEFT);
+                    ShowSprite(s.engine, s.sprite, any(0, kW), any(0, kH), 10,
+                               ANIM_ANCHOR_TOP_LEFT);
                     const RECT r{x, y, x + any(0, 3), y + any(0, 3)};
                     PaintSceneRect(s.engine, s.window, &r);
                 }
@@ -94,11 +99,12 @@ TEST(WindowChanges, EveryWrittenPixelLiesInAReportedRectangle) {
             for (int32_t x = 0; x < kW; ++x)
                 if (before[y * kW + x] != after[y * kW + x]) {
                     ++changed;
-                    ASSERT_TRUE(Inside(c.rects, x, y)) << "round " << round << " pixel " << x << "," << y;
+                    ASSERT_TRUE(Inside(c.rects, x, y))
+                        << "round " << round << " pixel " << x << "," << y;
                 }
         for (const RECT &r : c.rects) {
-            EXPECT_TRUE(r.left >= 0 && r.top >= 0 && r.right < kW && r.bottom < kH && r.left <= r.right &&
-                        r.top <= r.bottom);
+            EXPECT_TRUE(r.left >= 0 && r.top >= 0 && r.right < kW && r.bottom < kH &&
+                        r.left <= r.right && r.top <= r.bottom);
         }
         if (round % 5 == 4) {
             EXPECT_TRUE(c.rects.empty());
@@ -148,13 +154,16 @@ TEST(WindowChanges, ColourSerialMovesExactlyWhenTheShownColoursDo) {
     CyclePalette(s.engine, 10, 40);
     EXPECT_TRUE(moved());
     std::array<RGBQUAD, 30> xray{};
-    for (size_t i = 0; i < xray.size(); ++i) xray[i] = RGBQUAD{uint8_t(i * 8), uint8_t(255 - i), 40, 0};
+    for (size_t i = 0; i < xray.size(); ++i)
+        xray[i] = RGBQUAD{uint8_t(i * 8), uint8_t(255 - i), 40, 0};
     SetXrayFade(s.engine, xray.data(), 0);
     EXPECT_TRUE(FadeXrayScene(s.engine, 1) == 1 && moved());
     Dib tile = MakeDib(4, 3, [](int32_t x, int32_t y) { return uint8_t(x + 4 * y); });
     for (int i = 0; i < 12; ++i) {
         const RGBQUAD c{uint8_t(i * 20), 1, 2, 0};
-        std::memcpy(reinterpret_cast<uint8_t *>(tile.get()) + sizeof(BITMAPINFOHEADER) + i * sizeof c, &c, sizeof c);
+        std::memcpy(
+            reinterpret_cast<uint8_t *>(tile.get()) + sizeof(BITMAPINFOHEADER) + i * sizeof c, &c,
+            sizeof c);
     }
     ScrollPaletteFromDIB(s.engine, 1, 2, tile.get());
     EXPECT_TRUE(moved());
@@ -170,7 +179,9 @@ TEST(WindowChanges, ColourSerialMovesExactlyWhenTheShownColoursDo) {
         std::memcpy(block.data() + offsetof(LOGPALETTE, palPalEntry) + i * sizeof e, &e, sizeof e);
     }
     HPALETTE original = MasterPalette(s.engine);
-    EXPECT_EQ(SetAnimPalette(s.engine, AnimCreatePalette(reinterpret_cast<LOGPALETTE *>(block.data()))), 256);
+    EXPECT_EQ(
+        SetAnimPalette(s.engine, AnimCreatePalette(reinterpret_cast<LOGPALETTE *>(block.data()))),
+        256);
     EXPECT_FALSE(moved());
     SetPalette(s.engine, s.window);
     EXPECT_TRUE(moved());
