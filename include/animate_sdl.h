@@ -36,8 +36,8 @@ enum {
 
 /* A presenter of window on renderer, drawing with the given scaling; its
  * texture is made at once and its first update converts the whole window.
- * Null when renderer or window is null or unknown, scaling is none of the
- * above, or SDL cannot make the texture. Destroy it before the renderer
+ * Null when renderer is null, window is not a live window of the library,
+ * scaling is none of the above, or SDL cannot make the texture. Destroy it before the renderer
  * and the window. */
 ANIM_API AnimSdlPresenter *AnimSdlCreatePresenter(SDL_Renderer *renderer, HDC window,
                                                   int32_t scaling);

@@ -69,15 +69,16 @@ void Presenter::LoadColours() {
     std::transform(std::begin(shown), std::end(shown), colours_.begin(), Argb);
 }
 
-bool Presenter::ConvertRect(const RECT &rect, const std::uint8_t *pixels, std::int32_t stride) {
+std::int32_t Presenter::ConvertRect(const RECT &rect, const std::uint8_t *pixels,
+                                    std::int32_t stride) {
     const std::int32_t left = std::max(rect.left, 0), top = std::max(rect.top, 0);
     const std::int32_t right = std::min(rect.right, width_ - 1);
     const std::int32_t bottom = std::min(rect.bottom, height_ - 1);
-    if (right < left || bottom < top) return true;
+    if (right < left || bottom < top) return 0;
     const SDL_Rect area{left, top, right - left + 1, bottom - top + 1};
     void *locked = nullptr;
     int pitch = 0;
-    if (SDL_LockTexture(texture_, &area, &locked, &pitch) != 0) return false;
+    if (SDL_LockTexture(texture_, &area, &locked, &pitch) != 0) return -1;
     const ConvertRow row = ActiveConvert().row;
     auto *out = static_cast<std::uint8_t *>(locked);
     const std::uint8_t *in = pixels + static_cast<std::ptrdiff_t>(top) * stride + left;
@@ -87,7 +88,7 @@ bool Presenter::ConvertRect(const RECT &rect, const std::uint8_t *pixels, std::i
             colours_);
     }
     SDL_UnlockTexture(texture_);
-    return true;
+    return area.w * area.h;
 }
 
 std::int32_t Presenter::Update() {
@@ -110,13 +111,14 @@ std::int32_t Presenter::Update() {
     LoadColours();
     std::int32_t converted = 0;
     for (std::int32_t i = 0; i < count; ++i) {
-        const RECT &r = changed_[static_cast<std::size_t>(i)];
-        if (!ConvertRect(r, pixels, stride)) {
+        const std::int32_t done =
+            ConvertRect(changed_[static_cast<std::size_t>(i)], pixels, stride);
+        if (done < 0) {
             // This frame's record is spent: only a whole conversion catches up.
             wholeNeeded_ = true;
             return -1;
         }
-        converted += (r.right - r.left + 1) * (r.bottom - r.top + 1);
+        converted += done;
     }
     wholeNeeded_ = false;
     return converted;

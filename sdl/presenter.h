@@ -44,8 +44,9 @@ class Presenter {
     SDL_Renderer *Renderer() const { return renderer_; }
 
   private:
-    [[nodiscard]] bool ConvertRect(const RECT &rect, const std::uint8_t *pixels,
-                                   std::int32_t stride);
+    // Pixels converted (clipped to the window), or -1 when the lock failed.
+    [[nodiscard]] std::int32_t ConvertRect(const RECT &rect, const std::uint8_t *pixels,
+                                           std::int32_t stride);
     void LoadColours();
     SDL_Rect Destination(int outputW, int outputH) const;
 
