@@ -52,6 +52,34 @@ install(CODE "
 install(FILES ${PROJECT_BINARY_DIR}/animate.pc
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT development)
 
+# The SDL2 presenter, where it is built, installs with the library: its
+# shared library in "runtime", its header, CMake targets (an export set of
+# their own, so that only find_package(animate COMPONENTS sdl) asks for
+# SDL2) and animate-sdl.pc in "development".
+if(TARGET animate_sdl)
+  set_target_properties(animate_sdl PROPERTIES EXPORT_NAME sdl)
+  install(TARGETS animate_sdl EXPORT animateSdlTargets
+    LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+      COMPONENT runtime
+      NAMELINK_COMPONENT development
+    INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+  install(FILES ${PROJECT_SOURCE_DIR}/include/animate_sdl.h
+    DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT development)
+  install(EXPORT animateSdlTargets
+    NAMESPACE animate::
+    DESTINATION ${ANIMATE_CMAKE_DIR}
+    COMPONENT development)
+  export(EXPORT animateSdlTargets NAMESPACE animate:: FILE ${PROJECT_BINARY_DIR}/animateSdlTargets.cmake)
+  set(ANIMATE_SDL_PC_TEMPLATE ${PROJECT_BINARY_DIR}/animate-sdl.pc.template)
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/animate-sdl.pc.in ${ANIMATE_SDL_PC_TEMPLATE} @ONLY)
+  install(CODE "
+    set(ANIMATE_PC_PREFIX \"\${CMAKE_INSTALL_PREFIX}\")
+    configure_file(\"${ANIMATE_SDL_PC_TEMPLATE}\" \"${PROJECT_BINARY_DIR}/animate-sdl.pc\" @ONLY)
+  " COMPONENT development)
+  install(FILES ${PROJECT_BINARY_DIR}/animate-sdl.pc
+    DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT development)
+endif()
+
 # Tools are optional parts of the tree: install those that are built.
 foreach(tool anxpack anxinfo animate-demo)
   if(TARGET ${tool})

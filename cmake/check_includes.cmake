@@ -36,6 +36,24 @@ foreach(index RANGE ${last})
   endforeach()
 endforeach()
 
+# Add-on libraries sit on top of the library and reach it through its
+# public header alone, as a game does: of the tree's folders they include
+# only their own.
+set(ADDONS sdl)
+foreach(folder ${ADDONS})
+  file(GLOB sources ${ROOT}/${folder}/*.cpp ${ROOT}/${folder}/*.h)
+  foreach(source ${sources})
+    file(STRINGS ${source} includes REGEX "^#include \"[a-z_]+/")
+    foreach(line ${includes})
+      string(REGEX REPLACE "^#include \"([a-z_]+)/.*" "\\1" target "${line}")
+      if(NOT target STREQUAL folder)
+        file(RELATIVE_PATH name ${ROOT} ${source})
+        list(APPEND failures "${name} includes from ${target}/: an add-on uses the public header alone")
+      endif()
+    endforeach()
+  endforeach()
+endforeach()
+
 if(failures)
   list(JOIN failures "\n  " text)
   message(FATAL_ERROR "Includes against the layers:\n  ${text}")

@@ -542,9 +542,25 @@ ANIM_API void AnimDestroyWindowDC(HDC dc);
 /* The window's pixel indices, top row first; *stride (may be null)
  * receives the bytes per row. Null for a null or unknown dc. */
 ANIM_API const uint8_t *AnimWindowPixels(HDC dc, int32_t *stride);
+/* Writes the window's width and height in pixels (either pointer may be
+ * null); 1, or 0 with nothing written for a dc that is not a window. */
+ANIM_API int32_t AnimWindowSize(HDC dc, int32_t *width, int32_t *height);
 /* The colours the window shows now: its selected and realised palette
  * (palette animation included), or the system palette where none is. */
 ANIM_API void AnimWindowColors(HDC dc, RGBQUAD colors[256]);
+/* For the window's presenter (one reader a window): what to show again
+ * since the last call. Writes up to capacity inclusive rectangles that
+ * cover every pixel the library copied into the window (paints, wipe
+ * strips, debug outlines), joined by the dirty-rectangle rule
+ * (SetJoinRectOverhead), or the whole window as one rectangle when more
+ * would be needed, and returns their count (0: no pixel written).
+ * *colourSerial (may be null) receives a number that moves on whenever the
+ * colours the window shows (AnimWindowColors: palette selection, fades,
+ * cycling, scrolling) differ from those at the previous call. Starts a new
+ * record. -1, with the record kept and nothing written, for a dc that is
+ * not a window, a null rects or a capacity below 1. Never ends the
+ * process. */
+ANIM_API int32_t AnimWindowChanges(HDC dc, RECT *rects, int32_t capacity, uint32_t *colourSerial);
 /* A palette handle made from lp (palNumEntries entries, at most 256);
  * null when lp is null or empty. */
 ANIM_API HPALETTE AnimCreatePalette(const LOGPALETTE *lp);

@@ -65,6 +65,9 @@ struct Area {
     std::int64_t height;
     std::int64_t stride;
     bool topDown;
+    // The window these pixels belong to, which records what is written into
+    // it; null for a surface.
+    AnimDeviceContext *window = nullptr;
 
     std::uint8_t *Row(std::int64_t y) const {
         return bits + (topDown ? y : height - 1 - y) * stride;
@@ -73,16 +76,23 @@ struct Area {
 };
 
 // The pixels a context draws into: a window's, or its selected surface's.
-std::optional<Area> AreaOf(const AnimDeviceContext *dc) {
+std::optional<Area> AreaOf(AnimDeviceContext *dc) {
     if (dc == nullptr) return std::nullopt;
     if (dc->kind == Kind::kWindow) {
-        return Area{dc->pixels, dc->width, dc->height, dc->stride, true};
+        return Area{dc->pixels, dc->width, dc->height, dc->stride, true, dc};
     }
     if (dc->kind == Kind::kMemory && dc->bitmap != nullptr && !dc->bitmap->stock) {
         const AnimBitmap &b = *dc->bitmap;
         return Area{b.bits, b.width, b.height, b.stride, b.topDown};
     }
     return std::nullopt;
+}
+
+// A window remembers the block of it that a copy reaches.
+void NoteWrite(const Area &dst, std::int64_t x, std::int64_t y, Interval rows, Interval cols) {
+    if (dst.window == nullptr || rows.Empty() || cols.Empty()) return;
+    display::NoteWindowWrite(*dst.window, x + cols.first, y + rows.first, x + cols.end - 1,
+                             y + rows.end - 1);
 }
 
 // Copies into the w x h destination block at (x, y): destination row i and
@@ -94,6 +104,9 @@ std::int32_t CopyMapped(const Area &dst, std::int64_t x, std::int64_t y, std::in
     const Interval rowsIn = Inside(y, h, dst.height);
     const Interval colsIn = Inside(x, w, dst.width);
     if (rowsIn.Empty() || colsIn.Empty()) return 0;
+    // The whole block in reach, though a source row or column outside the
+    // source leaves a pixel of it as it was: a little more than was written.
+    NoteWrite(dst, x, y, rowsIn, colsIn);
 
     // A copy within one area must read what was there before it began.
     std::vector<std::uint8_t> snapshot;
@@ -132,6 +145,7 @@ void CopyStraight(const Area &dst, std::int64_t x, std::int64_t y, std::int64_t 
     const Interval rows = Meet(Inside(y, h, dst.height), Inside(sy, h, src.height));
     const Interval cols = Meet(Inside(x, w, dst.width), Inside(sx, w, src.width));
     if (rows.Empty() || cols.Empty()) return;
+    NoteWrite(dst, x, y, rows, cols);
     for (std::int64_t i = rows.first; i < rows.end; ++i) {
         std::memcpy(dst.Row(y + i) + x + cols.first, src.Row(sy + i) + sx + cols.first,
                     static_cast<std::size_t>(cols.Size()));
@@ -336,6 +350,12 @@ void DrawFocusRect(HDC dc, const RECT *rect) {
     };
     // Each outline pixel exactly once, also for one-pixel-thin rectangles,
     // so that drawing twice always restores.
+    if (area->window != nullptr) {
+        display::NoteWindowWrite(*area->window, left, top, right, top);
+        display::NoteWindowWrite(*area->window, left, bottom, right, bottom);
+        display::NoteWindowWrite(*area->window, left, top, left, bottom);
+        display::NoteWindowWrite(*area->window, right, top, right, bottom);
+    }
     const std::int64_t x0 = std::max<std::int64_t>(left, 0);
     const std::int64_t x1 = std::min(right, area->width - 1);
     for (std::int64_t px = x0; px <= x1; ++px) {
@@ -378,6 +398,7 @@ ANIM_API HDC AnimCreateWindowDC(int32_t width, int32_t height) {
         delete dc;
         return nullptr;
     }
+    display::StartWindowRecord(*dc);
     return dc;
 }
 
@@ -395,6 +416,14 @@ ANIM_API const uint8_t *AnimWindowPixels(HDC dc, int32_t *stride) {
     if (window == nullptr || window->kind != AnimDeviceContext::Kind::kWindow) return nullptr;
     if (stride != nullptr) *stride = window->stride;
     return window->pixels;
+}
+
+ANIM_API int32_t AnimWindowSize(HDC dc, int32_t *width, int32_t *height) {
+    AnimDeviceContext *window = anim::platform::display::FindContext(dc);
+    if (window == nullptr || window->kind != AnimDeviceContext::Kind::kWindow) return 0;
+    if (width != nullptr) *width = window->width;
+    if (height != nullptr) *height = window->height;
+    return 1;
 }
 
 ANIM_API void AnimSetDisplayFormat(int32_t bitsPerPixel, int32_t topDown) {

@@ -5,7 +5,10 @@
 // Everything here is internal; the exported Anim* calls wrap it for games.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 
 #include "animate.h"
 
@@ -99,6 +102,26 @@ void DeletePalette(HPALETTE palette);
 // XORs the outline of an exclusive rectangle into a window, so drawing it
 // twice restores the window.
 void DrawFocusRect(HDC dc, const RECT *rect);
+
+// ---- Window changes --------------------------------------------------------
+
+// Writes a window records between two reads of its changes; any more widen
+// the last one, so the record stays small when nobody reads it.
+inline constexpr std::size_t kRecordedWrites = 128;
+
+struct WindowChanges {
+    // Inclusive, inside the window, in the order written; not joined.
+    std::array<RECT, kRecordedWrites> writes;
+    std::size_t count;
+    RECT whole;
+    std::uint32_t colourSerial;
+};
+
+// What was written into a window since the last call, and the serial of
+// the colours it shows, which moves on whenever they differ from those it
+// showed at the last call; starts a new record. Nothing, and the record
+// untouched, for anything but a live window.
+std::optional<WindowChanges> TakeWindowChanges(HDC dc);
 
 // ---- Test hook ---------------------------------------------------------------
 

@@ -5,7 +5,9 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <span>
 #include <unordered_set>
 
 #include "animate.h"
@@ -14,6 +16,16 @@
 struct AnimPalette {
     std::uint32_t count;
     std::array<PALETTEENTRY, 256> entries;
+};
+
+// What a window's presenter has not seen yet: the areas written into the
+// window since it last asked, in the order written, and the colours the
+// window showed then.
+struct AnimWindowRecord {
+    std::array<RECT, anim::platform::kRecordedWrites> writes;
+    std::size_t count;
+    std::array<RGBQUAD, 256> shownColours;
+    std::uint32_t colourSerial;
 };
 
 struct AnimDeviceContext {
@@ -28,6 +40,7 @@ struct AnimDeviceContext {
     anim::platform::HBITMAP bitmap;
     HPALETTE palette;
     bool realised;
+    AnimWindowRecord record;  // windows only
 };
 
 struct anim::platform::AnimBitmap {
@@ -72,5 +85,16 @@ void RestoreStaticColours(State &state);
 
 // Every context that has palette selected forgets it.
 void DeselectEverywhere(AnimPalette *palette);
+
+// The colours a context shows: its realised palette where it has one,
+// the system palette elsewhere.
+void ShownColours(const AnimDeviceContext &context, std::span<RGBQUAD, kPaletteSize> out);
+
+// Records that the library wrote the pixels (left..right, top..bottom,
+// inclusive) of a window; the part outside the window is dropped.
+void NoteWindowWrite(AnimDeviceContext &window, std::int64_t left, std::int64_t top,
+                     std::int64_t right, std::int64_t bottom);
+// A fresh record: nothing written, the colours shown now.
+void StartWindowRecord(AnimDeviceContext &window);
 
 }  // namespace anim::platform::display

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstring>
 #include <new>
+#include <span>
 
 #include "animate.h"
 #include "platform/display.h"
@@ -53,6 +54,16 @@ void RestoreStaticColours(State &state) {
     std::copy_n(kStaticColours, kStaticColoursPerEnd, state.system.begin());
     std::copy_n(kStaticColours + kStaticColoursPerEnd, kStaticColoursPerEnd,
                 state.system.end() - kStaticColoursPerEnd);
+}
+
+void ShownColours(const AnimDeviceContext &context, std::span<RGBQUAD, kPaletteSize> out) {
+    const State &state = TheState();
+    const AnimPalette *shown = context.realised ? context.palette : nullptr;
+    for (std::uint32_t i = 0; i < kPaletteSize; ++i) {
+        const PALETTEENTRY &e =
+            shown != nullptr && i < shown->count ? shown->entries[i] : state.system[i];
+        out[i] = RGBQUAD{e.peBlue, e.peGreen, e.peRed, 0};
+    }
 }
 
 void DeselectEverywhere(AnimPalette *palette) {
@@ -166,13 +177,8 @@ ANIM_API void AnimWindowColors(HDC dc, RGBQUAD colors[256]) {
     using namespace anim::platform;
     const AnimDeviceContext *context = display::FindContext(dc);
     if (context == nullptr || colors == nullptr) return;
-    const auto &state = display::TheState();
-    const AnimPalette *shown = context->realised ? context->palette : nullptr;
-    for (std::uint32_t i = 0; i < display::kPaletteSize; ++i) {
-        const PALETTEENTRY &e =
-            shown != nullptr && i < shown->count ? shown->entries[i] : state.system[i];
-        colors[i] = RGBQUAD{e.peBlue, e.peGreen, e.peRed, 0};
-    }
+    display::ShownColours(*context,
+                          std::span<RGBQUAD, display::kPaletteSize>(colors, display::kPaletteSize));
 }
 
 ANIM_API HPALETTE AnimCreatePalette(const LOGPALETTE *lp) {

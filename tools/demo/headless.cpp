@@ -33,6 +33,8 @@ HeadlessResult PlayHeadless(Match &match, const HeadlessOptions &options) {
         if (!options.gif.empty() && gif_error.empty()) gif_error = gif.AddFrame(match.Snapshot(), DelayFor(n));
     }
     match.onWipeStrip = nullptr;
+    // Colours only: the last picture shows it, the GIF's frames do not.
+    if (options.stillPaletteStep) match.StillPaletteStep();
     if (!gif_error.empty()) {
         result.error = gif_error;
         return result;

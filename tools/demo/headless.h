@@ -14,6 +14,7 @@ struct HeadlessOptions {
     std::string gif;         // empty: no GIF
     std::string lastFrame;   // empty: no PNG
     std::string frameLog;    // CSV of the per-frame figures; empty: none
+    bool stillPaletteStep = false;  // one more palette step after the last frame
 };
 
 struct HeadlessResult {

@@ -8,8 +8,10 @@
 namespace demo {
 
 struct LiveOptions {
-    int frames = 0;          // stop after this many; 0 plays the whole match
-    std::string screenshot;  // PNG of what the window presented last, or empty
+    int frames = 0;                 // stop after this many; 0 plays the whole match
+    bool stillPaletteStep = false;  // then one palette step with nothing moving
+    bool hold = false;              // then keep the picture up until Esc or close
+    bool quiet = false;             // print nothing but errors
 };
 
 // Returns an empty string when the window ran (and was closed or finished).

@@ -57,13 +57,16 @@ int main(int argc, char **argv) {
     std::string out = "out";
     std::uint32_t seed = 1;
     bool window = false;
-    std::string screenshot;
+    bool paletteStep = false;
+    bool hold = false;
     bool quiet = false;
     app.add_option("--frames", frames, "frames to play (window: 0 plays until Esc)")->check(CLI::Range(0, 100000));
     app.add_option("--out", out, "output folder");
     app.add_option("--seed", seed, "seed of the art and the match");
     app.add_flag("--window", window, "play live in a window at 30 frames a second");
-    app.add_option("--screenshot", screenshot, "with --window: PNG of the last picture shown");
+    app.add_flag("--palette-step", paletteStep,
+                 "after the last frame, one more palette step (fade or colour cycling) with nothing moving");
+    app.add_flag("--hold", hold, "with --window: keep the last picture up until Esc");
     app.add_flag("-q,--quiet", quiet, "print nothing but errors");
     CLI11_PARSE(app, argc, argv);
     // The encoder's notes about its tables are for asset makers.
@@ -91,7 +94,9 @@ int main(int argc, char **argv) {
     if (window) {
         demo::LiveOptions live;
         live.frames = frames == 0 ? total : frames;
-        live.screenshot = screenshot;
+        live.stillPaletteStep = paletteStep;
+        live.hold = hold;
+        live.quiet = quiet;
         if (auto e = demo::PlayLive(match, live); !e.empty()) {
             std::fprintf(stderr, "animate-demo: %s\n", e.c_str());
             return kExitFailure;
@@ -103,6 +108,7 @@ int main(int argc, char **argv) {
     options.gif = (fs::path(out) / "match.gif").string();
     options.lastFrame = (fs::path(out) / "last-frame.png").string();
     options.frameLog = (fs::path(out) / "frames.csv").string();
+    options.stillPaletteStep = paletteStep;
     demo::HeadlessResult result = demo::PlayHeadless(match, options);
     if (!result.error.empty()) {
         std::fprintf(stderr, "animate-demo: %s\n", result.error.c_str());

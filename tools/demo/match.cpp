@@ -31,7 +31,6 @@ constexpr int kFadeLevels = 15;
 constexpr int kCycleEvery = 3;    // frames per step of the board's lights
 constexpr int kAnimEvery = 3;     // frames per run-cycle frame
 constexpr int kWipeEffect = 4;    // left to right
-constexpr int kWipeCaptureEvery = 8;  // strips per captured picture
 constexpr int kRestartPause = 24;
 constexpr int kFlagEvery = 3;  // frames per flag frame
 // Flags in the stands, either side of the board, behind everything.
@@ -361,7 +360,7 @@ int32_t Match::OnCompose(HDC, BITMAPINFO *, uint8_t *, int32_t, int32_t, int32_t
     Match *m = g_painting;
     if (!m) return 0;
     ++m->rectsThisPaint_;
-    if (m->wiping_ && m->onWipeStrip && ++m->wipeCalls_ % kWipeCaptureEvery == 0) m->onWipeStrip();
+    if (m->wiping_ && m->onWipeStrip && ++m->wipeCalls_ % std::max(m->wipeStripEvery, 1) == 0) m->onWipeStrip();
     return 0;
 }
 
@@ -416,17 +415,21 @@ FrameStats Match::Advance() {
     lastCompose_ = compose;
     lastCopy_ = copy;
 
-    // Palette effects: colours only, between paints.
+    StepPalette(false);
+    ++frame_;
+    return stats;
+}
+
+// Palette effects: colours only, between paints.
+void Match::StepPalette(bool now) {
     if (fadeSteps_ < kFadeLevels) {
-        if (frame_ % kFadeEvery == 0) {
+        if (now || frame_ % kFadeEvery == 0) {
             FadeBlacknessScene(engine_, 1);
             ++fadeSteps_;
         }
-    } else if (frame_ % kCycleEvery == 0) {
+    } else if (now || frame_ % kCycleEvery == 0) {
         CyclePalette(engine_, kLights, kLights + kLightCount - 1);
     }
-    ++frame_;
-    return stats;
 }
 
 imageio::IndexedImage Match::Snapshot() const {

@@ -56,8 +56,11 @@ public:
 
     // Moves everything one frame on and paints the changes into the window.
     // At half time this includes the wipe, during which onWipeStrip is called
-    // every few strips with the window as it stands.
+    // every wipeStripEvery strips with the window as it stands.
     FrameStats Advance();
+    // The palette effect of the moment (the kick-off fade, later the
+    // board's lights) one step on at once, with nothing moved or painted.
+    void StillPaletteStep() { StepPalette(true); }
 
     // The window's picture and the colours it shows now.
     imageio::IndexedImage Snapshot() const;
@@ -73,6 +76,7 @@ public:
     HDC window() const { return window_; }
 
     std::function<void()> onWipeStrip;
+    int wipeStripEvery = 8;
 
 private:
     static int32_t OnCompose(HDC, BITMAPINFO *, uint8_t *, int32_t, int32_t, int32_t, int32_t, int32_t,
@@ -88,6 +92,8 @@ private:
     void RedrawBoard();
     void WaveFlags();
     void HalfTimeWipe();
+    // now: step whatever the frame, else on the effect's own frames.
+    void StepPalette(bool now);
 
     EngineState *engine_ = nullptr;
     HDC window_ = nullptr;

@@ -1,0 +1,204 @@
+// The presenter on SDL's software renderer: after every present of a random
+// run of paints, palette effects and resets, what the renderer shows is the
+// window's pixels in the colours the window shows; the picture is placed as
+// the scaling says; failures read as SDL errors.
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "animate.h"
+#include "animate_sdl.h"
+
+namespace {
+
+constexpr int32_t kW = 80, kH = 60;
+
+// A software renderer drawing into a surface of its own.
+struct Target {
+    SDL_Surface *surface;
+    SDL_Renderer *renderer;
+    Target(int w, int h)
+        : surface(SDL_CreateRGBSurfaceWithFormat(0, w, h, 32, SDL_PIXELFORMAT_ARGB8888)),
+          renderer(surface != nullptr ? SDL_CreateSoftwareRenderer(surface) : nullptr) {}
+    ~Target() {
+        if (renderer != nullptr) SDL_DestroyRenderer(renderer);
+        SDL_FreeSurface(surface);
+    }
+    Target(const Target &) = delete;
+    Target &operator=(const Target &) = delete;
+    std::vector<uint32_t> Read(int w, int h) const {
+        std::vector<uint32_t> out(static_cast<size_t>(w) * h);
+        EXPECT_EQ(
+            SDL_RenderReadPixels(renderer, nullptr, SDL_PIXELFORMAT_ARGB8888, out.data(), w * 4), 0)
+            << SDL_GetError();
+        return out;
+    }
+};
+
+// An engine showing a patterned background and a few sprites in a window.
+struct Match {
+    EngineState *engine = InitAnimate();
+    HDC window = AnimCreateWindowDC(kW, kH);
+    BITMAPINFOHEADER *sprite = CreateDIB(11, 9);
+    std::vector<int32_t> sprites;
+
+    Match() {
+        BITMAPINFOHEADER *background = CreateDIB(kW, kH);
+        for (int32_t y = 0; y < kH; ++y)
+            for (int32_t x = 0; x < kW; ++x)
+                *GetDIBPixelAddress(background, x, y) = uint8_t(10 + (x * 3 + y * 5) % 230);
+        for (int32_t y = 0; y < 9; ++y)
+            for (int32_t x = 0; x < 11; ++x)
+                *GetDIBPixelAddress(sprite, x, y) = uint8_t((x + y) % 4 == 0 ? 0 : 30 + x * y);
+        ColorsFromBI(engine, background, 10, 245);
+        CreateMasterPalette(engine, 10, 245);
+        SetBackgroundFromPDIB(engine, background);
+        SetPalette(engine, window);
+        const int32_t image = AddSpriteDib(engine, sprite);
+        for (int i = 0; i < 3; ++i) {
+            sprites.push_back(AddSprite(engine));
+            SetSpriteSpriteDib(engine, sprites.back(), image);
+        }
+        PaintScene(engine, window);
+    }
+    ~Match() {
+        AnimDeletePalette(MasterPalette(engine));
+        TerminateAnimate(engine);
+        FREE(engine);
+        DeleteDIB(sprite);
+        AnimDestroyWindowDC(window);
+    }
+
+    // The window through the colours it shows, as ARGB8888.
+    std::vector<uint32_t> Shown() const {
+        RGBQUAD colours[256];
+        AnimWindowColors(window, colours);
+        int32_t stride = 0;
+        const uint8_t *pixels = AnimWindowPixels(window, &stride);
+        std::vector<uint32_t> out;
+        for (int32_t y = 0; y < kH; ++y)
+            for (int32_t x = 0; x < kW; ++x) {
+                const RGBQUAD c = colours[pixels[y * stride + x]];
+                out.push_back(0xFF000000u | uint32_t(c.rgbRed) << 16 | uint32_t(c.rgbGreen) << 8 |
+                              c.rgbBlue);
+            }
+        return out;
+    }
+};
+
+TEST(SdlPresenter, TheRendererShowsTheWindowAfterEveryPresent) {
+    Match m;
+    auto target = std::make_unique<Target>(kW, kH);
+    AnimSdlPresenter *p = AnimSdlCreatePresenter(target->renderer, m.window, ANIM_SDL_WHOLE_SCALE);
+    ASSERT_NE(p, nullptr) << SDL_GetError();
+    EXPECT_EQ(AnimSdlPresent(p), kW * kH) << "the first present converts everything";
+    std::mt19937 rng(3);
+    auto any = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    SetBlacknessFade(m.engine, 1);
+    std::vector<RGBQUAD> xray(30);
+    for (size_t i = 0; i < xray.size(); ++i)
+        xray[i] = RGBQUAD{uint8_t(i * 7), uint8_t(200 - i), uint8_t(i), 0};
+    for (int step = 0; step < 80; ++step) {
+        const int what = any(0, 9);
+        int32_t expected = -2;  // any count
+        if (what <= 3) {
+            for (int32_t s : m.sprites)
+                ShowSprite(m.engine, s, any(-8, kW), any(-8, kH), 5, ANIM_ANCHOR_TOP_LEFT);
+            SetDebugInvalidRects(m.engine, what == 3);
+            PaintScene(m.engine, m.window);
+        } else if (what == 4) {
+            // A colour change converts everything; a fade at its end changes nothing.
+            expected = FadeBlacknessScene(m.engine, step % 4 < 2 ? 0 : 1) == 1 ? kW * kH : 0;
+        } else if (what == 5) {
+            CyclePalette(m.engine, 10, 10 + any(1, 200));
+            expected = kW * kH;
+        } else if (what == 6) {
+            SetXrayFade(m.engine, xray.data(), step % 2);
+            FadeXrayScene(m.engine, step % 2 == 0 ? 1 : 0);
+        } else if (what == 7) {
+            SDL_Event reset{};
+            reset.type = step % 2 == 0 ? SDL_RENDER_TARGETS_RESET : SDL_RENDER_DEVICE_RESET;
+            AnimSdlHandleEvent(p, &reset);
+            expected = kW * kH;
+        } else if (what == 8 && step > 40) {
+            auto next = std::make_unique<Target>(kW, kH);
+            ASSERT_EQ(AnimSdlSetRenderer(p, next->renderer), 0) << SDL_GetError();
+            target = std::move(next);  // the old renderer frees the old texture
+            expected = kW * kH;
+        } else {
+            expected = 0;  // nothing changed
+        }
+        const int32_t converted = AnimSdlPresent(p);
+        ASSERT_GE(converted, 0) << SDL_GetError();
+        if (expected != -2) {
+            EXPECT_EQ(converted, expected) << "step " << step;
+        }
+        ASSERT_EQ(target->Read(kW, kH), m.Shown()) << "step " << step << ", action " << what;
+    }
+    AnimSdlDestroyPresenter(p);
+}
+
+TEST(SdlPresenter, ScalingPlacesThePictureAndMapsPointsBack) {
+    Match m;
+    Target target(200, 130);
+    AnimSdlPresenter *p = AnimSdlCreatePresenter(target.renderer, m.window, ANIM_SDL_WHOLE_SCALE);
+    ASSERT_NE(p, nullptr);
+    int32_t x = -1, y = -1;
+    EXPECT_EQ(AnimSdlWindowPoint(p, 100, 60, &x, &y), 0) << "nothing drawn yet";
+    ASSERT_EQ(AnimSdlPresent(p), kW * kH);
+    // Scale 2, centred: the picture covers (20, 5) to (179, 124).
+    const std::vector<uint32_t> shown = m.Shown(), screen = target.Read(200, 130);
+    EXPECT_EQ(screen[0], 0xFF000000u);
+    EXPECT_EQ(screen[5 * 200 + 20], shown[0]);
+    EXPECT_EQ(screen[124 * 200 + 179], shown[kH * kW - 1]);
+    EXPECT_EQ(AnimSdlWindowPoint(p, 179, 124, &x, &y), 1);
+    EXPECT_EQ(x * 1000 + y, 79 * 1000 + 59);
+    EXPECT_EQ(AnimSdlWindowPoint(p, 19, 60, &x, &y), 0);
+    // Letterboxed: the height decides, 173 x 130 from x = 13.
+    ASSERT_EQ(AnimSdlSetScaling(p, ANIM_SDL_LETTERBOX), 0);
+    ASSERT_EQ(AnimSdlPresent(p), 0);
+    EXPECT_EQ(AnimSdlWindowPoint(p, 13, 0, &x, &y), 1);
+    EXPECT_EQ(x * 1000 + y, 0);
+    EXPECT_EQ(AnimSdlWindowPoint(p, 12, 0, &x, &y), 0);
+    EXPECT_EQ(target.Read(200, 130)[129 * 200 + 185], shown[kH * kW - 1]);
+    AnimSdlDestroyPresenter(p);
+}
+
+TEST(SdlPresenter, FailuresAreAnsweredWithSdlErrors) {
+    Match m;
+    Target target(kW, kH);
+    auto failed = [](const char *part) {
+        return std::string(SDL_GetError()).find(part) != std::string::npos;
+    };
+    SDL_ClearError();
+    EXPECT_EQ(AnimSdlCreatePresenter(nullptr, m.window, ANIM_SDL_WHOLE_SCALE), nullptr);
+    EXPECT_TRUE(failed("renderer"));
+    EXPECT_EQ(AnimSdlCreatePresenter(target.renderer, m.window, 7), nullptr);
+    EXPECT_EQ(AnimSdlCreatePresenter(target.renderer, nullptr, ANIM_SDL_WHOLE_SCALE), nullptr);
+    EXPECT_TRUE(failed("window"));
+    EXPECT_EQ(AnimSdlUpdate(nullptr), -1);
+    EXPECT_EQ(AnimSdlDraw(nullptr), -1);
+    EXPECT_EQ(AnimSdlPresent(nullptr), -1);
+    EXPECT_EQ(AnimSdlSetRenderer(nullptr, target.renderer), -1);
+    EXPECT_EQ(AnimSdlTexture(nullptr), nullptr);
+    AnimSdlHandleEvent(nullptr, nullptr);
+
+    HDC doomed = AnimCreateWindowDC(8, 8);
+    AnimSdlPresenter *p = AnimSdlCreatePresenter(target.renderer, doomed, ANIM_SDL_LETTERBOX);
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(AnimSdlSetScaling(p, -1), -1);
+    EXPECT_NE(AnimSdlTexture(p), nullptr);
+    AnimDestroyWindowDC(doomed);
+    SDL_ClearError();
+    EXPECT_EQ(AnimSdlPresent(p), -1);
+    EXPECT_TRUE(failed("window is gone"));
+    AnimSdlDestroyPresenter(p);
+}
+
+}  // namespace
