@@ -18,6 +18,13 @@
 
 namespace anim::codec {
 
+// One decoded code: a run of length pixels of colour, from bytes code bytes.
+struct Run {
+    std::uint32_t length;
+    std::uint8_t colour;
+    std::uint32_t bytes;  // code bytes read
+};
+
 // Where a stream's bytes are and how far they may be read.
 class StreamBounds {
   public:

@@ -206,6 +206,18 @@ bool WriteRecord(ByteSink &out, WriteCodes &&writeCodes) {
     return true;
 }
 
+// One record a row of the raw area, each row's codes from codeRow(row).
+template <typename CodeRow>
+bool WriteRowRecords(const std::uint8_t *pixels, std::uint16_t width, std::uint16_t height,
+                     ByteSink &out, CodeRow &&codeRow) {
+    const auto stride = static_cast<std::size_t>(platform::RowStride(width));
+    for (std::uint32_t y = 0; y < height; ++y) {
+        const std::uint8_t *row = pixels + y * stride;
+        if (!WriteRecord(out, [&] { return codeRow(row); })) return false;
+    }
+    return true;
+}
+
 class LineStream final : public FrameStreamEncoder {
   public:
     LineStream(const std::uint16_t *table, std::uint16_t width, std::uint16_t height)
@@ -220,22 +232,18 @@ class LineStream final : public FrameStreamEncoder {
         MarkerLookup lookup;
         if (!lookup.Build(table_)) return false;
         const RunCoder coder(table_, lookup, true);
-        const auto stride = static_cast<std::size_t>(platform::RowStride(width_));
-        for (std::uint32_t y = 0; y < height_; ++y) {
-            const std::uint8_t *row = pixels + y * stride;
-            const bool written = WriteRecord(out, [&] {
-                std::uint32_t x = 0;
-                while (x < width_) {
-                    const std::uint8_t v = row[x];
-                    const std::uint32_t n = RunAt(row, x, width_);
-                    x += n;
-                    const bool ok = n == 1 && coder.Plain(v) ? out.Put(v) : coder.Code(v, n, out);
-                    if (!ok) return false;
-                }
-                return true;
-            });
-            if (!written) return false;
-        }
+        const bool written = WriteRowRecords(pixels, width_, height_, out, [&](const std::uint8_t *row) {
+            std::uint32_t x = 0;
+            while (x < width_) {
+                const std::uint8_t v = row[x];
+                const std::uint32_t n = RunAt(row, x, width_);
+                x += n;
+                const bool ok = n == 1 && coder.Plain(v) ? out.Put(v) : coder.Code(v, n, out);
+                if (!ok) return false;
+            }
+            return true;
+        });
+        if (!written) return false;
         mark = kKovrleMark;
         return true;
     }
@@ -256,25 +264,21 @@ class OverlayStream final : public FrameStreamEncoder {
 
     bool Encode(const std::uint8_t *pixels, const ANXFRAME &, ByteSink &out,
                 std::uint16_t &mark) override {
-        const auto stride = static_cast<std::size_t>(platform::RowStride(width_));
-        for (std::uint32_t y = 0; y < height_; ++y) {
-            const std::uint8_t *row = pixels + y * stride;
-            const bool written = WriteRecord(out, [&] {
-                std::uint32_t x = 0;
-                while (x < width_) {
-                    const std::uint8_t segment = kSegmentClass[row[x]];
-                    std::uint32_t n = 0;
-                    do {
-                        ++n;
-                        ++x;
-                    } while (x < width_ && kSegmentClass[row[x]] == segment && n < kMaxOverlayRun);
-                    if (!out.Put(static_cast<std::uint8_t>(n << 4 | segment))) return false;
-                }
-                return true;
-            });
-            if (!written) return false;
-            PumpMessages();
-        }
+        const bool written = WriteRowRecords(pixels, width_, height_, out, [&](const std::uint8_t *row) {
+            std::uint32_t x = 0;
+            while (x < width_) {
+                const std::uint8_t segment = kSegmentClass[row[x]];
+                std::uint32_t n = 0;
+                do {
+                    ++n;
+                    ++x;
+                } while (x < width_ && kSegmentClass[row[x]] == segment && n < kMaxOverlayRun);
+                if (!out.Put(static_cast<std::uint8_t>(n << 4 | segment))) return false;
+            }
+            PumpMessages();  // once a row: overlay rows are short
+            return true;
+        });
+        if (!written) return false;
         mark = kKovrleMark;
         return true;
     }

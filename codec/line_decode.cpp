@@ -33,12 +33,6 @@ constexpr std::size_t kLongestCode = 3;
 alignas(64) std::uint8_t g_lineStore[kFillSpan + kLineBufferSize + kFillSpan];
 std::uint8_t *const g_lineBuffer = g_lineStore + kFillSpan;
 
-struct Run {
-    std::uint32_t length;
-    std::uint8_t colour;
-    std::uint32_t bytes;  // code bytes read
-};
-
 // What a decode reads codes with: the caller's table (entry 0 already reads
 // (1, 0)) and its direct view.
 struct Codes {

@@ -25,12 +25,6 @@ constexpr std::size_t kLongestCode = 3;
 constexpr std::size_t kLongestRun = 255;
 constexpr std::size_t kStageSize = 4096;
 
-struct Run {
-    std::uint32_t length;
-    std::uint8_t colour;
-    std::uint32_t bytes;  // code bytes read
-};
-
 struct WholeCodes {
     const std::uint16_t *table;
     std::uint16_t header;
