@@ -131,7 +131,7 @@ public:
 
     const std::vector<ColourUse> &uses() const { return uses_; }
 
-  private:
+private:
     void Note(const std::string &path, const imageio::Colours &colours, Art art,
               const writer::Image &image) {
         const bool number = art == Art::kNumber;

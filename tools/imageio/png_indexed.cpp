@@ -29,6 +29,7 @@
 #include <png.h>
 
 #include <csetjmp>
+#include <cstdio>
 #include <cstring>
 
 #include "png_file.h"
@@ -67,7 +68,7 @@ void OnRead(png_structp png, png_bytep out, png_size_t count) {
 
 // Owns the PNG library's read state.
 class Reader {
-  public:
+public:
     explicit Reader(Source &source)
         : png_(png_create_read_struct(PNG_LIBPNG_VER_STRING, &source, OnError, OnWarning)) {
         if (png_ != nullptr) info_ = png_create_info_struct(png_);
@@ -81,7 +82,7 @@ class Reader {
     png_infop info() const { return info_; }
     bool ok() const { return info_ != nullptr; }
 
-  private:
+private:
     png_structp png_ = nullptr;
     png_infop info_ = nullptr;
 };
