@@ -25,6 +25,20 @@ constexpr bool IsNumberArt(std::uint8_t v) {
     return true;
 }
 
+// Why a number record cannot be entered as it lies, or kNone; overlaysAt
+// receives where its overlays start.
+[[nodiscard]] RecordFault CheckRecord(std::span<const std::uint8_t> record,
+                                      std::size_t &overlaysAt) {
+    const auto view = NumberRecordView::Open(record);
+    if (!view) return RecordFault::kOutside;
+    if (view->FrameCount() < 0) return RecordFault::kBadCount;
+    const auto at = view->OverlaysAt();
+    if (!at) return RecordFault::kFramesOutside;
+    overlaysAt = *at;
+    return OverlaysFit(*view, record.subspan(*at)) ? RecordFault::kNone
+                                                   : RecordFault::kFramesOutside;
+}
+
 }  // namespace
 
 std::int32_t FindPlayerNumberSet(EngineState *engine, std::int32_t id) {
@@ -32,27 +46,30 @@ std::int32_t FindPlayerNumberSet(EngineState *engine, std::int32_t id) {
 }
 
 std::int32_t CreatePlayerNumberSet(EngineState *engine, std::span<std::uint8_t> record,
-                                   std::int32_t id) {
+                                   std::int32_t id, RecordFault *fault) {
     RequireTables(engine, kNumbersSource);
     ANIM_ASSERT(id != -1, kNumbersSource);
     ANIM_ASSERT(FindPlayerNumberSet(engine, id) == -1, kNumbersSource);
 
+    RecordFault ignored = RecordFault::kNone;
+    RecordFault &why = fault != nullptr ? *fault : ignored;
+    std::size_t overlaysAt = 0;
+    why = CheckRecord(record, overlaysAt);
+    if (why != RecordFault::kNone) return -1;
     const auto view = NumberRecordView::Open(record);
-    if (!view || view->FrameCount() < 0) return -1;
     const std::int32_t frames = view->FrameCount();
-    const auto overlaysAt = view->OverlaysAt();
-    if (!overlaysAt) return -1;
-    const std::span<std::uint8_t> data = record.subspan(*overlaysAt);
-    if (!OverlaysFit(*view, data)) return -1;
+    const std::span<std::uint8_t> data = record.subspan(overlaysAt);
 
     const std::int32_t slot = FreeSlot(engine->playerNumbers);
-    if (slot < 0) return -1;
+    if (slot < 0) {
+        why = RecordFault::kTableFull;
+        return -1;
+    }
     const auto blockSize =
         platform::CheckedSize(sizeof(ANXFRAME *) + sizeof(std::uint32_t), frames);
     auto *block = blockSize ? static_cast<std::uint8_t *>(ALLOCATE(*blockSize)) : nullptr;
     if (block == nullptr && frames > 0) {
-        ANIM_TRACE(kNumbersSource, "CreatePlayerNumberSet: allocation FAILED!",
-                   kTraceAllocationFailed);
+        why = RecordFault::kNoMemory;
         return -1;
     }
     PlayerNumberSet &s = ClaimSlot(engine->playerNumbers, slot, id, frames, block);

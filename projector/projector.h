@@ -185,11 +185,24 @@ template <typename Entry>
 
 // ---- Sequences (sequences.cpp) ---------------------------------------------------
 
+// Why a record of a file was not entered; the loader names it in its trace.
+enum class RecordFault {
+    kNone,
+    kOutside,        // the record's fixed part runs past its part of the body
+    kVersion,        // a sequence record's version is not kRecordVersion
+    kBadCount,       // a number record's frame count is negative
+    kFramesOutside,  // the frame index or a frame header runs past the body
+    kBadRepeat,      // a repeat frame names no real frame
+    kTableFull,
+    kNoMemory,
+};
+
 // record: a sequence record in a loaded body, up to the end of the sequence
 // part. The slot, or -1 for a record that breaks the format, a full table or
-// no memory.
+// no memory; fault, when given, receives which.
 [[nodiscard]] std::int32_t CreateSequence(EngineState *engine, std::span<std::uint8_t> record,
-                                          std::int32_t id, std::int32_t tableCount);
+                                          std::int32_t id, std::int32_t tableCount,
+                                          RecordFault *fault = nullptr);
 [[nodiscard]] std::int32_t DestroySequence(EngineState *engine, std::int32_t slot);
 [[nodiscard]] std::int32_t FindSequence(EngineState *engine, std::int32_t id);
 std::int32_t AddRefSequence(EngineState *engine, std::int32_t slot);
@@ -222,9 +235,10 @@ bool DeleteExpandedFrame(SequenceEntry &sequence, std::int32_t k);
 // ---- Player numbers (player_numbers.cpp) ---------------------------------------
 
 // record: a player-number record in a loaded body, up to the end of the
-// full body. The slot, or -1.
+// full body. The slot, or -1; fault, when given, receives why.
 [[nodiscard]] std::int32_t CreatePlayerNumberSet(EngineState *engine,
-                                                 std::span<std::uint8_t> record, std::int32_t id);
+                                                 std::span<std::uint8_t> record, std::int32_t id,
+                                                 RecordFault *fault = nullptr);
 [[nodiscard]] std::int32_t DestroyPlayerNumberSet(EngineState *engine, std::int32_t slot);
 [[nodiscard]] std::int32_t FindPlayerNumberSet(EngineState *engine, std::int32_t id);
 std::int32_t AddRefPlayerNumberSet(EngineState *engine, std::int32_t slot);

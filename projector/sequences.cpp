@@ -22,21 +22,34 @@
 namespace anim::projector {
 namespace {
 
-// Every frame header and its rectangle entries lie in the frame data; a
-// repeat names a real frame.
-[[nodiscard]] bool FramesFit(const SequenceRecordView &record, std::span<const std::uint8_t> data) {
+// Every frame header and its rectangle entries lie in the frame data, and
+// a repeat names a real frame; else which of the two fails.
+[[nodiscard]] RecordFault CheckFrames(const SequenceRecordView &record,
+                                      std::span<const std::uint8_t> data) {
     const std::int32_t frames = record.FrameCount();
     for (std::int32_t k = 0; k < frames; ++k) {
-        if (!FrameHeadFits(data, record.FrameOffset(k))) return false;
+        if (!FrameHeadFits(data, record.FrameOffset(k))) return RecordFault::kFramesOutside;
     }
     for (std::int32_t k = 0; k < frames; ++k) {
         const auto target = RepeatOf(data.data() + record.FrameOffset(k));
         if (!target) continue;
         if (*target < 0 || *target >= frames ||
             RepeatOf(data.data() + record.FrameOffset(*target)).has_value())
-            return false;
+            return RecordFault::kBadRepeat;
     }
-    return true;
+    return RecordFault::kNone;
+}
+
+// Why a sequence record cannot be entered as it lies, or kNone; framesAt
+// receives where its frames start.
+[[nodiscard]] RecordFault CheckRecord(std::span<const std::uint8_t> record, std::size_t &framesAt) {
+    const auto view = SequenceRecordView::Open(record);
+    if (!view) return RecordFault::kOutside;
+    if (view->Version() != kRecordVersion) return RecordFault::kVersion;
+    const auto at = view->FramesAt();
+    if (!at) return RecordFault::kFramesOutside;
+    framesAt = *at;
+    return CheckFrames(*view, record.subspan(*at));
 }
 
 // Points the entry into its block: frame pointers, offset pairs, table 0
@@ -91,27 +104,31 @@ void DupKovrleTable(const EngineState *engine, const std::uint16_t *source, std:
 }
 
 std::int32_t CreateSequence(EngineState *engine, std::span<std::uint8_t> record, std::int32_t id,
-                            std::int32_t tableCount) {
+                            std::int32_t tableCount, RecordFault *fault) {
     ANIM_ASSERT(id != -1, kSource);
     ANIM_ASSERT(FindSequence(engine, id) == -1, kSource);
     ANIM_ASSERT(tableCount == 1 || tableCount == 2, kSource);
 
+    RecordFault ignored = RecordFault::kNone;
+    RecordFault &why = fault != nullptr ? *fault : ignored;
+    std::size_t framesAt = 0;
+    why = CheckRecord(record, framesAt);
+    if (why != RecordFault::kNone) return -1;
     const auto view = SequenceRecordView::Open(record);
-    if (!view || view->Version() != kRecordVersion) return -1;
-    const auto framesAt = view->FramesAt();
-    if (!framesAt) return -1;
-    const std::span<std::uint8_t> data = record.subspan(*framesAt);
-    if (!FramesFit(*view, data)) return -1;
+    const std::span<std::uint8_t> data = record.subspan(framesAt);
 
     const std::int32_t slot = FreeSlot(engine->sequences);
-    if (slot < 0) return -1;
+    if (slot < 0) {
+        why = RecordFault::kTableFull;
+        return -1;
+    }
     const std::int32_t frames = view->FrameCount();
     // pointers, offset pairs, limits and flags per frame, then the tables
     const auto perFrame = sizeof(ANXFRAME *) + sizeof(POINT) + sizeof(std::uint32_t) + 1;
     const auto blockSize = platform::CheckedSize(perFrame, frames, kTableBytes * tableCount);
     auto *block = blockSize ? static_cast<std::uint8_t *>(ALLOCATE(*blockSize)) : nullptr;
     if (block == nullptr) {
-        ANIM_TRACE(kSource, "CreateSequence: allocation FAILED!", kTraceAllocationFailed);
+        why = RecordFault::kNoMemory;
         return -1;
     }
     SequenceEntry &s = ClaimSlot(engine->sequences, slot, id, frames, block);

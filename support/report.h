@@ -4,8 +4,8 @@
 #include "animate.h"
 
 // Ends the process through ReportAssertion when cond does not hold.
-#define ANIM_ASSERT(cond, source)                                              \
-    do {                                                                       \
+#define ANIM_ASSERT(cond, source)                                                \
+    do {                                                                         \
         if (!(cond)) ReportAssertion((source), static_cast<uint32_t>(__LINE__)); \
     } while (0)
 
@@ -19,5 +19,8 @@ namespace anim {
 inline constexpr int32_t kTraceMissingArgument = 1;
 inline constexpr int32_t kTraceAllocationFailed = 2;
 inline constexpr int32_t kTraceOpenFailed = 5;
+// A file that opened but cannot be used (cut short, damaged): to the game,
+// a file that did not load, so the open-failure level.
+inline constexpr int32_t kTraceFileRefused = kTraceOpenFailed;
 
 }  // namespace anim

@@ -5,9 +5,12 @@
 #include <sys/stat.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 
 #include "animate/engine_state.h"
+#include "platform/platform.h"
+#include "projector/container.h"
 #include "projector/projector.h"
 #include "projector_fixture.h"
 
@@ -90,26 +93,114 @@ TEST(MultiAnimLoad, RefusalsLeaveNoSlotBehind) {
         for (const std::string &line : trace.lines())
             EXPECT_TRUE(line.ends_with(": LoadMultiAnim: cannot open the file.\r\n")) << line;
     }
-    auto marked = bytes;
-    marked[0] = marked[1] = 0;
-    WriteFileBytes(dir.File("mark.anx"), marked);
-    EXPECT_EQ(LoadMultiAnim(engine, dir.File("mark.anx").c_str(), kStandardIds, 3, 1, 0), -1);
-    auto version = bytes;
-    version[16 + 24 + 2] = 3;  // the first record's version byte
-    WriteFileBytes(dir.File("version.anx"), version);
-    EXPECT_EQ(LoadMultiAnim(engine, dir.File("version.anx").c_str(), kStandardIds, 3, 1, 0), -1);
-    // More number records in the directory than the header counts.
-    auto extra = bytes;
-    std::memcpy(extra.data() + 16 + 4, extra.data() + 16 + 12, 4);
-    WriteFileBytes(dir.File("extra.anx"), extra);
-    EXPECT_EQ(LoadMultiAnim(engine, dir.File("extra.anx").c_str(), kStandardIds, 3, 1,
-                            ANIM_LOAD_PLAYER_NUMBERS),
-              -1);
     EXPECT_EQ(engine->multiAnims.count, 0);
     EXPECT_EQ(engine->sequences.count, 0);
     EXPECT_EQ(engine->playerNumbers.count, 0);
     // Capacity 3 sequences: the file fits exactly, and loads after all that.
     ASSERT_EQ(LoadMultiAnim(engine, path.c_str(), kStandardIds, 3, 1, 0), 0);
+}
+
+// What a game's trace handler sees: each refusal traces exactly one line,
+// "LoadMultiAnim: " and its reason, and leaves nothing loaded.
+TEST(MultiAnimLoad, EachRefusalTracesItsReason) {
+    namespace layout = anim::projector;
+    LeakCheck leaks;
+    ScratchDir dir;
+    const std::vector<std::uint8_t> good = StandardFile();
+    const auto header = *layout::ParseFileHeader(good);
+    const std::size_t body = layout::BodyStart(3);
+    auto entryAt = [](std::size_t i, std::size_t field) {
+        return layout::kFileHeaderSize + layout::kDirectoryEntrySize * i + field;
+    };
+    auto recordOf = [&](std::size_t i) {
+        const std::size_t at = body + layout::ReadLe<std::uint32_t>(good, entryAt(i, 0));
+        return std::pair(at, *layout::SequenceRecordView::Open(std::span(good).subspan(at)));
+    };
+    using Bytes = std::vector<std::uint8_t>;
+    auto put32 = [](Bytes &b, std::size_t at, std::uint32_t v) { (void)layout::StoreLe(std::span(b), at, v); };
+    const std::size_t numbersEntry = entryAt(1, layout::kEntryNumbersAt);
+    const std::uint32_t fullRead = 8 * 3 + header.fullBody;
+
+    struct Case {
+        std::string trace;
+        std::function<void(Bytes &)> patch = {};
+        const char *path = "file.anx";  // in the scratch folder; nullptr: none
+        bool ids = true;
+        std::int32_t maxIds = 3;
+        std::int32_t sequences = 8;  // the projector's capacities
+        bool preload = false;        // the one multi-animation slot taken first
+        std::uint32_t failAllocation = 0;
+    };
+    const Case cases[] = {
+        {.trace = "no file name.", .path = nullptr},
+        {.trace = "cannot open the file.", .path = "missing.anx"},
+        {.trace = "truncated: the file ends inside its 16-byte header.", .patch = [](Bytes &b) { b.resize(10); }},
+        {.trace = "truncated: the header promises " + std::to_string(fullRead) + " bytes after it, the file holds 84.",
+         .patch = [](Bytes &b) { b.resize(100); }},
+        {.trace = "bad header: its sequence part (" + std::to_string(header.fullBody + 1) +
+                  " bytes) is larger than the whole body (" + std::to_string(header.fullBody) + " bytes).",
+         .patch = [&](Bytes &b) { put32(b, layout::kShortBodyAt, header.fullBody + 1); }},
+        {.trace = "bad header: a body of 4294967280 bytes is more than one block holds.",
+         .patch = [&](Bytes &b) { put32(b, layout::kFullBodyAt, 0xFFFFFFF0u); }},
+        {.trace = "bad mark: the header's mark is 0, no multi-animation file.",
+         .patch = [](Bytes &b) { b[0] = b[1] = 0; }},
+        {.trace = "no ids given.", .ids = false},
+        {.trace = "the file holds 3 sequences, more than the 2 ids given.", .maxIds = 2},
+        {.trace = "the multi-animation table is full (capacity 1).", .preload = true},
+        {.trace = "out of memory for the file's ", .failAllocation = 1},
+        {.trace = "sequence 0: its record lies outside the body.",
+         .patch = [&](Bytes &b) { put32(b, entryAt(0, 0), header.shortBody + 1); }},
+        {.trace = "sequence 0: wrong version (this library reads version 4).",
+         .patch = [&](Bytes &b) { b[recordOf(0).first + layout::kVersionAt] = 3; }},
+        {.trace = "sequence 0: its frames run past the body.",
+         .patch = [&](Bytes &b) {
+             const auto [at, view] = recordOf(0);
+             put32(b, at + view.OffsetsAt(), 0x00FFFFFFu);
+         }},
+        {.trace = "sequence 1: a repeat frame names no real frame.",
+         .patch = [&](Bytes &b) {  // frame 2 of the numbered run repeats frame 0
+             const auto [at, view] = recordOf(1);
+             b[at + *view.FramesAt() + view.FrameOffset(2) + layout::kRepeatAt] = 9;
+         }},
+        {.trace = "sequence 2: the sequence table is full.", .sequences = 2},
+        {.trace = "sequence 0: out of memory.", .failAllocation = 2},
+        {.trace = "bad header: more number records than the 1 it counts.",
+         .patch = [&](Bytes &b) { put32(b, entryAt(0, layout::kEntryNumbersAt), layout::ReadLe<std::uint32_t>(good, numbersEntry)); }},
+        {.trace = "numbers of sequence 1: its record lies outside the body.",
+         .patch = [&](Bytes &b) { put32(b, numbersEntry, header.fullBody + 1); }},
+        {.trace = "numbers of sequence 1: its frame count is negative.",
+         .patch = [&](Bytes &b) {
+             b[body + layout::ReadLe<std::uint32_t>(good, numbersEntry) + 1] = 0x80;
+         }},
+        {.trace = "numbers of sequence 1: out of memory.", .failAllocation = 5},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.trace);
+        Bytes bytes = good;
+        if (c.patch) c.patch(bytes);
+        WriteFileBytes(dir.File("file.anx"), bytes);
+        const std::string path = c.path ? dir.File(c.path) : std::string();
+        ProjectorOnly projector(4, c.sequences, 1);
+        EngineState *engine = projector.engine();
+        const std::int32_t other[] = {20, 21, 22};
+        if (c.preload) {
+            ASSERT_EQ(LoadMultiAnim(engine, dir.File("file.anx").c_str(), other, 3, 1, 0), 0);
+        }
+        TraceCapture trace;
+        anim::platform::FailNthAllocation(c.failAllocation);
+        const std::int32_t loaded = LoadMultiAnim(engine, c.path ? path.c_str() : nullptr,
+                                                  c.ids ? kStandardIds : nullptr, c.maxIds, 1,
+                                                  ANIM_LOAD_PLAYER_NUMBERS);
+        anim::platform::FailNthAllocation(0);
+        EXPECT_EQ(loaded, -1);
+        ASSERT_EQ(trace.lines().size(), 1u);
+        const std::string &line = trace.lines()[0];
+        EXPECT_EQ(line.rfind("PROJCTOR line ", 0), 0u) << line;
+        EXPECT_NE(line.find(": LoadMultiAnim: " + c.trace), std::string::npos) << line;
+        EXPECT_TRUE(line.ends_with(".\r\n")) << line;
+        EXPECT_EQ(engine->multiAnims.count, c.preload ? 1 : 0);
+        EXPECT_EQ(engine->sequences.count, c.preload ? 3 : 0);
+    }
 }
 
 TEST(MultiAnimLoad, TruncatedFilesAreRefusedOrSafe) {
@@ -129,6 +220,7 @@ TEST(MultiAnimLoad, TruncatedFilesAreRefusedOrSafe) {
     std::uint32_t shortBody;
     std::memcpy(&shortBody, good.data() + 12, 4);
     const std::size_t shortFile = 16 + 2 * 8 + shortBody;
+    TraceCapture refusals;
     // A new file each time: rewriting one file in place is slow here.
     for (std::size_t length = 0; length < good.size(); ++length) {
         const std::string path = dir.File("cut" + std::to_string(length));

@@ -4,12 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 
 #include "animate.h"
 #include "anx_file.h"
 #include "contact_sheet.h"
 #include "pack.h"
+#include "picture_report.h"
 #include "rng.h"
 #include "tool_fixtures.h"
 
@@ -34,13 +36,14 @@ protected:
               {"id": 7, "name": "run", "kind": "scalable",
                "frames": [{"bmp": "a.bmp", "number": "n.bmp"}, {"bmp": "b.bmp"}, {"repeat": 0}]},
               {"id": 8, "kind": "delta", "frames": [{"bmp": "a.bmp"}, {"bmp": "b.bmp"}]}]})");
-        anxpack::PackResult r = anxpack::PackManifest(dir.File("m.json"), dir.File("f.anx"));
-        ASSERT_TRUE(r) << r.error;
+        packed = anxpack::PackManifest(dir.File("m.json"), dir.File("f.anx"));
+        ASSERT_TRUE(packed) << packed.error;
         bytes = anim::test::ReadFileBytes(dir.File("f.anx"));
     }
     void TearDown() override { AnimSetTraceHandler(nullptr, nullptr); }
 
     ScratchDir dir;
+    anxpack::PackResult packed;
     std::vector<std::uint8_t> bytes;
 };
 
@@ -67,6 +70,12 @@ TEST_F(InfoTest, ReportsSequencesNotesAndNumberSets) {
     EXPECT_FALSE(run.numbers->overlays[1]);
     EXPECT_TRUE(file->sequences[1].delta);
     EXPECT_FALSE(file->sequences[1].numbers);
+    // The two tools state the same costs for the same file.
+    for (std::size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(file->sequences[i].StoredBytes(), packed.stats[i].storedBytes) << i;
+        EXPECT_EQ(file->sequences[i].RawBytes(), packed.stats[i].rawBytes) << i;
+        EXPECT_EQ(file->sequences[i].Markers(), packed.stats[i].markers) << i;
+    }
 }
 
 // Colours of the sheet's pixels, counted.
@@ -103,6 +112,36 @@ TEST_F(InfoTest, ContactSheetShowsBothKitsAndTheNumber) {
     EXPECT_EQ(h[201], 2 * 6);
 }
 
+TEST_F(InfoTest, ContactSheetLabelsItsRowsAndDrawsADeltaSequenceOnce) {
+    std::string error;
+    auto file = anxinfo::ReadAnxFile(dir.File("f.anx"), error);
+    ASSERT_TRUE(file) << error;
+    anxinfo::SheetOptions options;
+    options.colours.fill({128, 128, 128});
+    options.colours[250] = {255, 255, 255};  // the labels' box
+    options.colours[251] = {0, 0, 0};        // their letters
+    // Labels, counted down the sheet's leftmost column of label boxes.
+    auto labels = [](const imageio::IndexedImage &sheet) {
+        for (int x = 0; x < sheet.width; ++x) {
+            int runs = 0;
+            for (int y = 0; y < sheet.height; ++y) {
+                runs += sheet.At(x, y) == 250 && (y == 0 || sheet.At(x, y - 1) != 250) ? 1 : 0;
+            }
+            if (runs > 0) return runs;
+        }
+        return 0;
+    };
+    std::vector<std::string> problems;
+    const imageio::IndexedImage plain = anxinfo::DrawContactSheet(*file, options, problems);
+    EXPECT_EQ(labels(plain), 2);
+    EXPECT_GT(Histogram(plain)[251], 0) << "no letters in the labels";
+    // The second kit adds a row for the scalable sequence alone: a delta
+    // sequence plays in its own colours only.
+    options.teams = true;
+    EXPECT_EQ(labels(anxinfo::DrawContactSheet(*file, options, problems)), 3);
+    EXPECT_TRUE(problems.empty());
+}
+
 TEST_F(InfoTest, CutAndDamagedFilesAreDescribedNotTrusted) {
     // Every length the file can be cut to, then random bytes changed; the
     // sanitizers watch for any read outside the data.
@@ -137,6 +176,76 @@ TEST_F(InfoTest, CutAndDamagedFilesAreDescribedNotTrusted) {
         options.teams = true;
         std::vector<std::string> problems;
         anxinfo::DrawContactSheet(*file, options, problems);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// A picture given to anxinfo: its form, and how the library and the packer
+// take it, with the way out when neither does.
+TEST(PictureReport, SaysHowEachFormIsRead) {
+    ScratchDir dir;
+    const imageio::IndexedImage art = toolstest::Pattern(9, 5, 16);
+    using Write = std::function<void(const std::string &)>;
+    struct Case {
+        const char *what;
+        Write write;
+        std::vector<std::string> lines;
+        bool usable;
+    };
+    const Case cases[] = {
+        {"8-bit BMP",
+         [&](const std::string &p) { ASSERT_EQ(anxpack::WriteBmp8(p, art), ""); },
+         {"8 bits per pixel, 256 colours, uncompressed, rows bottom-up", "library   read as is",
+          "anxpack   read as is"},
+         true},
+        {"4-bit BMP, top-down",
+         [&](const std::string &p) { toolstest::WritePaletteBmp(p, art, 4, true); },
+         {"rows top-down", "library   widened to 8 bits",
+          "anxpack   widened to 8 bits, each index kept"},
+         true},
+        {"OS/2 1-bit BMP",
+         [&](const std::string &p) { toolstest::WritePaletteBmp(p, art, 1, false, true); },
+         {"OS/2 1.x core header (12 bytes)", "library   widened to 8 bits"},
+         true},
+        {"RLE4 BMP",
+         [&](const std::string &p) {
+             toolstest::WritePaletteBmp(p, art, 4);
+             auto b = anim::test::ReadFileBytes(p);
+             b[14 + 16] = 2;
+             anim::test::WriteFileBytes(p, b);
+         },
+         {"RLE4", "library   widened to 8 bits", "anxpack   refused: RLE4-compressed BMP"},
+         true},
+        {"24-bit BMP",
+         [&](const std::string &p) { toolstest::WriteTrueColourBmp(p, 8, 8); },
+         {"library   refused: truecolour; convert with e.g. `convert in.png -colors 236 "
+          "BMP3:out.bmp`",
+          "anxpack   refused: 24-bit BMP: truecolour"},
+         false},
+        {"4-bit indexed PNG",
+         [&](const std::string &p) { ASSERT_TRUE(toolstest::WriteIndexedPng(p, art, 4, {0})); },
+         {"PNG, 9x5, palette, bit depth 4, 16 colours, index 0 transparent",
+          "library   refused: OpenDIB reads BMP files", "anxpack   widened to 8 bits"},
+         true},
+        {"truecolour PNG",
+         [&](const std::string &p) { ASSERT_TRUE(toolstest::WriteTrueColourPng(p, 8, 8)); },
+         {"anxpack   refused: truecolour PNG; frames need palette colours: convert with e.g. "
+          "`convert in.png -colors 236 PNG8:out.png`"},
+         false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = dir.File("picture");
+        c.write(path);
+        const auto bytes = anim::test::ReadFileBytes(path);
+        ASSERT_TRUE(anxinfo::IsPicture(bytes));
+        const anxinfo::PictureReport report = anxinfo::DescribePicture(bytes, path);
+        for (const std::string &line : c.lines)
+            EXPECT_NE(report.text.find(line), std::string::npos) << report.text;
+        EXPECT_EQ(report.usable, c.usable);
     }
 }
 

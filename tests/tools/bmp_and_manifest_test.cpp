@@ -1,5 +1,5 @@
-// Reading the inputs of the packer: 8-bit BMPs in the forms they come in
-// (and damaged ones), and the manifest's finer rules.
+// Reading the inputs of the packer: palette BMPs and indexed PNGs in the
+// forms they come in (and damaged ones), and the manifest's finer rules.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -7,6 +7,8 @@
 
 #include "bmp_file.h"
 #include "manifest.h"
+#include "picture_file.h"
+#include "png_file.h"
 #include "rng.h"
 #include "tool_fixtures.h"
 
@@ -67,10 +69,11 @@ TEST(Bmp8, RefusesWhatIsNotAnUncompressedEightBitPicture) {
     WriteFileBytes(dir.File("rle.bmp"), rle);
     EXPECT_NE(anxpack::ReadBmp8(dir.File("rle.bmp"), img).find("compressed"), std::string::npos);
 
-    std::vector<std::uint8_t> four = bytes;
-    four[14 + 14] = 4;
-    WriteFileBytes(dir.File("four.bmp"), four);
-    EXPECT_NE(anxpack::ReadBmp8(dir.File("four.bmp"), img).find("4-bit BMP"), std::string::npos);
+    std::vector<std::uint8_t> deep = bytes;
+    deep[14 + 14] = 16;
+    WriteFileBytes(dir.File("deep.bmp"), deep);
+    EXPECT_NE(anxpack::ReadBmp8(dir.File("deep.bmp"), img).find("16-bit BMP: truecolour"),
+              std::string::npos);
 
     std::vector<std::uint8_t> huge = bytes;
     const std::int32_t wide = 1 << 30;
@@ -94,6 +97,48 @@ TEST(Bmp8, RefusesWhatIsNotAnUncompressedEightBitPicture) {
         if (anxpack::ReadBmp8(dir.File("bad.bmp"), img).empty()) {
             EXPECT_EQ(img.pixels.size(), static_cast<std::size_t>(img.width) * img.height);
         }
+    }
+}
+
+// Art from other editors: every narrower palette BMP and every indexed PNG
+// becomes one byte a pixel holding the index the file holds, whatever the
+// file is called.
+TEST(Pictures, NarrowAndPngPixelsKeepTheirIndices) {
+    ScratchDir dir;
+    struct Case {
+        const char *what;
+        int bits;
+        bool png;
+        bool topDown = false;
+        bool core = false;
+    };
+    const Case cases[] = {
+        {"1-bit BMP", 1, false}, {"2-bit BMP, top-down", 2, false, true},
+        {"4-bit BMP", 4, false}, {"1-bit BMP, OS/2 core header", 1, false, false, true},
+        {"1-bit PNG", 1, true},  {"2-bit PNG", 2, true},
+        {"4-bit PNG", 4, true},  {"8-bit PNG", 8, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        // An odd width, so that rows end inside a byte.
+        const imageio::IndexedImage art = toolstest::Pattern(11, 5, 1 << c.bits);
+        const std::string path = dir.File("art.pic");
+        if (c.png) {
+            ASSERT_TRUE(toolstest::WriteIndexedPng(path, art, c.bits));
+            imageio::PngForm form;
+            imageio::IndexedImage unused;
+            ASSERT_EQ(imageio::ReadIndexedPng(ReadFileBytes(path), "", unused, &form), "");
+            EXPECT_EQ(form.bitDepth, c.bits) << "the PNG is not of the depth under test";
+        } else {
+            toolstest::WritePaletteBmp(path, art, c.bits, c.topDown, c.core);
+        }
+        imageio::IndexedImage back;
+        ASSERT_EQ(anxpack::ReadPicture(path, back), "");
+        EXPECT_EQ(back.pixels, art.pixels);
+        for (int i = 0; i < (1 << c.bits); ++i)
+            EXPECT_EQ(back.colours[static_cast<std::size_t>(i)],
+                      art.colours[static_cast<std::size_t>(i)])
+                << i;
     }
 }
 

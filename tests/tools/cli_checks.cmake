@@ -9,6 +9,23 @@ function(run_ok)
   set(LAST_OUT "${out}" PARENT_SCOPE)
 endfunction()
 
+# Runs a tool that must refuse, as a user meets it: status 2 (within 20
+# seconds: a fifo must not hang it), standard error matching expect, and no
+# file (nor its temporary) at NO_FILE when that is given.
+function(refused expect)
+  cmake_parse_arguments(R "" "NO_FILE" "COMMAND" ${ARGN})
+  execute_process(COMMAND ${R_COMMAND} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err
+                  TIMEOUT 20)
+  string(JOIN " " command ${R_COMMAND})
+  if(NOT rc EQUAL 2 OR NOT err MATCHES "${expect}")
+    message(FATAL_ERROR "${command}\n  status ${rc} (want 2), standard error does not match "
+                        "'${expect}':\n${err}")
+  endif()
+  if(R_NO_FILE AND (EXISTS "${R_NO_FILE}" OR EXISTS "${R_NO_FILE}.part"))
+    message(FATAL_ERROR "${command}\n  left ${R_NO_FILE} behind")
+  endif()
+endfunction()
+
 set(run_a ${WORK}/run-a)
 set(run_b ${WORK}/run-b)
 set(frames 40)
@@ -49,9 +66,22 @@ elseif(MODE STREQUAL "pack_and_inspect")
       message(FATAL_ERROR "anxpack summary lacks '${word}':\n${LAST_OUT}")
     endif()
   endforeach()
+  set(pack_out "${LAST_OUT}")
   run_ok(${ANXINFO} ${dir}/players.anx --sheet ${dir}/sheet.png --teams --palette ${dir}/pitch.bmp)
   if(NOT LAST_OUT MATCHES "11 sequences" OR NOT LAST_OUT MATCHES "number sets" OR NOT EXISTS ${dir}/sheet.png)
     message(FATAL_ERROR "anxinfo output incomplete:\n${LAST_OUT}")
+  endif()
+  # Both tools state a sequence's stored size and ratio alike, its name whole.
+  string(REGEX MATCH "run_front_right +scalable +4 +[0-9]+ +([0-9]+) +([0-9.]+x)" row "${pack_out}")
+  set(packed "${CMAKE_MATCH_1} ${CMAKE_MATCH_2}")
+  string(REGEX MATCH "run_front_right +scalable +4 +1 +[0-9]+ +[0-9]+ +[0-9]+ +([0-9]+) +([0-9.]+x)" row
+         "${LAST_OUT}")
+  if(NOT row OR NOT packed STREQUAL "${CMAKE_MATCH_1} ${CMAKE_MATCH_2}")
+    message(FATAL_ERROR "anxpack (${packed}) and anxinfo disagree on run_front_right:\n${pack_out}\n${LAST_OUT}")
+  endif()
+  run_ok(${ANXINFO} ${dir}/pitch.bmp)
+  if(NOT LAST_OUT MATCHES "library   read as is")
+    message(FATAL_ERROR "anxinfo does not say how the library reads pitch.bmp:\n${LAST_OUT}")
   endif()
 
   # An adjust a delta sequence cannot carry: packed, with a warning.
@@ -83,15 +113,48 @@ elseif(MODE STREQUAL "pack_and_inspect")
     endif()
   endforeach()
 
-  # A file cut short: described, status 2, never a crash.
+  # A file cut short: described, status 2, never a crash, and no sheet.
   file(READ ${dir}/players.anx head LIMIT 700 HEX)
   string(REGEX REPLACE "([0-9a-f][0-9a-f])" "\\\\x\\1" escaped "${head}")
   execute_process(COMMAND printf "${escaped}" OUTPUT_FILE ${dir}/cut.anx)
-  execute_process(COMMAND ${ANXINFO} ${dir}/cut.anx --sheet ${dir}/cut.png --teams
+  refused("cut.anx: [0-9]+ problems?; no sheet written" NO_FILE ${dir}/cut.png
+          COMMAND ${ANXINFO} ${dir}/cut.anx --sheet ${dir}/cut.png --teams)
+
+  # Number art packed as frames: its segment colours are the display's own.
+  # A warning naming file, index and colours; a refusal under --strict.
+  file(WRITE ${dir}/static.json "{\"sequences\": [{\"id\": 5, \"kind\": \"scalable\",
+     \"sheet\": \"numbers.bmp\", \"frames\": [{\"cell\": 0}]}]}")
+  set(static_warning "warning: [^\n]*numbers.bmp: index [0-9]+ is one of the display's own colours[^\n]*\\([0-9, ]+\\)")
+  execute_process(COMMAND ${ANXPACK} ${dir}/static.json -o ${dir}/static.anx
                   RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
-  if(NOT rc EQUAL 2)
-    message(FATAL_ERROR "anxinfo on a cut file: status ${rc}, not 2\n${out}\n${err}")
+  if(NOT rc EQUAL 0 OR NOT err MATCHES "${static_warning}")
+    message(FATAL_ERROR "anxpack on static.json: status ${rc}, no warning of the static colours:\n${err}")
   endif()
+  refused("${static_warning}.*refused under --strict" NO_FILE ${dir}/strict.anx
+          COMMAND ${ANXPACK} ${dir}/static.json -o ${dir}/strict.anx --strict)
+
+  # What cannot be read, and command lines that cannot be run: one message,
+  # status 2, no file.
+  execute_process(COMMAND mkfifo ${dir}/fifo.bmp)
+  file(MAKE_DIRECTORY ${dir}/folder)
+  file(WRITE ${dir}/fifo.json
+       "{\"sequences\": [{\"id\": 1, \"kind\": \"scalable\", \"frames\": [{\"bmp\": \"fifo.bmp\"}]}]}")
+  set(out ${dir}/refused.anx)
+  refused("folder: is a folder, not a file" NO_FILE ${out} COMMAND ${ANXPACK} ${dir}/folder -o ${out})
+  refused("fifo.bmp: is not a regular file" NO_FILE ${out} COMMAND ${ANXPACK} ${dir}/fifo.bmp -o ${out})
+  refused("fifo.bmp: is not a regular file" NO_FILE ${out} COMMAND ${ANXPACK} ${dir}/fifo.json -o ${out})
+  refused("folder: is a folder" NO_FILE ${out}
+          COMMAND ${ANXPACK} ${dir}/match.json -o ${out} --palette ${dir}/folder)
+  refused("--output is required" COMMAND ${ANXPACK} ${dir}/match.json)
+  refused("not expected: --bogus" NO_FILE ${out} COMMAND ${ANXPACK} ${dir}/match.json -o ${out} --bogus)
+  refused("folder: is a folder, not a file" COMMAND ${ANXINFO} ${dir}/folder)
+  refused("fifo.bmp: is not a regular file" COMMAND ${ANXINFO} ${dir}/fifo.bmp)
+  refused("--teams requires --sheet" COMMAND ${ANXINFO} ${dir}/players.anx --teams)
+  refused("--team-colours requires --teams" COMMAND ${ANXINFO} ${dir}/players.anx --sheet ${dir}/t.png
+          --team-colours 70,8,8)
+  refused("fifo.bmp: is not a regular file" NO_FILE ${dir}/p.png
+          COMMAND ${ANXINFO} ${dir}/players.anx --sheet ${dir}/p.png --palette ${dir}/fifo.bmp)
+  refused("not expected: --frobnicate" COMMAND ${ANXINFO} ${dir}/players.anx --frobnicate)
 
 elseif(MODE STREQUAL "window")
   # A real X window: after a palette step that wrote no pixel, the screen

@@ -124,4 +124,25 @@ TEST(PngFile, ColoursComeBackExactly) {
     EXPECT_NE(imageio::ReadPngColours(dir.File("missing.png"), w, h, back), "");
 }
 
+// Indices come back as written, and index 0 is transparent only when asked
+// (contact sheets ask; the demo's pictures do not).
+TEST(PngFile, IndicesComeBackWithIndexZeroTransparentWhenAsked) {
+    ScratchDir dir;
+    const IndexedImage img = Ramp(17, 9);
+    for (const auto transparency :
+         {imageio::Transparency::kNone, imageio::Transparency::kIndexZero}) {
+        ASSERT_EQ(imageio::WritePng(dir.File("p.png"), img, transparency), "");
+        IndexedImage back;
+        imageio::PngForm form;
+        ASSERT_EQ(imageio::ReadIndexedPng(anim::test::ReadFileBytes(dir.File("p.png")), "p.png",
+                                          back, &form),
+                  "");
+        EXPECT_EQ(back.pixels, img.pixels);
+        EXPECT_EQ(back.colours, img.colours);
+        EXPECT_EQ(form.transparent, transparency == imageio::Transparency::kIndexZero
+                                        ? std::vector<int>{0}
+                                        : std::vector<int>{});
+    }
+}
+
 }  // namespace

@@ -38,6 +38,8 @@ TEST_F(MatchTest, PackedArtInspectsAsTheManifestSays) {
     auto file = anxinfo::ReadAnxFile(assets.anim, error);
     ASSERT_TRUE(file) << error;
     EXPECT_TRUE(file->problems.empty());
+    // The art is drawn in one palette, off the display's own indices.
+    EXPECT_TRUE(assets.packed.warnings.empty()) << assets.packed.warnings.front();
     ASSERT_EQ(file->sequences.size(), 2u * demo::kViewCount + 1);
     int with_numbers = 0;
     for (std::size_t i = 0; i < file->sequences.size(); ++i) {

@@ -8,11 +8,10 @@
 #include "anx_file.h"
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <span>
 
 #include "dib/anx_frame.h"
+#include "input_file.h"
 
 namespace anxinfo {
 
@@ -103,6 +102,8 @@ void ReadSequence(AnxFile &file, std::size_t index, std::size_t at, std::size_t 
     file.sequences.push_back(std::move(seq));
 }
 
+// A number record from at, bounded by end: the next number record or the
+// end of the body.
 void ReadNumbers(AnxFile &file, Sequence &seq, std::size_t index, std::size_t at, std::size_t end) {
     const auto &b = file.bytes;
     const std::string name = "numbers of sequence " + std::to_string(index);
@@ -114,6 +115,7 @@ void ReadNumbers(AnxFile &file, Sequence &seq, std::size_t index, std::size_t at
     }
     NumberSet set;
     set.at = at;
+    set.size = end - at;
     set.frameCount = record->FrameCount();
     const std::size_t count = set.frameCount > 0 ? static_cast<std::size_t>(set.frameCount) : 0;
     const auto overlaysAt = record->OverlaysAt();
@@ -218,12 +220,20 @@ void ReadRecords(AnxFile &file) {
         const std::size_t end = next == starts.end() ? short_end : std::min(short_end, body + *next);
         ReadSequence(file, i, body + off, end);
     }
+    std::vector<std::uint32_t> number_starts;
+    for (const auto &entry : file.directory) {
+        if (entry.second != layout::kNoNumberRecord) number_starts.push_back(entry.second);
+    }
+    std::sort(number_starts.begin(), number_starts.end());
     int with_numbers = 0;
     for (std::size_t i = 0; i < file.directory.size(); ++i) {
         const std::uint32_t off = file.directory[i].second;
         if (off == layout::kNoNumberRecord) continue;
         ++with_numbers;
-        ReadNumbers(file, file.sequences[i], i, body + off, full_end);
+        auto next = std::upper_bound(number_starts.begin(), number_starts.end(), off);
+        const std::size_t end =
+            next == number_starts.end() ? full_end : std::min(full_end, body + *next);
+        ReadNumbers(file, file.sequences[i], i, body + off, end);
     }
     if (with_numbers > file.numberCount) {
         file.problems.push_back(std::to_string(with_numbers) + " sequences have numbers but the header counts " +
@@ -234,14 +244,19 @@ void ReadRecords(AnxFile &file) {
 }  // namespace
 
 std::optional<AnxFile> ReadAnxFile(const std::string &path, std::string &error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = path + ": cannot open the file";
+    std::vector<std::uint8_t> bytes;
+    if (std::string e = imageio::ReadInputFile(path, bytes); !e.empty()) {
+        error = e;
         return std::nullopt;
     }
+    return ParseAnxFile(std::move(bytes), path, error);
+}
+
+std::optional<AnxFile> ParseAnxFile(std::vector<std::uint8_t> bytes, const std::string &path,
+                                    std::string &error) {
     AnxFile file;
     file.path = path;
-    file.bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    file.bytes = std::move(bytes);
     const auto header = layout::ParseFileHeader(file.bytes);
     if (!header) {
         error = path + ": " + std::to_string(file.bytes.size()) + " bytes, too short for a multi-animation header";

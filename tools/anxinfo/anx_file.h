@@ -35,6 +35,7 @@ struct StoredFrame {
 
 struct NumberSet {
     std::size_t at = 0;
+    std::size_t size = 0;  // bytes of its record, overlays included
     std::int16_t frameCount = 0;
     std::vector<std::optional<StoredFrame>> overlays;  // nothing: no number
 };
@@ -56,6 +57,9 @@ struct Sequence {
     int Markers() const;
     int RepeatFrames() const;
     std::uint64_t RawBytes() const;  // expanded blocks of the real frames
+    // Bytes of its records in the file: its sequence record and its number
+    // record (what anxpack's summary calls stored).
+    std::uint64_t StoredBytes() const { return size + (numbers ? numbers->size : 0); }
 };
 
 struct AnxFile {
@@ -77,5 +81,8 @@ struct AnxFile {
 // or is too short for its header (error says why); every other fault is
 // listed in problems and the parts it touches are marked invalid.
 std::optional<AnxFile> ReadAnxFile(const std::string &path, std::string &error);
+// The same for a file's bytes already read (path names it in messages).
+std::optional<AnxFile> ParseAnxFile(std::vector<std::uint8_t> bytes, const std::string &path,
+                                    std::string &error);
 
 }  // namespace anxinfo

@@ -1,6 +1,7 @@
 // The contact sheet draws each frame through the library itself: scalable
 // frames with the decoder, delta sequences and the second kit with the
-// projector's own steps, so that the sheet shows what a game shows.
+// projector's own steps, so that the sheet shows what a game shows. Each
+// row is labelled with the sequence's id and name.
 #include "contact_sheet.h"
 
 #include <algorithm>
@@ -8,9 +9,10 @@
 #include <memory>
 
 #include "animate.h"
-#include "platform/geometry.h"
 #include "codec/anx_decode.h"
 #include "dib/anx_frame.h"
+#include "label_font.h"
+#include "platform/geometry.h"
 #include "projector/projector.h"
 
 namespace anxinfo {
@@ -183,59 +185,112 @@ std::vector<std::optional<Picture>> DecodeScalableRow(const AnxFile &file, const
     return row;
 }
 
-// Pastes each picture into its cell, centred at the foot.
-void Paste(imageio::IndexedImage &sheet, const std::vector<std::vector<std::optional<Picture>>> &rows,
-           int cell_w, int cell_h) {
+// One row of the sheet: a sequence in one kit, labelled.
+struct Row {
+    std::string label;
+    std::vector<std::optional<Picture>> pictures;
+};
+
+std::string Label(const Sequence &seq, std::size_t index, int team) {
+    std::string label = seq.meta ? std::to_string(seq.meta->id) : "#" + std::to_string(index);
+    if (seq.meta && !seq.meta->name.empty()) label += " " + seq.meta->name;
+    if (team == 1) label += " (kit 2)";
+    return label;
+}
+
+// The lightest and darkest colours of the sheet's palette (index 0 left
+// out: it shows as transparent): the labels' box and letters, readable in
+// any palette.
+std::pair<std::uint8_t, std::uint8_t> LabelColours(const imageio::Colours &colours) {
+    auto light = [](const imageio::Rgb &c) { return 299 * c.r + 587 * c.g + 114 * c.b; };
+    std::uint8_t lightest = 1, darkest = 1;
+    for (std::size_t i = 2; i < colours.size(); ++i) {
+        if (light(colours[i]) > light(colours[lightest])) lightest = static_cast<std::uint8_t>(i);
+        if (light(colours[i]) < light(colours[darkest])) darkest = static_cast<std::uint8_t>(i);
+    }
+    return {lightest, darkest};
+}
+
+// Where the pictures of the sheet go: a label column, then a cell a frame.
+struct Layout {
+    int labelWidth = 0;
+    int cellWidth = 1;
+    int cellHeight = kGlyphHeight + 2;
+    std::size_t columns = 1;
+
+    int CellX(std::size_t k) const {
+        return labelWidth + kGap + static_cast<int>(k) * (cellWidth + kGap);
+    }
+    int RowY(std::size_t r) const { return kGap + static_cast<int>(r) * (cellHeight + kGap); }
+};
+
+// Pastes each picture into its cell, centred at the foot, and labels each row.
+void Paste(imageio::IndexedImage &sheet, const std::vector<Row> &rows, const Layout &layout) {
+    const auto [box, ink] = LabelColours(sheet.colours);
     for (std::size_t r = 0; r < rows.size(); ++r) {
-        for (std::size_t k = 0; k < rows[r].size(); ++k) {
-            if (!rows[r][k]) continue;
-            const Picture &p = *rows[r][k];
-            const int x0 = kGap + static_cast<int>(k) * (cell_w + kGap) + (cell_w - p.width) / 2;
-            const int y0 = kGap + static_cast<int>(r) * (cell_h + kGap) + (cell_h - p.height);
-            for (int y = 0; y < p.height; ++y)
-                for (int x = 0; x < p.width; ++x) {
-                    const std::uint8_t v = p.pixels[static_cast<std::size_t>(y) * p.width + x];
-                    if (v) sheet.At(x0 + x, y0 + y) = v;
+        const int y = layout.RowY(r);
+        for (int by = y; by < y + kGlyphHeight + 2; ++by)
+            for (int bx = kGap; bx < kGap + LabelWidth(rows[r].label) + 1; ++bx)
+                sheet.At(bx, by) = box;
+        DrawLabel(sheet, kGap + 1, y + 1, rows[r].label, ink);
+        for (std::size_t k = 0; k < rows[r].pictures.size(); ++k) {
+            if (!rows[r].pictures[k]) continue;
+            const Picture &p = *rows[r].pictures[k];
+            const int x0 = layout.CellX(k) + (layout.cellWidth - p.width) / 2;
+            const int y0 = y + (layout.cellHeight - p.height);
+            for (int py = 0; py < p.height; ++py)
+                for (int px = 0; px < p.width; ++px) {
+                    const std::uint8_t v = p.pixels[static_cast<std::size_t>(py) * p.width + px];
+                    if (v) sheet.At(x0 + px, y0 + py) = v;
                 }
         }
+    }
+}
+
+// The rows of one sequence: one a kit, a delta sequence once (it plays in
+// its own colours only).
+void AddRows(const AnxFile &file, std::size_t s, const SheetOptions &options,
+             std::vector<Row> &rows, std::vector<std::string> &problems) {
+    const Sequence &seq = file.sequences[s];
+    const int kits = options.teams && !seq.delta ? 2 : 1;
+    for (int team = 0; team < kits; ++team) {
+        Row row{Label(seq, s, team), {}};
+        if (seq.valid && seq.table.size() == kTableEntries) {
+            row.pictures =
+                seq.delta ? DecodeDelta(file, seq) : DecodeScalableRow(file, seq, team, options);
+        }
+        for (std::size_t k = 0; team == 0 && k < row.pictures.size(); ++k) {
+            if (!row.pictures[k]) {
+                problems.push_back("sequence " + std::to_string(s) + ", frame " +
+                                   std::to_string(k) + ": not drawn (cannot be decoded safely)");
+            }
+        }
+        rows.push_back(std::move(row));
     }
 }
 
 }  // namespace
 
 imageio::IndexedImage DrawContactSheet(const AnxFile &file, const SheetOptions &options,
-                                         std::vector<std::string> &problems) {
-    const int kits = options.teams ? 2 : 1;
-    // rows[s * kits + team][k]
-    std::vector<std::vector<std::optional<Picture>>> rows;
-    int cell_w = 1, cell_h = 1;
-    std::size_t columns = 1;
-    for (std::size_t s = 0; s < file.sequences.size(); ++s) {
-        const Sequence &seq = file.sequences[s];
-        for (int team = 0; team < kits; ++team) {
-            std::vector<std::optional<Picture>> row;
-            if (!seq.valid || seq.table.size() != kTableEntries) {
-                rows.push_back(std::move(row));
-                continue;
-            }
-            row = seq.delta ? DecodeDelta(file, seq) : DecodeScalableRow(file, seq, team, options);
-            for (std::size_t k = 0; k < row.size(); ++k) {
-                if (!row[k]) {
-                    if (team == 0) problems.push_back("sequence " + std::to_string(s) + ", frame " + std::to_string(k) + ": not drawn (cannot be decoded safely)");
-                    continue;
-                }
-                cell_w = std::max(cell_w, row[k]->width);
-                cell_h = std::max(cell_h, row[k]->height);
-            }
-            columns = std::max(columns, row.size());
-            rows.push_back(std::move(row));
+                                       std::vector<std::string> &problems) {
+    std::vector<Row> rows;
+    for (std::size_t s = 0; s < file.sequences.size(); ++s)
+        AddRows(file, s, options, rows, problems);
+    Layout layout;
+    for (const Row &row : rows) {
+        layout.labelWidth = std::max(layout.labelWidth, LabelWidth(row.label) + 1 + kGap);
+        layout.columns = std::max(layout.columns, row.pictures.size());
+        for (const std::optional<Picture> &p : row.pictures) {
+            if (!p) continue;
+            layout.cellWidth = std::max(layout.cellWidth, p->width);
+            layout.cellHeight = std::max(layout.cellHeight, p->height);
         }
     }
-    const int width = static_cast<int>(columns) * (cell_w + kGap) + kGap;
-    const int height = static_cast<int>(std::max<std::size_t>(rows.size(), 1)) * (cell_h + kGap) + kGap;
+    const int width = layout.CellX(layout.columns);
+    const int height = layout.RowY(std::max<std::size_t>(rows.size(), 1));
     imageio::IndexedImage sheet(width, height, options.background);
     sheet.colours = options.colours;
-    Paste(sheet, rows, cell_w, cell_h);
+    Paste(sheet, rows, layout);
     return sheet;
 }
 

@@ -1,12 +1,11 @@
 #include "manifest.h"
 
-#include <nlohmann/json.hpp>
-
 #include <filesystem>
-#include <fstream>
 #include <limits>
 #include <map>
-#include <sstream>
+#include <nlohmann/json.hpp>
+
+#include "input_file.h"
 
 namespace anxpack {
 namespace {
@@ -208,14 +207,12 @@ std::optional<Manifest> ParseManifest(const std::string &text, const std::string
 }
 
 std::optional<Manifest> ReadManifest(const std::string &path, std::string &error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = path + ": cannot open the manifest";
+    std::vector<std::uint8_t> bytes;
+    if (std::string e = imageio::ReadInputFile(path, bytes); !e.empty()) {
+        error = e;
         return std::nullopt;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    return ParseManifest(text.str(), path, error);
+    return ParseManifest(std::string(bytes.begin(), bytes.end()), path, error);
 }
 
 }  // namespace anxpack

@@ -13,14 +13,15 @@
 //     ]
 //   }
 //
-// File names are relative to the manifest's folder. A frame is a whole BMP
-// ("bmp"), a cell of the sequence's sheet ("cell", cells counted across
-// then down; the sheet's cell size is measured from the marks in each cell's
-// top-left corner, which are cleared), or a repeat of another frame of the
-// sequence ("repeat"). Frames may carry a position adjust ("adjust"; a delta
+// File names are relative to the manifest's folder; each names a picture,
+// a palette BMP or an indexed PNG whatever the name says (picture_file.h).
+// A frame is a whole picture ("bmp"), a cell of the sequence's sheet
+// ("cell", cells counted across then down; the sheet's cell size is
+// measured from the marks in each cell's top-left corner, which are
+// cleared), or a repeat of another frame of the sequence ("repeat"). Frames may carry a position adjust ("adjust"; a delta
 // sequence stores none, and the packer warns of those it ignores), their
 // own origin ("origin", else the sequence's), and a number overlay: "number"
-// (a BMP) or "number_cell" (a cell of "number_sheet"; by default the frame's
+// (a picture) or "number_cell" (a cell of "number_sheet"; by default the frame's
 // own cell), placed at "number_at" (default [0, 0]).
 #pragma once
 

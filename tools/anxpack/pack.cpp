@@ -1,5 +1,6 @@
 #include "pack.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -9,8 +10,8 @@
 #include <system_error>
 
 #include "animate.h"
-#include "bmp_file.h"
 #include "file_commit.h"
+#include "picture_file.h"
 
 namespace anxpack {
 namespace {
@@ -52,7 +53,7 @@ struct Sheet {
 Sheet LoadSheet(const std::string &path) {
     Sheet sheet;
     sheet.path = path;
-    if (std::string e = ReadBmp8(path, sheet.image); !e.empty()) Fail(e);
+    if (std::string e = ReadPicture(path, sheet.image); !e.empty()) Fail(e);
     BITMAPINFOHEADER *dib = CreateDIB(sheet.image.width, sheet.image.height);
     if (!dib) Fail(path + ": sheet too large to measure");
     for (int y = 0; y < sheet.image.height; ++y) {
@@ -96,32 +97,105 @@ void KeepSegmentColours(writer::Image &art) {
                           static_cast<std::uint16_t>(art.height));
 }
 
+// What a picture is taken for: its indices are colours in frame art and
+// segment classes in number art.
+enum class Art { kFrame, kNumber };
+
+// Reads each picture once, and notes for the colour checks which indices of
+// each picture the frames use.
 class Loader {
 public:
     explicit Loader(const Manifest &m) : manifest_(m) {}
 
-    const Sheet &GetSheet(const std::string &name) {
+    // A picture taken from name: a whole file, or a cell when cell >= 0 (of
+    // the sheet name); source receives where it came from.
+    writer::Image Take(const std::string &name, std::int32_t cell, Art art,
+                       const std::string &where, std::string &source) {
         const std::string path = Resolve(manifest_, name);
-        auto it = sheets_.find(path);
-        if (it == sheets_.end()) it = sheets_.emplace(path, LoadSheet(path)).first;
-        return it->second;
+        writer::Image image;
+        if (cell >= 0) {
+            auto it = sheets_.find(path);
+            if (it == sheets_.end()) it = sheets_.emplace(path, LoadSheet(path)).first;
+            image = Cell(it->second, cell, where);
+            source = path + " cell " + std::to_string(cell);
+            Note(path, it->second.image.colours, art, image);
+        } else {
+            IndexedImage picture;
+            if (std::string e = ReadPicture(path, picture); !e.empty()) Fail(e);
+            image = ToImage(picture);
+            source = path;
+            Note(path, picture.colours, art, image);
+        }
+        return image;
     }
 
-    std::string Path(const std::string &name) const { return Resolve(manifest_, name); }
-
-    writer::Image Picture(const std::string &name) {
-        IndexedImage image;
-        if (std::string e = ReadBmp8(Resolve(manifest_, name), image); !e.empty()) Fail(e);
-        return ToImage(image);
-    }
+    const std::vector<ColourUse> &uses() const { return uses_; }
 
 private:
+    void Note(const std::string &path, const imageio::Colours &colours, Art art,
+              const writer::Image &image) {
+        const bool number = art == Art::kNumber;
+        auto it = std::find_if(uses_.begin(), uses_.end(), [&](const ColourUse &u) {
+            return u.source == path && u.numberArt == number;
+        });
+        if (it == uses_.end()) {
+            uses_.push_back(ColourUse{path, colours, {}, number});
+            it = uses_.end() - 1;
+        }
+        for (const std::uint8_t p : image.pixels) {
+            if (p != 0) it->used.set(p);
+        }
+    }
+
     const Manifest &manifest_;
     std::map<std::string, Sheet> sheets_;
+    std::vector<ColourUse> uses_;  // in the order the pictures were first taken
 };
 
-std::vector<writer::Frame> LoadFrames(const ManifestSequence &seq, Loader &loader, const std::string &where,
-                                   const std::function<void()> &frameDone) {
+void CheckFrameSize(const writer::Image &image, bool delta, const std::string &source,
+                    const std::string &at) {
+    if (delta) return;
+    const std::int32_t w = image.width;
+    const std::int32_t h = image.height;
+    if (w > kMaxScalableSide || h > kMaxScalableSide) {
+        Fail(source + ": frame is " + std::to_string(w) + "x" + std::to_string(h) +
+             "; scalable frames are at most 255x255 (" + at + ")");
+    }
+    if (ExpandSize(w, h) > kAnimObjectBufferSize) {
+        Fail(source + ": frame is " + std::to_string(w) + "x" + std::to_string(h) +
+             " and expands to " + std::to_string(ExpandSize(w, h)) +
+             " bytes; a scalable frame must fit the anim object's " +
+             std::to_string(kAnimObjectBufferSize) + "-byte buffer (32 + 8 + stride x height) (" +
+             at + ")");
+    }
+}
+
+// The number art of a frame, checked to lie inside it.
+writer::NumberOverlay TakeNumber(const ManifestSequence &seq, const ManifestFrame &entry,
+                                 const writer::Image &frame, Loader &loader,
+                                 const std::string &at) {
+    writer::NumberOverlay overlay;
+    overlay.left = entry.numberLeft;
+    overlay.top = entry.numberTop;
+    std::string source;
+    overlay.art = entry.numberBmp.empty()
+                      ? loader.Take(seq.numberSheet, entry.numberCell, Art::kNumber, at, source)
+                      : loader.Take(entry.numberBmp, -1, Art::kNumber, at, source);
+    if (overlay.left < 0 || overlay.top < 0 || overlay.left + overlay.art.width > frame.width ||
+        overlay.top + overlay.art.height > frame.height) {
+        Fail(source + ": number art of " + std::to_string(overlay.art.width) + "x" +
+             std::to_string(overlay.art.height) + " at (" + std::to_string(overlay.left) + ", " +
+             std::to_string(overlay.top) + ") does not lie inside the " +
+             std::to_string(frame.width) + "x" + std::to_string(frame.height) + " frame (" + at +
+             ")");
+    }
+    KeepSegmentColours(overlay.art);
+    return overlay;
+}
+
+std::vector<writer::Frame> LoadFrames(const ManifestSequence &seq, Loader &loader,
+                                      const std::string &where,
+                                      const std::function<void()> &frameDone) {
     std::vector<writer::Frame> frames;
     for (std::size_t i = 0; i < seq.frames.size(); ++i) {
         const ManifestFrame &entry = seq.frames[i];
@@ -133,56 +207,15 @@ std::vector<writer::Frame> LoadFrames(const ManifestSequence &seq, Loader &loade
         frame.adjustY = static_cast<std::int16_t>(entry.adjustY);
         if (entry.repeat >= 0) {
             frame.repeatOf = entry.repeat;
-            frames.push_back(std::move(frame));
-            if (frameDone) frameDone();
-            continue;
-        }
-        std::string source;
-        if (!entry.bmp.empty()) {
-            frame.image = loader.Picture(entry.bmp);
-            source = loader.Path(entry.bmp);
         } else {
-            const Sheet &sheet = loader.GetSheet(seq.sheet);
-            frame.image = Cell(sheet, entry.cell, at);
-            source = sheet.path + " cell " + std::to_string(entry.cell);
-        }
-        const std::int32_t w = frame.image.width;
-        const std::int32_t h = frame.image.height;
-        if (!seq.delta) {
-            if (w > kMaxScalableSide || h > kMaxScalableSide) {
-                Fail(source + ": frame is " + std::to_string(w) + "x" + std::to_string(h) +
-                     "; scalable frames are at most 255x255 (" + at + ")");
+            std::string source;
+            frame.image = entry.bmp.empty()
+                              ? loader.Take(seq.sheet, entry.cell, Art::kFrame, at, source)
+                              : loader.Take(entry.bmp, -1, Art::kFrame, at, source);
+            CheckFrameSize(frame.image, seq.delta, source, at);
+            if (!entry.numberBmp.empty() || entry.numberCell >= 0) {
+                frame.number = TakeNumber(seq, entry, frame.image, loader, at);
             }
-            if (ExpandSize(w, h) > kAnimObjectBufferSize) {
-                Fail(source + ": frame is " + std::to_string(w) + "x" + std::to_string(h) +
-                     " and expands to " + std::to_string(ExpandSize(w, h)) +
-                     " bytes; a scalable frame must fit the anim object's " +
-                     std::to_string(kAnimObjectBufferSize) + "-byte buffer (32 + 8 + stride x height) (" +
-                     at + ")");
-            }
-        }
-        if (!entry.numberBmp.empty() || entry.numberCell >= 0) {
-            writer::NumberOverlay overlay;
-            overlay.left = entry.numberLeft;
-            overlay.top = entry.numberTop;
-            std::string number_source;
-            if (!entry.numberBmp.empty()) {
-                overlay.art = loader.Picture(entry.numberBmp);
-                number_source = loader.Path(entry.numberBmp);
-            } else {
-                const Sheet &sheet = loader.GetSheet(seq.numberSheet);
-                overlay.art = Cell(sheet, entry.numberCell, at);
-                number_source = sheet.path + " cell " + std::to_string(entry.numberCell);
-            }
-            if (overlay.left < 0 || overlay.top < 0 || overlay.left + overlay.art.width > w ||
-                overlay.top + overlay.art.height > h) {
-                Fail(number_source + ": number art of " + std::to_string(overlay.art.width) + "x" +
-                     std::to_string(overlay.art.height) + " at (" + std::to_string(overlay.left) +
-                     ", " + std::to_string(overlay.top) + ") does not lie inside the " +
-                     std::to_string(w) + "x" + std::to_string(h) + " frame (" + at + ")");
-            }
-            KeepSegmentColours(overlay.art);
-            frame.number = std::move(overlay);
         }
         frames.push_back(std::move(frame));
         if (frameDone) frameDone();
@@ -212,9 +245,78 @@ void WarnOfDeltaAdjusts(const ManifestSequence &seq, const std::string &where,
     }
 }
 
+std::string Where(const Manifest &manifest, std::size_t i) {
+    return manifest.path + ": sequence " + std::to_string(i) + " (id " +
+           std::to_string(manifest.sequences[i].id) + ")";
+}
+
+// Warns of art whose colours will show wrong; under strict, refuses it.
+void CheckArtColours(const Manifest &manifest, const Loader &loader, const PackOptions &options,
+                     std::vector<std::string> &warnings) {
+    const std::vector<ColourUse> &uses = loader.uses();
+    const auto first =
+        std::find_if(uses.begin(), uses.end(), [](const ColourUse &u) { return !u.numberArt; });
+    if (first == uses.end()) return;
+    const ColourReference reference =
+        options.palette.value_or(ColourReference{first->source, first->colours});
+    // The display's colours are asked for only when art uses them: the
+    // library's display is not touched by a pack that has no need of it.
+    const bool anyStatic = std::any_of(uses.begin(), uses.end(), [](const ColourUse &u) {
+        for (int i = 1; i < kPaletteSize; ++i) {
+            if (!u.numberArt && IsStaticIndex(i) && u.used[static_cast<std::size_t>(i)])
+                return true;
+        }
+        return false;
+    });
+    const std::vector<std::string> lines =
+        CheckColours(uses, reference, anyStatic ? DisplayColours() : imageio::Colours{});
+    warnings.insert(warnings.end(), lines.begin(), lines.end());
+    if (options.strict && !lines.empty()) {
+        Fail(manifest.path + ": " + std::to_string(lines.size()) + " colour warning" +
+             (lines.size() == 1 ? "" : "s") + ", refused under --strict");
+    }
+}
+
+// Codes the loaded sequences and writes the file; the failure, or kNone.
+PackFailure Encode(const Manifest &manifest, const std::vector<std::vector<writer::Frame>> &loaded,
+                   const std::string &output, const std::function<void(std::int32_t)> &step,
+                   PackResult &result) {
+    writer::Writer writer;
+    for (std::size_t i = 0; i < manifest.sequences.size(); ++i) {
+        const ManifestSequence &seq = manifest.sequences[i];
+        writer::SequenceOptions options;
+        options.skipArea = EncodeMeta(SequenceMeta{seq.id, seq.name, manifest.team});
+        const std::string name = seq.name.empty() ? "id " + std::to_string(seq.id) : seq.name;
+        writer::Added added;
+        if (seq.delta) {
+            writer::DeltaOptions delta;
+            delta.keyInterval = seq.keyInterval;
+            added = writer.AddDeltaSequence(loaded[i], name, delta, options);
+        } else {
+            added = writer.AddScalableSequence(loaded[i], name, options);
+        }
+        if (!added) Fail(Where(manifest, i) + ": " + added.error);
+        result.ids.push_back(seq.id);
+        step(static_cast<std::int32_t>(loaded[i].size()));
+    }
+    std::string failed;
+    if (writer::Status written = writer.Write(imageio::TemporaryPathFor(output)); !written) {
+        failed = imageio::AbandonFile(output, written.error);
+    } else {
+        failed = imageio::CommitFile(output);
+    }
+    if (!failed.empty()) {
+        result.error = failed;
+        return PackFailure::kOutput;
+    }
+    result.stats = writer.stats();
+    return PackFailure::kNone;
+}
+
 }  // namespace
 
-PackResult Pack(const Manifest &manifest, const std::string &output, const Progress &progress) {
+PackResult Pack(const Manifest &manifest, const std::string &output, const Progress &progress,
+                const PackOptions &options) {
     PackResult result;
     std::int32_t total = 0;
     for (const ManifestSequence &seq : manifest.sequences) total += static_cast<std::int32_t>(seq.frames.size());
@@ -226,52 +328,27 @@ PackResult Pack(const Manifest &manifest, const std::string &output, const Progr
         if (progress) progress(done, steps);
     };
     try {
+        // Every picture is read and checked before any is coded, so that a
+        // refusal comes before the slow part.
         Loader loader(manifest);
-        writer::Writer writer;
+        std::vector<std::vector<writer::Frame>> loaded;
         for (std::size_t i = 0; i < manifest.sequences.size(); ++i) {
             const ManifestSequence &seq = manifest.sequences[i];
-            const std::string where =
-                manifest.path + ": sequence " + std::to_string(i) + " (id " + std::to_string(seq.id) + ")";
-            if (seq.delta) WarnOfDeltaAdjusts(seq, where, result.warnings);
-            std::vector<writer::Frame> frames = LoadFrames(seq, loader, where, [&] { step(1); });
-            writer::SequenceOptions options;
-            options.skipArea = EncodeMeta(SequenceMeta{seq.id, seq.name, manifest.team});
-            const std::string name = seq.name.empty() ? "id " + std::to_string(seq.id) : seq.name;
-            writer::Added added;
-            if (seq.delta) {
-                writer::DeltaOptions delta;
-                delta.keyInterval = seq.keyInterval;
-                added = writer.AddDeltaSequence(frames, name, delta, options);
-            } else {
-                added = writer.AddScalableSequence(frames, name, options);
-            }
-            if (!added) Fail(where + ": " + added.error);
-            result.ids.push_back(seq.id);
-            step(static_cast<std::int32_t>(frames.size()));
+            if (seq.delta) WarnOfDeltaAdjusts(seq, Where(manifest, i), result.warnings);
+            loaded.push_back(LoadFrames(seq, loader, Where(manifest, i), [&] { step(1); }));
         }
-        std::string failed;
-        if (writer::Status written = writer.Write(imageio::TemporaryPathFor(output)); !written) {
-            failed = imageio::AbandonFile(output, written.error);
-        } else {
-            failed = imageio::CommitFile(output);
-        }
-        if (!failed.empty()) {
-            result.failure = PackFailure::kOutput;
-            result.error = failed;
-            result.ids.clear();
-            return result;
-        }
-        result.stats = writer.stats();
+        CheckArtColours(manifest, loader, options, result.warnings);
+        result.failure = Encode(manifest, loaded, output, step, result);
     } catch (const InputError &e) {
         result.failure = PackFailure::kBadInput;
         result.error = e.text;
-        result.ids.clear();
     }
+    if (!result) result.ids.clear();
     return result;
 }
 
 PackResult PackManifest(const std::string &manifestPath, const std::string &output,
-                        const Progress &progress) {
+                        const Progress &progress, const PackOptions &options) {
     std::string error;
     std::optional<Manifest> manifest = ReadManifest(manifestPath, error);
     if (!manifest) {
@@ -280,35 +357,49 @@ PackResult PackManifest(const std::string &manifestPath, const std::string &outp
         result.error = error;
         return result;
     }
-    return Pack(*manifest, output, progress);
+    return Pack(*manifest, output, progress, options);
+}
+
+double Ratio(std::uint64_t raw, std::uint64_t stored) {
+    return stored != 0 ? static_cast<double>(raw) / static_cast<double>(stored) : 0.0;
+}
+
+int NameWidth(const std::vector<std::string> &names) {
+    std::size_t width = kMinNameWidth;
+    for (const std::string &name : names) width = std::max(width, name.size());
+    return static_cast<int>(width);
 }
 
 std::string SummaryTable(const PackResult &result) {
+    std::vector<std::string> names;
+    for (const writer::SequenceStats &s : result.stats) names.push_back(s.name);
+    const int width = NameWidth(names);
     std::ostringstream out;
     char line[160];
-    std::snprintf(line, sizeof line, "%-8s %-14s %-8s %6s %10s %10s %6s %7s\n", "id", "sequence",
-                  "kind", "frames", "raw", "stored", "ratio", "markers");
+    std::snprintf(line, sizeof line, "%-8s %-*s %-8s %6s %10s %10s %6s %7s\n", "id", width,
+                  "sequence", "kind", "frames", "raw", "stored", "ratio", "markers");
     out << line;
     std::uint64_t raw = 0, stored = 0;
     std::int64_t frames = 0;
     for (std::size_t i = 0; i < result.stats.size(); ++i) {
         const writer::SequenceStats &s = result.stats[i];
         const std::int32_t id = i < result.ids.size() ? result.ids[i] : -1;
-        const double ratio = s.storedBytes ? static_cast<double>(s.rawBytes) / static_cast<double>(s.storedBytes) : 0.0;
-        std::snprintf(line, sizeof line, "%-8d %-14.14s %-8s %6d %10llu %10llu %5.2fx %7d\n", id,
-                      s.name.c_str(), s.delta ? "delta" : "scalable", s.frames,
+        std::snprintf(line, sizeof line, "%-8d ", id);
+        out << line << s.name << std::string(static_cast<std::size_t>(width) - s.name.size(), ' ');
+        std::snprintf(line, sizeof line, " %-8s %6d %10llu %10llu %5.2fx %7d\n",
+                      s.delta ? "delta" : "scalable", s.frames,
                       static_cast<unsigned long long>(s.rawBytes),
-                      static_cast<unsigned long long>(s.storedBytes), ratio, s.markers);
+                      static_cast<unsigned long long>(s.storedBytes),
+                      Ratio(s.rawBytes, s.storedBytes), s.markers);
         out << line;
         raw += s.rawBytes;
         stored += s.storedBytes;
         frames += s.frames;
     }
-    const double ratio = stored ? static_cast<double>(raw) / static_cast<double>(stored) : 0.0;
-    std::snprintf(line, sizeof line, "%-8s %-14s %-8s %6lld %10llu %10llu %5.2fx\n", "total",
+    std::snprintf(line, sizeof line, "%-8s %-*s %-8s %6lld %10llu %10llu %5.2fx\n", "total", width,
                   (std::to_string(result.stats.size()) + " sequences").c_str(), "",
                   static_cast<long long>(frames), static_cast<unsigned long long>(raw),
-                  static_cast<unsigned long long>(stored), ratio);
+                  static_cast<unsigned long long>(stored), Ratio(raw, stored));
     out << line;
     return out.str();
 }

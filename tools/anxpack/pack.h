@@ -3,10 +3,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "anx_writer.h"
+#include "colour_check.h"
 #include "manifest.h"
 #include "platform/geometry.h"
 
@@ -35,8 +37,9 @@ struct PackResult {
     std::string error;
     std::vector<writer::SequenceStats> stats;  // one per sequence, in file order
     std::vector<std::int32_t> ids;          // the ids to pass to LoadMultiAnim
-    // What the manifest asks for that the file cannot carry, one line each
-    // naming the manifest; the pack goes on without it.
+    // What the manifest asks for that the file cannot carry, and art whose
+    // colours will show wrong (colour_check.h), one line each naming the
+    // manifest or the picture; the pack goes on without it, unless strict.
     std::vector<std::string> warnings;
     explicit operator bool() const { return failure == PackFailure::kNone; }
 };
@@ -45,14 +48,34 @@ struct PackResult {
 // frames done so far and the total.
 using Progress = std::function<void(std::int32_t done, std::int32_t total)>;
 
-// Reads every picture the manifest names, codes the sequences and writes the
-// file to output (under a temporary name first: a failure leaves no file).
-PackResult Pack(const Manifest &manifest, const std::string &output, const Progress &progress = {});
+struct PackOptions {
+    // The colours every frame's picture is compared with; by default the
+    // picture of the manifest's first frame.
+    std::optional<ColourReference> palette;
+    // Art whose colours will show wrong refuses the pack (its lines are in
+    // the warnings) instead of only being warned of.
+    bool strict = false;
+};
+
+// Reads every picture the manifest names, checks their colours, codes the
+// sequences and writes the file to output (under a temporary name first: a
+// failure leaves no file).
+PackResult Pack(const Manifest &manifest, const std::string &output, const Progress &progress = {},
+                const PackOptions &options = {});
 // ReadManifest, then Pack.
 PackResult PackManifest(const std::string &manifestPath, const std::string &output,
-                        const Progress &progress = {});
+                        const Progress &progress = {}, const PackOptions &options = {});
 
 // The summary printed at the end of a run: one row a sequence, then totals.
 std::string SummaryTable(const PackResult &result);
+
+// How the tools state a sequence's cost, so that anxpack and anxinfo agree:
+// raw is the frame blocks expanded, stored the bytes of its records in the
+// file (its sequence record and its number record); the ratio is raw /
+// stored, 0 when nothing is stored.
+double Ratio(std::uint64_t raw, std::uint64_t stored);
+// The sequence names' column: as wide as the longest name, names never cut.
+inline constexpr int kMinNameWidth = 14;
+int NameWidth(const std::vector<std::string> &names);
 
 }  // namespace anxpack
