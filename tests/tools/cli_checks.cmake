@@ -155,6 +155,10 @@ elseif(MODE STREQUAL "pack_and_inspect")
   refused("fifo.bmp: is not a regular file" NO_FILE ${dir}/p.png
           COMMAND ${ANXINFO} ${dir}/players.anx --sheet ${dir}/p.png --palette ${dir}/fifo.bmp)
   refused("not expected: --frobnicate" COMMAND ${ANXINFO} ${dir}/players.anx --frobnicate)
+  refused("not expected: --bogus" COMMAND ${DEMO} --bogus)
+  refused("--window needs a display" NO_FILE ${dir}/no-display
+          COMMAND ${CMAKE_COMMAND} -E env --unset=DISPLAY --unset=WAYLAND_DISPLAY --unset=SDL_VIDEODRIVER
+                  ${DEMO} --window --out ${dir}/no-display)
 
 elseif(MODE STREQUAL "window")
   # A real X window: after a palette step that wrote no pixel, the screen

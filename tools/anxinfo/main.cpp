@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "command_line.h"
 #include "animate.h"
 #include "anx_file.h"
 #include "colour_check.h"
@@ -123,14 +124,7 @@ std::optional<int> Parse(int argc, char **argv, Args &args) {
     app.add_option("--team-colours", args.teamRange,
                    "first,count,shift of the kit colours (default: as the file notes)")
         ->needs(teams);
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError &e) {
-        if (e.get_exit_code() == 0) return app.exit(e);
-        std::fprintf(stderr, "anxinfo: %s\nRun with --help for the options.\n", e.what());
-        return kExitBadInput;
-    }
-    return std::nullopt;
+    return imageio::ParseCommandLine(app, argc, argv, "anxinfo");
 }
 
 // The sheet's options from the command line, the palette read; nothing

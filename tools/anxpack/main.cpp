@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "command_line.h"
 #include "animate.h"
 #include "pack.h"
 #include "picture_file.h"
@@ -58,14 +59,7 @@ std::optional<int> Parse(int argc, char **argv, Args &args) {
                  "refuse art whose colours would show wrong, instead of warning");
     auto *quiet = app.add_flag("-q,--quiet", args.quiet, "print nothing but errors");
     app.add_flag("-v,--verbose", args.verbose, "also print the library's traces")->excludes(quiet);
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError &e) {
-        if (e.get_exit_code() == 0) return app.exit(e);
-        std::fprintf(stderr, "anxpack: %s\nRun with --help for the options.\n", e.what());
-        return kExitBadInput;
-    }
-    return std::nullopt;
+    return imageio::ParseCommandLine(app, argc, argv, "anxpack");
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 namespace demo {
 
 struct LiveOptions {
-    int frames = 0;                 // stop after this many; 0 plays the whole match
+    int frames = 0;                 // stop after this many; 0 plays until Esc or close
     bool stillPaletteStep = false;  // then one palette step with nothing moving
     bool hold = false;              // then keep the picture up until Esc or close
     bool quiet = false;             // print nothing but errors

@@ -4,11 +4,13 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 
 #include "animate.h"
 #include "assets.h"
 #include "headless.h"
+#include "command_line.h"
 #include "live_window.h"
 #include "match.h"
 
@@ -68,13 +70,23 @@ int main(int argc, char **argv) {
                  "after the last frame, one more palette step (fade or colour cycling) with nothing moving");
     app.add_flag("--hold", hold, "with --window: keep the last picture up until Esc");
     app.add_flag("-q,--quiet", quiet, "print nothing but errors");
-    CLI11_PARSE(app, argc, argv);
+    if (const auto status = imageio::ParseCommandLine(app, argc, argv, "animate-demo")) return *status;
+    // SDL falls back to drivers that show nothing when there is no display,
+    // so a live window without one would play unseen: say so before any work.
+    if (window && std::getenv("SDL_VIDEODRIVER") == nullptr && std::getenv("DISPLAY") == nullptr &&
+        std::getenv("WAYLAND_DISPLAY") == nullptr) {
+        std::fprintf(stderr,
+                     "animate-demo: --window needs a display, and neither DISPLAY nor WAYLAND_DISPLAY "
+                     "is set; without --window the match is written to %s/match.gif\n",
+                     out.c_str());
+        return imageio::kExitUsage;
+    }
     // The encoder's notes about its tables are for asset makers.
     AnimSetTraceHandler([](const char *, void *) {}, nullptr);
 
     if (frames == 0 && !window) {
         std::fprintf(stderr, "animate-demo: --frames must be at least 1 without --window\n");
-        return kExitFailure;
+        return imageio::kExitUsage;
     }
     namespace fs = std::filesystem;
     demo::Assets assets;
@@ -93,7 +105,7 @@ int main(int argc, char **argv) {
     }
     if (window) {
         demo::LiveOptions live;
-        live.frames = frames == 0 ? total : frames;
+        live.frames = frames;  // 0: until Esc; the match goes on past its half-time wipe
         live.stillPaletteStep = paletteStep;
         live.hold = hold;
         live.quiet = quiet;
