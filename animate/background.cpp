@@ -140,7 +140,7 @@ ANIM_API int32_t MakeOffScreenDib(EngineState *engine, int32_t width, int32_t he
     ClearInvalidRects(engine);
     engine->sceneRect = SceneOf(width, height);
     return anim::canvas::CanvasNewSurface(&engine->canvas, width, height) == anim::canvas::kOk ? 0
-                                                                                              : 1;
+                                                                                               : 1;
 }
 
 ANIM_API int32_t SetBackgroundStretch(EngineState *engine, int32_t scale) {

@@ -22,7 +22,7 @@ using platform::Meet;
 
 // Sprites to draw for one rectangle, back to front.
 class DrawList {
-public:
+  public:
     // Deepest first, equal depths in slot order; or slot order alone.
     void Insert(const Sprite *sprites, std::int16_t slot, bool byDepth) {
         std::int32_t at = count_;
@@ -42,7 +42,7 @@ public:
     std::int32_t size() const { return count_; }
     std::int16_t operator[](std::int32_t i) const { return slots_[i]; }
 
-private:
+  private:
     std::array<std::int16_t, kMaxSprites> slots_;
     std::int16_t count_ = 0;
 };
@@ -109,19 +109,18 @@ void DrawSprite(EngineState *engine, canvas::Canvas *canvas, const Sprite &s, st
     const std::int64_t wantLeft = std::int64_t{image->left} + s.srcX;
     const std::int64_t wantTop = std::int64_t{image->top} + s.srcY;
     const Interval cols = Meet(Meet({wantLeft, wantLeft + s.drawWidth}, {0, pictureWidth}),
-                            {image->left, std::int64_t{image->left} + image->width});
+                               {image->left, std::int64_t{image->left} + image->width});
     const Interval rows = Meet(Meet({wantTop, wantTop + s.drawHeight}, {0, pictureHeight}),
-                            {image->top, std::int64_t{image->top} + image->height});
+                               {image->top, std::int64_t{image->top} + image->height});
     if (cols.end <= cols.first || rows.end <= rows.first) return;
 
     // The blitter starts at the block's bottom-left pixel and walks up.
     const std::int64_t bottomRow = rows.end - 1;
     const std::uint8_t *source = pixels + (pictureHeight - 1 - bottomRow) * stride + cols.first;
-    canvas::CanvasTransCopy(canvas, source, static_cast<std::uint32_t>(cols.end - cols.first),
-                            static_cast<std::uint32_t>(rows.end - rows.first),
-                            static_cast<std::int32_t>(stride),
-                            Saturate(x + (cols.first - wantLeft)),
-                            Saturate(y + (bottomRow - wantTop)), key);
+    canvas::CanvasTransCopy(
+        canvas, source, static_cast<std::uint32_t>(cols.end - cols.first),
+        static_cast<std::uint32_t>(rows.end - rows.first), static_cast<std::int32_t>(stride),
+        Saturate(x + (cols.first - wantLeft)), Saturate(y + (bottomRow - wantTop)), key);
 }
 
 bool HasSurface(const EngineState *engine, const canvas::Canvas *canvas) {

@@ -65,7 +65,9 @@ void DestroyEngineContents(EngineState *engine) {
 
 extern "C" {
 
-ANIM_API EngineState *InitAnimate(void) { return anim::animate::CreateEngine(); }
+ANIM_API EngineState *InitAnimate(void) {
+    return anim::animate::CreateEngine();
+}
 
 ANIM_API void TerminateAnimate(EngineState *engine) {
     if (engine == nullptr) return;

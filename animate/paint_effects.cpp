@@ -14,8 +14,7 @@ std::uint16_t CopyRectToWindowScaled(EngineState *engine, HDC dc, canvas::Canvas
                                      const RECT &area, std::int32_t scale) {
     if (engine != nullptr && engine->printerEnabled != 0) {
         return canvas::CanvasStretchToWindow(dc, &area, canvas, scale,
-                                             canvas::kCopyThroughGdi |
-                                                 canvas::kCopyWithColorTable,
+                                             canvas::kCopyThroughGdi | canvas::kCopyWithColorTable,
                                              engine->masterColors);
     }
     return canvas::CanvasStretchToWindow(dc, &area, canvas, scale, 0, nullptr);
@@ -108,8 +107,8 @@ ANIM_API void PaintSceneStretch(EngineState *engine, HDC dc, int32_t scale) {
     if (engine == nullptr) return;
     for (std::int32_t i = 0; i < ListedRects(engine); ++i) {
         const RECT area = engine->invalidRects[i];
-        ComposeRect(engine, area, &engine->canvas, kTransparent, kFrontDepth, kBackgroundDepth,
-                    0, 0);
+        ComposeRect(engine, area, &engine->canvas, kTransparent, kFrontDepth, kBackgroundDepth, 0,
+                    0);
         CopyRectToWindowScaled(engine, dc, &engine->canvas, area, scale);
     }
     ClearInvalidRects(engine);

@@ -51,8 +51,8 @@ FirstRect RawFirstRect(const std::uint8_t *bytes) {
     if (width <= 0 || height <= 0) return {.refusal = "empty first rectangle"};
     const auto rows = anim::platform::CheckedSize(anim::platform::RowStride(width), height);
     if (!rows || *rows > header.dataSize) return {.refusal = "pixel area too short"};
-    const std::size_t rowsAt =
-        sizeof(ANXFRAME) + std::size_t{sizeof(ANXRECT)} * static_cast<std::size_t>(header.rectCount);
+    const std::size_t rowsAt = sizeof(ANXFRAME) + std::size_t{sizeof(ANXRECT)} *
+                                                      static_cast<std::size_t>(header.rectCount);
     return {.rowsAt = rowsAt, .width = width, .height = height};
 }
 
@@ -88,8 +88,7 @@ ANIM_API void SetSpriteDib(EngineState *engine, int32_t image, BITMAPINFOHEADER 
     if (SpriteImage *i = UsedImage(engine, image)) ShowWholeDib(*i, dib);
 }
 
-ANIM_API void SetSpriteDibFromAnxFrameRect0(EngineState *engine, int32_t image,
-                                            ANXFRAME *frame) {
+ANIM_API void SetSpriteDibFromAnxFrameRect0(EngineState *engine, int32_t image, ANXFRAME *frame) {
     SpriteImage *target = UsedImage(engine, image);
     if (target == nullptr || frame == nullptr) return;
     auto *bytes = reinterpret_cast<std::uint8_t *>(frame);

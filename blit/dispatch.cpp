@@ -43,6 +43,8 @@ const Kernels *KernelsNamed(std::string_view name) {
     return nullptr;
 }
 
-void ForceKernels(const Kernels *set) { active = set; }
+void ForceKernels(const Kernels *set) {
+    active = set;
+}
 
 }  // namespace anim::blit

@@ -9,7 +9,9 @@ namespace {
 
 using anim::blit::ActiveKernels;
 
-inline std::uint8_t Low(uint32_t v) { return static_cast<std::uint8_t>(v); }
+inline std::uint8_t Low(uint32_t v) {
+    return static_cast<std::uint8_t>(v);
+}
 
 inline std::uint8_t RotateLeft(std::uint8_t v, unsigned n) {
     n %= 8;

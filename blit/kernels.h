@@ -17,8 +17,8 @@ using TransKernel = void (*)(std::uint8_t *dst, const std::uint8_t *src, std::ui
 using FillKernel = void (*)(std::uint8_t *dst, std::uint32_t width, std::uint32_t height,
                             std::int32_t dstStride, std::uint8_t colour);
 using ShadowKernel = void (*)(std::uint8_t *dst, const std::uint8_t *src, std::uint32_t width,
-                              std::uint32_t height, std::int32_t dstStride,
-                              std::int32_t srcStride, std::uint8_t key, std::uint8_t colour);
+                              std::uint32_t height, std::int32_t dstStride, std::int32_t srcStride,
+                              std::uint8_t key, std::uint8_t colour);
 // Patterned copies take the two row patterns after the phase has swapped
 // and rotated them: even rows use first, odd rows second.
 using HazeKernel = void (*)(std::uint8_t *dst, const std::uint8_t *src, std::uint32_t width,

@@ -74,8 +74,9 @@ ANIM_AVX2 void TransCopy(std::uint8_t *dst, const std::uint8_t *src, std::uint32
 
 ANIM_AVX2 void ReverseCopy(std::uint8_t *dst, const std::uint8_t *src, std::uint32_t width,
                            std::uint32_t height, std::int32_t dstStride, std::int32_t srcStride) {
-    const __m256i reverseLanes = _mm256_setr_epi8(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0,
-                                                  15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0);
+    const __m256i reverseLanes =
+        _mm256_setr_epi8(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 15, 14, 13, 12, 11,
+                         10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0);
     for (std::uint32_t r = 0; r < height; ++r, dst += dstStride, src += srcStride) {
         std::uint32_t i = 0;
         for (; i + kLanes <= width; i += kLanes) {
@@ -88,7 +89,8 @@ ANIM_AVX2 void ReverseCopy(std::uint8_t *dst, const std::uint8_t *src, std::uint
 
 ANIM_AVX2 void Stretch2x(std::uint8_t *dst, const std::uint8_t *src, std::uint32_t width,
                          std::uint32_t height, std::int32_t dstStride, std::int32_t srcStride) {
-    for (std::uint32_t r = 0; r < height; ++r, dst += 2 * std::ptrdiff_t{dstStride}, src += srcStride) {
+    for (std::uint32_t r = 0; r < height;
+         ++r, dst += 2 * std::ptrdiff_t{dstStride}, src += srcStride) {
         std::uint8_t *upper = dst + dstStride;
         std::uint32_t c = 0;
         for (; c + kLanes <= width; c += kLanes) {
@@ -133,7 +135,9 @@ const Kernels *Avx2Kernels() {
 #else
 
 namespace anim::blit {
-const Kernels *Avx2Kernels() { return nullptr; }
+const Kernels *Avx2Kernels() {
+    return nullptr;
+}
 }  // namespace anim::blit
 
 #endif

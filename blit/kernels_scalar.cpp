@@ -11,7 +11,9 @@ namespace {
 constexpr std::uint32_t kGroup = 4;
 constexpr std::uint32_t kMaskGroup = 8;
 
-inline std::uint32_t Replicate(std::uint8_t v) { return 0x01010101u * v; }
+inline std::uint32_t Replicate(std::uint8_t v) {
+    return 0x01010101u * v;
+}
 
 void Copy(std::uint8_t *dst, const std::uint8_t *src, std::uint32_t width, std::uint32_t height,
           std::int32_t dstStride, std::int32_t srcStride) {
@@ -19,7 +21,8 @@ void Copy(std::uint8_t *dst, const std::uint8_t *src, std::uint32_t width, std::
     for (std::uint32_t r = 0; r < height; ++r, dst += dstStride, src += srcStride) {
         std::uint8_t *d = dst;
         const std::uint8_t *s = src;
-        for (std::uint32_t i = 0; i < words; ++i, d += kGroup, s += kGroup) std::memcpy(d, s, kGroup);
+        for (std::uint32_t i = 0; i < words; ++i, d += kGroup, s += kGroup)
+            std::memcpy(d, s, kGroup);
         for (std::uint32_t i = 0; i < rest; ++i) *d++ = *s++;
     }
 }
@@ -64,7 +67,8 @@ void Fill(std::uint8_t *dst, std::uint32_t width, std::uint32_t height, std::int
 
 void Stretch2x(std::uint8_t *dst, const std::uint8_t *src, std::uint32_t width,
                std::uint32_t height, std::int32_t dstStride, std::int32_t srcStride) {
-    for (std::uint32_t r = 0; r < height; ++r, dst += 2 * std::ptrdiff_t{dstStride}, src += srcStride) {
+    for (std::uint32_t r = 0; r < height;
+         ++r, dst += 2 * std::ptrdiff_t{dstStride}, src += srcStride) {
         std::uint8_t *upper = dst + dstStride;
         for (std::uint32_t c = 0; c < width; ++c) {
             const std::uint8_t v = src[c];
@@ -155,12 +159,14 @@ void ZeroMask(std::uint8_t *dst, const std::uint8_t *mask, std::uint32_t width,
 }
 
 constexpr Kernels kScalar = {
-    "scalar", Copy, TransCopy, ReverseCopy, Fill, Stretch2x, Shadow, Haze, Ghost,
-    ZeroMask<false>, ZeroMask<true>,
+    "scalar", Copy, TransCopy, ReverseCopy,     Fill,           Stretch2x,
+    Shadow,   Haze, Ghost,     ZeroMask<false>, ZeroMask<true>,
 };
 
 }  // namespace
 
-const Kernels &ScalarKernels() { return kScalar; }
+const Kernels &ScalarKernels() {
+    return kScalar;
+}
 
 }  // namespace anim::blit

@@ -11,8 +11,12 @@ namespace {
 
 constexpr std::uint32_t kLanes = 16;
 
-inline __m128i Load(const std::uint8_t *p) { return _mm_loadu_si128(reinterpret_cast<const __m128i *>(p)); }
-inline void Store(std::uint8_t *p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i *>(p), v); }
+inline __m128i Load(const std::uint8_t *p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+}
+inline void Store(std::uint8_t *p, __m128i v) {
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(p), v);
+}
 // Per lane: where mask is set take a, else b.
 inline __m128i Select(__m128i mask, __m128i a, __m128i b) {
     return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b));
@@ -71,7 +75,8 @@ void ReverseCopy(std::uint8_t *dst, const std::uint8_t *src, std::uint32_t width
                  std::uint32_t height, std::int32_t dstStride, std::int32_t srcStride) {
     for (std::uint32_t r = 0; r < height; ++r, dst += dstStride, src += srcStride) {
         std::uint32_t i = 0;
-        for (; i + kLanes <= width; i += kLanes) Store(dst + width - i - kLanes, Reverse(Load(src + i)));
+        for (; i + kLanes <= width; i += kLanes)
+            Store(dst + width - i - kLanes, Reverse(Load(src + i)));
         for (; i < width; ++i) dst[width - 1 - i] = src[i];
     }
 }
@@ -92,7 +97,8 @@ void Fill(std::uint8_t *dst, std::uint32_t width, std::uint32_t height, std::int
 
 void Stretch2x(std::uint8_t *dst, const std::uint8_t *src, std::uint32_t width,
                std::uint32_t height, std::int32_t dstStride, std::int32_t srcStride) {
-    for (std::uint32_t r = 0; r < height; ++r, dst += 2 * std::ptrdiff_t{dstStride}, src += srcStride) {
+    for (std::uint32_t r = 0; r < height;
+         ++r, dst += 2 * std::ptrdiff_t{dstStride}, src += srcStride) {
         std::uint8_t *upper = dst + dstStride;
         std::uint32_t c = 0;
         for (; c + kLanes <= width; c += kLanes) {
@@ -200,7 +206,9 @@ const Kernels *Sse2Kernels() {
 #else
 
 namespace anim::blit {
-const Kernels *Sse2Kernels() { return nullptr; }
+const Kernels *Sse2Kernels() {
+    return nullptr;
+}
 }  // namespace anim::blit
 
 #endif

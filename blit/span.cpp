@@ -21,12 +21,14 @@ using anim::blit::ActiveKernels;
 
 namespace {
 
-inline std::uint8_t Low(uint32_t v) { return static_cast<std::uint8_t>(v); }
+inline std::uint8_t Low(uint32_t v) {
+    return static_cast<std::uint8_t>(v);
+}
 
 // Rows that follow one another without a gap, in both blocks and in the
 // same order, are one block: one library copy beats a loop of row copies.
-void CopyRows(std::uint8_t *dst, const std::uint8_t *src, std::uint32_t width,
-              std::uint32_t height, std::int32_t dstStride, std::int32_t srcStride) {
+void CopyRows(std::uint8_t *dst, const std::uint8_t *src, std::uint32_t width, std::uint32_t height,
+              std::int32_t dstStride, std::int32_t srcStride) {
     const std::int64_t row = width;
     if (dstStride == srcStride && (dstStride == row || dstStride == -row)) {
         // With negative strides the block's first byte is the last row's.
@@ -67,8 +69,8 @@ ANIM_API void TransCopyDIBBitsX(uint8_t *dstBase, int32_t dstOffset, const uint8
                               Low(transparent));
 }
 
-ANIM_API void CopyDIBBitsReverseX(uint8_t *dst, const uint8_t *src, uint32_t width,
-                                  uint32_t height, int32_t dstStride, int32_t srcStride) {
+ANIM_API void CopyDIBBitsReverseX(uint8_t *dst, const uint8_t *src, uint32_t width, uint32_t height,
+                                  int32_t dstStride, int32_t srcStride) {
     if (width == 0 || height == 0) return;
     ActiveKernels().reverseCopy(dst, src, width, height, dstStride, srcStride);
 }
@@ -89,6 +91,8 @@ ANIM_API void StretchDIBBits2x(uint8_t *dst, const uint8_t *src, uint32_t width,
     anim::blit::StretchDIBBits2xX(dst, 0, src, width, height, dstStride, srcStride);
 }
 
-ANIM_API int32_t EnableManualDoubling(int32_t /*flag*/) { return 0; }
+ANIM_API int32_t EnableManualDoubling(int32_t /*flag*/) {
+    return 0;
+}
 
 }  // extern "C"

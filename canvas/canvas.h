@@ -47,7 +47,9 @@ static_assert(offsetof(Canvas, colors) == offsetof(Canvas, bmi) + sizeof(BITMAPI
 
 // bmi and colors form one BITMAPINFO, handed whole to surface creation, the
 // GDI copy and the draw callbacks.
-inline BITMAPINFO *Info(Canvas *canvas) { return reinterpret_cast<BITMAPINFO *>(&canvas->bmi); }
+inline BITMAPINFO *Info(Canvas *canvas) {
+    return reinterpret_cast<BITMAPINFO *>(&canvas->bmi);
+}
 inline const BITMAPINFO *Info(const Canvas *canvas) {
     return reinterpret_cast<const BITMAPINFO *>(&canvas->bmi);
 }

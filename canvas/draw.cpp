@@ -18,7 +18,6 @@ using platform::Interval;
 using platform::Meet;
 using platform::RowStride;
 
-
 // a / b rounded toward minus infinity, b > 0.
 std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
     return a >= 0 ? a / b : -((-a + b - 1) / b);
@@ -56,9 +55,8 @@ void CopyBlock(Canvas *canvas, BITMAPINFOHEADER *dib, std::int64_t sx, std::int6
     if (cols.Empty() || rows.Empty()) return;
     // The blitter starts at the block's bottom row.
     const std::int64_t last = rows.end - 1;
-    const std::uint8_t *source =
-        GetDIBPixelAddress(dib, static_cast<std::int32_t>(sx + cols.first),
-                           static_cast<std::int32_t>(sy + last));
+    const std::uint8_t *source = GetDIBPixelAddress(dib, static_cast<std::int32_t>(sx + cols.first),
+                                                    static_cast<std::int32_t>(sy + last));
     CopyDIBBitsX(canvas->pBits, OffsetOf(*canvas, s, x + cols.first, y + last), source,
                  static_cast<std::uint32_t>(cols.Size()), static_cast<std::uint32_t>(rows.Size()),
                  s.step, static_cast<std::int32_t>(RowStride(dib->biWidth)));
@@ -110,19 +108,17 @@ std::uint16_t CanvasCopyDibRectDoubled(Canvas *canvas, BITMAPINFOHEADER *dib, co
     // surface is left out. Columns c count from the left, rows k from the
     // bottom of the block.
     const Interval cols = Meet(Meet({0, w}, {-sx, dib->biWidth - sx}),
-                                {-FloorDiv(dx, 2), FloorDiv(s.width - 2 - dx, 2) + 1});
+                               {-FloorDiv(dx, 2), FloorDiv(s.width - 2 - dx, 2) + 1});
     const Interval rows =
         Meet(Meet({0, h}, {sBottom - dib->biHeight + 1, sBottom + 1}),
-                  {-FloorDiv(s.height - 1 - dBottom, 2), FloorDiv(dBottom - 1, 2) + 1});
+             {-FloorDiv(s.height - 1 - dBottom, 2), FloorDiv(dBottom - 1, 2) + 1});
     if (cols.Empty() || rows.Empty()) return kOk;
-    const std::uint8_t *from =
-        GetDIBPixelAddress(dib, static_cast<std::int32_t>(sx + cols.first),
-                           static_cast<std::int32_t>(sBottom - rows.first));
-    blit::StretchDIBBits2xX(canvas->pBits,
-                            OffsetOf(*canvas, s, dx + 2 * cols.first, dBottom - 2 * rows.first),
-                            from, static_cast<std::uint32_t>(cols.Size()),
-                            static_cast<std::uint32_t>(rows.Size()), s.step,
-                            static_cast<std::int32_t>(RowStride(dib->biWidth)));
+    const std::uint8_t *from = GetDIBPixelAddress(dib, static_cast<std::int32_t>(sx + cols.first),
+                                                  static_cast<std::int32_t>(sBottom - rows.first));
+    blit::StretchDIBBits2xX(
+        canvas->pBits, OffsetOf(*canvas, s, dx + 2 * cols.first, dBottom - 2 * rows.first), from,
+        static_cast<std::uint32_t>(cols.Size()), static_cast<std::uint32_t>(rows.Size()), s.step,
+        static_cast<std::int32_t>(RowStride(dib->biWidth)));
     return kOk;
 }
 

@@ -1,6 +1,8 @@
 // The master palette exports: one palette in three agreeing forms -- the
 // palette handle the game selects into its window, the surface colour table,
 // and the master colour copy that fades, cycling and printing read.
+#include "canvas/master_palette.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -9,7 +11,6 @@
 #include "animate.h"
 #include "animate/engine_state.h"
 #include "canvas/canvas.h"
-#include "canvas/master_palette.h"
 #include "dib/packed_dib.h"
 #include "platform/display.h"
 #include "support/report.h"
@@ -75,12 +76,12 @@ ANIM_API void ColorsFromTable(EngineState *engine, const RGBQUAD *table, int32_t
 ANIM_API void ColorsFromBI(EngineState *engine, const BITMAPINFOHEADER *dib, int32_t first,
                            int32_t last) {
     if (dib == nullptr) {
-        ANIM_TRACE(anim::canvas::kPaletteSource, "NULL parm in ColorsFromBI", anim::kTraceMissingArgument);
+        ANIM_TRACE(anim::canvas::kPaletteSource, "NULL parm in ColorsFromBI",
+                   anim::kTraceMissingArgument);
         return;
     }
     std::array<RGBQUAD, kColourCount> table;
-    std::memcpy(table.data(), anim::dib::Bytes(dib) + anim::dib::kColourTableOffset,
-                sizeof table);
+    std::memcpy(table.data(), anim::dib::Bytes(dib) + anim::dib::kColourTableOffset, sizeof table);
     ColorsFromTable(engine, table.data(), first, last);
 }
 

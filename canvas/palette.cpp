@@ -26,7 +26,9 @@ constexpr std::int32_t kLastGameColour = 245;
 // first and last both equal to this: a palette without any flags.
 constexpr std::int32_t kNoFlags = -255;
 
-bool InTable(std::int64_t index) { return index >= 0 && index < kColourCount; }
+bool InTable(std::int64_t index) {
+    return index >= 0 && index < kColourCount;
+}
 
 // Moves the three colours by name; the target's reserved byte is left alone.
 void TakeColour(RGBQUAD &target, const PALETTEENTRY &entry) {
@@ -198,7 +200,8 @@ std::uint16_t CanvasAnimateColors(Canvas *canvas, std::int32_t first, std::uint3
         return CanvasReportError(canvas, kMissingData, __LINE__);
     }
     for (std::uint32_t k = 0; k < count; ++k) {
-        canvas->colors[first + k] = RGBQUAD{entries[k].peBlue, entries[k].peGreen, entries[k].peRed, 0};
+        canvas->colors[first + k] =
+            RGBQUAD{entries[k].peBlue, entries[k].peGreen, entries[k].peRed, 0};
     }
     if (canvas->hWinGDC == nullptr) return CanvasReportError(canvas, kMissingContext, __LINE__);
     // The effects run every frame: a refused push or a missing palette is

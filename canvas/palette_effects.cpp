@@ -15,9 +15,9 @@
 #include "canvas/canvas.h"
 #include "canvas/master_palette.h"
 #include "dib/packed_dib.h"
+#include "platform/checked_size.h"
 #include "platform/display.h"
 #include "platform/platform.h"
-#include "platform/checked_size.h"
 #include "support/report.h"
 
 namespace {
@@ -168,8 +168,8 @@ ANIM_API void CyclePalette(EngineState *engine, int32_t first, int32_t last) {
                                       engine->fadeEntries);
 }
 
-ANIM_API BITMAPINFOHEADER *CreateScrollingDIB(int32_t tileWidth, int32_t tileHeight,
-                                              int32_t across, int32_t down) {
+ANIM_API BITMAPINFOHEADER *CreateScrollingDIB(int32_t tileWidth, int32_t tileHeight, int32_t across,
+                                              int32_t down) {
     // Tiles of no pixels, or pictures of a negative number of tiles, have no
     // layout to give.
     if (tileWidth <= 0 || tileHeight <= 0 || across < 0 || down < 0) return nullptr;
@@ -206,7 +206,8 @@ ANIM_API void ScrollPaletteFromDIB(EngineState *engine, int32_t dx, int32_t dy,
         return;
     }
     if (!anim::dib::CheckedGeometry(source)) {
-        ANIM_TRACE(kPaletteSource, "Scrolling source shorter than its header", anim::kTraceMissingArgument);
+        ANIM_TRACE(kPaletteSource, "Scrolling source shorter than its header",
+                   anim::kTraceMissingArgument);
         return;
     }
     const std::int64_t stride = anim::platform::RowStride(width);

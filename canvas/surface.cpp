@@ -81,21 +81,24 @@ std::uint16_t CanvasNewSurface(Canvas *canvas, std::int32_t width, std::int32_t 
 }
 
 std::uint16_t CanvasSurfaceForDib(Canvas *canvas, const BITMAPINFOHEADER *dib) {
-    if (canvas == nullptr || dib == nullptr) return CanvasReportError(canvas, kMissingData, __LINE__);
+    if (canvas == nullptr || dib == nullptr)
+        return CanvasReportError(canvas, kMissingData, __LINE__);
     canvas->pDib = nullptr;
     return CanvasCreateSurface(canvas, dib->biWidth, dib->biHeight);
 }
 
 std::uint16_t CanvasSurfaceForDibScaled(Canvas *canvas, const BITMAPINFOHEADER *dib,
                                         std::int32_t scale) {
-    if (canvas == nullptr || dib == nullptr) return CanvasReportError(canvas, kMissingData, __LINE__);
+    if (canvas == nullptr || dib == nullptr)
+        return CanvasReportError(canvas, kMissingData, __LINE__);
     canvas->pDib = nullptr;
     return CanvasCreateSurface(canvas, ScaledSize(dib->biWidth, scale),
                                ScaledSize(dib->biHeight, scale));
 }
 
 std::uint16_t CanvasAdoptDib(Canvas *canvas, BITMAPINFOHEADER *dib, BITMAPINFOHEADER **previous) {
-    if (canvas == nullptr || dib == nullptr) return CanvasReportError(canvas, kMissingData, __LINE__);
+    if (canvas == nullptr || dib == nullptr)
+        return CanvasReportError(canvas, kMissingData, __LINE__);
     // The canvas never owns a DIB, so there is never one to hand back.
     if (previous != nullptr) *previous = nullptr;
     canvas->pDib = dib;

@@ -13,7 +13,9 @@ namespace {
 
 // Rectangle arithmetic is done wide so that no rectangle can overflow it;
 // the platform clips whatever comes out.
-std::int32_t Narrow(std::int64_t value) { return static_cast<std::int32_t>(value); }
+std::int32_t Narrow(std::int64_t value) {
+    return static_cast<std::int32_t>(value);
+}
 
 std::uint16_t CopyThroughWinG(HDC dc, const RECT &rect, Canvas *canvas, std::int32_t scale) {
     if (canvas->hWinGDC == nullptr || canvas->hBitmap == nullptr) {
@@ -58,7 +60,8 @@ std::uint16_t CopyThroughGdi(HDC dc, const RECT &rect, Canvas *canvas, std::int3
     std::int64_t sourceY;
     std::int64_t sourceH;
     if (topDown) {
-        if (header->bmiHeader.biHeight < 0) header->bmiHeader.biHeight = -header->bmiHeader.biHeight;
+        if (header->bmiHeader.biHeight < 0)
+            header->bmiHeader.biHeight = -header->bmiHeader.biHeight;
         sourceH = -h;
         sourceY = std::int64_t{rect.bottom} + 2;
     } else {

@@ -80,8 +80,8 @@ struct Admitted {
     if (header.rectCount < 0) return std::nullopt;
     const std::uint32_t areaOffset = dib::PixelAreaOffset(header);
     if (areaOffset > request.frameSize) return std::nullopt;
-    const auto needed =
-        platform::CheckedSize(dib::kEntrySize, header.rectCount, std::int64_t{dib::kHeaderSize} + header.dataSize);
+    const auto needed = platform::CheckedSize(dib::kEntrySize, header.rectCount,
+                                              std::int64_t{dib::kHeaderSize} + header.dataSize);
     if (!needed) return std::nullopt;
     if (request.buffer != nullptr && *needed > request.bufferSize) return std::nullopt;
 
@@ -195,7 +195,8 @@ ANXFRAME *Expand(const DecodeRequest &request) {
     WriteScaledHeader(request, header, block);
     const std::int32_t outWidth = ScaledSide(dib::Width(header.rect), request.scale);
     const OutputArea out{bytes + areaOffset, header.dataSize, outWidth,
-                         ScaledSide(dib::Height(header.rect), request.scale), platform::RowStride(outWidth)};
+                         ScaledSide(dib::Height(header.rect), request.scale),
+                         platform::RowStride(outWidth)};
     DecodeStream(request, *admitted, out);
     PaintNumberIfAsked(request, header, out);
     return static_cast<ANXFRAME *>(block);

@@ -19,8 +19,8 @@
 #include <cstring>
 #include <numeric>
 
-#include "codec/kovrle.h"
 #include "codec/encode.h"
+#include "codec/kovrle.h"
 #include "platform/platform.h"
 
 namespace anim::codec {

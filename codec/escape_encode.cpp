@@ -13,8 +13,8 @@
 // into the next.
 #include <cstring>
 
-#include "codec/kovrle.h"
 #include "codec/encode.h"
+#include "codec/kovrle.h"
 #include "dib/packed_dib.h"
 #include "platform/checked_size.h"
 

@@ -7,10 +7,10 @@
 // The output block is exactly 32 + 8 x rectCount + stream length bytes.
 #include <cstring>
 
-#include "codec/kovrle.h"
 #include "codec/encode.h"
-#include "platform/platform.h"
+#include "codec/kovrle.h"
 #include "platform/checked_size.h"
+#include "platform/platform.h"
 
 namespace anim::codec {
 

@@ -22,7 +22,9 @@ inline constexpr std::uint32_t kNumberIndexCount = 200;
 
 // A decompression table entry's two bytes: for a marker, the colour (low)
 // and the run length (high).
-constexpr std::uint8_t EntryLow(std::uint16_t entry) { return static_cast<std::uint8_t>(entry); }
+constexpr std::uint8_t EntryLow(std::uint16_t entry) {
+    return static_cast<std::uint8_t>(entry);
+}
 constexpr std::uint8_t EntryHigh(std::uint16_t entry) {
     return static_cast<std::uint8_t>(entry >> 8);
 }
@@ -33,7 +35,8 @@ constexpr std::uint8_t EntryHigh(std::uint16_t entry) {
 inline constexpr std::array<std::uint8_t, 256> kSegmentClass = [] {
     std::array<std::uint8_t, 256> classes{};
     constexpr std::uint8_t kArt[] = {1, 4, 2, 3, 5, 7, 6, 9, 8, 246, 247, 248, 250, 249};
-    for (std::uint8_t i = 0; i < sizeof kArt; ++i) classes[kArt[i]] = static_cast<std::uint8_t>(i + 1);
+    for (std::uint8_t i = 0; i < sizeof kArt; ++i)
+        classes[kArt[i]] = static_cast<std::uint8_t>(i + 1);
     return classes;
 }();
 

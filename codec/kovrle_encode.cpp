@@ -37,8 +37,8 @@
 //    most 3 bytes per pixel, and at most 256 bytes per line record.
 #include <algorithm>
 
-#include "codec/kovrle.h"
 #include "codec/encode.h"
+#include "codec/kovrle.h"
 #include "platform/checked_size.h"
 
 namespace anim::codec {
@@ -79,7 +79,8 @@ class MarkerLookup {
         const std::uint16_t header = table[0];
         for (std::uint32_t b = 1; b < kTableEntries; ++b) {
             const std::uint16_t t = table[b];
-            if (b == EntryLow(header) || t == header || EntryHigh(t) == 1 || EntryHigh(t) >= kMaxCountedRun)
+            if (b == EntryLow(header) || t == header || EntryHigh(t) == 1 ||
+                EntryHigh(t) >= kMaxCountedRun)
                 continue;
             block_[EntryLow(t) * kMaxCountedRun + EntryHigh(t)] = static_cast<std::uint8_t>(b);
         }
@@ -232,17 +233,18 @@ class LineStream final : public FrameStreamEncoder {
         MarkerLookup lookup;
         if (!lookup.Build(table_)) return false;
         const RunCoder coder(table_, lookup, true);
-        const bool written = WriteRowRecords(pixels, width_, height_, out, [&](const std::uint8_t *row) {
-            std::uint32_t x = 0;
-            while (x < width_) {
-                const std::uint8_t v = row[x];
-                const std::uint32_t n = RunAt(row, x, width_);
-                x += n;
-                const bool ok = n == 1 && coder.Plain(v) ? out.Put(v) : coder.Code(v, n, out);
-                if (!ok) return false;
-            }
-            return true;
-        });
+        const bool written =
+            WriteRowRecords(pixels, width_, height_, out, [&](const std::uint8_t *row) {
+                std::uint32_t x = 0;
+                while (x < width_) {
+                    const std::uint8_t v = row[x];
+                    const std::uint32_t n = RunAt(row, x, width_);
+                    x += n;
+                    const bool ok = n == 1 && coder.Plain(v) ? out.Put(v) : coder.Code(v, n, out);
+                    if (!ok) return false;
+                }
+                return true;
+            });
         if (!written) return false;
         mark = kKovrleMark;
         return true;
@@ -264,20 +266,21 @@ class OverlayStream final : public FrameStreamEncoder {
 
     bool Encode(const std::uint8_t *pixels, const ANXFRAME &, ByteSink &out,
                 std::uint16_t &mark) override {
-        const bool written = WriteRowRecords(pixels, width_, height_, out, [&](const std::uint8_t *row) {
-            std::uint32_t x = 0;
-            while (x < width_) {
-                const std::uint8_t segment = kSegmentClass[row[x]];
-                std::uint32_t n = 0;
-                do {
-                    ++n;
-                    ++x;
-                } while (x < width_ && kSegmentClass[row[x]] == segment && n < kMaxOverlayRun);
-                if (!out.Put(static_cast<std::uint8_t>(n << 4 | segment))) return false;
-            }
-            PumpMessages();  // once a row: overlay rows are short
-            return true;
-        });
+        const bool written =
+            WriteRowRecords(pixels, width_, height_, out, [&](const std::uint8_t *row) {
+                std::uint32_t x = 0;
+                while (x < width_) {
+                    const std::uint8_t segment = kSegmentClass[row[x]];
+                    std::uint32_t n = 0;
+                    do {
+                        ++n;
+                        ++x;
+                    } while (x < width_ && kSegmentClass[row[x]] == segment && n < kMaxOverlayRun);
+                    if (!out.Put(static_cast<std::uint8_t>(n << 4 | segment))) return false;
+                }
+                PumpMessages();  // once a row: overlay rows are short
+                return true;
+            });
         if (!written) return false;
         mark = kKovrleMark;
         return true;

@@ -29,7 +29,7 @@ constexpr std::int32_t ScaledSide(std::int32_t size, std::int32_t scale) {
 // positions are spread evenly, starting half a step in so that they sit in
 // the middle of their groups rather than at the front.
 class StepRule {
-public:
+  public:
     constexpr StepRule(std::int32_t size, std::int32_t scale)
         : size_(size), scaled_(ScaledSide(size, scale)), accumulator_(size / 2) {}
 
@@ -47,7 +47,7 @@ public:
     // Positions kept in all.
     constexpr std::int32_t scaled() const { return scaled_; }
 
-private:
+  private:
     std::int32_t size_;
     std::int32_t scaled_;
     std::int32_t accumulator_;

@@ -42,7 +42,7 @@ ANXFRAME *FrameFromDib(const BITMAPINFOHEADER *dib, const POINT *origin, const R
         const RECT &r = rects[i];
         if (!InsideDib(*dib, r)) return nullptr;
         auto sum = platform::CheckedSize(platform::RowStride(std::int64_t{r.right} - r.left + 1),
-                               std::int64_t{r.bottom} - r.top + 1, dataSize);
+                                         std::int64_t{r.bottom} - r.top + 1, dataSize);
         if (!sum) return nullptr;
         dataSize = *sum;
     }
@@ -70,17 +70,18 @@ ANXFRAME *FrameFromDib(const BITMAPINFOHEADER *dib, const POINT *origin, const R
     std::uint8_t *out = dib::PixelArea(frame, header);
     for (std::int32_t i = 0; i < count; ++i) {
         const RECT &r = rects[i];
-        dib::StoreEntry(frame, i,
-                          ANXRECT{static_cast<std::int16_t>(r.left), static_cast<std::int16_t>(r.top),
-                                  static_cast<std::int16_t>(r.right),
-                                  static_cast<std::int16_t>(r.bottom)});
+        dib::StoreEntry(
+            frame, i,
+            ANXRECT{static_cast<std::int16_t>(r.left), static_cast<std::int16_t>(r.top),
+                    static_cast<std::int16_t>(r.right), static_cast<std::int16_t>(r.bottom)});
         const auto width = static_cast<std::size_t>(r.right - r.left + 1);
         const auto stride = static_cast<std::size_t>(platform::RowStride(r.right - r.left + 1));
         if (width == 0) continue;
         // Stored rows count from the DIB's bottom: top-down y is row
         // height - 1 - y, and the rectangle's bottom row comes first.
         for (std::int32_t y = r.bottom; y >= r.top; --y) {
-            const std::uint8_t *src = Pixels(dib) + (std::int64_t{dib->biHeight} - 1 - y) * dibStride + r.left;
+            const std::uint8_t *src =
+                Pixels(dib) + (std::int64_t{dib->biHeight} - 1 - y) * dibStride + r.left;
             std::memcpy(out, src, width);
             std::memset(out + width, src[width - 1], stride - width);
             out += stride;

@@ -54,7 +54,8 @@ inline void StoreEntry(void *frame, std::int32_t index, const ANXRECT &entry) {
 // Bytes before the pixel area: header plus entries (a negative count reads
 // as no entries).
 inline std::uint32_t PixelAreaOffset(const ANXFRAME &header) {
-    return kHeaderSize + kEntrySize * static_cast<std::uint32_t>(header.rectCount > 0 ? header.rectCount : 0);
+    return kHeaderSize +
+           kEntrySize * static_cast<std::uint32_t>(header.rectCount > 0 ? header.rectCount : 0);
 }
 inline std::uint8_t *PixelArea(void *frame, const ANXFRAME &header) {
     return static_cast<std::uint8_t *>(frame) + PixelAreaOffset(header);
@@ -62,8 +63,12 @@ inline std::uint8_t *PixelArea(void *frame, const ANXFRAME &header) {
 inline const std::uint8_t *PixelArea(const void *frame, const ANXFRAME &header) {
     return static_cast<const std::uint8_t *>(frame) + PixelAreaOffset(header);
 }
-constexpr std::int32_t Width(const ANXRECT &r) { return std::int32_t{r.right} - r.left + 1; }
-constexpr std::int32_t Height(const ANXRECT &r) { return std::int32_t{r.bottom} - r.top + 1; }
+constexpr std::int32_t Width(const ANXRECT &r) {
+    return std::int32_t{r.right} - r.left + 1;
+}
+constexpr std::int32_t Height(const ANXRECT &r) {
+    return std::int32_t{r.bottom} - r.top + 1;
+}
 
 // Where the rows of one rectangle entry of a raw frame lie.
 struct RawRect {
@@ -89,7 +94,8 @@ inline std::optional<RawRect> FindRawRect(const void *frame, std::int32_t index)
     std::int64_t offset = 0;
     for (std::int32_t i = 0; i < index; ++i) {
         const ANXRECT entry = LoadEntry(frame, i);
-        if (Width(entry) > 0 && Height(entry) > 0) offset += platform::RowStride(Width(entry)) * Height(entry);
+        if (Width(entry) > 0 && Height(entry) > 0)
+            offset += platform::RowStride(Width(entry)) * Height(entry);
         if (offset > header.dataSize) return std::nullopt;
     }
     const ANXRECT entry = LoadEntry(frame, index);

@@ -49,7 +49,8 @@ BITMAPINFOHEADER *Pad(const BITMAPINFOHEADER *dib, std::int32_t left, std::int32
     const std::int64_t width = std::int64_t{g->width} + left + right;
     const std::int64_t height = std::int64_t{g->height} + top + bottom;
     constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
-    if (width > kMax || height > kMax || !platform::CheckedSize(platform::RowStride(width), height, kPixelOffset)) {
+    if (width > kMax || height > kMax ||
+        !platform::CheckedSize(platform::RowStride(width), height, kPixelOffset)) {
         return nullptr;
     }
     BITMAPINFOHEADER *padded =

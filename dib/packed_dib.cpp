@@ -1,9 +1,10 @@
 // Packed DIBs in memory: creating, copying, releasing and addressing pixels.
+#include "dib/packed_dib.h"
+
 #include <cstring>
 
-#include "dib/packed_dib.h"
-#include "platform/platform.h"
 #include "platform/checked_size.h"
+#include "platform/platform.h"
 
 namespace anim::dib {
 
@@ -115,6 +116,8 @@ ANIM_API int32_t GetPixelOffsetTopDown(int32_t x, int32_t y, int32_t width, int3
     return static_cast<int32_t>(row * anim::platform::RowStride(width) + x);
 }
 
-ANIM_API void PumpMessages(void) { anim::platform::PumpWindowMessages(); }
+ANIM_API void PumpMessages(void) {
+    anim::platform::PumpWindowMessages();
+}
 
 }  // extern "C"

@@ -23,12 +23,18 @@ inline constexpr char kSource[] = "DIB";
 static_assert(sizeof(BITMAPINFOHEADER) == kInfoHeaderSize);
 static_assert(kPixelOffset == 1064);
 
-inline std::uint8_t *Bytes(BITMAPINFOHEADER *dib) { return reinterpret_cast<std::uint8_t *>(dib); }
+inline std::uint8_t *Bytes(BITMAPINFOHEADER *dib) {
+    return reinterpret_cast<std::uint8_t *>(dib);
+}
 inline const std::uint8_t *Bytes(const BITMAPINFOHEADER *dib) {
     return reinterpret_cast<const std::uint8_t *>(dib);
 }
-inline std::uint8_t *Pixels(BITMAPINFOHEADER *dib) { return Bytes(dib) + kPixelOffset; }
-inline const std::uint8_t *Pixels(const BITMAPINFOHEADER *dib) { return Bytes(dib) + kPixelOffset; }
+inline std::uint8_t *Pixels(BITMAPINFOHEADER *dib) {
+    return Bytes(dib) + kPixelOffset;
+}
+inline const std::uint8_t *Pixels(const BITMAPINFOHEADER *dib) {
+    return Bytes(dib) + kPixelOffset;
+}
 
 // Compressed in the low 16 bits; the upper bits carry a difference DIB's key.
 constexpr bool IsCompressed(const BITMAPINFOHEADER &dib) {

@@ -98,13 +98,13 @@ typedef struct PALETTEENTRY {
 } PALETTEENTRY;
 
 typedef struct BITMAPINFOHEADER {
-    uint32_t biSize;         /* 40 */
-    int32_t biWidth;         /* pixels */
-    int32_t biHeight;        /* rows, positive: stored bottom-up */
-    uint16_t biPlanes;       /* 1 */
-    uint16_t biBitCount;     /* 8 */
-    uint32_t biCompression;  /* 0; a difference DIB keeps its key colour in bits 16-23 */
-    uint32_t biSizeImage;    /* stride * height */
+    uint32_t biSize;        /* 40 */
+    int32_t biWidth;        /* pixels */
+    int32_t biHeight;       /* rows, positive: stored bottom-up */
+    uint16_t biPlanes;      /* 1 */
+    uint16_t biBitCount;    /* 8 */
+    uint32_t biCompression; /* 0; a difference DIB keeps its key colour in bits 16-23 */
+    uint32_t biSizeImage;   /* stride * height */
     int32_t biXPelsPerMeter;
     int32_t biYPelsPerMeter;
     uint32_t biClrUsed;
@@ -152,10 +152,10 @@ typedef struct ANXFRAME {
     ANXRECT rect;             /* the frame's rectangle, inclusive */
     int16_t adjustX;          /* added to the sprite position when shown */
     int16_t adjustY;
-    int16_t offsetX;          /* per-frame offset of the game's */
+    int16_t offsetX; /* per-frame offset of the game's */
     int16_t offsetY;
     uint16_t reserved;
-    int16_t repeatFrame;      /* in a frame without entries: the frame it repeats */
+    int16_t repeatFrame; /* in a frame without entries: the frame it repeats */
 } ANXFRAME;
 
 ANIM_STATIC_ASSERT(sizeof(ANXRECT) == 8, "ANXRECT is four 16-bit numbers");
@@ -352,8 +352,8 @@ ANIM_API void TransCopyDIBBitsX(uint8_t *dstBase, int32_t dstOffset, const uint8
                                 uint32_t width, uint32_t height, int32_t dstStride,
                                 int32_t srcStride, uint32_t transparent);
 /* Each row mirrored: destination pixel width-1-i = source pixel i. */
-ANIM_API void CopyDIBBitsReverseX(uint8_t *dst, const uint8_t *src, uint32_t width,
-                                  uint32_t height, int32_t dstStride, int32_t srcStride);
+ANIM_API void CopyDIBBitsReverseX(uint8_t *dst, const uint8_t *src, uint32_t width, uint32_t height,
+                                  int32_t dstStride, int32_t srcStride);
 /* Fills width x height pixels of dst with colour. */
 ANIM_API void FillDIBBits(uint8_t *dst, uint32_t width, uint32_t height, int32_t dstStride,
                           uint32_t colour);
@@ -643,8 +643,8 @@ ANIM_API int32_t SetBlacknessFade(EngineState *engine, int32_t direction);
 ANIM_API void CyclePalette(EngineState *engine, int32_t first, int32_t last);
 /* A picture tiled with the indices of a tileWidth x tileHeight tile (at
  * most 236 pixels); null when the tile is too large or no block can be had. */
-ANIM_API BITMAPINFOHEADER *CreateScrollingDIB(int32_t tileWidth, int32_t tileHeight,
-                                              int32_t across, int32_t down);
+ANIM_API BITMAPINFOHEADER *CreateScrollingDIB(int32_t tileWidth, int32_t tileHeight, int32_t across,
+                                              int32_t down);
 /* Spreads source's colours over the tile indices, offset by (dx, dy)
  * (clamped to the source's size). A source of more than 236 pixels, or
  * whose header does not fit its block, is refused. */
@@ -706,8 +706,7 @@ ANIM_API void SetSpriteDib(EngineState *engine, int32_t image, BITMAPINFOHEADER 
  * compressed frame, one without rectangles, one whose first rectangle is
  * empty and one whose pixel area is shorter than that rectangle's rows are
  * refused with a trace (level 1) and leave the image as it was. */
-ANIM_API void SetSpriteDibFromAnxFrameRect0(EngineState *engine, int32_t image,
-                                            ANXFRAME *frame);
+ANIM_API void SetSpriteDibFromAnxFrameRect0(EngineState *engine, int32_t image, ANXFRAME *frame);
 /* Limits an image to rect (inclusive, top-down) of its pixels. */
 ANIM_API void SetSpriteDibSizeFromRect(EngineState *engine, int32_t image, const RECT *rect);
 /* Frees an image slot: 0, -1 (slot free) or -2 (no images at all). */
@@ -866,8 +865,7 @@ ANIM_API int32_t LoadMultiAnim(EngineState *engine, const char *path, const int3
 ANIM_API int32_t DestroyMultiAnim(EngineState *engine, int32_t handle);
 /* Colour range first..first+count-1 moved by shift in the second table of
  * later loads. */
-ANIM_API void DupKOVRLETableSetup(EngineState *engine, uint8_t first, uint8_t count,
-                                  uint8_t shift);
+ANIM_API void DupKOVRLETableSetup(EngineState *engine, uint8_t first, uint8_t count, uint8_t shift);
 /* A new anim object with its own (hidden) sprite and image; its index, or
  * -1. Ends the process before InitProjector. */
 ANIM_API int32_t GetAnimObject(EngineState *engine);

@@ -1,6 +1,8 @@
 // Device contexts, windows, off-screen surfaces and the copies between them.
 // Every coordinate a caller passes is clipped against both pixel areas here,
 // so no argument, however wild, reaches memory outside them.
+#include "platform/display.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -9,11 +11,10 @@
 #include <vector>
 
 #include "animate.h"
-#include "platform/display.h"
-#include "platform/display_objects.h"
-#include "platform/platform.h"
 #include "platform/checked_size.h"
+#include "platform/display_objects.h"
 #include "platform/geometry.h"
+#include "platform/platform.h"
 
 namespace anim::platform {
 namespace display {
@@ -140,8 +141,8 @@ std::int32_t CopyMapped(const Area &dst, std::int64_t x, std::int64_t y, std::in
 
 // The one-to-one copy of a window blit, row by row: the game's paint loop
 // runs through here for every dirty rectangle of every frame.
-void CopyStraight(const Area &dst, std::int64_t x, std::int64_t y, std::int64_t w,
-                  std::int64_t h, const Area &src, std::int64_t sx, std::int64_t sy) {
+void CopyStraight(const Area &dst, std::int64_t x, std::int64_t y, std::int64_t w, std::int64_t h,
+                  const Area &src, std::int64_t sx, std::int64_t sy) {
     const Interval rows = Meet(Inside(y, h, dst.height), Inside(sy, h, src.height));
     const Interval cols = Meet(Inside(x, w, dst.width), Inside(sx, w, src.width));
     if (rows.Empty() || cols.Empty()) return;
@@ -161,7 +162,9 @@ std::optional<Area> SourceAreaOf(HDC src) {
 
 // ---- Screen -------------------------------------------------------------------
 
-HDC GetScreenDC() { return &TheState().screen; }
+HDC GetScreenDC() {
+    return &TheState().screen;
+}
 
 void ReleaseScreenDC(HDC) {}
 
@@ -286,8 +289,8 @@ std::int32_t StretchDIBits(HDC dc, std::int32_t x, std::int32_t y, std::int32_t 
     const BITMAPINFOHEADER &header = info->bmiHeader;
     if (header.biBitCount != 8 || header.biWidth <= 0 || header.biHeight == 0) return 0;
     if (w <= 0 || h <= 0 || sw <= 0 || sh == 0) return 0;
-    const std::int64_t height = header.biHeight < 0 ? -std::int64_t{header.biHeight}
-                                                    : std::int64_t{header.biHeight};
+    const std::int64_t height =
+        header.biHeight < 0 ? -std::int64_t{header.biHeight} : std::int64_t{header.biHeight};
     // Reading is all this does with the caller's pixels; the area type is
     // shared with the writable ones.
     const Area from{const_cast<std::uint8_t *>(static_cast<const std::uint8_t *>(bits)),
@@ -304,7 +307,9 @@ std::int32_t StretchDIBits(HDC dc, std::int32_t x, std::int32_t y, std::int32_t 
         [&](std::int64_t j) { return sx + j * sw / w; });
 }
 
-const BITMAPINFO &LastStretchDIBitsInfo() { return TheState().lastDibCopyInfo; }
+const BITMAPINFO &LastStretchDIBitsInfo() {
+    return TheState().lastDibCopyInfo;
+}
 
 HBITMAP SelectObject(HDC dc, HBITMAP bitmap) {
     AnimDeviceContext *context = FindContext(dc);
@@ -342,7 +347,8 @@ void DrawFocusRect(HDC dc, const RECT *rect) {
     const std::optional<Area> area = AreaOf(FindContext(dc));
     if (!area || rect == nullptr) return;
     const std::int64_t left = rect->left, top = rect->top;
-    const std::int64_t right = std::int64_t{rect->right} - 1, bottom = std::int64_t{rect->bottom} - 1;
+    const std::int64_t right = std::int64_t{rect->right} - 1,
+                       bottom = std::int64_t{rect->bottom} - 1;
     if (right < left || bottom < top) return;
 
     auto flip = [&](std::int64_t px, std::int64_t py) {

@@ -43,9 +43,9 @@ void MapIntoSystem(State &state, const AnimPalette &palette, std::uint32_t first
 }
 
 bool RealisedSomewhere(const State &state, const AnimPalette *palette) {
-    return std::any_of(state.contexts.begin(), state.contexts.end(), [&](const AnimDeviceContext *dc) {
-        return dc->palette == palette && dc->realised;
-    });
+    return std::any_of(
+        state.contexts.begin(), state.contexts.end(),
+        [&](const AnimDeviceContext *dc) { return dc->palette == palette && dc->realised; });
 }
 
 }  // namespace
@@ -190,6 +190,8 @@ ANIM_API uint32_t AnimGetPaletteEntries(HPALETTE pal, uint32_t first, uint32_t c
     return anim::platform::GetPaletteEntries(pal, first, count, out);
 }
 
-ANIM_API void AnimDeletePalette(HPALETTE pal) { anim::platform::DeletePalette(pal); }
+ANIM_API void AnimDeletePalette(HPALETTE pal) {
+    anim::platform::DeletePalette(pal);
+}
 
 }  // extern "C"

@@ -20,7 +20,9 @@ File &File::operator=(File &&other) noexcept {
     return *this;
 }
 
-File::~File() { Close(); }
+File::~File() {
+    Close();
+}
 
 File File::OpenRead(const char *path) {
     if (path == nullptr) return File();
@@ -72,7 +74,9 @@ std::int64_t File::Write(const void *buffer, std::size_t count) {
 
 std::int64_t File::Seek(std::int64_t offset, Origin origin) {
     if (fd_ < 0) return -1;
-    int whence = origin == Origin::kBegin ? SEEK_SET : origin == Origin::kCurrent ? SEEK_CUR : SEEK_END;
+    int whence = origin == Origin::kBegin     ? SEEK_SET
+                 : origin == Origin::kCurrent ? SEEK_CUR
+                                              : SEEK_END;
     return ::lseek(fd_, static_cast<off_t>(offset), whence);
 }
 

@@ -9,7 +9,9 @@ namespace anim::platform {
 
 // Bytes in one stored row of an 8-bit picture width pixels wide: rows start
 // on 4-byte boundaries, as in every DIB and raw frame.
-constexpr std::int64_t RowStride(std::int64_t width) { return (width + 3) & ~std::int64_t{3}; }
+constexpr std::int64_t RowStride(std::int64_t width) {
+    return (width + 3) & ~std::int64_t{3};
+}
 
 // The half-open interval [first, end) of pixel or row indices.
 struct Interval {

@@ -1,9 +1,10 @@
 // The debugger output, message boxes, the message pump and the clock, each
 // routed through a hook the game (or a test) can replace.
+#include <unistd.h>
+
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <unistd.h>
 
 #include "animate.h"
 #include "platform/platform.h"
@@ -15,7 +16,9 @@ namespace {
 // library inside a long operation.
 constexpr int kMaxMessagesPerPump = 1 << 20;
 
-void DefaultTrace(const char *text, void *) { std::fputs(text, stderr); }
+void DefaultTrace(const char *text, void *) {
+    std::fputs(text, stderr);
+}
 
 std::int32_t DefaultMessageBox(const char *text, const char *caption, std::uint32_t, void *) {
     std::fprintf(stderr, "%s: %s\n", caption != nullptr ? caption : "",
@@ -32,7 +35,9 @@ void *g_pump_user = nullptr;
 
 }  // namespace
 
-void DebugOutput(const char *text) { g_trace(text != nullptr ? text : "", g_trace_user); }
+void DebugOutput(const char *text) {
+    g_trace(text != nullptr ? text : "", g_trace_user);
+}
 
 std::int32_t MessageBox(const char *text, const char *caption, std::uint32_t style) {
     return g_message_box(text, caption, style, g_message_box_user);

@@ -48,7 +48,8 @@ unsigned char *LiveHeaderOf(const void *block) {
 #ifdef ANIM_ADDRESS_SANITIZER
     // A released block's header is poisoned: asking first gives the same
     // report as an ordinary build instead of the sanitizer's.
-    if (__asan_region_is_poisoned(raw, sizeof(BlockHeader)) != nullptr) FailAssertion(kSource, __LINE__);
+    if (__asan_region_is_poisoned(raw, sizeof(BlockHeader)) != nullptr)
+        FailAssertion(kSource, __LINE__);
 #endif
     std::uint64_t magic;
     std::memcpy(&magic, raw + offsetof(BlockHeader, magic), sizeof magic);
@@ -84,9 +85,13 @@ std::size_t BlockSize(const void *block) {
     return size;
 }
 
-std::size_t LiveBlockCount() { return g_live_blocks; }
+std::size_t LiveBlockCount() {
+    return g_live_blocks;
+}
 
-void FailNthAllocation(std::uint32_t n) { g_fail_countdown = n; }
+void FailNthAllocation(std::uint32_t n) {
+    g_fail_countdown = n;
+}
 
 void SetBlockSizeLimit(std::size_t limit) {
     g_size_limit = limit == 0 || limit > kMaxBlockSize ? kMaxBlockSize : limit;

@@ -39,7 +39,7 @@ void SetBlockSizeLimit(std::size_t limit);
 
 // An open file, closed when it goes out of scope.
 class File {
-public:
+  public:
     enum class Origin { kBegin, kCurrent, kEnd };
 
     File() = default;
@@ -64,7 +64,7 @@ public:
     std::int64_t Seek(std::int64_t offset, Origin origin);
     void Close();
 
-private:
+  private:
     explicit File(int fd) : fd_(fd) {}
     int fd_ = -1;
 };

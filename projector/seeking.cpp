@@ -19,7 +19,8 @@ void ApplyKeyFrame(EngineState *engine, AnimObject &object, std::int32_t k) {
     const bool hid = HideSprite(engine, object.sprite) != 0;
     object.frame = k;
     SequenceEntry *sequence = SequenceAt(engine, object.seqSlot);
-    const ANXFRAME *frame = sequence != nullptr ? ExpandedDeltaFrame(object, *sequence, k) : nullptr;
+    const ANXFRAME *frame =
+        sequence != nullptr ? ExpandedDeltaFrame(object, *sequence, k) : nullptr;
     if (frame != nullptr) {
         const ANXFRAME header = dib::LoadHeader(frame);
         const BITMAPINFOHEADER &dib = *object.frameDib;
@@ -71,9 +72,9 @@ ANIM_API int32_t SetFrameNum(EngineState *engine, int32_t object, int32_t target
         const ANXFRAME header = anim::dib::LoadHeader(frame);
         const POINT offset = sequence->frameOffsets[o->frame];
         const auto x = anim::animate::Saturate(std::int64_t{o->x} - offset.x - header.offsetX -
-                                              header.rect.left);
+                                               header.rect.left);
         const auto y = anim::animate::Saturate(std::int64_t{o->y} - offset.y - header.offsetY -
-                                              header.rect.top);
+                                               header.rect.top);
         if (ProjectCore(engine, object, x, y, o->depth, 0, 100, 0) == 0) break;
     }
     if (hid) UnHideSprite(engine, o->sprite);

@@ -2,8 +2,8 @@
 // freed by TerminateProjector (anim_objects.cpp), slots taken lowest first.
 #include <algorithm>
 
-#include "projector/projector.h"
 #include "platform/checked_size.h"
+#include "projector/projector.h"
 #include "support/report.h"
 
 namespace anim::projector {

@@ -5,8 +5,12 @@
 
 extern "C" {
 
-ANIM_API void *ALLOCATE(uint32_t size) { return anim::platform::AllocBlock(size); }
+ANIM_API void *ALLOCATE(uint32_t size) {
+    return anim::platform::AllocBlock(size);
+}
 
-ANIM_API void FREE(void *block) { anim::platform::FreeBlock(block); }
+ANIM_API void FREE(void *block) {
+    anim::platform::FreeBlock(block);
+}
 
 }  // extern "C"

@@ -43,7 +43,7 @@ ANIM_API void TraceMessage(const char *file, uint16_t line, const char *text, in
     }
     const std::size_t size = static_cast<std::size_t>(needed) + 1;
     std::unique_ptr<char, decltype(&std::free)> longText(static_cast<char *>(std::malloc(size)),
-                                                          &std::free);
+                                                         &std::free);
     if (longText == nullptr) {
         anim::platform::DebugOutput(shortText);
         return;

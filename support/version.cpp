@@ -14,9 +14,13 @@ constexpr int kVersionStringSize = 8;
 
 extern "C" {
 
-ANIM_API uint16_t AnimVersion(void) { return kVersion; }
+ANIM_API uint16_t AnimVersion(void) {
+    return kVersion;
+}
 
-ANIM_API uint16_t AnimRevision(void) { return kRevision; }
+ANIM_API uint16_t AnimRevision(void) {
+    return kRevision;
+}
 
 ANIM_API int32_t AnimVersionString(char *buffer) {
     if (buffer == nullptr) return 0;
