@@ -1,6 +1,5 @@
-// The debugger output, message boxes, the message pump and the clock, each
-// routed through a hook the game (or a test) can replace.
-#include <chrono>
+// The debugger output, message boxes and the message pump, each routed
+// through a hook the game (or a test) can replace.
 #include <csignal>
 #include <cstdio>
 #include <unistd.h>
@@ -56,12 +55,6 @@ void PumpWindowMessages() {
     if (g_pump == nullptr) return;
     for (int i = 0; i < kMaxMessagesPerPump && g_pump(g_pump_user) != 0; ++i) {
     }
-}
-
-std::uint32_t TimeGetTime() {
-    using namespace std::chrono;
-    auto ms = duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-    return static_cast<std::uint32_t>(ms);
 }
 
 }  // namespace anim::platform
