@@ -77,7 +77,7 @@ let played = 0, total = 0, seed = firstSeed;
 let figures = newFigures();
 
 function newFigures() {
-  return {frames: 0, libraryMs: 0, presentMs: 0, rects: 0, whole: 0, wipeMs: 0};
+  return {frames: 0, libraryMs: 0, moveMs: 0, paintMs: 0, presentMs: 0, rects: 0, whole: 0, wipeMs: 0};
 }
 
 function start(matchSeed, frames) {
@@ -107,6 +107,8 @@ async function step() {
   }
   ++figures.frames;
   figures.libraryMs += t1 - t0;
+  figures.moveMs += Module._web_move_ms();
+  figures.paintMs += Module._web_paint_ms();
   figures.presentMs += t2 - t1;
   figures.rects += rects;
   if (rects === 1 && wholePicture()) ++figures.whole;
@@ -122,6 +124,8 @@ function summary(f) {
   const n = Math.max(f.frames, 1);
   return {
     libraryMs: +(f.libraryMs / n).toFixed(3),
+    moveMs: +(f.moveMs / n).toFixed(3),
+    paintMs: +(f.paintMs / n).toFixed(3),
     presentMs: +(f.presentMs / n).toFixed(3),
     rects: +(f.rects / n).toFixed(1),
     wholeFrames: f.whole,
@@ -130,8 +134,15 @@ function summary(f) {
 }
 
 function describe(s) {
-  return `library ${s.libraryMs.toFixed(3)} ms, present ${s.presentMs.toFixed(3)} ms a frame, ` +
-         `${s.rects.toFixed(1)} rectangles put (${s.wholeFrames} frames whole, for new colours)`;
+  return `library ${s.libraryMs.toFixed(3)} ms (move and project ${s.moveMs.toFixed(3)}, ` +
+         `PaintScene ${s.paintMs.toFixed(3)}), present ${s.presentMs.toFixed(3)} ms a frame; ` +
+         `${s.rects.toFixed(1)} rectangles, ${s.wholeFrames} frames whole (new colours)`;
+}
+
+// The status line's shorter form.
+function brief(s) {
+  return `library ${s.libraryMs.toFixed(2)} ms  present ${s.presentMs.toFixed(2)} ms a frame  ` +
+         `(${s.rects.toFixed(1)} rects, ${s.wholeFrames} whole)`;
 }
 
 function score() {
@@ -152,9 +163,9 @@ async function runLive() {
     const before = {...figures};
     step().then(() => {
       busy = false;
-      for (const k of ['frames', 'libraryMs', 'presentMs', 'rects', 'whole']) recent[k] += figures[k] - before[k];
+      for (const k of Object.keys(recent)) recent[k] += figures[k] - before[k];
       if (played % kStatusEvery === 0 || played === total) {
-        const text = `frame ${played}  ${score()}  ${describe(summary(recent))}`;
+        const text = `frame ${played}   ${score()}   ${brief(summary(recent))}`;
         statusLine.textContent = played === total ? text + '\nfull time: click for the next match' : text;
         recent = newFigures();
       }
@@ -216,7 +227,7 @@ async function runTest() {
   const pixels = ctx.getImageData(0, 0, canvas.width, canvas.height).data;
   const result = {seed: firstSeed, frames: played, crc: crc32(pixels), ...summary(figures), errors};
   console.log('result ' + JSON.stringify(result));
-  statusLine.textContent = `frame ${played}  ${describe(summary(figures))}`;
+  statusLine.textContent = `frame ${played}   ${brief(summary(figures))}`;
   document.getElementById('result').textContent = JSON.stringify(result);
   document.title = 'done';
 }

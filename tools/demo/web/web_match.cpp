@@ -26,6 +26,7 @@ struct Game {
 
 std::unique_ptr<Game> g_game;
 std::string g_error;
+demo::FrameStats g_last;  // the last frame's figures, as the desktop demo keeps them
 
 }  // namespace
 
@@ -62,7 +63,17 @@ EMSCRIPTEN_KEEPALIVE const char *web_error() {
 // without a match.
 EMSCRIPTEN_KEEPALIVE int web_advance() {
     if (!g_game) return -1;
-    return g_game->match.Advance().wipe ? 1 : 0;
+    g_last = g_game->match.Advance();
+    return g_last.wipe ? 1 : 0;
+}
+
+// The last frame's milliseconds by the match's own clock, as the desktop
+// demo reports them: moving and projecting, and PaintScene.
+EMSCRIPTEN_KEEPALIVE double web_move_ms() {
+    return g_last.moveMs;
+}
+EMSCRIPTEN_KEEPALIVE double web_paint_ms() {
+    return g_last.paintMs;
 }
 
 // Converts what the window changed since the last call; returns how many
