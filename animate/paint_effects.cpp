@@ -2,7 +2,6 @@
 // magnified over a scrolled background with whole invalid rows, limited to
 // a band of depths, and a wipe that reveals the first rectangle in strips.
 #include <algorithm>
-#include <thread>
 
 #include "animate.h"
 #include "animate/engine.h"
@@ -53,13 +52,6 @@ void PaintStrip(EngineState *engine, HDC dc, const Strip &strip) {
     CopyRectToWindow(engine, dc, &engine->canvas, entry, 0, 0);
 }
 
-void WaitForStepEnd(EngineState *engine) {
-    // Unsigned difference: correct across the clock's wrap.
-    while (platform::TimeGetTime() - engine->sfxStepTime < kWipeStepMs) {
-        std::this_thread::yield();
-    }
-}
-
 void Wipe(EngineState *engine, HDC dc, std::int16_t effect) {
     const RECT &first = engine->invalidRects[0];
     Strip r{first.left, first.top, first.right, first.bottom};
@@ -89,7 +81,7 @@ void Wipe(EngineState *engine, HDC dc, std::int16_t effect) {
         PaintStrip(engine, dc, r);
         *trailing += direction * kWipeStep;
         *moving += direction * kWipeStep;
-        WaitForStepEnd(engine);
+        platform::WaitUntilElapsed(engine->sfxStepTime, kWipeStepMs);
     }
     *moving = saved;
     PaintStrip(engine, dc, r);

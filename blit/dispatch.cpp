@@ -11,9 +11,13 @@ struct Registry {
     std::size_t count = 0;
 
     Registry() {
-        for (const Kernels *k : {&ScalarKernels(), Sse2Kernels(), Avx2Kernels()}) {
+        sets[count++] = &ScalarKernels();
+#ifndef ANIMATE_SCALAR_KERNELS_ONLY
+        // Builds for other machines (WebAssembly) leave the x86 sets out.
+        for (const Kernels *k : {Sse2Kernels(), Avx2Kernels()}) {
             if (k != nullptr) sets[count++] = k;
         }
+#endif
     }
 };
 

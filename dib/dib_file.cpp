@@ -168,7 +168,8 @@ bool ReadInfoHeader(File &file, const char *name, Layout &layout) {
     std::array<std::uint8_t, kInfoHeaderSize> bytes{};
     if (file.Read(bytes.data(), kSizeFieldBytes) != kSizeFieldBytes) return false;
     const std::uint32_t size = ReadU32(bytes.data());
-    const bool long_header = std::ranges::find(kLongHeaderSizes, size) != kLongHeaderSizes.end();
+    const bool long_header =
+        std::find(kLongHeaderSizes.begin(), kLongHeaderSizes.end(), size) != kLongHeaderSizes.end();
     if (size == kCoreHeaderSize) {
         const std::uint32_t rest = kCoreHeaderSize - kSizeFieldBytes;
         if (file.Read(bytes.data() + kSizeFieldBytes, rest) != rest) return false;

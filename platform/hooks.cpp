@@ -1,8 +1,7 @@
-// The debugger output, message boxes, the message pump and the clock, each
-// routed through a hook the game (or a test) can replace.
+// The debugger output, message boxes, assertion reports and the message
+// pump, each routed through a hook the game (or a test) can replace.
 #include <unistd.h>
 
-#include <chrono>
 #include <csignal>
 #include <cstdio>
 
@@ -61,12 +60,6 @@ void PumpWindowMessages() {
     if (g_pump == nullptr) return;
     for (int i = 0; i < kMaxMessagesPerPump && g_pump(g_pump_user) != 0; ++i) {
     }
-}
-
-std::uint32_t TimeGetTime() {
-    using namespace std::chrono;
-    auto ms = duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-    return static_cast<std::uint32_t>(ms);
 }
 
 }  // namespace anim::platform

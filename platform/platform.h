@@ -80,7 +80,16 @@ std::int32_t MessageBox(const char *text, const char *caption, std::uint32_t sty
 [[noreturn]] void FailAssertion(const char *file, std::uint32_t line);
 // Runs the game's message pump until it reports nothing waiting.
 void PumpWindowMessages();
+
+// ---- Clock ----------------------------------------------------------------
+
 // Milliseconds on a steady clock (wraps like a 32-bit tick count).
 std::uint32_t TimeGetTime();
+// Returns once ms milliseconds have passed since start (a TimeGetTime
+// reading), correct across the clock's wrap. On the desktop it watches the
+// clock; in a browser the page cannot be held, so it sleeps there and lets
+// the page draw and answer events meanwhile (the module is linked with
+// ASYNCIFY for that).
+void WaitUntilElapsed(std::uint32_t start, std::uint32_t ms);
 
 }  // namespace anim::platform

@@ -47,7 +47,6 @@
 // frame). A repeat frame's overlay entry is that of the frame it stands for.
 #pragma once
 
-#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -130,7 +129,7 @@ template <Field T>
     for (std::size_t i = 0; i < sizeof(T); ++i) {
         value = static_cast<Bits>(value | static_cast<Bits>(Bits{bytes[at + i]} << (8 * i)));
     }
-    return std::bit_cast<T>(value);
+    return static_cast<T>(value);  // modular since C++20: the same bits
 }
 
 // Stores value at `at`; false (and nothing written) when it does not lie
@@ -138,7 +137,7 @@ template <Field T>
 template <Field T>
 [[nodiscard]] constexpr bool StoreLe(std::span<std::uint8_t> bytes, std::size_t at, T value) {
     if (!Holds(bytes.size(), at, sizeof(T))) return false;
-    const auto bits = std::bit_cast<std::make_unsigned_t<T>>(value);
+    const auto bits = static_cast<std::make_unsigned_t<T>>(value);
     for (std::size_t i = 0; i < sizeof(T); ++i) {
         bytes[at + i] = static_cast<std::uint8_t>(bits >> (8 * i));
     }

@@ -27,6 +27,8 @@ inline constexpr std::uint32_t kNone = 0xFFFFFFFFu;  // a free slot's id
 inline constexpr std::uint32_t kObjectCreated = 1u << 0;
 inline constexpr std::uint32_t kObjectNumberFlag = 1u << 1;
 
+// The records' sizes are pinned for 64-bit machines and for WebAssembly's
+// 32-bit pointers alike.
 struct AnimObject {
     std::int32_t inUse;
     std::uint32_t seqId;
@@ -47,7 +49,7 @@ struct AnimObject {
     std::int32_t isDelta;
     std::int32_t tableIndex;
 };
-static_assert(sizeof(AnimObject) == 88);
+static_assert(sizeof(AnimObject) == (sizeof(void *) == 8 ? 88 : 72));
 
 // One loaded sequence. Its own block holds, in this order: the frame
 // pointers, the per-frame offsets, the bytes each stored frame may use (to
@@ -69,7 +71,7 @@ struct SequenceEntry {
     std::uint32_t *frameLimits;
     std::uint8_t *expanded;
 };
-static_assert(sizeof(SequenceEntry) == 88);
+static_assert(sizeof(SequenceEntry) == (sizeof(void *) == 8 ? 88 : 56));
 
 // Number overlays of one sequence. The block holds the overlay pointers and
 // the bytes each may use.
@@ -82,7 +84,7 @@ struct PlayerNumberSet {
     const ANXFRAME **overlays;
     std::uint32_t *overlayLimits;
 };
-static_assert(sizeof(PlayerNumberSet) == 40);
+static_assert(sizeof(PlayerNumberSet) == (sizeof(void *) == 8 ? 40 : 28));
 
 struct MultiAnimEntry {
     std::int32_t inUse;
@@ -93,7 +95,7 @@ struct MultiAnimEntry {
     std::uint8_t header[kFileHeaderSize];
     std::uint8_t *body;
 };
-static_assert(sizeof(MultiAnimEntry) == 56);
+static_assert(sizeof(MultiAnimEntry) == (sizeof(void *) == 8 ? 56 : 40));
 
 // ---- Multi-animations (multi_anim.cpp) ---------------------------------------
 

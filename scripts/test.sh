@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 source scripts/packages.sh
 ensure_packages cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libsdl2-dev \
   liballegro4-dev imagemagick libgif-dev libpng-dev nlohmann-json3-dev libcli11-dev gifsicle xvfb \
-  clang-14 clang-format-14 libclang-rt-14-dev
+  clang-14 clang-format-14 libclang-rt-14-dev emscripten chromium
 
 jobs=$(nproc)
 

@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -50,6 +51,27 @@ void PrintSummary(const demo::HeadlessResult &r, const demo::Match &match) {
     std::printf("score:                     %d - %d\n", match.score()[0], match.score()[1]);
 }
 
+// CRC-32 (the zip and PNG one) of the picture as RGBA bytes, alpha 255: the
+// bytes a browser canvas holds for it, so that the web page's report of the
+// same frame can be compared with this one.
+std::uint32_t RgbaCrc(const imageio::IndexedImage &img) {
+    static const auto table = [] {
+        std::array<std::uint32_t, 256> t{};
+        for (std::uint32_t n = 0; n < 256; ++n) {
+            std::uint32_t c = n;
+            for (int k = 0; k < 8; ++k) c = (c & 1) != 0 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            t[n] = c;
+        }
+        return t;
+    }();
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (const std::uint8_t index : img.pixels) {
+        const imageio::Rgb &c = img.colours[index];
+        for (const std::uint8_t byte : {c.r, c.g, c.b, std::uint8_t{255}}) crc = table[(crc ^ byte) & 0xFF] ^ (crc >> 8);
+    }
+    return crc ^ 0xFFFFFFFFu;
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -62,6 +84,7 @@ int main(int argc, char **argv) {
     bool paletteStep = false;
     bool hold = false;
     bool quiet = false;
+    bool crc = false;
     app.add_option("--frames", frames, "frames to play (window: 0 plays until Esc)")->check(CLI::Range(0, 100000));
     app.add_option("--out", out, "output folder");
     app.add_option("--seed", seed, "seed of the art and the match");
@@ -70,6 +93,8 @@ int main(int argc, char **argv) {
                  "after the last frame, one more palette step (fade or colour cycling) with nothing moving");
     app.add_flag("--hold", hold, "with --window: keep the last picture up until Esc");
     app.add_flag("-q,--quiet", quiet, "print nothing but errors");
+    app.add_flag("--crc", crc,
+                 "headless: print the CRC-32 of the last frame's RGBA pixels, as the web page reports it");
     if (const auto status = imageio::ParseCommandLine(app, argc, argv, "animate-demo")) return *status;
     // SDL falls back to drivers that show nothing when there is no display,
     // so a live window without one would play unseen: say so before any work.
@@ -130,5 +155,6 @@ int main(int argc, char **argv) {
         PrintSummary(result, match);
         std::printf("wrote %s, %s and %s\n", options.gif.c_str(), options.lastFrame.c_str(), options.frameLog.c_str());
     }
+    if (crc) std::printf("last frame crc32: %08x\n", RgbaCrc(match.Snapshot()));
     return 0;
 }
