@@ -38,6 +38,10 @@ void MemoryFile::Write(std::span<const std::uint8_t> bytes) {
     }
 }
 
+void ReleasePalette(EngineState *engine) {
+    if (HPALETTE palette = MasterPalette(engine)) AnimDeletePalette(palette);
+}
+
 namespace {
 
 void Quiet(const char *, void *) {}

@@ -13,6 +13,7 @@
 #include <span>
 #include <string>
 
+#include "animate.h"
 #include "platform/platform.h"
 
 // A broken promise of the library: report where, then stop as a crash does.
@@ -91,10 +92,18 @@ private:
     std::size_t before_;
 };
 
-// The memory layer refuses blocks above this size while a target runs . The library takes blocks up to 1 GiB, which is right and
-// only slow: a fuzzer filling gigabytes finds nothing, while a refusal at a
-// few megabytes still follows every lying size to the allocation that
-// answers it.
+// The game's part of the master palette: the library makes a palette for
+// every background that brings its colours and never deletes one, so a
+// target deletes the current one before it sets the next background and
+// before it ends. A palette left behind is no leak to the sanitizer (the
+// display keeps every palette), but it makes libFuzzer look for leaks after
+// every run, which costs more than the run itself.
+void ReleasePalette(EngineState *engine);
+
+// The memory layer refuses blocks above this size while a target runs. The
+// library takes blocks up to 1 GiB, which is right and only slow: a fuzzer
+// filling gigabytes finds nothing, while a refusal at a few megabytes still
+// follows every lying size to the allocation that answers it.
 inline constexpr std::size_t kMaxFuzzBlock = std::size_t{4} << 20;
 
 // Called once by the fuzzer and the replay program before any target runs:

@@ -165,16 +165,23 @@ void DecodeSeeds() {
 }
 
 void EncodeSeeds() {
-    // width height reserve limit scale colour rect(4) pixels
+    // paths width height reserve limit scale colour rect(4) pixels; each
+    // picture once per stream kind.
     Bytes plain = {16, 12, 0, 255, 50, 9, 2, 2, 9, 7};
     for (std::int32_t i = 0; i < 16 * 12; ++i) plain.push_back(Art(i % 16, i / 16));
-    Save("encode", "picture", plain);
     Bytes runs = {40, 5, 1, 3, 37, 200, 0, 0, 3, 3};
     for (std::uint8_t v : {7, 7, 7, 7, 7, 7, 7, 9, 9, 1, 4, 2, 3, 246, 250, 0, 0, 0}) runs.push_back(v);
-    Save("encode", "runs_and_segments", runs);
     Bytes noise = {7, 9, 2, 0, 80, 1, 1, 1, 5, 7};
     for (std::uint32_t i = 0; i < 63; ++i) noise.push_back(static_cast<std::uint8_t>(i * 37 + 11));
-    Save("encode", "noise", noise);
+    for (std::uint8_t paths : {0, 7}) {
+        const std::string kind = paths == 0 ? "_whole" : "_lines";
+        for (const auto &[name, seed] : {std::pair{"picture", &plain}, std::pair{"runs_and_segments", &runs},
+                                         std::pair{"noise", &noise}}) {
+            Bytes in = {paths};
+            in.insert(in.end(), seed->begin(), seed->end());
+            Save("encode", name + kind, in);
+        }
+    }
 }
 
 // ---- find_rects ----------------------------------------------------------
