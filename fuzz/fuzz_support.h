@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <span>
 #include <string>
 
@@ -78,6 +79,11 @@ private:
     int fd_ = -1;
     std::string path_;
 };
+
+// A folder of the process's own, on a memory file system where there is
+// one, made on first use and removed when the process ends: for what can
+// only be written as a named file in a named folder.
+const std::filesystem::path &ScratchFolder();
 
 // Fails the run when the memory blocks alive at its end differ from those
 // alive at its start: every target body must leave nothing behind.
