@@ -83,12 +83,14 @@ run_one() {
 }
 
 # The kept corpus again, minimised over itself and what this run added:
-# each input there adds coverage the others lack.
+# each input there reaches code the others do not. Edges alone decide
+# (-use_counters=0): keeping every hit count that differs would keep
+# thousands of inputs, and a campaign finds the counts again quickly.
 merge_one() {
   local t=$1 merged="$build/merged/$t"
   rm -rf "$merged"
   mkdir -p "$merged" "fuzz/corpus/$t"
-  if "$build/fuzz/fuzz_$t" -merge=1 -max_len="$(max_len "$t")" -timeout=25 -rss_limit_mb=2048 \
+  if "$build/fuzz/fuzz_$t" -merge=1 -use_counters=0 -max_len="$(max_len "$t")" -timeout=25 -rss_limit_mb=2048 \
        "$merged" "fuzz/corpus/$t" "$build/corpus/$t" >"$build/logs/$t.merge.log" 2>&1; then
     rm -rf "fuzz/corpus/$t"
     mv "$merged" "fuzz/corpus/$t"
