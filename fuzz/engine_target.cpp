@@ -433,7 +433,12 @@ void Game::SceneCall(std::uint8_t code) {
         EnablePrinter(e_, in_.Flag() ? 1 : 0);
         break;
     case 15:
-        ResetFixupPaintTimes(e_);
+        if (in_.Flag()) {
+            ResetFixupPaintTimes(e_);
+        } else {
+            std::uint32_t compose = 0, copy = 0;
+            GetFixupPaintTimes(e_, &compose, &copy);
+        }
         break;
     case 16: {
         const std::int32_t x = X(), y = Y();
@@ -441,6 +446,25 @@ void Game::SceneCall(std::uint8_t code) {
         const std::int32_t want = reference::SpriteAt(e_, x, y);
         FUZZ_CHECK(GetSpriteFromPoint(e_, x, y, &hit) == (want >= 0 ? 1 : 0));
         FUZZ_CHECK(hit == std::max(want, 0));
+        break;
+    }
+    case 17: {  // a picture as the model of the surface, and no background
+        BITMAPINFOHEADER *model = f.pictures[in_.Byte() % f.pictures.size()];
+        FUZZ_CHECK(SetOffScreenDib(e_, model) == nullptr);
+        markAgain();
+        check_.InvalidateAll();
+        break;
+    }
+    case 18: {  // moved, not resized, into the scene when it fits
+        RECT r{X(), Y(), 0, 0};
+        r.right = r.left + in_.Range(-1, kMaxSceneWidth);
+        r.bottom = r.top + in_.Range(-1, kMaxSceneHeight);
+        const RECT before = r, &scene = e_->sceneRect;
+        OffsetRectInsideBackground(e_, &r);
+        FUZZ_CHECK(r.right - r.left == before.right - before.left && r.bottom - r.top == before.bottom - before.top);
+        if (scene.right >= 0 && scene.bottom >= 0 && before.right - before.left <= scene.right &&
+            before.bottom - before.top <= scene.bottom)
+            FUZZ_CHECK(r.left >= 0 && r.top >= 0 && r.right <= scene.right && r.bottom <= scene.bottom);
         break;
     }
     }
@@ -620,16 +644,17 @@ void Game::PaintCall(std::uint8_t code) {
     check_.Paint(mode);
 }
 
-// Each entry: how many codes it takes (weights) and which group runs it.
+// A call's code picks its group; each group takes as many of the 64 codes
+// as it is to be weighted.
 void Game::Call() {
     const std::uint8_t code = in_.Byte() % 64;
     if (code < 4) return AddSpriteCall();
     if (code < 14) return SpriteCall(static_cast<std::uint8_t>(code % 5));
     if (code < 22) return ImageCall(static_cast<std::uint8_t>(code - 14));
-    if (code < 39) return SceneCall(static_cast<std::uint8_t>(code - 22));
-    if (code < 41) return PaletteCall();
-    if (code < 54) return ObjectCall(static_cast<std::uint8_t>(code - 41) % 11);
-    return PaintCall(static_cast<std::uint8_t>(code - 54) % 5);
+    if (code < 41) return SceneCall(static_cast<std::uint8_t>(code - 22));
+    if (code < 43) return PaletteCall();
+    if (code < 56) return ObjectCall(static_cast<std::uint8_t>(code - 43) % 11);
+    return PaintCall(static_cast<std::uint8_t>(code - 56) % 5);
 }
 
 }  // namespace

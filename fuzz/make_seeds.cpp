@@ -284,14 +284,14 @@ enum : std::uint8_t {
     kFrameImage = 19,
     kRegisterCallback = 26,
     kHitTest = 38,
-    kNewObject = 41,
-    kBindObject = 42,
-    kProject = 44,
-    kSeek = 45,
-    kPaint = 54,
-    kStretch = 55,
-    kPartial = 56,
-    kStretchPlus = 57,
+    kNewObject = 43,
+    kBindObject = 44,
+    kProject = 46,
+    kSeek = 47,
+    kPaint = 56,
+    kStretch = 57,
+    kPartial = 58,
+    kStretchPlus = 59,
 };
 
 void EngineSeeds() {
