@@ -25,7 +25,8 @@ constexpr std::size_t kEntrySize = 8;
 
 void CheckFrame(const anxinfo::StoredFrame &f, std::size_t fileSize) {
     if (!f.valid) return;
-    const std::size_t entries = kEntrySize * static_cast<std::size_t>(std::max<std::int16_t>(f.rectCount, 0));
+    const std::size_t entries =
+        kEntrySize * static_cast<std::size_t>(std::max<std::int16_t>(f.rectCount, 0));
     FUZZ_CHECK(f.at <= fileSize && f.available <= fileSize - f.at);
     FUZZ_CHECK(kHeaderSize + entries <= f.available);
 }
@@ -55,7 +56,8 @@ int AnxInspectTarget(const std::uint8_t *data, std::size_t size) {
         FUZZ_CHECK(size < anxinfo::kFileHeaderSize && !error.empty());
         return 0;
     }
-    FUZZ_CHECK(file->bytes.size() == size && std::equal(file->bytes.begin(), file->bytes.end(), data));
+    FUZZ_CHECK(file->bytes.size() == size &&
+               std::equal(file->bytes.begin(), file->bytes.end(), data));
     FUZZ_CHECK(file->directory.size() == file->sequenceCount ||
                (file->directory.empty() && !file->problems.empty()));
     FUZZ_CHECK(file->sequences.size() == file->directory.size());

@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "anx_file.h"
 #include "animate.h"
+#include "anx_file.h"
 #include "bmp_file.h"
 #include "fuzz_support.h"
 #include "manifest.h"
@@ -65,11 +65,10 @@ void Put(const fs::path &folder, const char *name, const imageio::IndexedImage &
 
 // A 24-bit picture: a form the packer refuses.
 void PutDeep(const fs::path &folder, const char *name) {
-    const std::uint8_t bytes[] = {'B', 'M', 70, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0,
-                                  40,  0,   0,  0, 2, 0, 0, 0, 2, 0, 0, 0, 1, 0, 24, 0,
-                                  0,   0,   0,  0, 16, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                                  0,   0,   0,  0, 0, 0, 0, 0, 1, 2, 3, 4, 5, 6, 0, 0,
-                                  7,   8,   9,  10, 11, 12, 0, 0};
+    const std::uint8_t bytes[] = {'B', 'M', 70, 0, 0, 0, 0, 0, 0, 0, 54, 0,  0,  0,  40, 0, 0,  0,
+                                  2,   0,   0,  0, 2, 0, 0, 0, 1, 0, 24, 0,  0,  0,  0,  0, 16, 0,
+                                  0,   0,   0,  0, 0, 0, 0, 0, 0, 0, 0,  0,  0,  0,  0,  0, 0,  0,
+                                  1,   2,   3,  4, 5, 6, 0, 0, 7, 8, 9,  10, 11, 12, 0,  0};
     FILE *out = std::fopen((folder / name).c_str(), "wb");
     FUZZ_CHECK(out != nullptr && std::fwrite(bytes, 1, sizeof bytes, out) == sizeof bytes);
     std::fclose(out);
@@ -91,13 +90,15 @@ const std::set<std::string> &Pictures() {
         Put(folder, "b.bmp", Art(10, 12, 2));
         Put(folder, "odd.bmp", Art(7, 3, 3));
         imageio::IndexedImage digit(6, 5);
-        for (std::size_t i = 0; i < digit.pixels.size(); ++i) digit.pixels[i] = kSegments[i % sizeof kSegments];
+        for (std::size_t i = 0; i < digit.pixels.size(); ++i)
+            digit.pixels[i] = kSegments[i % sizeof kSegments];
         Put(folder, "digit.bmp", digit);
         Put(folder, "wide.bmp", Art(256, 2, 4));
         Put(folder, "big.bmp", Art(101, 100, 5));
         PutDeep(folder, "deep.bmp");
         std::set<std::string> all;
-        for (const auto &entry : fs::directory_iterator(folder)) all.insert(entry.path().filename());
+        for (const auto &entry : fs::directory_iterator(folder))
+            all.insert(entry.path().filename());
         return all;
     }();
     return names;
@@ -105,7 +106,8 @@ const std::set<std::string> &Pictures() {
 
 std::set<std::string> FolderNow() {
     std::set<std::string> names;
-    for (const auto &entry : fs::directory_iterator(ScratchFolder())) names.insert(entry.path().filename());
+    for (const auto &entry : fs::directory_iterator(ScratchFolder()))
+        names.insert(entry.path().filename());
     return names;
 }
 
@@ -131,7 +133,8 @@ void CheckError(const std::string &error) {
 }
 
 // The packed file, read by the inspector and played by the library.
-void CheckPacked(const anxpack::Manifest &m, const anxpack::PackResult &result, const std::string &path) {
+void CheckPacked(const anxpack::Manifest &m, const anxpack::PackResult &result,
+                 const std::string &path) {
     std::vector<std::int32_t> ids;
     for (const anxpack::ManifestSequence &seq : m.sequences) ids.push_back(seq.id);
     FUZZ_CHECK(result.ids == ids && result.stats.size() == ids.size());
@@ -148,14 +151,16 @@ void CheckPacked(const anxpack::Manifest &m, const anxpack::PackResult &result, 
     const auto count = static_cast<std::int32_t>(ids.size());
     FUZZ_CHECK(engine != nullptr && InitProjector(engine, 1, count, 1) == 1);
     if (m.team) DupKOVRLETableSetup(engine, m.team->first, m.team->count, m.team->shift);
-    const std::int32_t handle = LoadMultiAnim(engine, path.c_str(), ids.data(), count, 2, ANIM_LOAD_PLAYER_NUMBERS);
+    const std::int32_t handle =
+        LoadMultiAnim(engine, path.c_str(), ids.data(), count, 2, ANIM_LOAD_PLAYER_NUMBERS);
     FUZZ_CHECK(handle >= 0);
     const std::int32_t object = GetAnimObject(engine);
     for (std::size_t i = 0; i < ids.size(); ++i) {
         FUZZ_CHECK(SetAnimObjectAnim(engine, object, ids[i], 1, 0) == 1);
         const std::int32_t frames = static_cast<std::int32_t>(m.sequences[i].frames.size());
         FUZZ_CHECK(FrameCount(engine, object) == frames);
-        for (std::int32_t k = 0; k < frames; ++k) FUZZ_CHECK(ProjectFrame(engine, object, 20, 30, 1) == 1);
+        for (std::int32_t k = 0; k < frames; ++k)
+            FUZZ_CHECK(ProjectFrame(engine, object, 20, 30, 1) == 1);
     }
     SetAnimObjectAnim(engine, object, -1, 0, 0);
     FUZZ_CHECK(DestroyMultiAnim(engine, handle) == 1);
@@ -173,7 +178,8 @@ int ManifestTarget(const std::uint8_t *data, std::size_t size) {
     const std::string text(reinterpret_cast<const char *>(data), size);
 
     std::string error;
-    const std::optional<anxpack::Manifest> manifest = anxpack::ParseManifest(text, manifestPath, error);
+    const std::optional<anxpack::Manifest> manifest =
+        anxpack::ParseManifest(text, manifestPath, error);
     if (!manifest) {
         CheckError(error);
         return 0;

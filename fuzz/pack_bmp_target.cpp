@@ -30,11 +30,12 @@ std::uint32_t U32At(const std::uint8_t *data, std::size_t at) {
 
 // The form both readers describe alike.
 bool PlainForm(const std::uint8_t *data, std::size_t size) {
-    if (size < kFileHeaderSize + sizeof(BITMAPINFOHEADER) || data[0] != 'B' || data[1] != 'M') return false;
+    if (size < kFileHeaderSize + sizeof(BITMAPINFOHEADER) || data[0] != 'B' || data[1] != 'M')
+        return false;
     BITMAPINFOHEADER info;
     std::memcpy(&info, data + kFileHeaderSize, sizeof info);
-    return U32At(data, 10) == kPlainPixelOffset && info.biSize == sizeof info && info.biHeight > 0 &&
-           (info.biClrUsed == 0 || info.biClrUsed == 256);
+    return U32At(data, 10) == kPlainPixelOffset && info.biSize == sizeof info &&
+           info.biHeight > 0 && (info.biClrUsed == 0 || info.biClrUsed == 256);
 }
 
 void SameAsLibrary(const std::string &path, const imageio::IndexedImage &image) {
@@ -46,10 +47,12 @@ void SameAsLibrary(const std::string &path, const imageio::IndexedImage &image) 
                                static_cast<std::size_t>(image.width)) == 0);
     }
     RGBQUAD colours[256];
-    std::memcpy(colours, reinterpret_cast<const std::uint8_t *>(dib) + sizeof(BITMAPINFOHEADER), sizeof colours);
+    std::memcpy(colours, reinterpret_cast<const std::uint8_t *>(dib) + sizeof(BITMAPINFOHEADER),
+                sizeof colours);
     for (std::size_t i = 0; i < 256; ++i) {
         const imageio::Rgb &c = image.colours[i];
-        FUZZ_CHECK(c.r == colours[i].rgbRed && c.g == colours[i].rgbGreen && c.b == colours[i].rgbBlue);
+        FUZZ_CHECK(c.r == colours[i].rgbRed && c.g == colours[i].rgbGreen &&
+                   c.b == colours[i].rgbBlue);
     }
     DeleteDIB(dib);
 }
@@ -66,11 +69,13 @@ int PackBmpTarget(const std::uint8_t *data, std::size_t size) {
     const std::string error = anxpack::ReadBmp8(path, image);
     if (!error.empty()) {
         FUZZ_CHECK(error.starts_with(path + ": "));
-        FUZZ_CHECK(image.width == 2 && image.height == 1 && image.pixels == std::vector<std::uint8_t>(2, 7));
+        FUZZ_CHECK(image.width == 2 && image.height == 1 &&
+                   image.pixels == std::vector<std::uint8_t>(2, 7));
         return 0;
     }
     FUZZ_CHECK(image.width > 0 && image.height > 0);
-    FUZZ_CHECK(image.pixels.size() == static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height));
+    FUZZ_CHECK(image.pixels.size() ==
+               static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height));
     if (PlainForm(data, size)) SameAsLibrary(path, image);
     return 0;
 }

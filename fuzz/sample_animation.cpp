@@ -23,7 +23,8 @@ writer::Image PlayerImage(std::int32_t w, std::int32_t h, std::int32_t phase) {
 writer::NumberOverlay Number() {
     writer::NumberOverlay number;
     number.art = writer::Image(6, 5);
-    for (std::size_t i = 0; i < number.art.pixels.size(); ++i) number.art.pixels[i] = i % 4 == 0 ? 1 : 246;
+    for (std::size_t i = 0; i < number.art.pixels.size(); ++i)
+        number.art.pixels[i] = i % 4 == 0 ? 1 : 246;
     number.left = 3;
     number.top = 5;
     return number;

@@ -17,8 +17,8 @@ namespace anim::fuzz {
 // not matter, only where they fall among the sprites.
 inline constexpr std::int32_t kPatterns = 8;
 std::int32_t PatternCallback(HDC dc, BITMAPINFO *info, std::uint8_t *bits, std::int32_t high,
-                             std::int32_t low, std::int32_t left, std::int32_t top, std::int32_t right,
-                             std::int32_t bottom, std::int32_t user);
+                             std::int32_t low, std::int32_t left, std::int32_t top,
+                             std::int32_t right, std::int32_t bottom, std::int32_t user);
 
 // How the scene reaches the window. Two paints of one mode put each scene
 // pixel in the same place; a change of mode calls for a whole repaint.
@@ -26,16 +26,17 @@ struct PaintMode {
     enum Painter : std::uint8_t { kScene, kStretch, kPartial, kStretchPlus };
     Painter painter = kScene;
     std::int32_t scale = 1;
-    std::int32_t low = 0, high = 32767;   // kPartial
+    std::int32_t low = 0, high = 32767;     // kPartial
     std::int32_t scrollX = 0, scrollY = 0;  // kStretchPlus
     bool operator==(const PaintMode &) const = default;
 };
 
 class SceneCheck {
-public:
+  public:
     // Windows large enough for scenes of up to maxWidth x maxHeight shown at
     // up to maxScale.
-    SceneCheck(EngineState *engine, std::int32_t maxWidth, std::int32_t maxHeight, std::int32_t maxScale);
+    SceneCheck(EngineState *engine, std::int32_t maxWidth, std::int32_t maxHeight,
+               std::int32_t maxScale);
     ~SceneCheck();
     SceneCheck(const SceneCheck &) = delete;
     SceneCheck &operator=(const SceneCheck &) = delete;
@@ -51,7 +52,7 @@ public:
     // changes without a change the engine sees.
     void InvalidateAll();
 
-private:
+  private:
     struct Scene {
         std::int32_t width, height;
     };
@@ -59,15 +60,17 @@ private:
     void Run(const PaintMode &mode, HDC dc) const;
     void CheckFullRepaint(const PaintMode &mode, const Scene &scene);
     void CheckReference(const PaintMode &mode, const Scene &scene);
-    void CheckPartial(const PaintMode &mode, const Scene &scene, const std::vector<std::int16_t> &surface,
-                      const std::vector<std::uint8_t> &windowBefore, const std::vector<RECT> &rects);
+    void CheckPartial(const PaintMode &mode, const Scene &scene,
+                      const std::vector<std::int16_t> &surface,
+                      const std::vector<std::uint8_t> &windowBefore,
+                      const std::vector<RECT> &rects);
     std::vector<std::int16_t> Surface(const Scene &scene) const;
     std::vector<std::uint8_t> WindowPixels(HDC dc, std::int32_t width, std::int32_t height) const;
     const std::vector<std::uint8_t> &Pattern(std::int32_t index, const Scene &scene);
 
     EngineState *engine_;
     std::int32_t windowWidth_, windowHeight_;
-    HDC window_;  // what the game sees
+    HDC window_;   // what the game sees
     HDC repaint_;  // the same state painted whole
     PaintMode last_;
     bool painted_ = false;

@@ -1,31 +1,30 @@
 // The target table: every body this build holds, by the name its program,
 // corpus, regressions and dictionary use.
-#include <string_view>
-
 #include "targets.h"
+
+#include <string_view>
 
 namespace anim::fuzz {
 namespace {
 
 constexpr Target kTargets[] = {
-    {"dib_file", &DibFileTarget},
-    {"frame_decode", &FrameDecodeTarget},
-    {"encode", &EncodeTarget},
-    {"find_rects", &FindRectsTarget},
+    {"dib_file", &DibFileTarget},       {"frame_decode", &FrameDecodeTarget},
+    {"encode", &EncodeTarget},          {"find_rects", &FindRectsTarget},
     {"multi_anim", &MultiAnimTarget},
 #ifdef ANIMATE_FUZZ_ENGINE
     {"engine", &EngineTarget},
 #endif
 #ifdef ANIMATE_FUZZ_TOOLS
-    {"anx_inspect", &AnxInspectTarget},
-    {"pack_bmp", &PackBmpTarget},
+    {"anx_inspect", &AnxInspectTarget}, {"pack_bmp", &PackBmpTarget},
     {"manifest", &ManifestTarget},
 #endif
 };
 
 }  // namespace
 
-std::span<const Target> AllTargets() { return kTargets; }
+std::span<const Target> AllTargets() {
+    return kTargets;
+}
 
 const Target *FindTarget(const char *name) {
     for (const Target &t : kTargets) {
