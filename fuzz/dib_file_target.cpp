@@ -15,9 +15,10 @@
 // A few header bytes describe up to the block limit's 4 MiB of pixels (a
 // short file leaves them 0), and every operation after the read walks or
 // copies them all. Such pictures are read and their headers checked; the
-// operations run on pictures of up to kMaxWalkedCells pixels and
-// kMaxWalkedBytes of image, where a run stays well under a millisecond. A
-// bigger picture takes the same paths per row and pixel, only more often.
+// operations run on images of up to kMaxWalkedBytes, where a run stays well
+// under a millisecond. A bigger image takes the same paths per row and
+// pixel, only more often. Pictures without pixels (no columns or no rows)
+// are taken whatever their other side: nothing may walk that side.
 #include <algorithm>
 #include <cstring>
 
@@ -31,8 +32,6 @@ namespace {
 constexpr std::size_t kPixelOffset = 1064;
 constexpr std::int32_t kWindowSide = 64;
 constexpr std::uint16_t kEightBits = 8;
-// (width + 1) x (height + 1): a zero-width picture still costs its rows.
-constexpr std::uint64_t kMaxWalkedCells = std::uint64_t{1} << 16;
 constexpr std::uint32_t kMaxWalkedBytes = std::uint32_t{1} << 16;
 
 const std::uint8_t *Bytes(const BITMAPINFOHEADER *dib) {
@@ -159,9 +158,7 @@ int DibFileTarget(const std::uint8_t *data, std::size_t size) {
     const auto stride = (static_cast<std::uint64_t>(dib->biWidth) + 3) & ~std::uint64_t{3};
     FUZZ_CHECK(dib->biSizeImage >= stride * static_cast<std::uint64_t>(dib->biHeight));
     FUZZ_CHECK(platform::BlockSize(dib) >= kPixelOffset + dib->biSizeImage);
-    const std::uint64_t cells = (static_cast<std::uint64_t>(dib->biWidth) + 1) *
-                                (static_cast<std::uint64_t>(dib->biHeight) + 1);
-    if (cells > kMaxWalkedCells || dib->biSizeImage > kMaxWalkedBytes) {
+    if (dib->biSizeImage > kMaxWalkedBytes) {
         DeleteDIB(dib);
         return 0;
     }
