@@ -2,20 +2,21 @@
 // back the picture it was made from, and each refusal must leave the input
 // as it was.
 //
-//   input := paths(1) width(1) height(1, below 80) reserve(1) limit(1)
+//   input := paths(1) width(1) height(1, below 48) reserve(1) limit(1)
 //            scale(1) colour(1) rect(4: left top right bottom)
 //            pixels(rest, repeated to fill)
 //   paths := bit 0 the line-by-line stream (else the whole-frame one),
-//            bit 1 the DIB's escape stream over whole rows (else over each
-//            row's pixels), bit 2 line decodes mirrored
+//            bit 1 the DIB's escape stream (else the frame's), bit 2 line
+//            decodes mirrored, bit 3 the DIB's escape stream over whole rows
+//            (else over each row's pixels)
 //
 // Round trips: the whole-frame stream of a two-rectangle frame through a
 // table built from the frame's own statistics, decoded with that table in
 // header form and in line form; or the line-by-line stream of the picture,
 // decoded at full size and at a scale, mirrored or not, against a reference
 // resampling, and the number overlay of the picture painted with every
-// segment lit; and the single-escape streams of a frame and of a DIB
-// against a reference decoder, since the library has none.
+// segment lit; and the single-escape stream of a frame or of a DIB against
+// a reference decoder, since the library has none.
 //
 // One stream kind a run: building a table from statistics costs more than
 // the rest of a run together, whatever the picture's size.
@@ -43,7 +44,7 @@ constexpr std::uint32_t kPixelOffset = 1064;
 constexpr std::int32_t kAllSegments = 88;
 constexpr std::uint32_t kFirstEscape = 1;
 constexpr std::uint32_t kLastEscape = 254;
-constexpr std::int32_t kMaxHeight = 80;
+constexpr std::int32_t kMaxHeight = 48;
 
 
 // Statistics counters, cleared by KOVRLEStartDecompTable before each use:
@@ -349,8 +350,11 @@ int EncodeTarget(const std::uint8_t *data, std::size_t size) {
     } else {
         WholeFrameRoundTrip(pic, extra, reserve, limit);
     }
-    EscapeFrameRoundTrip(pic);
-    EscapeDibRoundTrip(pic, (paths & 2) != 0);
+    if ((paths & 2) != 0) {
+        EscapeDibRoundTrip(pic, (paths & 8) != 0);
+    } else {
+        EscapeFrameRoundTrip(pic);
+    }
     DeleteDIB(pic.dib);
     return 0;
 }

@@ -181,7 +181,7 @@ void EncodeSeeds() {
     for (std::uint8_t v : {7, 7, 7, 7, 7, 7, 7, 9, 9, 1, 4, 2, 3, 246, 250, 0, 0, 0}) runs.push_back(v);
     Bytes noise = {7, 9, 2, 0, 80, 1, 1, 1, 5, 7};
     for (std::uint32_t i = 0; i < 63; ++i) noise.push_back(static_cast<std::uint8_t>(i * 37 + 11));
-    for (std::uint8_t paths : {0, 7}) {
+    for (std::uint8_t paths : {0, 15}) {
         const std::string kind = paths == 0 ? "_whole" : "_lines";
         for (const auto &[name, seed] : {std::pair{"picture", &plain}, std::pair{"runs_and_segments", &runs},
                                          std::pair{"noise", &noise}}) {

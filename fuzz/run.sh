@@ -77,9 +77,12 @@ run_one() {
   local inputs=("$corpus" "$build/seeds/$t")
   [ -d "fuzz/regressions/$t" ] && inputs+=("fuzz/regressions/$t")
   # -timeout: an input running this long is a hang, a finding like a crash.
-  "$build/fuzz/fuzz_$t" -max_total_time="$seconds" -timeout=25 -rss_limit_mb=2048 \
-    -max_len="$(max_len "$t")" -print_final_stats=1 -artifact_prefix="$findings/" "${dict[@]}" \
-    "${inputs[@]}" >"$log" 2>&1 || true
+  # The processor time it had goes beside the log: on a shared machine the
+  # executions per processor second say more than those per second.
+  local TIMEFORMAT=%U+%S
+  { time "$build/fuzz/fuzz_$t" -max_total_time="$seconds" -timeout=25 -rss_limit_mb=2048 \
+      -max_len="$(max_len "$t")" -print_final_stats=1 -artifact_prefix="$findings/" "${dict[@]}" \
+      "${inputs[@]}" >"$log" 2>&1 || true; } 2>"$build/logs/$t.cpu"
 }
 
 # The kept corpus again, minimised over itself and what this run added:
@@ -109,7 +112,7 @@ wait
 status=0
 passed=0
 failed=0
-printf '\n%-14s %12s %9s %7s %7s %8s\n' target executions exec/s cov ft findings
+printf '\n%-14s %12s %9s %9s %7s %7s %8s\n' target executions exec/s "per cpu s" cov ft findings
 for t in "${targets[@]}"; do
   log="$build/logs/$t.log"
   execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
@@ -121,7 +124,9 @@ for t in "${targets[@]}"; do
   if grep -q -e '^==[0-9]*==ERROR' -e 'finding:' -e 'deadly signal' "$log"; then
     found=$((found > 0 ? found : 1))
   fi
-  printf '%-14s %12s %9s %7s %7s %8s\n' "$t" "${execs:-?}" "${rate:-?}" "${cov:-?}" "${ft:-?}" "$found"
+  cpu=$(awk -F+ '{ printf "%.2f", $1 + $2 }' "$build/logs/$t.cpu" 2>/dev/null || true)
+  per_cpu=$(awk -v n="${execs:-0}" -v c="${cpu:-0}" 'BEGIN { if (c > 0) printf "%d", n / c; else print "?" }')
+  printf '%-14s %12s %9s %9s %7s %7s %8s\n' "$t" "${execs:-?}" "${rate:-?}" "$per_cpu" "${cov:-?}" "${ft:-?}" "$found"
   if [ "$found" -ne 0 ]; then
     status=1
     failed=$((failed + 1))
