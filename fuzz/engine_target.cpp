@@ -5,7 +5,7 @@
 //   input := setup(1) call*
 //   setup := bit 0 top-down surfaces, bits 1-2 the starting scene (one of
 //            three backgrounds, or an off-screen image without one)
-//   call  := code(1) arguments (as the call reads them, kCalls)
+//   call  := code(1) arguments (as Game::Call and the group it picks read them)
 //
 // The calls are a careful game's: it hides a sprite before it deletes it or
 // gives it another image, places sprites again after their image changed,
@@ -120,7 +120,7 @@ const Fixtures &Shared() {
 // What the game knows of its sprites and images.
 struct GameSprite {
     std::int32_t handle;
-    std::size_t image;  // into Game::images
+    std::size_t image;  // into Game::images_
     std::int32_t x, y, depth, anchor;
 };
 

@@ -1,6 +1,7 @@
 // Shared by the fuzz targets: reading control values from the input,
-// handing file bytes to the library through a path, and the checks that
-// turn a broken promise into a crash the fuzzer records.
+// handing file bytes to the library through a path (or a scratch folder
+// where a name in a folder is needed), the game's side of the palette, and
+// the checks that turn a broken promise into a crash the fuzzer records.
 //
 // The same target bodies run under libFuzzer (clang, sanitizers) and in the
 // replay program of the normal build, so nothing here depends on either.
