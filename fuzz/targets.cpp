@@ -7,18 +7,25 @@
 namespace anim::fuzz {
 namespace {
 
+// clang-format off
 constexpr Target kTargets[] = {
-    {"dib_file", &DibFileTarget},       {"frame_decode", &FrameDecodeTarget},
-    {"encode", &EncodeTarget},          {"find_rects", &FindRectsTarget},
+    {"dib_file", &DibFileTarget},
+    {"frame_decode", &FrameDecodeTarget},
+    {"encode", &EncodeTarget},
+    {"find_rects", &FindRectsTarget},
     {"multi_anim", &MultiAnimTarget},
 #ifdef ANIMATE_FUZZ_ENGINE
     {"engine", &EngineTarget},
 #endif
 #ifdef ANIMATE_FUZZ_TOOLS
-    {"anx_inspect", &AnxInspectTarget}, {"pack_bmp", &PackBmpTarget},
+    {"anx_inspect", &AnxInspectTarget},
+    {"pack_bmp", &PackBmpTarget},
     {"manifest", &ManifestTarget},
+    // The indexed-PNG reader of tools/imageio joins here once it is
+    // merged: {"png_read", &PngReadTarget} (see fuzz/CMakeLists.txt).
 #endif
 };
+// clang-format on
 
 }  // namespace
 
