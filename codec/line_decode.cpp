@@ -53,7 +53,7 @@ void BuildDirectView(const LineCodes &line, std::uint16_t (&direct)[256]) {
         const std::uint16_t t = line.table[b];
         const std::uint8_t high = EntryHigh(t);
         const bool run = (high == 1) | ((high != line.countMark) & (EntryLow(t) != line.escape));
-        direct[b] = (b != line.escape) & run & (high != 0) & (high <= kFillSpan) ? t : 0;
+        direct[b] = ((b != line.escape) & run & (high != 0) & (high <= kFillSpan)) ? t : 0;
     }
 }
 

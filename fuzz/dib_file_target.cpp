@@ -4,13 +4,21 @@
 //
 //   input := file bytes, read as a DIB file as they stand
 //
-// A DIB that opens is copied (the copy equal to it), checksummed (the copy
-// and the original agree), written and read back (the same header, colours
-// and pixels), trimmed to its pixels and to a rectangle taken from the
-// file's last 16 bytes, padded, cut to that rectangle as a DIB and as a
-// frame (both the same pixels), differenced against a copy with one pixel
-// changed (found again by DIBFindNewRects), and, when it is 8-bit, painted
-// as a background, as a sprite, and magnified.
+// A DIB that opens is copied (the copy equal to it), checksummed, written
+// and read back (the same header, colours and pixels), trimmed to its
+// pixels and to a rectangle taken from the file's last 16 bytes, padded,
+// cut to that rectangle as a DIB and as a frame (both the same pixels),
+// differenced against a copy with one pixel changed (found again by
+// DIBFindNewRects), and, when it is 8-bit, painted as a background, as a
+// sprite, and magnified.
+//
+// A few header bytes describe up to the block limit's 4 MiB of pixels (a
+// short file leaves them 0), and every operation after the read walks or
+// copies them all. Such pictures are read and their headers checked; the
+// operations run on images of up to kMaxWalkedBytes, where a run stays well
+// under a millisecond. A bigger image takes the same paths per row and
+// pixel, only more often. Pictures without pixels (no columns or no rows)
+// are taken whatever their other side: nothing may walk that side.
 #include <algorithm>
 #include <cstring>
 
@@ -24,6 +32,7 @@ namespace {
 constexpr std::size_t kPixelOffset = 1064;
 constexpr std::int32_t kWindowSide = 64;
 constexpr std::uint16_t kEightBits = 8;
+constexpr std::uint32_t kMaxWalkedBytes = std::uint32_t{1} << 16;
 
 const std::uint8_t *Bytes(const BITMAPINFOHEADER *dib) {
     return reinterpret_cast<const std::uint8_t *>(dib);
@@ -36,12 +45,10 @@ bool SameDib(const BITMAPINFOHEADER *a, const BITMAPINFOHEADER *b) {
 
 bool Compressed(const BITMAPINFOHEADER *dib) { return (dib->biCompression & 0xFFFFu) != 0; }
 
-void Paint(EngineState *engine) {
-    HDC dc = AnimCreateWindowDC(kWindowSide, kWindowSide);
+void Paint(EngineState *engine, HDC dc) {
     PaintScene(engine, dc);
     const RECT corner{0, 0, kWindowSide / 2, kWindowSide / 2};
     PaintSceneRect(engine, dc, &corner);
-    AnimDestroyWindowDC(dc);
 }
 
 // SetBackground reads the file itself and takes its colours; the DIB is then
@@ -53,29 +60,28 @@ void PaintAsBackground(const char *path, BITMAPINFOHEADER *dib, BITMAPINFOHEADER
         DeleteDIB(adopted);
         return;
     }
-    if (SetBackground(engine, path) == 1) Paint(engine);
+    HDC dc = AnimCreateWindowDC(kWindowSide, kWindowSide);
+    if (SetBackground(engine, path) == 1) Paint(engine, dc);
     const std::int32_t image = AddSpriteDib(engine, dib);  // borrowed
     const std::int32_t sprite = AddSprite(engine);
     FUZZ_CHECK(image >= 0 && sprite >= 0);
     SetSpriteSpriteDib(engine, sprite, image);
     for (std::int32_t anchor : {ANIM_ANCHOR_CENTRE, ANIM_ANCHOR_FOOT, ANIM_ANCHOR_TOP_LEFT}) {
         ShowSprite(engine, sprite, 5 + anchor, 7, 10, anchor);
-        Paint(engine);
+        Paint(engine, dc);
         std::int32_t hit = -1;
         GetSpriteFromPoint(engine, 6, 8, &hit);
     }
-    if (SetBackgroundPlus(engine, path, 2) == 1) {
-        HDC dc = AnimCreateWindowDC(kWindowSide, kWindowSide);
-        PaintSceneStretch(engine, dc, 2);
-        AnimDestroyWindowDC(dc);
-    }
+    ReleasePalette(engine);
+    if (SetBackgroundPlus(engine, path, 2) == 1) PaintSceneStretch(engine, dc, 2);
     HideSprite(engine, sprite);
     DeleteSprite(engine, sprite);
     DeleteSpriteDib(engine, image);
     // The engine owns the adopted DIB from here on, whether its surface is
     // made or not.
-    if (adopted != nullptr && SetBackgroundFromPDIB(engine, adopted) == 1) Paint(engine);
-    if (HPALETTE palette = MasterPalette(engine)) AnimDeletePalette(palette);
+    if (adopted != nullptr && SetBackgroundFromPDIB(engine, adopted) == 1) Paint(engine, dc);
+    AnimDestroyWindowDC(dc);
+    ReleasePalette(engine);
     TerminateAnimate(engine);
     FREE(engine);
 }
@@ -152,6 +158,10 @@ int DibFileTarget(const std::uint8_t *data, std::size_t size) {
     const auto stride = (static_cast<std::uint64_t>(dib->biWidth) + 3) & ~std::uint64_t{3};
     FUZZ_CHECK(dib->biSizeImage >= stride * static_cast<std::uint64_t>(dib->biHeight));
     FUZZ_CHECK(platform::BlockSize(dib) >= kPixelOffset + dib->biSizeImage);
+    if (dib->biSizeImage > kMaxWalkedBytes) {
+        DeleteDIB(dib);
+        return 0;
+    }
 
     BITMAPINFOHEADER *copy = CopyDIB(dib);
     FUZZ_CHECK(copy != nullptr);
@@ -166,9 +176,7 @@ int DibFileTarget(const std::uint8_t *data, std::size_t size) {
 
     const bool compressed = Compressed(dib);
     if (!compressed) {
-        const std::uint32_t sum = ChecksumDIB(dib);
-        FUZZ_CHECK(sum == ChecksumDIB(copy));
-        FUZZ_CHECK(sum <= 0xFFFF);
+        FUZZ_CHECK(ChecksumDIB(dib) <= 0xFFFF);
     }
 
     // Trimmed to a rectangle from the file's tail (refused or not, the

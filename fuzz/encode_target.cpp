@@ -2,16 +2,24 @@
 // back the picture it was made from, and each refusal must leave the input
 // as it was.
 //
-//   input := width(1) height(1, below 80) reserve(1) limit(1) scale(1) colour(1)
-//            rect(4: left top right bottom) pixels(rest, repeated to fill)
+//   input := paths(1) width(1) height(1, below 48) reserve(1) limit(1)
+//            scale(1) colour(1) rect(4: left top right bottom)
+//            pixels(rest, repeated to fill)
+//   paths := bit 0 the line-by-line stream (else the whole-frame one),
+//            bit 1 the DIB's escape stream (else the frame's), bit 2 line
+//            decodes mirrored, bit 3 the DIB's escape stream over whole rows
+//            (else over each row's pixels)
 //
 // Round trips: the whole-frame stream of a two-rectangle frame through a
 // table built from the frame's own statistics, decoded with that table in
-// header form and in line form; the line-by-line stream of the picture,
-// decoded at full size and at a scale, mirrored, against a reference
-// resampling; the number overlay of the picture painted with every segment
-// lit; and the single-escape streams of a frame and of a DIB (both forms)
-// against a reference decoder, since the library has none.
+// header form and in line form; or the line-by-line stream of the picture,
+// decoded at full size and at a scale, mirrored or not, against a reference
+// resampling, and the number overlay of the picture painted with every
+// segment lit; and the single-escape stream of a frame or of a DIB against
+// a reference decoder, since the library has none.
+//
+// One stream kind a run: building a table from statistics costs more than
+// the rest of a run together, whatever the picture's size.
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -36,8 +44,15 @@ constexpr std::uint32_t kPixelOffset = 1064;
 constexpr std::int32_t kAllSegments = 88;
 constexpr std::uint32_t kFirstEscape = 1;
 constexpr std::uint32_t kLastEscape = 254;
-constexpr std::int32_t kMaxHeight = 80;
+constexpr std::int32_t kMaxHeight = 48;
 
+
+// Statistics counters, cleared by KOVRLEStartDecompTable before each use:
+// one block for the process rather than 100 KiB zeroed twice a run.
+std::uint32_t *Statistics() {
+    static std::array<std::uint32_t, KOVRLE_STATISTICS_COUNT> counters;
+    return counters.data();
+}
 
 const std::uint8_t *BytesOf(const void *block) { return static_cast<const std::uint8_t *>(block); }
 
@@ -128,11 +143,11 @@ void WholeFrameRoundTrip(const Picture &pic, const RECT &extra, std::uint32_t re
     const ANXFRAME header = Header(frame);
     const Bytes raw = BlockCopy(frame);
 
-    std::vector<std::uint32_t> stats(KOVRLE_STATISTICS_COUNT);
+    std::uint32_t *stats = Statistics();
     Table table{};
-    KOVRLEStartDecompTable(stats.data());
-    KOVRLEUpdateDecompTable(raw.data() + AreaOffset(header), header.dataSize, stats.data());
-    KOVRLEFinishDecompTable(stats.data(), table.data(), reserve, limit);
+    KOVRLEStartDecompTable(stats);
+    KOVRLEUpdateDecompTable(raw.data() + AreaOffset(header), header.dataSize, stats);
+    KOVRLEFinishDecompTable(stats, table.data(), reserve, limit);
 
     ANXFRAME *coded = AnxKOVRLEFrame(frame, table.data());
     if (header.dataSize == 0) {
@@ -181,7 +196,7 @@ void CheckScaled(const ANXFRAME *out, const Bytes &raw, const Picture &pic, std:
 
 // Returns the line-coded frame (or null when the encoder refused it).
 ANXFRAME *LineRoundTrip(const Picture &pic, Table &table, std::uint32_t reserve,
-                        std::uint32_t limit, std::int32_t scale, Bytes &raw) {
+                        std::uint32_t limit, std::int32_t scale, bool mirror, Bytes &raw) {
     const RECT whole{0, 0, pic.width - 1, pic.height - 1};
     ANXFRAME *frame = CopyDIBToAnxFrame(pic.dib, nullptr, &whole, 1);
     FUZZ_CHECK(frame != nullptr);
@@ -194,11 +209,11 @@ ANXFRAME *LineRoundTrip(const Picture &pic, Table &table, std::uint32_t reserve,
         const auto *row = raw.data() + kHeaderSize + kEntrySize + r * stride;
         rows.insert(rows.end(), row, row + pic.width);
     }
-    std::vector<std::uint32_t> stats(KOVRLE_STATISTICS_COUNT);
-    KOVRLEStartDecompTable(stats.data());
+    std::uint32_t *stats = Statistics();
+    KOVRLEStartDecompTable(stats);
     KOVRLEUpdateDecompTableLineByLine(rows.data(), static_cast<std::uint32_t>(pic.width),
-                                      static_cast<std::uint32_t>(pic.height), stats.data());
-    KOVRLEFinishDecompTable(stats.data(), table.data(), reserve, limit);
+                                      static_cast<std::uint32_t>(pic.height), stats);
+    KOVRLEFinishDecompTable(stats, table.data(), reserve, limit);
     KOVRLEConvertTableToLineForm(table.data());
 
     ANXFRAME *coded = AnxKOVRLEFrameLineByLine(frame, table.data(), static_cast<std::uint16_t>(pic.width),
@@ -209,10 +224,10 @@ ANXFRAME *LineRoundTrip(const Picture &pic, Table &table, std::uint32_t reserve,
         return nullptr;
     }
     FUZZ_CHECK(Header(coded).compression == 1);
-    for (const auto &[s, mirror] : {std::pair{100, false}, std::pair{scale, true}, std::pair{scale, false}}) {
-        ANXFRAME *back = Decode(coded, nullptr, table, s, mirror, ANX_STREAM_LINE_BY_LINE);
+    for (const auto &[s, m] : {std::pair{100, false}, std::pair{scale, mirror}}) {
+        ANXFRAME *back = Decode(coded, nullptr, table, s, m, ANX_STREAM_LINE_BY_LINE);
         FUZZ_CHECK(back != nullptr);
-        CheckScaled(back, raw, pic, s, mirror);
+        CheckScaled(back, raw, pic, s, m);
         DeleteAnxFrame(back);
     }
     return coded;
@@ -222,7 +237,7 @@ ANXFRAME *LineRoundTrip(const Picture &pic, Table &table, std::uint32_t reserve,
 // segment lit over the line-coded picture: pixels of a segment class become
 // the colour, all others keep the picture's.
 void OverlayRoundTrip(const Picture &pic, ANXFRAME *coded, Table &table, const Bytes &raw,
-                      std::uint8_t colour) {
+                      std::uint8_t colour, bool mirror) {
     const RECT whole{0, 0, pic.width - 1, pic.height - 1};
     ANXFRAME *art = CopyDIBToAnxFrame(pic.dib, nullptr, &whole, 1);
     FUZZ_CHECK(art != nullptr);
@@ -235,21 +250,19 @@ void OverlayRoundTrip(const Picture &pic, ANXFRAME *coded, Table &table, const B
         std::array<bool, 256> segment{};
         for (std::uint8_t v : kArt) segment[v] = true;
         const std::int64_t stride = anim::platform::RowStride(pic.width);
-        for (bool mirror : {false, true}) {
-            ANXFRAME *back = Decode(coded, overlay, table, 100, mirror, ANX_STREAM_LINE_BY_LINE,
-                                    kAllSegments, colour);
-            FUZZ_CHECK(back != nullptr);
-            const std::uint8_t *out = BytesOf(back) + kHeaderSize + kEntrySize;
-            const std::uint8_t *src = raw.data() + kHeaderSize + kEntrySize;
-            for (std::int32_t r = 0; r < pic.height; ++r) {
-                for (std::int32_t x = 0; x < pic.width; ++x) {
-                    const std::uint8_t s = src[r * stride + x];
-                    const std::int32_t at = mirror ? pic.width - 1 - x : x;
-                    FUZZ_CHECK(out[r * stride + at] == (segment[s] ? colour : s));
-                }
+        ANXFRAME *back = Decode(coded, overlay, table, 100, mirror, ANX_STREAM_LINE_BY_LINE,
+                                kAllSegments, colour);
+        FUZZ_CHECK(back != nullptr);
+        const std::uint8_t *out = BytesOf(back) + kHeaderSize + kEntrySize;
+        const std::uint8_t *src = raw.data() + kHeaderSize + kEntrySize;
+        for (std::int32_t r = 0; r < pic.height; ++r) {
+            for (std::int32_t x = 0; x < pic.width; ++x) {
+                const std::uint8_t s = src[r * stride + x];
+                const std::int32_t at = mirror ? pic.width - 1 - x : x;
+                FUZZ_CHECK(out[r * stride + at] == (segment[s] ? colour : s));
             }
-            DeleteAnxFrame(back);
         }
+        DeleteAnxFrame(back);
     }
     DeleteAnxFrame(overlay);
 }
@@ -304,6 +317,7 @@ void EscapeDibRoundTrip(const Picture &pic, bool contiguous) {
 
 int EncodeTarget(const std::uint8_t *data, std::size_t size) {
     Input in({data, size});
+    const std::uint8_t paths = in.Byte();
     const std::int32_t width = in.Byte();
     // Rows add little the first rows do not already reach; fewer of them
     // keep each run quick.
@@ -322,20 +336,25 @@ int EncodeTarget(const std::uint8_t *data, std::size_t size) {
     FUZZ_CHECK(pic.dib != nullptr);
     std::size_t next = 0;
     for (std::int32_t y = 0; y < height; ++y) {
-        for (std::int32_t x = 0; x < width; ++x) {
-            *GetDIBPixelAddress(pic.dib, x, y) = pixels.empty() ? 0 : pixels[next++ % pixels.size()];
-        }
+        std::uint8_t *row = GetDIBPixelAddress(pic.dib, 0, y);
+        for (std::int32_t x = 0; x < width; ++x) row[x] = pixels.empty() ? 0 : pixels[next++ % pixels.size()];
     }
 
-    WholeFrameRoundTrip(pic, extra, reserve, limit);
-    Table table{};
-    Bytes raw;
-    ANXFRAME *lines = LineRoundTrip(pic, table, reserve, limit, scale, raw);
-    OverlayRoundTrip(pic, lines, table, raw, colour);
-    DeleteAnxFrame(lines);
-    EscapeFrameRoundTrip(pic);
-    EscapeDibRoundTrip(pic, true);
-    EscapeDibRoundTrip(pic, false);
+    if ((paths & 1) != 0) {
+        Table table{};
+        Bytes raw;
+        const bool mirror = (paths & 4) != 0;
+        ANXFRAME *lines = LineRoundTrip(pic, table, reserve, limit, scale, mirror, raw);
+        OverlayRoundTrip(pic, lines, table, raw, colour, mirror);
+        DeleteAnxFrame(lines);
+    } else {
+        WholeFrameRoundTrip(pic, extra, reserve, limit);
+    }
+    if ((paths & 2) != 0) {
+        EscapeDibRoundTrip(pic, (paths & 8) != 0);
+    } else {
+        EscapeFrameRoundTrip(pic);
+    }
     DeleteDIB(pic.dib);
     return 0;
 }

@@ -21,7 +21,12 @@
 namespace anim::fuzz {
 namespace {
 
-constexpr std::int32_t kMaxCapacity = 1024;
+// The engine's own list holds 256 rectangles. Every cell with a change is
+// offered to each stored rectangle, so a run costs up to pixels x capacity
+// joins; the capacity is held to kJoinBudget over the picture's pixels
+// (small pictures take any capacity, a 255 x 255 one up to 16).
+constexpr std::int32_t kMaxCapacity = 256;
+constexpr std::int32_t kJoinBudget = 1 << 20;
 constexpr std::int32_t kMaxDivisor = 9;
 constexpr std::int32_t kMinSizeBias = 4;  // minimum sizes from -4 up
 
@@ -40,7 +45,9 @@ int FindRectsTarget(const std::uint8_t *data, std::size_t size) {
     const std::int32_t minSize = in.Byte() % 64 - kMinSizeBias;
     const std::uint8_t flags = in.Byte();
     const std::int32_t divisor = 2 + in.Byte() % (kMaxDivisor - 1);
-    const std::int32_t capacity = 1 + in.U16() % kMaxCapacity;
+    const std::int32_t pixelCount = std::max(width * height, 1);
+    const std::int32_t capacity =
+        1 + in.U16() % std::clamp(kJoinBudget / pixelCount, 1, kMaxCapacity);
     const auto overhead = static_cast<std::int16_t>(in.U16());
     const auto pixels = in.Rest();
     const bool trim = (flags & 1) != 0;
@@ -50,19 +57,24 @@ int FindRectsTarget(const std::uint8_t *data, std::size_t size) {
     BITMAPINFOHEADER *dib = CreateDIB(width, height);
     FUZZ_CHECK(dib != nullptr);
     dib->biCompression = static_cast<std::uint32_t>(key) << 16;
+    // Rows by their addresses, looked up once: the checks below read every
+    // pixel, some more than once.
+    std::vector<const std::uint8_t *> rows(static_cast<std::size_t>(height));
     std::size_t next = 0;
     std::int32_t changed = 0;
     for (std::int32_t y = 0; y < height; ++y) {
+        std::uint8_t *row = GetDIBPixelAddress(dib, 0, y);
+        rows[static_cast<std::size_t>(y)] = row;
         for (std::int32_t x = 0; x < width; ++x) {
             const std::uint8_t v = pixels.empty() ? key : pixels[next++ % pixels.size()];
-            *GetDIBPixelAddress(dib, x, y) = v;
+            row[x] = v;
             changed += v != key ? 1 : 0;
         }
     }
     const std::vector<std::uint8_t> before(reinterpret_cast<std::uint8_t *>(dib),
                                            reinterpret_cast<std::uint8_t *>(dib) +
                                                platform::BlockSize(dib));
-    auto pixel = [&](std::int32_t x, std::int32_t y) { return *GetDIBPixelAddress(dib, x, y); };
+    auto pixel = [&](std::int32_t x, std::int32_t y) { return rows[static_cast<std::size_t>(y)][x]; };
 
     SetJoinRectOverhead(overhead);
     std::vector<RECT> rects(static_cast<std::size_t>(capacity), RECT{-9, -9, -9, -9});

@@ -1,15 +1,13 @@
-// The in-memory file and the target table.
+// The in-memory file, the scratch folder and the process set-up.
 #include "fuzz_support.h"
 
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include <array>
 #include <cstdlib>
 #include <string_view>
 
 #include "animate.h"
-#include "targets.h"
 
 namespace anim::fuzz {
 
@@ -40,6 +38,38 @@ void MemoryFile::Write(std::span<const std::uint8_t> bytes) {
 
 namespace {
 
+std::filesystem::path g_scratch;
+
+void RemoveScratch() {
+    std::error_code ignored;
+    std::filesystem::remove_all(g_scratch, ignored);
+}
+
+}  // namespace
+
+const std::filesystem::path &ScratchFolder() {
+    if (g_scratch.empty()) {
+        const std::filesystem::path shm = "/dev/shm";
+        std::error_code error;
+        const std::filesystem::path base =
+            std::filesystem::is_directory(shm, error) ? shm : std::filesystem::temp_directory_path();
+        std::string name = (base / "animate-fuzz-XXXXXX").string();
+        if (::mkdtemp(name.data()) == nullptr) {
+            std::perror("mkdtemp");
+            std::abort();
+        }
+        g_scratch = name;
+        std::atexit(&RemoveScratch);
+    }
+    return g_scratch;
+}
+
+void ReleasePalette(EngineState *engine) {
+    if (HPALETTE palette = MasterPalette(engine)) AnimDeletePalette(palette);
+}
+
+namespace {
+
 void Quiet(const char *, void *) {}
 
 // Canvas error boxes are expected on bad input too; an assertion box is
@@ -55,27 +85,6 @@ void PrepareProcess() {
     AnimSetTraceHandler(&Quiet, nullptr);
     AnimSetMessageBoxHandler(&AssertionBoxesOnly, nullptr);
     platform::SetBlockSizeLimit(kMaxFuzzBlock);
-}
-
-namespace {
-
-constexpr std::array<Target, 5> kTargets = {{
-    {"dib_file", &DibFileTarget},
-    {"frame_decode", &FrameDecodeTarget},
-    {"encode", &EncodeTarget},
-    {"find_rects", &FindRectsTarget},
-    {"multi_anim", &MultiAnimTarget},
-}};
-
-}  // namespace
-
-std::span<const Target> AllTargets() { return kTargets; }
-
-const Target *FindTarget(const char *name) {
-    for (const Target &t : kTargets) {
-        if (std::string_view(t.name) == name) return &t;
-    }
-    return nullptr;
 }
 
 }  // namespace anim::fuzz

@@ -1,6 +1,7 @@
 // Shared by the fuzz targets: reading control values from the input,
-// handing file bytes to the library through a path, and the checks that
-// turn a broken promise into a crash the fuzzer records.
+// handing file bytes to the library through a path (or a scratch folder
+// where a name in a folder is needed), the game's side of the palette, and
+// the checks that turn a broken promise into a crash the fuzzer records.
 //
 // The same target bodies run under libFuzzer (clang, sanitizers) and in the
 // replay program of the normal build, so nothing here depends on either.
@@ -10,9 +11,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <span>
 #include <string>
 
+#include "animate.h"
 #include "platform/platform.h"
 
 // A broken promise of the library: report where, then stop as a crash does.
@@ -78,6 +81,11 @@ private:
     std::string path_;
 };
 
+// A folder of the process's own, on a memory file system where there is
+// one, made on first use and removed when the process ends: for what can
+// only be written as a named file in a named folder.
+const std::filesystem::path &ScratchFolder();
+
 // Fails the run when the memory blocks alive at its end differ from those
 // alive at its start: every target body must leave nothing behind.
 class BlockBalance {
@@ -91,10 +99,18 @@ private:
     std::size_t before_;
 };
 
-// The memory layer refuses blocks above this size while a target runs . The library takes blocks up to 1 GiB, which is right and
-// only slow: a fuzzer filling gigabytes finds nothing, while a refusal at a
-// few megabytes still follows every lying size to the allocation that
-// answers it.
+// The game's part of the master palette: the library makes a palette for
+// every background that brings its colours and never deletes one, so a
+// target deletes the current one before it sets the next background and
+// before it ends. A palette left behind is no leak to the sanitizer (the
+// display keeps every palette), but it makes libFuzzer look for leaks after
+// every run, which costs more than the run itself.
+void ReleasePalette(EngineState *engine);
+
+// The memory layer refuses blocks above this size while a target runs. The
+// library takes blocks up to 1 GiB, which is right and only slow: a fuzzer
+// filling gigabytes finds nothing, while a refusal at a few megabytes still
+// follows every lying size to the allocation that answers it.
 inline constexpr std::size_t kMaxFuzzBlock = std::size_t{4} << 20;
 
 // Called once by the fuzzer and the replay program before any target runs:

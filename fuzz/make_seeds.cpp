@@ -1,6 +1,7 @@
 // Writes the fuzzers' starting corpora with the project's own code: DIB
 // files through WriteDIB, frames through the encoders, multi-animation
-// files through the writer.
+// files through the writer; manifests and engine calls as the targets read
+// them.
 //
 //   fuzz_seeds FOLDER        writes FOLDER/<target>/<seed> for every target
 //
@@ -17,6 +18,7 @@
 #include "animate.h"
 #include "anx_writer.h"
 #include "platform/platform.h"
+#include "sample_animation.h"
 
 namespace {
 
@@ -66,8 +68,14 @@ void DibSeeds() {
         WriteDIB(scratch.c_str(), dib);
         Bytes file = ReadAll(scratch);
         Save("dib_file", "written_" + std::to_string(n), file);
+        Save("pack_bmp", "written_" + std::to_string(n), file);
         // The same DIB bare, without the file header.
         Save("dib_file", "bare_" + std::to_string(n), Bytes(file.begin() + 14, file.end()));
+        Save("pack_bmp", "bare_" + std::to_string(n), Bytes(file.begin() + 14, file.end()));
+        // Rows top down: a negative height.
+        const std::int32_t height = -h;
+        std::memcpy(file.data() + 14 + 8, &height, sizeof height);
+        Save("pack_bmp", "top_down_" + std::to_string(n), file);
         ++n;
         DeleteDIB(dib);
     }
@@ -209,16 +217,23 @@ void DecodeSeeds() {
 }
 
 void EncodeSeeds() {
-    // width height reserve limit scale colour rect(4) pixels
+    // paths width height reserve limit scale colour rect(4) pixels; each
+    // picture once per stream kind.
     Bytes plain = {16, 12, 0, 255, 50, 9, 2, 2, 9, 7};
     for (std::int32_t i = 0; i < 16 * 12; ++i) plain.push_back(Art(i % 16, i / 16));
-    Save("encode", "picture", plain);
     Bytes runs = {40, 5, 1, 3, 37, 200, 0, 0, 3, 3};
     for (std::uint8_t v : {7, 7, 7, 7, 7, 7, 7, 9, 9, 1, 4, 2, 3, 246, 250, 0, 0, 0}) runs.push_back(v);
-    Save("encode", "runs_and_segments", runs);
     Bytes noise = {7, 9, 2, 0, 80, 1, 1, 1, 5, 7};
     for (std::uint32_t i = 0; i < 63; ++i) noise.push_back(static_cast<std::uint8_t>(i * 37 + 11));
-    Save("encode", "noise", noise);
+    for (std::uint8_t paths : {0, 15}) {
+        const std::string kind = paths == 0 ? "_whole" : "_lines";
+        for (const auto &[name, seed] : {std::pair{"picture", &plain}, std::pair{"runs_and_segments", &runs},
+                                         std::pair{"noise", &noise}}) {
+            Bytes in = {paths};
+            in.insert(in.end(), seed->begin(), seed->end());
+            Save("encode", name + kind, in);
+        }
+    }
 }
 
 // ---- find_rects ----------------------------------------------------------
@@ -240,55 +255,121 @@ void FindRectsSeeds() {
 
 // ---- multi_anim ------------------------------------------------------------
 
-writer::Image PlayerImage(std::int32_t w, std::int32_t h, std::int32_t phase) {
-    writer::Image image(w, h);
-    for (std::int32_t y = 0; y < h; ++y)
-        for (std::int32_t x = 0; x < w; ++x) {
-            const bool body = x > w / 4 && x < w - w / 4 - (phase & 1) && y > 2;
-            image.at(x, y) = body ? static_cast<std::uint8_t>(16 + (y + phase) % 8) : 0;
-        }
-    return image;
+void MultiAnimSeeds() {
+    const Bytes sample = anim::fuzz::SampleAnimation();
+    Save("multi_anim", "scalable_and_delta", sample);
+    Save("anx_inspect", "scalable_and_delta", sample);
+    const fs::path scratch = g_root / "scratch.anx";
+    writer::Writer writer;
+    std::vector<writer::Frame> one(1);
+    one[0].image = writer::Image(5, 4, 17);
+    writer::SequenceOptions options;
+    options.skipArea = {1, 2, 3};
+    writer.AddScalableSequence(one, "tiny", options);
+    writer.Write(scratch.string());
+    Save("multi_anim", "one_frame_skip_area", ReadAll(scratch));
+    Save("anx_inspect", "one_frame_skip_area", ReadAll(scratch));
+    fs::remove(scratch);
 }
 
-void MultiAnimSeeds() {
-    const fs::path scratch = g_root / "scratch.anx";
-    {
-        writer::Writer writer;
-        std::vector<writer::Frame> run(3);
-        for (std::int32_t k = 0; k < 2; ++k) {
-            run[k].image = PlayerImage(12, 16, k);
-            run[k].originX = -6;
-            run[k].originY = -16;
-            run[k].adjustX = static_cast<std::int16_t>(k);
-            writer::NumberOverlay number;
-            number.art = writer::Image(6, 5);
-            for (std::int32_t i = 0; i < 30; ++i) number.art.pixels[i] = i % 4 == 0 ? 1 : 246;
-            number.left = 3;
-            number.top = 5;
-            run[k].number = number;
-        }
-        run[2].repeatOf = 0;
-        writer.AddScalableSequence(run, "run");
-        std::vector<writer::Frame> wave(4);
-        for (std::int32_t k = 0; k < 4; ++k) wave[k].image = PlayerImage(10, 9, k);
-        writer::DeltaOptions delta;
-        delta.keyInterval = 2;
-        delta.minRectSize = 2;
-        writer.AddDeltaSequence(wave, "wave", delta);
-        writer.Write(scratch.string());
-        Save("multi_anim", "scalable_and_delta", ReadAll(scratch));
+// ---- manifest -----------------------------------------------------------------
+
+void Text(const std::string &name, const std::string &text) {
+    Save("manifest", name, Bytes(text.begin(), text.end()));
+}
+
+// Manifests over the pictures the target puts beside them.
+void ManifestSeeds() {
+    Text("sheet_and_numbers", R"({"team_colours": {"first": 16, "count": 8, "shift": 8},
+ "sequences": [{"id": 100, "name": "run", "kind": "scalable", "sheet": "sheet.bmp",
+   "number_sheet": "numbers.bmp", "origin": [-6, -16],
+   "frames": [{"cell": 0}, {"cell": 1, "adjust": [1, -1]}, {"repeat": 0}, {"cell": 5, "number_cell": 2}]}]})");
+    Text("whole_pictures", R"({"sequences": [
+ {"id": 1, "kind": "scalable", "frames": [{"bmp": "a.bmp", "number": "digit.bmp", "number_at": [0, 0]},
+   {"bmp": "odd.bmp", "origin": [0, 0]}]},
+ {"id": -7, "kind": "delta", "key_interval": 1, "frames": [{"bmp": "a.bmp"}, {"bmp": "b.bmp"}, {"bmp": "a.bmp"}]}]})");
+    Text("refused_picture", R"({"sequences": [{"id": 5, "kind": "scalable", "frames": [{"bmp": "big.bmp"}]},
+ {"id": 6, "kind": "delta", "frames": [{"bmp": "wide.bmp"}, {"bmp": "deep.bmp"}]}]})");
+    Text("no_grid", R"({"sequences": [{"id": 9, "kind": "scalable", "sheet": "nogrid.bmp", "frames": [{"cell": 0}]}]})");
+}
+
+// ---- engine -------------------------------------------------------------------
+
+// Calls for the engine target, written as the target reads them.
+class Calls {
+public:
+    explicit Calls(std::uint8_t setup) : bytes_{setup} {}
+    Calls &Code(std::uint8_t code) { return Byte(code); }
+    Calls &Byte(std::uint8_t v) {
+        bytes_.push_back(v);
+        return *this;
     }
-    {
-        writer::Writer writer;
-        std::vector<writer::Frame> one(1);
-        one[0].image = PlayerImage(5, 4, 0);
-        writer::SequenceOptions options;
-        options.skipArea = {1, 2, 3};
-        writer.AddScalableSequence(one, "tiny", options);
-        writer.Write(scratch.string());
-        Save("multi_anim", "one_frame_skip_area", ReadAll(scratch));
+    // A value the target reads with Range(lo, hi).
+    Calls &Value(std::int32_t v, std::int32_t lo) {
+        const auto u = static_cast<std::uint16_t>(v - lo);
+        return Byte(static_cast<std::uint8_t>(u)).Byte(static_cast<std::uint8_t>(u >> 8));
     }
-    fs::remove(scratch);
+    Calls &X(std::int32_t x) { return Value(x, -16); }
+    Calls &Y(std::int32_t y) { return Value(y, -16); }
+    Calls &Depth(std::int32_t d) { return Byte(0).Value(d, -2); }
+    const Bytes &bytes() const { return bytes_; }
+
+private:
+    Bytes bytes_;
+};
+
+// Codes of the target's calls used here.
+enum : std::uint8_t {
+    kAddSprite = 0,
+    kMoveSprite = 5,
+    kNudgeSprite = 6,
+    kAddImage = 14,
+    kTemplateImage = 15,
+    kFrameImage = 19,
+    kRegisterCallback = 26,
+    kHitTest = 38,
+    kNewObject = 43,
+    kBindObject = 44,
+    kProject = 46,
+    kSeek = 47,
+    kPaint = 56,
+    kStretch = 57,
+    kPartial = 58,
+    kStretchPlus = 59,
+};
+
+void EngineSeeds() {
+    Calls sprites(0);
+    sprites.Code(kAddImage).Byte(3).Code(kAddImage).Byte(2);
+    sprites.Code(kAddSprite).Byte(0).Byte(1).X(10).Y(8).Depth(10).Byte(0);
+    sprites.Code(kAddSprite).Byte(1).Byte(1).X(14).Y(12).Depth(5).Byte(2);
+    sprites.Code(kPaint).Code(kNudgeSprite).Byte(0).Value(2, -3).Value(1, -3).Code(kPaint);
+    sprites.Code(kMoveSprite).Byte(1).X(30).Y(20).Depth(20).Byte(1).Code(kStretch).Value(2, 1);
+    sprites.Code(kTemplateImage).Value(4, -6).Value(2, -6).Value(10, -2).Value(8, -2).Byte(0);
+    sprites.Code(kFrameImage).Byte(1).Byte(0).Code(kPartial).Depth(0).Byte(1);
+    sprites.Code(kStretchPlus).Value(1, 1).Value(3, -8).Value(-2, -8).Code(kHitTest).X(12).Y(10);
+    Save("engine", "sprites_and_painters", sprites.bytes());
+
+    Calls objects(1);
+    objects.Code(kNewObject).Code(kNewObject);
+    objects.Code(kBindObject).Byte(0).Byte(0).Byte(0).Code(kBindObject).Byte(1).Byte(1).Byte(1);
+    for (std::int32_t k = 0; k < 4; ++k) {
+        for (std::uint8_t o = 0; o < 2; ++o)
+            objects.Code(kProject).Byte(o).X(10 + 12 * o + k).Y(30).Depth(3 + o).Byte(1).Byte(1).Byte(k & 1);
+        objects.Code(kPaint);
+    }
+    objects.Code(kSeek).Byte(1).Value(1, -2).Code(kStretch).Value(3, 1);
+    Save("engine", "objects_of_both_kinds", objects.bytes());
+
+    Calls layers(2);
+    layers.Code(kAddImage).Byte(4);
+    layers.Code(kAddSprite).Byte(0).Byte(1).X(5).Y(5).Depth(100).Byte(2);
+    layers.Code(kAddSprite).Byte(0).Byte(1).X(12).Y(9).Depth(10).Byte(2);
+    layers.Code(kRegisterCallback).Byte(3).Depth(60).Depth(40).Byte(1);
+    layers.Code(kRegisterCallback).Byte(5).Depth(10).Depth(0).Byte(1);
+    layers.Code(kPaint).Code(kNudgeSprite).Byte(1).Value(-1, -3).Value(3, -3).Code(kPaint);
+    layers.Code(kStretchPlus).Value(2, 1).Value(0, -8).Value(0, -8);
+    Save("engine", "callbacks_between_layers", layers.bytes());
 }
 
 }  // namespace
@@ -307,5 +388,7 @@ int main(int argc, char **argv) {
     EncodeSeeds();
     FindRectsSeeds();
     MultiAnimSeeds();
+    ManifestSeeds();
+    EngineSeeds();
     return 0;
 }

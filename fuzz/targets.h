@@ -20,6 +20,15 @@ int EncodeTarget(const std::uint8_t *data, std::size_t size);
 int FindRectsTarget(const std::uint8_t *data, std::size_t size);
 // Bytes of a multi-animation file: loaded and every sequence played.
 int MultiAnimTarget(const std::uint8_t *data, std::size_t size);
+// A sequence of engine and projector calls, each paint held against a full
+// repaint and the reference compositor (built with the writer).
+int EngineTarget(const std::uint8_t *data, std::size_t size);
+// The asset tools' readers (built with the tools): a multi-animation file
+// read by the inspector and drawn as a contact sheet; a BMP file read by
+// the packer; a manifest parsed and packed from a folder of its own.
+int AnxInspectTarget(const std::uint8_t *data, std::size_t size);
+int PackBmpTarget(const std::uint8_t *data, std::size_t size);
+int ManifestTarget(const std::uint8_t *data, std::size_t size);
 
 struct Target {
     const char *name;

@@ -77,7 +77,13 @@ ANIM_API int32_t SetFrameNum(EngineState *engine, int32_t object, int32_t target
                                                header.rect.top);
         if (ProjectCore(engine, object, x, y, o->depth, 0, 100, 0) == 0) break;
     }
-    if (hid) UnHideSprite(engine, o->sprite);
+    // The replay repaints nothing and leaves the sprite marked shown, which
+    // would make UnHideSprite a no-op: where the sprite lies now (its
+    // picture may have changed size) would never be repainted.
+    if (hid) {
+        anim::animate::SetSpriteShown(engine, o->sprite, 0);
+        UnHideSprite(engine, o->sprite);
+    }
     o->frame = target;
     return target;
 }

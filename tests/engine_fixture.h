@@ -1,5 +1,6 @@
-// Shared by the sprite-engine tests: an engine, a window, DIB builders and a
-// plain reference compositor to hold the painted window against.
+// Shared by the sprite-engine tests: an engine, a window, DIB builders and
+// the reference compositor (tests/reference/scene_reference.h) to hold the
+// painted window against.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 #include "animate.h"
 #include "animate/engine.h"
 #include "test_support.h"
+#include "tests/reference/scene_reference.h"
 
 namespace anim::test {
 
@@ -83,37 +85,15 @@ private:
     int32_t w_, h_;
 };
 
-// What the scene should look like: the background, then every shown
-// sprite of depths low..high deepest first (equal depths in slot order),
-// colour 0 transparent. Reads the images through the public pixel calls.
+// What the scene should look like: the background (0 without one), then
+// every shown sprite of depths low..high deepest first (equal depths in slot
+// order), colour 0 transparent.
 inline std::vector<uint8_t> Reference(EngineState *e, BITMAPINFOHEADER *background, int32_t w,
                                       int32_t h, int32_t low = 0, int32_t high = 32767) {
-    std::vector<uint8_t> out(static_cast<size_t>(w) * h, 0);
-    for (int32_t y = 0; background != nullptr && y < h; ++y)
-        for (int32_t x = 0; x < w; ++x) out[y * w + x] = *GetDIBPixelAddress(background, x, y);
-    std::vector<int32_t> order;
-    for (int32_t i = 0; i < animate::kMaxSprites; ++i) {
-        const animate::Sprite &s = e->sprites[i];
-        if (s.inUse && s.shown && s.depth >= low && s.depth <= high) order.push_back(i);
-    }
-    if (e->sortMode != 0)
-        std::stable_sort(order.begin(), order.end(),
-                         [&](int32_t a, int32_t b) { return e->sprites[a].depth > e->sprites[b].depth; });
-    for (int32_t i : order) {
-        const animate::Sprite &s = e->sprites[i];
-        const animate::SpriteImage &img = e->images[s.image];
-        for (int32_t row = 0; row < img.height; ++row)
-            for (int32_t col = 0; col < img.width; ++col) {
-                const int32_t x = s.rect.left + col, y = s.rect.top + row;
-                const uint8_t *p = img.isFramePixels
-                    ? GetPixelAddress(static_cast<uint8_t *>(img.data), img.left + col, img.top + row,
-                                      img.width, img.height)
-                    : GetDIBPixelAddress(static_cast<BITMAPINFOHEADER *>(img.data), img.left + col,
-                                         img.top + row);
-                if (x >= 0 && y >= 0 && x < w && y < h && p != nullptr && *p != 0) out[y * w + x] = *p;
-            }
-    }
-    return out;
+    reference::Picture base = reference::BackgroundBase(background, w, h);
+    std::replace(base.begin(), base.end(), reference::kUnknown, int16_t{0});
+    const reference::Picture out = reference::Compose(e, std::move(base), w, h, low, high);
+    return std::vector<uint8_t>(out.begin(), out.end());
 }
 
 inline bool Inside(const std::vector<RECT> &rects, int32_t x, int32_t y) {

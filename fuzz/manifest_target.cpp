@@ -1,0 +1,206 @@
+// The packer's manifests from anywhere: a bad manifest, or one naming a bad
+// picture, is one clear line of error and leaves no file behind; a good one
+// packs into a file that the inspector finds sound and the library loads
+// and plays.
+//
+//   input := manifest text (JSON)
+//
+// The manifest stands in a scratch folder of the process's own beside a
+// fixed set of pictures: sheets with and without a cell grid, number art,
+// whole frames of several sizes and a 24-bit picture (kPictures). A
+// manifest is packed only when every file it names is a plain name in that
+// folder, so that nothing outside it is read or written; the others are
+// parsed and checked alone.
+#include <algorithm>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "animate.h"
+#include "anx_file.h"
+#include "bmp_file.h"
+#include "fuzz_support.h"
+#include "manifest.h"
+#include "pack.h"
+#include "targets.h"
+
+namespace anim::fuzz {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr char kOutput[] = "out.anx";
+constexpr std::uint8_t kMark = 255;  // each sheet cell's top-left pixel
+constexpr std::int32_t kCellWidth = 12;
+constexpr std::int32_t kCellHeight = 16;
+constexpr std::uint8_t kSegments[] = {1, 4, 2, 3, 5, 7, 6, 9, 8, 246, 247, 248, 250, 249};
+
+imageio::IndexedImage Art(std::int32_t w, std::int32_t h, std::uint32_t seed) {
+    imageio::IndexedImage image(w, h);
+    for (std::int32_t y = 0; y < h; ++y)
+        for (std::int32_t x = 0; x < w; ++x) {
+            const std::uint32_t v = (static_cast<std::uint32_t>(x * 3 + y * 5) + seed) % 23;
+            image.At(x, y) = v < 6 ? 0 : static_cast<std::uint8_t>(16 + v);
+        }
+    return image;
+}
+
+// across x down cells with the grid mark in each top-left corner, filled by
+// fill(x, y) elsewhere.
+template <typename Fill>
+imageio::IndexedImage Sheet(std::int32_t across, std::int32_t down, Fill fill) {
+    imageio::IndexedImage image(across * kCellWidth, down * kCellHeight);
+    for (std::int32_t y = 0; y < image.height; ++y)
+        for (std::int32_t x = 0; x < image.width; ++x) {
+            const bool corner = x % kCellWidth == 0 && y % kCellHeight == 0;
+            image.At(x, y) = corner ? kMark : fill(x, y);
+        }
+    return image;
+}
+
+void Put(const fs::path &folder, const char *name, const imageio::IndexedImage &image) {
+    const std::string error = anxpack::WriteBmp8((folder / name).string(), image);
+    FUZZ_CHECK(error.empty());
+}
+
+// A 24-bit picture: a form the packer refuses.
+void PutDeep(const fs::path &folder, const char *name) {
+    const std::uint8_t bytes[] = {'B', 'M', 70, 0, 0, 0, 0, 0, 0, 0, 54, 0,  0,  0,  40, 0, 0,  0,
+                                  2,   0,   0,  0, 2, 0, 0, 0, 1, 0, 24, 0,  0,  0,  0,  0, 16, 0,
+                                  0,   0,   0,  0, 0, 0, 0, 0, 0, 0, 0,  0,  0,  0,  0,  0, 0,  0,
+                                  1,   2,   3,  4, 5, 6, 0, 0, 7, 8, 9,  10, 11, 12, 0,  0};
+    FILE *out = std::fopen((folder / name).c_str(), "wb");
+    FUZZ_CHECK(out != nullptr && std::fwrite(bytes, 1, sizeof bytes, out) == sizeof bytes);
+    std::fclose(out);
+}
+
+// The pictures a manifest can name, made once; the names are in the
+// target's dictionary.
+const std::set<std::string> &Pictures() {
+    static const std::set<std::string> names = [] {
+        const fs::path &folder = ScratchFolder();
+        Put(folder, "sheet.bmp", Sheet(3, 2, [](std::int32_t x, std::int32_t y) {
+                return static_cast<std::uint8_t>((x / 2 + y) % 5 == 0 ? 0 : 16 + (x + y) % 8);
+            }));
+        Put(folder, "numbers.bmp", Sheet(3, 2, [](std::int32_t x, std::int32_t y) {
+                return kSegments[static_cast<std::size_t>(x + 2 * y) % sizeof kSegments];
+            }));
+        Put(folder, "nogrid.bmp", Art(24, 16, 0));
+        Put(folder, "a.bmp", Art(10, 12, 1));
+        Put(folder, "b.bmp", Art(10, 12, 2));
+        Put(folder, "odd.bmp", Art(7, 3, 3));
+        imageio::IndexedImage digit(6, 5);
+        for (std::size_t i = 0; i < digit.pixels.size(); ++i)
+            digit.pixels[i] = kSegments[i % sizeof kSegments];
+        Put(folder, "digit.bmp", digit);
+        Put(folder, "wide.bmp", Art(256, 2, 4));
+        Put(folder, "big.bmp", Art(101, 100, 5));
+        PutDeep(folder, "deep.bmp");
+        std::set<std::string> all;
+        for (const auto &entry : fs::directory_iterator(folder))
+            all.insert(entry.path().filename());
+        return all;
+    }();
+    return names;
+}
+
+std::set<std::string> FolderNow() {
+    std::set<std::string> names;
+    for (const auto &entry : fs::directory_iterator(ScratchFolder()))
+        names.insert(entry.path().filename());
+    return names;
+}
+
+// A file name that stays in the folder: no path at all.
+bool Plain(const std::string &name) {
+    return name.empty() || (name.find('/') == std::string::npos && name != "." && name != "..");
+}
+
+bool Confined(const anxpack::Manifest &m) {
+    for (const anxpack::ManifestSequence &seq : m.sequences) {
+        if (!Plain(seq.sheet) || !Plain(seq.numberSheet)) return false;
+        for (const anxpack::ManifestFrame &f : seq.frames) {
+            if (!Plain(f.bmp) || !Plain(f.numberBmp)) return false;
+        }
+    }
+    return true;
+}
+
+// One clear line, about a file of the folder.
+void CheckError(const std::string &error) {
+    FUZZ_CHECK(!error.empty() && error.find('\n') == std::string::npos);
+    FUZZ_CHECK(error.starts_with(ScratchFolder().string() + "/"));
+}
+
+// The packed file, read by the inspector and played by the library.
+void CheckPacked(const anxpack::Manifest &m, const anxpack::PackResult &result,
+                 const std::string &path) {
+    std::vector<std::int32_t> ids;
+    for (const anxpack::ManifestSequence &seq : m.sequences) ids.push_back(seq.id);
+    FUZZ_CHECK(result.ids == ids && result.stats.size() == ids.size());
+
+    std::string error;
+    const auto file = anxinfo::ReadAnxFile(path, error);
+    FUZZ_CHECK(file && file->problems.empty() && file->sequences.size() == ids.size());
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        const auto &meta = file->sequences[i].meta;
+        FUZZ_CHECK(meta && meta->id == ids[i] && meta->team == m.team);
+    }
+
+    EngineState *engine = InitAnimate();
+    const auto count = static_cast<std::int32_t>(ids.size());
+    FUZZ_CHECK(engine != nullptr && InitProjector(engine, 1, count, 1) == 1);
+    if (m.team) DupKOVRLETableSetup(engine, m.team->first, m.team->count, m.team->shift);
+    const std::int32_t handle =
+        LoadMultiAnim(engine, path.c_str(), ids.data(), count, 2, ANIM_LOAD_PLAYER_NUMBERS);
+    FUZZ_CHECK(handle >= 0);
+    const std::int32_t object = GetAnimObject(engine);
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        FUZZ_CHECK(SetAnimObjectAnim(engine, object, ids[i], 1, 0) == 1);
+        const std::int32_t frames = static_cast<std::int32_t>(m.sequences[i].frames.size());
+        FUZZ_CHECK(FrameCount(engine, object) == frames);
+        for (std::int32_t k = 0; k < frames; ++k)
+            FUZZ_CHECK(ProjectFrame(engine, object, 20, 30, 1) == 1);
+    }
+    SetAnimObjectAnim(engine, object, -1, 0, 0);
+    FUZZ_CHECK(DestroyMultiAnim(engine, handle) == 1);
+    TerminateProjector(engine);
+    TerminateAnimate(engine);
+    FREE(engine);
+}
+
+}  // namespace
+
+int ManifestTarget(const std::uint8_t *data, std::size_t size) {
+    const std::set<std::string> &pictures = Pictures();
+    BlockBalance balance;
+    const std::string manifestPath = (ScratchFolder() / "manifest.json").string();
+    const std::string text(reinterpret_cast<const char *>(data), size);
+
+    std::string error;
+    const std::optional<anxpack::Manifest> manifest =
+        anxpack::ParseManifest(text, manifestPath, error);
+    if (!manifest) {
+        CheckError(error);
+        return 0;
+    }
+    FUZZ_CHECK(!manifest->sequences.empty());
+    if (!Confined(*manifest)) return 0;
+
+    const std::string output = (ScratchFolder() / kOutput).string();
+    const anxpack::PackResult result = anxpack::Pack(*manifest, output);
+    std::set<std::string> expected = pictures;
+    if (result) {
+        expected.insert(kOutput);
+        FUZZ_CHECK(FolderNow() == expected);
+        CheckPacked(*manifest, result, output);
+        fs::remove(output);
+    } else {
+        FUZZ_CHECK(result.failure == anxpack::PackFailure::kBadInput);
+        CheckError(result.error);
+        FUZZ_CHECK(FolderNow() == expected);
+    }
+    return 0;
+}
+
+}  // namespace anim::fuzz

@@ -1,0 +1,83 @@
+// BMP files as the packer reads its frames: ReadBmp8 takes a picture whole
+// or refuses it with a reason that names the file.
+//
+//   input := file bytes, read as they stand
+//
+// Promises held: a refusal leaves the caller's picture as it was; a picture
+// taken has the size it says, every pixel and 256 colours. Where the
+// library's own reader takes the same plain form (file header, 40-byte info
+// header, 256 colours, pixels right after them, rows bottom up), both give
+// the same pixels and colours.
+#include <cstring>
+#include <string>
+
+#include "animate.h"
+#include "bmp_file.h"
+#include "fuzz_support.h"
+#include "targets.h"
+
+namespace anim::fuzz {
+namespace {
+
+constexpr std::size_t kFileHeaderSize = 14;
+constexpr std::uint32_t kPlainPixelOffset = 1078;
+
+std::uint32_t U32At(const std::uint8_t *data, std::size_t at) {
+    std::uint32_t v;
+    std::memcpy(&v, data + at, sizeof v);
+    return v;
+}
+
+// The form both readers describe alike.
+bool PlainForm(const std::uint8_t *data, std::size_t size) {
+    if (size < kFileHeaderSize + sizeof(BITMAPINFOHEADER) || data[0] != 'B' || data[1] != 'M')
+        return false;
+    BITMAPINFOHEADER info;
+    std::memcpy(&info, data + kFileHeaderSize, sizeof info);
+    return U32At(data, 10) == kPlainPixelOffset && info.biSize == sizeof info &&
+           info.biHeight > 0 && (info.biClrUsed == 0 || info.biClrUsed == 256);
+}
+
+void SameAsLibrary(const std::string &path, const imageio::IndexedImage &image) {
+    BITMAPINFOHEADER *dib = OpenDIB(path.c_str());
+    if (dib == nullptr) return;  // beyond the memory layer's limit, say
+    FUZZ_CHECK(dib->biWidth == image.width && dib->biHeight == image.height);
+    for (std::int32_t y = 0; y < image.height; ++y) {
+        FUZZ_CHECK(std::memcmp(GetDIBPixelAddress(dib, 0, y), image.Row(y),
+                               static_cast<std::size_t>(image.width)) == 0);
+    }
+    RGBQUAD colours[256];
+    std::memcpy(colours, reinterpret_cast<const std::uint8_t *>(dib) + sizeof(BITMAPINFOHEADER),
+                sizeof colours);
+    for (std::size_t i = 0; i < 256; ++i) {
+        const imageio::Rgb &c = image.colours[i];
+        FUZZ_CHECK(c.r == colours[i].rgbRed && c.g == colours[i].rgbGreen &&
+                   c.b == colours[i].rgbBlue);
+    }
+    DeleteDIB(dib);
+}
+
+}  // namespace
+
+int PackBmpTarget(const std::uint8_t *data, std::size_t size) {
+    BlockBalance balance;
+    MemoryFile &file = MemoryFile::Get();
+    file.Write({data, size});
+    const std::string path = file.path();
+
+    imageio::IndexedImage image(2, 1, 7);
+    const std::string error = anxpack::ReadBmp8(path, image);
+    if (!error.empty()) {
+        FUZZ_CHECK(error.starts_with(path + ": "));
+        FUZZ_CHECK(image.width == 2 && image.height == 1 &&
+                   image.pixels == std::vector<std::uint8_t>(2, 7));
+        return 0;
+    }
+    FUZZ_CHECK(image.width > 0 && image.height > 0);
+    FUZZ_CHECK(image.pixels.size() ==
+               static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height));
+    if (PlainForm(data, size)) SameAsLibrary(path, image);
+    return 0;
+}
+
+}  // namespace anim::fuzz

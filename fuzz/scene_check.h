@@ -1,0 +1,82 @@
+// The engine target's painter and judge: paints the scene into a window
+// with any of the four painters and holds every paint that empties the
+// invalid list against a full repaint of the same state and against the
+// reference compositor (tests/reference/scene_reference.h).
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "animate.h"
+
+namespace anim::fuzz {
+
+// A draw callback that paints pattern `user` (0 to kPatterns - 1): the
+// pixels with (x + 2y) mod kPatterns equal to it, in a colour of its own.
+// Patterns never share a pixel, so the order in which callbacks paint does
+// not matter, only where they fall among the sprites.
+inline constexpr std::int32_t kPatterns = 8;
+std::int32_t PatternCallback(HDC dc, BITMAPINFO *info, std::uint8_t *bits, std::int32_t high,
+                             std::int32_t low, std::int32_t left, std::int32_t top,
+                             std::int32_t right, std::int32_t bottom, std::int32_t user);
+
+// How the scene reaches the window. Two paints of one mode put each scene
+// pixel in the same place; a change of mode calls for a whole repaint.
+struct PaintMode {
+    enum Painter : std::uint8_t { kScene, kStretch, kPartial, kStretchPlus };
+    Painter painter = kScene;
+    std::int32_t scale = 1;
+    std::int32_t low = 0, high = 32767;     // kPartial
+    std::int32_t scrollX = 0, scrollY = 0;  // kStretchPlus
+    bool operator==(const PaintMode &) const = default;
+};
+
+class SceneCheck {
+  public:
+    // Windows large enough for scenes of up to maxWidth x maxHeight shown at
+    // up to maxScale.
+    SceneCheck(EngineState *engine, std::int32_t maxWidth, std::int32_t maxHeight,
+               std::int32_t maxScale);
+    ~SceneCheck();
+    SceneCheck(const SceneCheck &) = delete;
+    SceneCheck &operator=(const SceneCheck &) = delete;
+
+    // Paints the invalid rectangles the way mode says (the whole scene
+    // first when the mode differs from the last paint's) and checks the
+    // result.
+    void Paint(const PaintMode &mode);
+    // PaintSceneRect of one rectangle in the last paint's mode when that is
+    // a plain one; the list is left as it is.
+    void PaintRect(const RECT &rect);
+    // Marks the whole scene invalid: what a game does when the scene's look
+    // changes without a change the engine sees.
+    void InvalidateAll();
+
+  private:
+    struct Scene {
+        std::int32_t width, height;
+    };
+    bool Paintable(Scene &scene) const;
+    void Run(const PaintMode &mode, HDC dc) const;
+    void CheckFullRepaint(const PaintMode &mode, const Scene &scene);
+    void CheckReference(const PaintMode &mode, const Scene &scene);
+    void CheckPartial(const PaintMode &mode, const Scene &scene,
+                      const std::vector<std::int16_t> &surface,
+                      const std::vector<std::uint8_t> &windowBefore,
+                      const std::vector<RECT> &rects);
+    std::vector<std::int16_t> Surface(const Scene &scene) const;
+    std::vector<std::uint8_t> WindowPixels(HDC dc, std::int32_t width, std::int32_t height) const;
+    const std::vector<std::uint8_t> &Pattern(std::int32_t index, const Scene &scene);
+
+    EngineState *engine_;
+    std::int32_t windowWidth_, windowHeight_;
+    HDC window_;   // what the game sees
+    HDC repaint_;  // the same state painted whole
+    PaintMode last_;
+    bool painted_ = false;
+    // Pattern pictures for the current scene size.
+    std::int32_t patternWidth_ = 0, patternHeight_ = 0;
+    std::vector<std::vector<std::uint8_t>> patterns_;
+};
+
+}  // namespace anim::fuzz
