@@ -1,5 +1,7 @@
 #include "manifest.h"
 
+#include <cstdio>
+
 #include <filesystem>
 #include <limits>
 #include <map>
@@ -19,6 +21,22 @@ struct ManifestError {
 
 [[noreturn]] void Fail(const std::string &where, const std::string &what) {
     throw ManifestError{where.empty() ? what : where + ": " + what};
+}
+
+// A name from the manifest as an error line may show it: in quotes, with
+// control characters escaped, so that the message stays one line.
+std::string Quoted(const std::string &name) {
+    std::string out = "\"";
+    for (const char c : name) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", static_cast<unsigned char>(c));
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
 }
 
 std::int32_t Int(const json &value, const std::string &where, const char *key, std::int64_t low,
@@ -52,7 +70,7 @@ void CheckKeys(const json &object, const std::string &where,
     for (const auto &[key, value] : object.items()) {
         bool found = false;
         for (const char *k : known) found = found || key == k;
-        if (!found) Fail(where, "unknown key \"" + key + "\"");
+        if (!found) Fail(where, "unknown key " + Quoted(key));
     }
 }
 
