@@ -9,15 +9,14 @@
 #
 #   scripts/mutation.sh [N] [SEED]        defaults: 50 mutants, seed 1
 #
-# It builds in build/mutation (RelWithDebInfo, tests only) and runs the
-# GoogleTest suite through CTest, each test with a timeout; the tools,
-# examples, installs and consumer builds are left out.
+# It builds only the GoogleTest binary in build/mutation and runs its tests
+# (CTest label "unit"), each with a timeout; the tools, examples, installs,
+# consumer builds and the browser test are left out.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 count=${1:-50}
 seed=${2:-1}
 build=build/mutation
 jobs=${MUTATION_JOBS:-$(nproc)}
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DANIMATE_BUILD_TOOLS=OFF \
-  -DANIMATE_BUILD_BENCH=OFF >/dev/null
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DANIMATE_BUILD_BENCH=OFF >/dev/null
 exec python3 scripts/mutation.py --root . --build "$build" --count "$count" --seed "$seed" --jobs "$jobs"
