@@ -18,5 +18,6 @@ count=${1:-50}
 seed=${2:-1}
 build=build/mutation
 jobs=${MUTATION_JOBS:-$(nproc)}
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DANIMATE_BUILD_BENCH=OFF >/dev/null
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DANIMATE_BUILD_TOOLS=ON -DANIMATE_BUILD_TESTS=ON \
+  -DANIMATE_BUILD_BENCH=OFF >/dev/null
 exec python3 scripts/mutation.py --root . --build "$build" --count "$count" --seed "$seed" --jobs "$jobs"
