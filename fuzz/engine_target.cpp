@@ -419,6 +419,9 @@ void Game::SceneCall(std::uint8_t code) {
                            e_, f.backgroundFiles[in_.Byte() % f.backgroundFiles.size()].c_str(),
                            colours ? 1 : 0) == 1);
             markAgain();
+            // The engine marks where the picture lies unscrolled; a game that
+            // scrolls it marks the scene.
+            if (check_.Scrolled()) check_.InvalidateAll();
             break;
         }
         case 9:

@@ -51,6 +51,11 @@ class SceneCheck {
     // Marks the whole scene invalid: what a game does when the scene's look
     // changes without a change the engine sees.
     void InvalidateAll();
+    // Whether the last paint showed the background scrolled.
+    bool Scrolled() const {
+        return last_.painter == PaintMode::kStretchPlus &&
+               (last_.scrollX != 0 || last_.scrollY != 0);
+    }
 
   private:
     struct Scene {
