@@ -1,9 +1,11 @@
 // The in-memory file, the scratch folder and the process set-up.
 #include "fuzz_support.h"
 
+#include <signal.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <string_view>
 
@@ -40,9 +42,25 @@ namespace {
 
 std::filesystem::path g_scratch;
 
+constexpr std::string_view kScratchPrefix = "animate-fuzz-";
+
 void RemoveScratch() {
     std::error_code ignored;
     std::filesystem::remove_all(g_scratch, ignored);
+}
+
+// A process that crashes (a finding) never reaches its exit handlers: the
+// folders of processes that are gone are removed by the next one.
+void RemoveAbandoned(const std::filesystem::path &base) {
+    std::error_code error;
+    for (const auto &entry : std::filesystem::directory_iterator(base, error)) {
+        const std::string name = entry.path().filename().string();
+        if (!name.starts_with(kScratchPrefix)) continue;
+        const long pid = std::strtol(name.c_str() + kScratchPrefix.size(), nullptr, 10);
+        if (pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) {
+            std::filesystem::remove_all(entry.path(), error);
+        }
+    }
 }
 
 }  // namespace
@@ -53,7 +71,9 @@ const std::filesystem::path &ScratchFolder() {
         std::error_code error;
         const std::filesystem::path base =
             std::filesystem::is_directory(shm, error) ? shm : std::filesystem::temp_directory_path();
-        std::string name = (base / "animate-fuzz-XXXXXX").string();
+        RemoveAbandoned(base);
+        std::string name =
+            (base / (std::string(kScratchPrefix) + std::to_string(::getpid()) + "-XXXXXX")).string();
         if (::mkdtemp(name.data()) == nullptr) {
             std::perror("mkdtemp");
             std::abort();
