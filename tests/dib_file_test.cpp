@@ -115,7 +115,7 @@ TEST_F(DIBFile, WrittenDibsReadBackAsWritten) {
     EXPECT_EQ(WriteDIB(dir_.File("no/such/dir.bmp").c_str(), old.get()), 0);
 }
 
-TEST_F(DIBFile, BareDibsShortTablesAndCutFilesRead) {
+TEST_F(DIBFile, BareShortCutAndLyingFilesReadOrAreRefused) {
     const Bytes info = InfoHeader(10, 3, 8, 0), table = Ramp(1024, 9), pixels = Ramp(36, 100);
     Owned bare = Open(Cat({info, table, pixels}));
     Owned full = Open(Cat({FileHeader(1078), info, table, pixels}));
@@ -136,17 +136,14 @@ TEST_F(DIBFile, BareDibsShortTablesAndCutFilesRead) {
     ASSERT_TRUE(cut && far);
     EXPECT_EQ(Cut(cut, kPixelOffset, 32), Cat({Bytes(&whole[1078], &whole[1098]), Bytes(12, 0)}));
     EXPECT_EQ(Cut(far, kPixelOffset, 32), Bytes(32, 0));
-}
-
-TEST_F(DIBFile, LyingSizesAreRefused) {
-    const Bytes infos[] = {
-        InfoHeader(-8, 4, 8, 0),           InfoHeader(-8, -4, 8, 0),
-        InfoHeader(0, INT32_MIN, 8, 0),  // no height to turn over
-        InfoHeader(INT32_MAX, INT32_MAX, 8, 0), InfoHeader(0x40000000, 16, 8, 16),
-        InfoHeader(16, 0x40000000, 8, 16), InfoHeader(0x7FFFFFF0, 0, 4, 0),  // a row past any block
-        InfoHeader(4, 4, 8, 0xFFFFFFFFu)};
-    for (const Bytes &info : infos)
-        EXPECT_EQ(Open(Cat({FileHeader(1078), info, Ramp(1024 + 64, 0)})).get(), nullptr) << &info - infos;
+    // Headers whose sizes lie are refused; 0 x INT32_MIN has no height to
+    // turn over, 0x7FFFFFF0 at 4 bits a row past any block.
+    const Bytes lies[] = {InfoHeader(-8, 4, 8, 0), InfoHeader(-8, -4, 8, 0), InfoHeader(0, INT32_MIN, 8, 0),
+                          InfoHeader(INT32_MAX, INT32_MAX, 8, 0), InfoHeader(0x40000000, 16, 8, 16),
+                          InfoHeader(16, 0x40000000, 8, 16), InfoHeader(0x7FFFFFF0, 0, 4, 0),
+                          InfoHeader(4, 4, 8, 0xFFFFFFFFu)};
+    for (const Bytes &lie : lies)
+        EXPECT_EQ(Open(Cat({FileHeader(1078), lie, Ramp(1024 + 64, 0)})).get(), nullptr) << &lie - lies;
 }
 
 // ---- Palette forms of image tools ---------------------------------------------
