@@ -31,34 +31,50 @@ struct Span {
     }
 };
 
-// Plain per-pixel reference loops.
-void RefTrans(uint8_t *d, const uint8_t *s, uint32_t w, uint32_t h, int32_t ds, int32_t ss, uint8_t key) {
-    for (int r = 0; r < int(h); ++r)
-        for (int i = 0; i < int(w); ++i)
-            if (s[r * ss + i] != key) d[r * ds + i] = s[r * ss + i];
+enum Op { kCopy, kTrans, kReverse, kFill, kStretch, kShadow, kHaze, kGhost, kMask, kWideMask, kOps };
+
+struct Args {
+    uint32_t w, h;
+    uint8_t key, colour, p1, p2;
+};
+
+void RunKernel(const Kernels *k, Op op, uint8_t *d, const uint8_t *s, int32_t ds, int32_t ss, const Args &a) {
+    switch (op) {
+        case kCopy: return k->copy(d, s, a.w, a.h, ds, ss);
+        case kTrans: return k->transCopy(d, s, a.w, a.h, ds, ss, a.key);
+        case kReverse: return k->reverseCopy(d, s, a.w, a.h, ds, ss);
+        case kFill: return k->fill(d, a.w, a.h, ds, a.colour);
+        case kStretch: return k->stretch2x(d, s, a.w, a.h, ds, ss);
+        case kShadow: return k->shadow(d, s, a.w, a.h, ds, ss, a.key, a.colour);
+        case kHaze: return k->haze(d, s, a.w, a.h, ds, ss, a.key, a.colour, a.p1, a.p2);
+        case kGhost: return k->ghost(d, s, a.w, a.h, ds, ss, a.key, a.p1, a.p2);
+        case kMask: return k->zeroMask(d, s, a.w, a.h, ds, ss);  // the "source" holds the mask bits
+        default: return k->zeroWidenedMask(d, s, a.w, a.h, ds, ss);
+    }
 }
-void RefReverse(uint8_t *d, const uint8_t *s, uint32_t w, uint32_t h, int32_t ds, int32_t ss) {
-    for (int r = 0; r < int(h); ++r)
-        for (int i = 0; i < int(w); ++i) d[r * ds + (int(w) - 1 - i)] = s[r * ss + i];
-}
-void RefStretch(uint8_t *d, const uint8_t *s, uint32_t w, uint32_t h, int32_t ds, int32_t ss) {
-    for (int r = 0; r < int(h); ++r)
-        for (int c = 0; c < int(w); ++c)
-            for (int dy = 0; dy < 2; ++dy)
-                for (int dx = 0; dx < 2; ++dx) d[(2 * r + dy) * ds + 2 * c + dx] = s[r * ss + c];
-}
-bool Bit(uint8_t p, int i) { return (p >> ((8 - i % 8) % 8)) & 1; }
-void RefPattern(uint8_t *d, const uint8_t *s, uint32_t w, uint32_t h, int32_t ds, int32_t ss,
-                uint8_t key, int mode, uint8_t colour, uint8_t p1, uint8_t p2) {
-    for (int r = 0; r < int(h); ++r)
-        for (int i = 0; i < int(w); ++i) {
+
+// The plain per-pixel loop each kernel must match.
+void Reference(Op op, uint8_t *d, const uint8_t *s, int32_t ds, int32_t ss, const Args &a) {
+    for (int r = 0; r < int(a.h); ++r)
+        for (int i = 0; i < int(a.w); ++i) {
             const uint8_t v = s[r * ss + i];
-            if (v == key) continue;
-            const bool bit = Bit(r % 2 ? p2 : p1, i);
             uint8_t &out = d[r * ds + i];
-            if (mode == 0) out = colour;                // shadow
-            else if (mode == 1) out = bit ? colour : v;  // haze
-            else if (!bit) out = v;                      // ghost
+            const bool bit = (((r % 2 ? a.p2 : a.p1) >> ((8 - i % 8) % 8)) & 1) != 0;
+            auto mask = [&](int x) { return (s[r * ss + x / 8] >> (7 - x % 8)) & 1; };
+            switch (op) {
+                case kCopy: out = v; break;
+                case kTrans: out = v != a.key ? v : out; break;
+                case kReverse: d[r * ds + int(a.w) - 1 - i] = v; break;
+                case kFill: out = a.colour; break;
+                case kStretch:
+                    for (int q = 0; q < 4; ++q) d[(2 * r + q / 2) * ds + 2 * i + q % 2] = v;
+                    break;
+                case kShadow: out = v != a.key ? a.colour : out; break;
+                case kHaze: out = v == a.key ? out : bit ? a.colour : v; break;
+                case kGhost: out = v == a.key || bit ? out : v; break;
+                default:
+                    if (!mask(i) && !(op == kWideMask && i > 0 && mask(i - 1))) out = 0;
+            }
         }
 }
 
@@ -71,61 +87,22 @@ TEST(BlitKernels, EveryKernelSetMatchesThePlainLoopOnRandomSpans) {
         const int32_t ss = static_cast<int32_t>(w + pad) * (rng() % 3 == 0 ? -1 : 1);
         const int32_t ds = static_cast<int32_t>(2 * w + 1 + rng() % 7) * (rng() % 3 == 0 ? -1 : 1);
         const int colours = rng() % 2 ? 3 : 256;  // few colours give long transparent runs
-        const uint8_t key = static_cast<uint8_t>(rng() % colours);
-        const uint8_t colour = static_cast<uint8_t>(rng());
-        const uint8_t p1 = static_cast<uint8_t>(rng()), p2 = static_cast<uint8_t>(rng());
+        const uint8_t key = static_cast<uint8_t>(rng() % colours), colour = static_cast<uint8_t>(rng());
+        const Args args{w, h, key, colour, static_cast<uint8_t>(rng()), static_cast<uint8_t>(rng())};
         const uint32_t seed = static_cast<uint32_t>(rng());
         SCOPED_TRACE(testing::Message() << "w=" << w << " h=" << h << " ss=" << ss << " ds=" << ds);
-
-        for (const Kernels *k : sets) {
-            SCOPED_TRACE(k->name);
-            auto run = [&](auto kernel_call, auto reference_call) {
+        for (const Kernels *k : sets)
+            for (int op = 0; op < kOps; ++op) {
+                SCOPED_TRACE(testing::Message() << k->name << " op " << op);
                 std::mt19937 a(seed), b(seed);
                 Span src(w, h, ss, a, colours), dst(w, 2 * h, ds, a, colours);
                 Span src2(w, h, ss, b, colours), want(w, 2 * h, ds, b, colours);
                 if (w != 0 && h != 0) {
-                    kernel_call(dst.first, src.first, ds, ss);
-                    reference_call(want.first, src2.first, ds, ss);
+                    RunKernel(k, Op(op), dst.first, src.first, ds, ss, args);
+                    Reference(Op(op), want.first, src2.first, ds, ss, args);
                 }
                 ASSERT_EQ(dst.bytes, want.bytes);
-            };
-            run([&](uint8_t *d, const uint8_t *s, int32_t dS, int32_t sS) { k->copy(d, s, w, h, dS, sS); },
-                [&](uint8_t *d, const uint8_t *s, int32_t dS, int32_t sS) {
-                    for (int r = 0; r < int(h); ++r) std::memcpy(d + r * dS, s + r * sS, w);
-                });
-            run([&](uint8_t *d, const uint8_t *s, int32_t dS, int32_t sS) { k->transCopy(d, s, w, h, dS, sS, key); },
-                [&](uint8_t *d, const uint8_t *s, int32_t dS, int32_t sS) { RefTrans(d, s, w, h, dS, sS, key); });
-            run([&](uint8_t *d, const uint8_t *s, int32_t dS, int32_t sS) { k->reverseCopy(d, s, w, h, dS, sS); },
-                [&](uint8_t *d, const uint8_t *s, int32_t dS, int32_t sS) { RefReverse(d, s, w, h, dS, sS); });
-            run([&](uint8_t *d, const uint8_t *, int32_t dS, int32_t) { k->fill(d, w, h, dS, colour); },
-                [&](uint8_t *d, const uint8_t *, int32_t dS, int32_t) {
-                    for (int r = 0; r < int(h); ++r) std::memset(d + r * dS, colour, w);
-                });
-            if (std::abs(ds) >= static_cast<int32_t>(2 * w)) {
-                run([&](uint8_t *d, const uint8_t *s, int32_t dS, int32_t sS) { k->stretch2x(d, s, w, h, dS, sS); },
-                    [&](uint8_t *d, const uint8_t *s, int32_t dS, int32_t sS) { RefStretch(d, s, w, h, dS, sS); });
             }
-            run([&](uint8_t *d, const uint8_t *s, int32_t dS, int32_t sS) { k->shadow(d, s, w, h, dS, sS, key, colour); },
-                [&](uint8_t *d, const uint8_t *s, int32_t dS, int32_t sS) { RefPattern(d, s, w, h, dS, sS, key, 0, colour, p1, p2); });
-            run([&](uint8_t *d, const uint8_t *s, int32_t dS, int32_t sS) { k->haze(d, s, w, h, dS, sS, key, colour, p1, p2); },
-                [&](uint8_t *d, const uint8_t *s, int32_t dS, int32_t sS) { RefPattern(d, s, w, h, dS, sS, key, 1, colour, p1, p2); });
-            run([&](uint8_t *d, const uint8_t *s, int32_t dS, int32_t sS) { k->ghost(d, s, w, h, dS, sS, key, p1, p2); },
-                [&](uint8_t *d, const uint8_t *s, int32_t dS, int32_t sS) { RefPattern(d, s, w, h, dS, sS, key, 2, colour, p1, p2); });
-            // Masks: the "source" span holds the mask bytes.
-            for (bool widened : {false, true}) {
-                run([&](uint8_t *d, const uint8_t *m, int32_t dS, int32_t mS) {
-                        (widened ? k->zeroWidenedMask : k->zeroMask)(d, m, w, h, dS, mS);
-                    },
-                    [&](uint8_t *d, const uint8_t *m, int32_t dS, int32_t mS) {
-                        for (int r = 0; r < int(h); ++r)
-                            for (int i = 0; i < int(w); ++i) {
-                                auto bit = [&](int x) { return (m[r * mS + x / 8] >> (7 - x % 8)) & 1; };
-                                const bool keep = bit(i) || (widened && i > 0 && bit(i - 1));
-                                if (!keep) d[r * dS + i] = 0;
-                            }
-                    });
-            }
-        }
     }
 }
 

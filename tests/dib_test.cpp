@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <vector>
 
 #include "animate.h"
 #include "dib/packed_dib.h"
@@ -10,6 +11,7 @@
 namespace {
 
 using anim::dib::kPixelOffset;
+using V = std::vector<int64_t>;
 
 uint16_t IndexEntry(const BITMAPINFOHEADER *dib, int i) {
     uint16_t v;
@@ -26,15 +28,10 @@ TEST(CreateDIB, HeaderStrideAndIdentityTable) {
     for (Case c : {Case{5, 3, 24}, Case{8, 2, 16}, Case{0, 7, 0}, Case{1, 1, 4}}) {
         BITMAPINFOHEADER *dib = CreateDIB(c.width, c.height);
         ASSERT_NE(dib, nullptr);
-        EXPECT_EQ(dib->biSize, 40u);
-        EXPECT_EQ(dib->biWidth, c.width);
-        EXPECT_EQ(dib->biHeight, c.height);
-        EXPECT_EQ(dib->biPlanes, 1);
-        EXPECT_EQ(dib->biBitCount, 8);
-        EXPECT_EQ(dib->biCompression, 0u);
-        EXPECT_EQ(dib->biSizeImage, c.image);
-        EXPECT_EQ(dib->biClrUsed, 0u);
-        EXPECT_EQ(anim::platform::BlockSize(dib), kPixelOffset + c.image);
+        EXPECT_EQ((V{dib->biSize, dib->biWidth, dib->biHeight, dib->biPlanes, dib->biBitCount,
+                     dib->biCompression, dib->biSizeImage, dib->biClrUsed,
+                     int64_t(anim::platform::BlockSize(dib))}),
+                  (V{40, c.width, c.height, 1, 8, 0, c.image, 0, kPixelOffset + c.image}));
         for (int i = 0; i < 256; ++i) ASSERT_EQ(IndexEntry(dib, i), i);
         const uint8_t *bytes = reinterpret_cast<const uint8_t *>(dib);
         for (uint32_t i = 40 + 512; i < kPixelOffset + c.image; ++i) ASSERT_EQ(bytes[i], 0) << i;
@@ -45,11 +42,9 @@ TEST(CreateDIB, HeaderStrideAndIdentityTable) {
 
 TEST(CreateDIB, RefusesNegativeAndOverflowingSizes) {
     anim::test::LeakCheck leaks;
-    EXPECT_EQ(CreateDIB(-1, 4), nullptr);
-    EXPECT_EQ(CreateDIB(4, -1), nullptr);
-    EXPECT_EQ(CreateDIB(INT32_MAX, INT32_MAX), nullptr);
-    EXPECT_EQ(CreateDIB(INT32_MAX, 1), nullptr);  // stride rounding would wrap
-    EXPECT_EQ(CreateDIB(65536, 65536), nullptr);
+    // INT32_MAX x 1: stride rounding would wrap.
+    for (auto [w, h] : {std::pair{-1, 4}, {4, -1}, {INT32_MAX, INT32_MAX}, {INT32_MAX, 1}, {65536, 65536}})
+        EXPECT_EQ(CreateDIB(w, h), nullptr) << w << "x" << h;
 }
 
 TEST(PixelAddress, TopDownCoordinatesOverBottomUpRows) {
@@ -65,10 +60,9 @@ TEST(PixelAddress, TopDownCoordinatesOverBottomUpRows) {
     }
     EXPECT_EQ(GetDIBPixelAddress(nullptr, 0, 0), nullptr);
     EXPECT_EQ(GetPixelAddress(anim::dib::Pixels(dib), 3, 0, 5, 3), GetDIBPixelAddress(dib, 3, 0));
-    EXPECT_EQ(GetPixelOffsetTopDown(0, 2, 5, 3, 0), 0);
-    EXPECT_EQ(GetPixelOffsetTopDown(3, 0, 5, 3, 0), 19);
-    EXPECT_EQ(GetPixelOffsetTopDown(3, 2, 5, 3, 1), 19);
-    EXPECT_EQ(GetPixelOffsetTopDown(3, 1, 5, 3, 1), 11);
+    EXPECT_EQ((V{GetPixelOffsetTopDown(0, 2, 5, 3, 0), GetPixelOffsetTopDown(3, 0, 5, 3, 0),
+                 GetPixelOffsetTopDown(3, 2, 5, 3, 1), GetPixelOffsetTopDown(3, 1, 5, 3, 1)}),
+              (V{0, 19, 19, 11}));
     DeleteDIB(dib);
 }
 
@@ -88,6 +82,7 @@ TEST(CopyDIB, CopiesEverythingAndPumpsOnce) {
     EXPECT_EQ(std::memcmp(copy, dib, kPixelOffset + dib->biSizeImage), 0);
     EXPECT_EQ(pump.calls(), 1);
     EXPECT_EQ(CopyDIB(nullptr), nullptr);
+    EXPECT_EQ(CreateCompatibleDIB(nullptr), nullptr);
 
     // A compressed DIB's stream ends with its block, short of the raw size
     // that biSizeImage keeps: it is not copied past that end.
@@ -110,7 +105,6 @@ TEST(CreateCompatibleDIB, SameHeaderAndBlockButFreshTableAndPixels) {
     EXPECT_EQ(anim::platform::BlockSize(twin), anim::platform::BlockSize(dib));
     for (int i = 0; i < 256; ++i) ASSERT_EQ(IndexEntry(twin, i), i);
     for (uint32_t i = 0; i < twin->biSizeImage; ++i) ASSERT_EQ(anim::dib::Pixels(twin)[i], 0);
-    EXPECT_EQ(CreateCompatibleDIB(nullptr), nullptr);
     DeleteDIB(twin);
     DeleteDIB(dib);
 }
@@ -124,7 +118,7 @@ TEST(CopyDIBPaletteToDIB, OnlyTheFirstArgumentsTableChanges) {
     EXPECT_EQ(std::memcmp(reinterpret_cast<uint8_t *>(to) + 40,
                           reinterpret_cast<uint8_t *>(from) + 40, 1024), 0);
     EXPECT_EQ(std::memcmp(from, from_before, kPixelOffset + 16), 0);
-    for (uint32_t i = 0; i < 16; ++i) EXPECT_EQ(anim::dib::Pixels(to)[i], 0);
+    EXPECT_EQ(std::memcmp(anim::dib::Pixels(to), std::vector<uint8_t>(16).data(), 16), 0);
     EXPECT_EQ(to->biClrUsed, 0u);
     DeleteDIB(from_before);
     DeleteDIB(to);

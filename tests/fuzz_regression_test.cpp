@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <vector>
 
 #include "animate.h"
 #include "test_support.h"
@@ -23,10 +24,8 @@ TEST(FuzzRegression, ZeroWidthPictureWithManyRowsIsNotWalked) {
     EXPECT_EQ(ChecksumDIB(dib), 0u);
     int32_t left = 0, right = 0, low = 0, high = 0;
     ASSERT_EQ(GetDIBMinRect(dib, &left, &right, &low, &high), dib);
-    EXPECT_EQ(left, -1);  // the inverted box of a picture without pixels
-    EXPECT_EQ(right, 0);
-    EXPECT_EQ(low, kRows - 1);
-    EXPECT_EQ(high, 0);
+    // The inverted box of a picture without pixels.
+    EXPECT_EQ((std::vector<int32_t>{left, right, low, high}), (std::vector<int32_t>{-1, 0, kRows - 1, 0}));
     POINT origin{};
     EXPECT_EQ(TrimDIB(dib, nullptr, &origin), nullptr);
     EXPECT_LT(pumps.calls(), 16);

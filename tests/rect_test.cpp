@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <climits>
 #include <initializer_list>
@@ -19,20 +20,15 @@ Box B(const RECT &r) {
     return {r.left, r.top, r.right, r.bottom};
 }
 
-struct DibDeleter {
-    void operator()(BITMAPINFOHEADER *dib) const { DeleteDIB(dib); }
-};
-using Dib = std::unique_ptr<BITMAPINFOHEADER, DibDeleter>;
+using Dib = anim::test::dibs::Owned;
 
 // A difference DIB whose pixels all hold the key except the changed ones.
 Dib Delta(int32_t w, int32_t h, uint8_t key,
           std::initializer_list<std::pair<int, int>> changed = {}) {
     Dib dib(CreateDIB(w, h));
     dib->biCompression = uint32_t{key} << 16;
-    for (int32_t y = 0; y < h; ++y)
-        for (int32_t x = 0; x < w; ++x) *GetDIBPixelAddress(dib.get(), x, y) = key;
-    for (auto [x, y] : changed)
-        *GetDIBPixelAddress(dib.get(), x, y) = static_cast<uint8_t>(key + 1);
+    for (int32_t i = 0; i < w * h; ++i) anim::test::dibs::Px(dib, i % w, i / w) = key;
+    for (auto [x, y] : changed) anim::test::dibs::Px(dib, x, y) = static_cast<uint8_t>(key + 1);
     return dib;
 }
 
@@ -67,18 +63,15 @@ using FindNewRects = JoinSettingsTest;
 
 TEST(RectArithmetic, IntersectUnionAndExclusiveForm) {
     RECT empty, u, i, square{10, 10, 20, 20}, a{0, 0, 10, 5}, b{10, 3, 30, 9}, c{11, 0, 12, 5};
+    RECT edge{1, 2, INT32_MAX, 4};
     DibSetRectEmpty(&empty);
-    EXPECT_EQ(B(empty), (Box{0, 0, -1, -1}));
     EXPECT_NE(DibIsRectEmpty(&empty), 0);
     EXPECT_EQ(DibUnionRect(&u, &empty, &square), 1);  // the empty origin takes part
-    EXPECT_EQ(B(u), (Box{0, 0, 20, 20}));
     EXPECT_NE(DibIntersectRect(&i, &a, &b), 0);
-    EXPECT_EQ(B(i), (Box{10, 3, 10, 5}));
     EXPECT_EQ(DibIntersectRect(&a, &a, &c), 0);  // aliased, and written even when empty
-    EXPECT_EQ(B(a), (Box{11, 0, 10, 5}));
-    RECT edge{1, 2, INT32_MAX, 4};
     DibRectMakeExclusive(&edge);
-    EXPECT_EQ(B(edge), (Box{1, 2, INT32_MIN, 5}));
+    EXPECT_EQ((Boxes{B(empty), B(u), B(i), B(a), B(edge)}),
+              (Boxes{{0, 0, -1, -1}, {0, 0, 20, 20}, {10, 3, 10, 5}, {11, 0, 10, 5}, {1, 2, INT32_MIN, 5}}));
 }
 
 TEST_F(RectJoin, CostRuleWithOverheadAndRatio) {
@@ -104,10 +97,9 @@ TEST_F(RectJoin, EdgeModeChosenByFindNewRectsPersists) {
     SetEdgeMode(true);
     RECT top{5, 0, 15, 3}, far_below{5, 5000, 15, 5100}, same_rows{9000, 0, 9500, 3};
     RECT shifted{6, 5000, 15, 5100}, near{16, 1, 17, 2};
-    EXPECT_EQ(ShouldJoinRect(&top, &far_below), 1);
-    EXPECT_EQ(ShouldJoinRect(&top, &same_rows), 1);
-    EXPECT_EQ(ShouldJoinRect(&top, &shifted), 0);
-    EXPECT_EQ(ShouldJoinRect(&top, &near), 0);
+    EXPECT_EQ((Box{ShouldJoinRect(&top, &far_below), ShouldJoinRect(&top, &same_rows),
+                   ShouldJoinRect(&top, &shifted), ShouldJoinRect(&top, &near)}),
+              (Box{1, 1, 0, 0}));
     SetEdgeMode(false);
     EXPECT_EQ(ShouldJoinRect(&top, &near), 1);
 }
@@ -217,10 +209,9 @@ TEST_F(FindNewRects, RandomDeltasAreCovered) {
             }
             if (capacity <= static_cast<int>(changed.size())) continue;  // may discard
             for (auto [x, y] : changed) {
-                bool covered = false;
-                for (const Box &r : found)
-                    covered |= r[0] <= x && x <= r[2] && r[1] <= y && y <= r[3];
-                ASSERT_TRUE(covered) << x << "," << y;
+                ASSERT_TRUE(std::any_of(found.begin(), found.end(), [x, y](const Box &r) {
+                    return r[0] <= x && x <= r[2] && r[1] <= y && y <= r[3];
+                })) << x << "," << y;
             }
         }
     }

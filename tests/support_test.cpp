@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "animate.h"
 #include "platform/platform.h"
@@ -39,28 +40,25 @@ TEST(Memory, RefusesOversizedRequestsAndInjectedFailures) {
 }
 
 TEST(CheckedSize, RefusesOverflowAndNegatives) {
-    EXPECT_EQ(anim::platform::CheckedSize(12, 10, 1064), 1184u);
-    EXPECT_EQ(anim::platform::CheckedSize(0, 1 << 30, 0), 0u);
-    EXPECT_FALSE(anim::platform::CheckedSize(-1, 4));
-    EXPECT_FALSE(anim::platform::CheckedSize(1 << 20, 1 << 20));
-    EXPECT_FALSE(anim::platform::CheckedSize(1 << 15, 1 << 15, 1));
-    EXPECT_FALSE(anim::platform::CheckedSize(INT64_MAX, INT64_MAX));
+    using anim::platform::CheckedSize;
+    EXPECT_EQ(CheckedSize(12, 10, 1064), 1184u);
+    EXPECT_EQ(CheckedSize(0, 1 << 30, 0), 0u);
+    EXPECT_EQ((std::vector<bool>{bool(CheckedSize(-1, 4)), bool(CheckedSize(1 << 20, 1 << 20)),
+                                 bool(CheckedSize(1 << 15, 1 << 15, 1)), bool(CheckedSize(INT64_MAX, INT64_MAX))}),
+              std::vector<bool>(4, false));
 }
 
 TEST(Trace, LineFormatLeavesOutMissingParts) {
     TraceCapture trace;
+    const std::string longText(3000, 'x');  // past any fixed buffer: whole, not cut
     TraceMessage("ANIMATE", 170, "Allocate SpriteArray FAILED!", 2);
     TraceMessage(nullptr, 0, "just the text", 1);
     TraceMessage("DIB", 0, "no line", 5);
     TraceMessage(nullptr, 12, "no file", 5);
-    const std::string longText(3000, 'x');  // past any fixed buffer: whole, not cut
     TraceMessage("DIB", 7, longText.c_str(), 1);
-    ASSERT_EQ(trace.lines().size(), 5u);
-    EXPECT_EQ(trace.lines()[4], "DIB line 7: " + longText + "\r\n");
-    EXPECT_EQ(trace.lines()[0], "ANIMATE line 170: Allocate SpriteArray FAILED!\r\n");
-    EXPECT_EQ(trace.lines()[1], "just the text\r\n");
-    EXPECT_EQ(trace.lines()[2], "DIB: no line\r\n");
-    EXPECT_EQ(trace.lines()[3], " line 12: no file\r\n");
+    EXPECT_EQ(trace.lines(), (std::vector<std::string>{"ANIMATE line 170: Allocate SpriteArray FAILED!\r\n",
+                                                       "just the text\r\n", "DIB: no line\r\n",
+                                                       " line 12: no file\r\n", "DIB line 7: " + longText + "\r\n"}));
 }
 
 int32_t AssertionBoxToStderr(const char *text, const char *caption, uint32_t style, void *) {

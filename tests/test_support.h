@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -77,5 +78,19 @@ public:
 private:
     std::size_t before_;
 };
+
+// Packed DIBs of the DIB-level tests, released when they go out of scope.
+namespace dibs {
+struct Deleter {
+    void operator()(BITMAPINFOHEADER *dib) const { DeleteDIB(dib); }
+};
+using Owned = std::unique_ptr<BITMAPINFOHEADER, Deleter>;
+inline std::uint8_t &Px(BITMAPINFOHEADER *dib, std::int32_t x, std::int32_t y) {
+    return *GetDIBPixelAddress(dib, x, y);
+}
+inline std::uint8_t &Px(const Owned &dib, std::int32_t x, std::int32_t y) {
+    return Px(dib.get(), x, y);
+}
+}  // namespace dibs
 
 }  // namespace anim::test
