@@ -85,6 +85,7 @@ int main(int argc, char **argv) {
     bool hold = false;
     bool quiet = false;
     bool crc = false;
+    bool noGif = false;
     app.add_option("--frames", frames, "frames to play (window: 0 plays until Esc)")->check(CLI::Range(0, 100000));
     app.add_option("--out", out, "output folder");
     app.add_option("--seed", seed, "seed of the art and the match");
@@ -95,6 +96,9 @@ int main(int argc, char **argv) {
     app.add_flag("-q,--quiet", quiet, "print nothing but errors");
     app.add_flag("--crc", crc,
                  "headless: print the CRC-32 of the last frame's RGBA pixels, as the web page reports it");
+    app.add_flag("--no-gif", noGif,
+                 "headless: play without encoding or writing match.gif (last-frame.png and frames.csv are "
+                 "still written), e.g. for long runs");
     if (const auto status = imageio::ParseCommandLine(app, argc, argv, "animate-demo")) return *status;
     // SDL falls back to drivers that show nothing when there is no display,
     // so a live window without one would play unseen: say so before any work.
@@ -142,7 +146,7 @@ int main(int argc, char **argv) {
     }
     demo::HeadlessOptions options;
     options.frames = frames;
-    options.gif = (fs::path(out) / "match.gif").string();
+    if (!noGif) options.gif = (fs::path(out) / "match.gif").string();
     options.lastFrame = (fs::path(out) / "last-frame.png").string();
     options.frameLog = (fs::path(out) / "frames.csv").string();
     options.stillPaletteStep = paletteStep;
@@ -153,7 +157,9 @@ int main(int argc, char **argv) {
     }
     if (!quiet) {
         PrintSummary(result, match);
-        std::printf("wrote %s, %s and %s\n", options.gif.c_str(), options.lastFrame.c_str(), options.frameLog.c_str());
+        if (!options.gif.empty()) std::printf("wrote %s, ", options.gif.c_str());
+        else std::printf("wrote ");
+        std::printf("%s and %s\n", options.lastFrame.c_str(), options.frameLog.c_str());
     }
     if (crc) std::printf("last frame crc32: %08x\n", RgbaCrc(match.Snapshot()));
     return 0;
