@@ -21,33 +21,16 @@ constexpr int kDefaultFrames = 300;
 constexpr int kExitFailure = 1;
 
 void PrintSummary(const demo::HeadlessResult &r, const demo::Match &match) {
-    if (r.frames.empty()) return;
-    double paint = 0, paint_max = 0, move = 0, wipe = 0;
-    long long rects = 0;
-    int rects_max = 0, painted = 0;
-    unsigned long long compose = 0, copy = 0;
-    for (const demo::FrameStats &f : r.frames) {
-        if (f.wipe) {
-            wipe += f.paintMs;
-            continue;
-        }
-        ++painted;
-        paint += f.paintMs;
-        paint_max = std::max(paint_max, f.paintMs);
-        move += f.moveMs;
-        rects += f.rects;
-        rects_max = std::max(rects_max, f.rects);
-        compose += f.composeMs;
-        copy += f.copyMs;
-    }
-    const double n = std::max(painted, 1);
-    std::printf("frames:                    %zu (GIF frames %d, wipe strips included)\n", r.frames.size(), r.gifFrames);
-    std::printf("paint ms per frame:        %.3f average, %.3f most (PaintScene)\n", paint / n, paint_max);
+    const demo::FrameTotals &t = r.totals;
+    if (t.frames == 0) return;
+    const double n = std::max(t.painted, 1);
+    std::printf("frames:                    %d (GIF frames %d, wipe strips included)\n", t.frames, r.gifFrames);
+    std::printf("paint ms per frame:        %.3f average, %.3f most (PaintScene)\n", t.paintMs / n, t.paintMostMs);
     std::printf("engine paint timers:       %.3f ms compose, %.3f ms copy per frame\n",
-                static_cast<double>(compose) / n, static_cast<double>(copy) / n);
-    std::printf("move and project ms:       %.3f per frame (22 players, ball, board)\n", move / n);
-    std::printf("invalid rects per frame:   %.1f average, %d most\n", static_cast<double>(rects) / n, rects_max);
-    if (wipe > 0) std::printf("half-time wipe:            %.0f ms\n", wipe);
+                static_cast<double>(t.composeMs) / n, static_cast<double>(t.copyMs) / n);
+    std::printf("move and project ms:       %.3f per frame (22 players, ball, board)\n", t.moveMs / n);
+    std::printf("invalid rects per frame:   %.1f average, %d most\n", static_cast<double>(t.rects) / n, t.rectsMost);
+    if (t.wipeMs > 0) std::printf("half-time wipe:            %.0f ms\n", t.wipeMs);
     std::printf("score:                     %d - %d\n", match.score()[0], match.score()[1]);
 }
 
