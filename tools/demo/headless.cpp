@@ -1,5 +1,6 @@
 #include "headless.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 
@@ -13,10 +14,44 @@ namespace {
 int DelayFor(int frame) { return frame % 3 == 2 ? 4 : 3; }
 constexpr int kWipeDelay = 4;
 
+void LogFrame(std::ofstream &log, int n, const FrameStats &f) {
+    char line[128];
+    std::snprintf(line, sizeof line, "%d,%d,%u,%u,%.3f,%.3f,%d\n", n, f.rects, f.composeMs, f.copyMs, f.moveMs,
+                  f.paintMs, f.wipe ? 1 : 0);
+    log << line;
+}
+
 }  // namespace
+
+void FrameTotals::Add(const FrameStats &f) {
+    ++frames;
+    if (f.wipe) {
+        wipeMs += f.paintMs;
+        return;
+    }
+    ++painted;
+    paintMs += f.paintMs;
+    paintMostMs = std::max(paintMostMs, f.paintMs);
+    moveMs += f.moveMs;
+    rects += f.rects;
+    rectsMost = std::max(rectsMost, f.rects);
+    composeMs += f.composeMs;
+    copyMs += f.copyMs;
+}
 
 HeadlessResult PlayHeadless(Match &match, const HeadlessOptions &options) {
     HeadlessResult result;
+    // Written as the frames are played, so that a long run keeps no record
+    // per frame in memory.
+    std::ofstream log;
+    if (!options.frameLog.empty()) {
+        log.open(options.frameLog, std::ios::trunc);
+        if (!log) {
+            result.error = options.frameLog + ": cannot be written";
+            return result;
+        }
+        log << "frame,rects,compose_ms,copy_ms,move_ms,paint_ms,wipe\n";
+    }
     imageio::GifAnimation gif;
     std::string gif_error;
     if (!options.gif.empty()) {
@@ -29,7 +64,9 @@ HeadlessResult PlayHeadless(Match &match, const HeadlessOptions &options) {
         };
     }
     for (int n = 0; n < options.frames; ++n) {
-        result.frames.push_back(match.Advance());
+        const FrameStats f = match.Advance();
+        result.totals.Add(f);
+        if (log.is_open()) LogFrame(log, n, f);
         if (!options.gif.empty() && gif_error.empty()) gif_error = gif.AddFrame(match.Snapshot(), DelayFor(n));
     }
     match.onWipeStrip = nullptr;
@@ -53,15 +90,7 @@ HeadlessResult PlayHeadless(Match &match, const HeadlessOptions &options) {
         }
     }
     if (!options.frameLog.empty()) {
-        std::ofstream log(options.frameLog, std::ios::trunc);
-        log << "frame,rects,compose_ms,copy_ms,move_ms,paint_ms,wipe\n";
-        for (std::size_t i = 0; i < result.frames.size(); ++i) {
-            const FrameStats &f = result.frames[i];
-            char line[128];
-            std::snprintf(line, sizeof line, "%zu,%d,%u,%u,%.3f,%.3f,%d\n", i, f.rects, f.composeMs, f.copyMs,
-                          f.moveMs, f.paintMs, f.wipe ? 1 : 0);
-            log << line;
-        }
+        log.close();
         if (!log) result.error = options.frameLog + ": write failed";
     }
     return result;

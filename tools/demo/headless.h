@@ -3,7 +3,6 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
 #include "match.h"
 
@@ -17,9 +16,22 @@ struct HeadlessOptions {
     bool stillPaletteStep = false;  // one more palette step after the last frame
 };
 
+// What the summary needs of the frames played, added up as they go: a run
+// of any length holds no per-frame record (those go to the frame log).
+struct FrameTotals {
+    int frames = 0;
+    int painted = 0;  // frames other than the half-time wipe
+    double paintMs = 0, paintMostMs = 0, moveMs = 0, wipeMs = 0;
+    long long rects = 0;
+    int rectsMost = 0;
+    unsigned long long composeMs = 0, copyMs = 0;
+
+    void Add(const FrameStats &f);
+};
+
 struct HeadlessResult {
     std::string error;
-    std::vector<FrameStats> frames;
+    FrameTotals totals;
     int gifFrames = 0;
 };
 

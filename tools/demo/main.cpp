@@ -21,33 +21,16 @@ constexpr int kDefaultFrames = 300;
 constexpr int kExitFailure = 1;
 
 void PrintSummary(const demo::HeadlessResult &r, const demo::Match &match) {
-    if (r.frames.empty()) return;
-    double paint = 0, paint_max = 0, move = 0, wipe = 0;
-    long long rects = 0;
-    int rects_max = 0, painted = 0;
-    unsigned long long compose = 0, copy = 0;
-    for (const demo::FrameStats &f : r.frames) {
-        if (f.wipe) {
-            wipe += f.paintMs;
-            continue;
-        }
-        ++painted;
-        paint += f.paintMs;
-        paint_max = std::max(paint_max, f.paintMs);
-        move += f.moveMs;
-        rects += f.rects;
-        rects_max = std::max(rects_max, f.rects);
-        compose += f.composeMs;
-        copy += f.copyMs;
-    }
-    const double n = std::max(painted, 1);
-    std::printf("frames:                    %zu (GIF frames %d, wipe strips included)\n", r.frames.size(), r.gifFrames);
-    std::printf("paint ms per frame:        %.3f average, %.3f most (PaintScene)\n", paint / n, paint_max);
+    const demo::FrameTotals &t = r.totals;
+    if (t.frames == 0) return;
+    const double n = std::max(t.painted, 1);
+    std::printf("frames:                    %d (GIF frames %d, wipe strips included)\n", t.frames, r.gifFrames);
+    std::printf("paint ms per frame:        %.3f average, %.3f most (PaintScene)\n", t.paintMs / n, t.paintMostMs);
     std::printf("engine paint timers:       %.3f ms compose, %.3f ms copy per frame\n",
-                static_cast<double>(compose) / n, static_cast<double>(copy) / n);
-    std::printf("move and project ms:       %.3f per frame (22 players, ball, board)\n", move / n);
-    std::printf("invalid rects per frame:   %.1f average, %d most\n", static_cast<double>(rects) / n, rects_max);
-    if (wipe > 0) std::printf("half-time wipe:            %.0f ms\n", wipe);
+                static_cast<double>(t.composeMs) / n, static_cast<double>(t.copyMs) / n);
+    std::printf("move and project ms:       %.3f per frame (22 players, ball, board)\n", t.moveMs / n);
+    std::printf("invalid rects per frame:   %.1f average, %d most\n", static_cast<double>(t.rects) / n, t.rectsMost);
+    if (t.wipeMs > 0) std::printf("half-time wipe:            %.0f ms\n", t.wipeMs);
     std::printf("score:                     %d - %d\n", match.score()[0], match.score()[1]);
 }
 
@@ -85,6 +68,7 @@ int main(int argc, char **argv) {
     bool hold = false;
     bool quiet = false;
     bool crc = false;
+    bool noGif = false;
     app.add_option("--frames", frames, "frames to play (window: 0 plays until Esc)")->check(CLI::Range(0, 100000));
     app.add_option("--out", out, "output folder");
     app.add_option("--seed", seed, "seed of the art and the match");
@@ -95,6 +79,9 @@ int main(int argc, char **argv) {
     app.add_flag("-q,--quiet", quiet, "print nothing but errors");
     app.add_flag("--crc", crc,
                  "headless: print the CRC-32 of the last frame's RGBA pixels, as the web page reports it");
+    app.add_flag("--no-gif", noGif,
+                 "headless: play without encoding or writing match.gif (last-frame.png and frames.csv are "
+                 "still written), e.g. for long runs");
     if (const auto status = imageio::ParseCommandLine(app, argc, argv, "animate-demo")) return *status;
     // SDL falls back to drivers that show nothing when there is no display,
     // so a live window without one would play unseen: say so before any work.
@@ -142,7 +129,7 @@ int main(int argc, char **argv) {
     }
     demo::HeadlessOptions options;
     options.frames = frames;
-    options.gif = (fs::path(out) / "match.gif").string();
+    if (!noGif) options.gif = (fs::path(out) / "match.gif").string();
     options.lastFrame = (fs::path(out) / "last-frame.png").string();
     options.frameLog = (fs::path(out) / "frames.csv").string();
     options.stillPaletteStep = paletteStep;
@@ -153,7 +140,9 @@ int main(int argc, char **argv) {
     }
     if (!quiet) {
         PrintSummary(result, match);
-        std::printf("wrote %s, %s and %s\n", options.gif.c_str(), options.lastFrame.c_str(), options.frameLog.c_str());
+        if (!options.gif.empty()) std::printf("wrote %s, ", options.gif.c_str());
+        else std::printf("wrote ");
+        std::printf("%s and %s\n", options.lastFrame.c_str(), options.frameLog.c_str());
     }
     if (crc) std::printf("last frame crc32: %08x\n", RgbaCrc(match.Snapshot()));
     return 0;
