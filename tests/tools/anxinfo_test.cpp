@@ -3,7 +3,7 @@
 // which it must describe without reading outside them.
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <array>
 #include <functional>
 #include <string>
 
@@ -17,19 +17,19 @@
 
 namespace {
 
-using anim::test::ScratchDir;
+using imageio::IndexedImage;
 using toolstest::Figure;
 
-class InfoTest : public ::testing::Test {
+class InfoTest : public toolstest::ToolTest {
 protected:
     void SetUp() override {
-        AnimSetTraceHandler([](const char *, void *) {}, nullptr);
-        ASSERT_EQ(anxpack::WriteBmp8(dir.File("a.bmp"), Figure(10, 14, 70, 71)), "");
-        ASSERT_EQ(anxpack::WriteBmp8(dir.File("b.bmp"), Figure(10, 14, 72, 71)), "");
+        ToolTest::SetUp();
+        Bmp8("a.bmp", Figure(10, 14, 70, 71));
+        Bmp8("b.bmp", Figure(10, 14, 72, 71));
         // Number art: the right digit's top segment (colour 9) across row 2.
-        imageio::IndexedImage number(10, 14, 0);
+        IndexedImage number(10, 14, 0);
         for (int x = 2; x < 8; ++x) number.At(x, 2) = 9;
-        ASSERT_EQ(anxpack::WriteBmp8(dir.File("n.bmp"), number), "");
+        Bmp8("n.bmp", number);
         toolstest::WriteText(dir.File("m.json"), R"({
             "team_colours": {"first": 70, "count": 4, "shift": 20},
             "sequences": [
@@ -38,19 +38,16 @@ protected:
               {"id": 8, "kind": "delta", "frames": [{"bmp": "a.bmp"}, {"bmp": "b.bmp"}]}]})");
         packed = anxpack::PackManifest(dir.File("m.json"), dir.File("f.anx"));
         ASSERT_TRUE(packed) << packed.error;
-        bytes = anim::test::ReadFileBytes(dir.File("f.anx"));
+        std::string error;
+        file = anxinfo::ReadAnxFile(dir.File("f.anx"), error);
+        ASSERT_TRUE(file) << error;
     }
-    void TearDown() override { AnimSetTraceHandler(nullptr, nullptr); }
 
-    ScratchDir dir;
     anxpack::PackResult packed;
-    std::vector<std::uint8_t> bytes;
+    std::optional<anxinfo::AnxFile> file;
 };
 
 TEST_F(InfoTest, ReportsSequencesNotesAndNumberSets) {
-    std::string error;
-    auto file = anxinfo::ReadAnxFile(dir.File("f.anx"), error);
-    ASSERT_TRUE(file) << error;
     EXPECT_TRUE(file->problems.empty()) << file->problems.front();
     EXPECT_EQ(file->sequenceCount, 2);
     ASSERT_EQ(file->sequences.size(), 2u);
@@ -78,173 +75,117 @@ TEST_F(InfoTest, ReportsSequencesNotesAndNumberSets) {
     }
 }
 
-// Colours of the sheet's pixels, counted.
-std::array<int, 256> Histogram(const imageio::IndexedImage &img) {
-    std::array<int, 256> h{};
-    for (std::uint8_t p : img.pixels) ++h[p];
-    return h;
-}
-
-TEST_F(InfoTest, ContactSheetShowsBothKitsAndTheNumber) {
-    std::string error;
-    auto file = anxinfo::ReadAnxFile(dir.File("f.anx"), error);
-    ASSERT_TRUE(file) << error;
+// Rows labelled in boxes of colour 250 with letters of 251, a second row in
+// the second kit for the scalable sequence alone (a delta sequence plays in
+// its own colours only), the number drawn in the segments it lights.
+TEST_F(InfoTest, ContactSheetShowsKitsNumbersAndLabels) {
     anxinfo::SheetOptions options;
-    options.teams = true;
-    options.number = 1;  // a lone 1 lights the right digit's left-hand segments, not its top
+    options.colours.fill({128, 128, 128});
+    options.colours[250] = {255, 255, 255};
+    options.colours[251] = {0, 0, 0};
     options.numberColours[0] = 200;
     options.numberColours[1] = 201;
-    std::vector<std::string> problems;
-    imageio::IndexedImage sheet = anxinfo::DrawContactSheet(*file, options, problems);
-    EXPECT_TRUE(problems.empty()) << problems.front();
-    auto h = Histogram(sheet);
-    EXPECT_GT(h[70], 0);
-    EXPECT_GT(h[72], 0);
-    EXPECT_GT(h[90], 0) << "second kit missing";
-    EXPECT_GT(h[92], 0) << "second kit missing";
+    std::array<int, 256> h{};
+    auto draw = [&] {  // returns the labels, counted down the leftmost column of label boxes
+        std::vector<std::string> problems;
+        const IndexedImage sheet = anxinfo::DrawContactSheet(*file, options, problems);
+        EXPECT_TRUE(problems.empty()) << problems.front();
+        h.fill(0);
+        for (std::uint8_t p : sheet.pixels) ++h[p];
+        for (int x = 0; x < sheet.width; ++x) {
+            int runs = 0;
+            for (int y = 0; y < sheet.height; ++y) runs += sheet.At(x, y) == 250 && (y == 0 || sheet.At(x, y - 1) != 250);
+            if (runs > 0) return runs;
+        }
+        return 0;
+    };
+    EXPECT_EQ(draw(), 2);
+    EXPECT_GT(h[251], 0) << "no letters in the labels";
+    EXPECT_EQ(h[90], 0);
+    options.teams = true;
+    options.number = 1;  // a lone 1 lights the right digit's left-hand segments, not its top
+    EXPECT_EQ(draw(), 3);
+    for (const int kit : {70, 72, 90, 92}) EXPECT_GT(h[kit], 0) << kit;
     EXPECT_EQ(h[200], 0) << "number 1 does not light the top segment";
-
     options.number = 7;  // 7 lights the top segment
-    problems.clear();
-    h = Histogram(anxinfo::DrawContactSheet(*file, options, problems));
+    draw();
     // Frame 0 and its repeat, in each kit: six pixels a frame.
     EXPECT_EQ(h[200], 2 * 6);
     EXPECT_EQ(h[201], 2 * 6);
 }
 
-TEST_F(InfoTest, ContactSheetLabelsItsRowsAndDrawsADeltaSequenceOnce) {
-    std::string error;
-    auto file = anxinfo::ReadAnxFile(dir.File("f.anx"), error);
-    ASSERT_TRUE(file) << error;
-    anxinfo::SheetOptions options;
-    options.colours.fill({128, 128, 128});
-    options.colours[250] = {255, 255, 255};  // the labels' box
-    options.colours[251] = {0, 0, 0};        // their letters
-    // Labels, counted down the sheet's leftmost column of label boxes.
-    auto labels = [](const imageio::IndexedImage &sheet) {
-        for (int x = 0; x < sheet.width; ++x) {
-            int runs = 0;
-            for (int y = 0; y < sheet.height; ++y) {
-                runs += sheet.At(x, y) == 250 && (y == 0 || sheet.At(x, y - 1) != 250) ? 1 : 0;
-            }
-            if (runs > 0) return runs;
-        }
-        return 0;
-    };
-    std::vector<std::string> problems;
-    const imageio::IndexedImage plain = anxinfo::DrawContactSheet(*file, options, problems);
-    EXPECT_EQ(labels(plain), 2);
-    EXPECT_GT(Histogram(plain)[251], 0) << "no letters in the labels";
-    // The second kit adds a row for the scalable sequence alone: a delta
-    // sequence plays in its own colours only.
-    options.teams = true;
-    EXPECT_EQ(labels(anxinfo::DrawContactSheet(*file, options, problems)), 3);
-    EXPECT_TRUE(problems.empty());
-}
-
 TEST_F(InfoTest, CutAndDamagedFilesAreDescribedNotTrusted) {
     // Every length the file can be cut to, then random bytes changed; the
     // sanitizers watch for any read outside the data.
-    for (std::size_t length = 0; length < bytes.size(); length += 1 + length / 64) {
-        std::vector<std::uint8_t> cut(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(length));
-        anim::test::WriteFileBytes(dir.File("cut.anx"), cut);
+    auto inspect = [](std::vector<std::uint8_t> bytes) {
         std::string error;
-        auto file = anxinfo::ReadAnxFile(dir.File("cut.anx"), error);
-        if (length < anxinfo::kFileHeaderSize) {
-            EXPECT_FALSE(file);
-            continue;
-        }
-        ASSERT_TRUE(file);
-        EXPECT_FALSE(file->problems.empty()) << "cut to " << length << " bytes, no problem noticed";
+        auto file = anxinfo::ParseAnxFile(std::move(bytes), "bad.anx", error);
         anxinfo::SheetOptions options;
         options.teams = true;
         std::vector<std::string> problems;
-        anxinfo::DrawContactSheet(*file, options, problems);
+        if (file) anxinfo::DrawContactSheet(*file, options, problems);
+        return file;
+    };
+    const std::vector<std::uint8_t> &bytes = file->bytes;
+    for (std::size_t length = 0; length < bytes.size(); length += 1 + length / 64) {
+        const auto cut = inspect(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(length)));
+        ASSERT_EQ(cut.has_value(), length >= anxinfo::kFileHeaderSize) << length;
+        if (cut) {
+            EXPECT_FALSE(cut->problems.empty()) << "cut to " << length << " bytes, no problem noticed";
+        }
     }
     demo::Rng rng(99);
     for (int trial = 0; trial < 200; ++trial) {
         std::vector<std::uint8_t> damaged = bytes;
-        for (int k = 0; k < 1 + trial % 4; ++k) {
-            damaged[static_cast<std::size_t>(rng.Below(static_cast<int>(damaged.size())))] =
-                static_cast<std::uint8_t>(rng.Next());
-        }
-        anim::test::WriteFileBytes(dir.File("bad.anx"), damaged);
-        std::string error;
-        auto file = anxinfo::ReadAnxFile(dir.File("bad.anx"), error);
-        ASSERT_TRUE(file);
-        anxinfo::SheetOptions options;
-        options.teams = true;
-        std::vector<std::string> problems;
-        anxinfo::DrawContactSheet(*file, options, problems);
+        for (int k = 0; k < 1 + trial % 4; ++k)
+            damaged[static_cast<std::size_t>(rng.Below(static_cast<int>(damaged.size())))] = static_cast<std::uint8_t>(rng.Next());
+        ASSERT_TRUE(inspect(damaged));
     }
 }
-
-}  // namespace
-
-namespace {
 
 // A picture given to anxinfo: its form, and how the library and the packer
 // take it, with the way out when neither does.
 TEST(PictureReport, SaysHowEachFormIsRead) {
-    ScratchDir dir;
-    const imageio::IndexedImage art = toolstest::Pattern(9, 5, 16);
-    using Write = std::function<void(const std::string &)>;
+    anim::test::ScratchDir dir;
+    const IndexedImage art = toolstest::Pattern(9, 5, 16);
+    const std::string path = dir.File("picture");
     struct Case {
-        const char *what;
-        Write write;
+        std::function<void()> write;
         std::vector<std::string> lines;
-        bool usable;
+        bool usable = true;
     };
     const Case cases[] = {
-        {"8-bit BMP",
-         [&](const std::string &p) { ASSERT_EQ(anxpack::WriteBmp8(p, art), ""); },
-         {"8 bits per pixel, 256 colours, uncompressed, rows bottom-up", "library   read as is",
-          "anxpack   read as is"},
-         true},
-        {"4-bit BMP, top-down",
-         [&](const std::string &p) { toolstest::WritePaletteBmp(p, art, 4, true); },
-         {"rows top-down", "library   widened to 8 bits",
-          "anxpack   widened to 8 bits, each index kept"},
-         true},
-        {"OS/2 1-bit BMP",
-         [&](const std::string &p) { toolstest::WritePaletteBmp(p, art, 1, false, true); },
-         {"OS/2 1.x core header (12 bytes)", "library   widened to 8 bits"},
-         true},
-        {"RLE4 BMP",
-         [&](const std::string &p) {
-             toolstest::WritePaletteBmp(p, art, 4);
-             auto b = anim::test::ReadFileBytes(p);
-             b[14 + 16] = 2;
-             anim::test::WriteFileBytes(p, b);
+        {[&] { ASSERT_EQ(anxpack::WriteBmp8(path, art), ""); },
+         {"8 bits per pixel, 256 colours, uncompressed, rows bottom-up", "library   read as is", "anxpack   read as is"}},
+        {[&] { toolstest::WriteBmp(path, art, 4, true); },
+         {"rows top-down", "library   widened to 8 bits", "anxpack   widened to 8 bits, each index kept"}},
+        {[&] { toolstest::WriteBmp(path, art, 1, false, true); }, {"OS/2 1.x core header (12 bytes)", "library   widened to 8 bits"}},
+        {[&] {
+             toolstest::WriteBmp(path, art, 4);
+             auto b = anim::test::ReadFileBytes(path);
+             b[14 + 16] = 2;  // RLE4
+             anim::test::WriteFileBytes(path, b);
          },
-         {"RLE4", "library   widened to 8 bits", "anxpack   refused: RLE4-compressed BMP"},
-         true},
-        {"24-bit BMP",
-         [&](const std::string &p) { toolstest::WriteTrueColourBmp(p, 8, 8); },
-         {"library   refused: truecolour; convert with e.g. `convert in.png -colors 236 "
-          "BMP3:out.bmp`",
+         {"RLE4", "library   widened to 8 bits", "anxpack   refused: RLE4-compressed BMP"}},
+        {[&] { toolstest::WriteBmp(path, IndexedImage(8, 8), 24); },
+         {"library   refused: truecolour; convert with e.g. `convert in.png -colors 236 BMP3:out.bmp`",
           "anxpack   refused: 24-bit BMP: truecolour"},
          false},
-        {"4-bit indexed PNG",
-         [&](const std::string &p) { ASSERT_TRUE(toolstest::WriteIndexedPng(p, art, 4, {0})); },
-         {"PNG, 9x5, palette, bit depth 4, 16 colours, index 0 transparent",
-          "library   refused: OpenDIB reads BMP files", "anxpack   widened to 8 bits"},
-         true},
-        {"truecolour PNG",
-         [&](const std::string &p) { ASSERT_TRUE(toolstest::WriteTrueColourPng(p, 8, 8)); },
+        {[&] { ASSERT_TRUE(toolstest::WritePng(path, art, 4, {0})); },
+         {"PNG, 9x5, palette, bit depth 4, 16 colours, index 0 transparent", "library   refused: OpenDIB reads BMP files",
+          "anxpack   widened to 8 bits"}},
+        {[&] { ASSERT_TRUE(toolstest::WritePng(path, art, 0)); },
          {"anxpack   refused: truecolour PNG; frames need palette colours: convert with e.g. "
           "`convert in.png -colors 236 PNG8:out.png`"},
          false},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.what);
-        const std::string path = dir.File("picture");
-        c.write(path);
+        SCOPED_TRACE(c.lines[0]);
+        c.write();
         const auto bytes = anim::test::ReadFileBytes(path);
         ASSERT_TRUE(anxinfo::IsPicture(bytes));
         const anxinfo::PictureReport report = anxinfo::DescribePicture(bytes, path);
-        for (const std::string &line : c.lines)
-            EXPECT_NE(report.text.find(line), std::string::npos) << report.text;
+        for (const std::string &line : c.lines) EXPECT_NE(report.text.find(line), std::string::npos) << report.text;
         EXPECT_EQ(report.usable, c.usable);
     }
 }
