@@ -8,6 +8,7 @@
 #include "bmp_file.h"
 #include "manifest.h"
 #include "picture_file.h"
+#include "picture_report.h"
 #include "png_file.h"
 #include "rng.h"
 #include "tool_fixtures.h"
@@ -70,34 +71,67 @@ TEST(Bmp8, ReadsEveryHeaderFormAndRefusesWhatIsNotAnUncompressedPicture) {
     }
 }
 
-// Art from other editors: every narrower palette BMP and every indexed PNG
-// becomes one byte a pixel holding the index the file holds, whatever the
-// file is called.
-TEST(Pictures, NarrowAndPngPixelsKeepTheirIndices) {
+// Art from other editors in every form it comes in: how anxinfo reports it
+// (its form, how the library and the packer take it, the way out when
+// neither does), and the packer reading it as one byte a pixel holding the
+// index the file holds, whatever the file is called.
+TEST(Pictures, EachFormIsReportedAndReadWithItsIndices) {
     anim::test::ScratchDir dir;
+    const std::string path = dir.File("art.pic");
     struct Case {
-        int bits;
-        bool png, topDown = false, core = false;
+        int bits;  // 24 (a BMP) or 0 (a PNG): truecolour
+        bool png = false, topDown = false, core = false, rle = false;
+        std::vector<std::string> lines = {};
+        bool usable = true;
     };
-    const Case cases[] = {{1, false}, {2, false, true}, {4, false}, {1, false, false, true},
-                          {1, true},  {2, true},        {4, true},  {8, true}};
+    const Case cases[] = {
+        {.bits = 8, .lines = {"8 bits per pixel, 256 colours, uncompressed, rows bottom-up", "library   read as is", "anxpack   read as is"}},
+        {.bits = 4, .topDown = true, .lines = {"rows top-down", "library   widened to 8 bits", "anxpack   widened to 8 bits, each index kept"}},
+        {.bits = 2, .topDown = true},
+        {.bits = 1},
+        {.bits = 1, .core = true, .lines = {"OS/2 1.x core header (12 bytes)", "library   widened to 8 bits"}},
+        {.bits = 4, .rle = true, .lines = {"RLE4", "library   widened to 8 bits", "anxpack   refused: RLE4-compressed BMP"}},
+        {.bits = 24,
+         .lines = {"library   refused: truecolour; convert with e.g. `convert in.png -colors 236 BMP3:out.bmp`",
+                   "anxpack   refused: 24-bit BMP: truecolour"},
+         .usable = false},
+        {.bits = 1, .png = true},
+        {.bits = 2, .png = true},
+        {.bits = 4, .png = true, .lines = {"PNG, 9x5, palette, bit depth 4, 16 colours, index 0 transparent", "library   refused: OpenDIB reads BMP files", "anxpack   widened to 8 bits"}},
+        {.bits = 8, .png = true},
+        {.bits = 0, .png = true,
+         .lines = {"anxpack   refused: truecolour PNG; frames need palette colours: convert with e.g. `convert in.png -colors 236 PNG8:out.png`"},
+         .usable = false},
+    };
     for (const Case &c : cases) {
         SCOPED_TRACE(std::to_string(c.bits) + (c.png ? "-bit PNG" : "-bit BMP") + (c.topDown ? ", top-down" : "") +
-                     (c.core ? ", OS/2 core header" : ""));
+                     (c.core ? ", OS/2 core header" : "") + (c.rle ? ", RLE" : ""));
         // An odd width, so that rows end inside a byte.
-        const IndexedImage art = toolstest::Pattern(11, 5, 1 << c.bits);
-        const std::string path = dir.File("art.pic");
+        const IndexedImage art = toolstest::Pattern(9, 5, 1 << std::min(c.bits > 0 ? c.bits : 4, 8));
         if (c.png) {
-            ASSERT_TRUE(toolstest::WritePng(path, art, c.bits));
-            imageio::PngForm form;
-            IndexedImage unused;
-            ASSERT_EQ(imageio::ReadIndexedPng(ReadFileBytes(path), "", unused, &form), "");
-            EXPECT_EQ(form.bitDepth, c.bits) << "the PNG is not of the depth under test";
+            ASSERT_TRUE(toolstest::WritePng(path, art, c.bits, {0}));
         } else {
             toolstest::WriteBmp(path, art, c.bits, c.topDown, c.core);
         }
+        Bytes bytes = ReadFileBytes(path);
+        if (c.rle) {
+            bytes[14 + 16] = 2;
+            anim::test::WriteFileBytes(path, bytes);
+        }
+        imageio::PngForm form;
         IndexedImage back;
-        ASSERT_EQ(anxpack::ReadPicture(path, back), "");
+        EXPECT_EQ(imageio::ReadIndexedPng(bytes, "", back, &form).empty(), c.png && c.bits > 0);
+        EXPECT_EQ(form.bitDepth, c.png ? (c.bits > 0 ? c.bits : 8) : 0) << "the PNG is not of the form under test";
+
+        ASSERT_TRUE(anxinfo::IsPicture(bytes));
+        const anxinfo::PictureReport report = anxinfo::DescribePicture(bytes, path);
+        for (const std::string &line : c.lines) EXPECT_NE(report.text.find(line), std::string::npos) << report.text;
+        EXPECT_EQ(report.usable, c.usable);
+
+        back = IndexedImage();
+        const std::string error = anxpack::ReadPicture(path, back);
+        ASSERT_EQ(error.empty(), c.usable && !c.rle) << error;
+        if (!error.empty()) continue;
         EXPECT_EQ(back.pixels, art.pixels);
         EXPECT_TRUE(std::equal(art.colours.begin(), art.colours.begin() + (1 << c.bits), back.colours.begin()));
     }

@@ -1,16 +1,22 @@
-// The packer: manifests and pictures it must refuse (each with one message
-// naming the file and the problem, and no file written), and files it
-// writes that the library loads and plays as the manifest says.
+// The packer and the inspector: manifests and pictures the packer must
+// refuse (each with one message naming the file and the problem, and no
+// file written); a file it writes, which the library plays as the manifest
+// says and the inspector reports and draws; the same file cut short or
+// damaged, which the inspector must describe without reading outside it.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "animate.h"
+#include "anx_file.h"
+#include "contact_sheet.h"
 #include "pack.h"
 #include "picture_file.h"
+#include "rng.h"
 #include "sequence_meta.h"
 #include "tool_fixtures.h"
 
@@ -26,7 +32,36 @@ protected:
         ToolTest::SetUp();
         Bmp8("a.bmp", Figure(12, 20, 70, 71));
         Bmp8("b.bmp", Figure(12, 20, 72, 71));
+        // Number art: the right digit's top segment (colour 9) across row 2.
+        IndexedImage number(12, 20, 0);
+        for (int x = 2; x < 8; ++x) number.At(x, 2) = 9;
+        Bmp8("n.bmp", number);
     }
+
+    // Packs a file of every kind of sequence, frame and note, and reads it
+    // back with the inspector.
+    void PackFile() {
+        drawn.At(3, 2) = 150;  // marks the top and the left
+        ASSERT_TRUE(toolstest::WritePng(dir.File("walk.png"), drawn, 8));
+        toolstest::WriteBmp(dir.File("walk4.bmp"), pattern, 4);
+        toolstest::WriteText(dir.File("f.json"), R"({
+            "team_colours": {"first": 70, "count": 3, "shift": 10},
+            "sequences": [
+              {"id": 42, "name": "walk", "kind": "scalable", "origin": [-6, -20],
+               "frames": [{"bmp": "a.bmp", "number": "n.bmp"}, {"bmp": "b.bmp", "adjust": [3, -2]}, {"repeat": 0}]},
+              {"id": 43, "kind": "delta", "frames": [{"bmp": "a.bmp", "adjust": [2, 1]}, {"bmp": "b.bmp"}]},
+              {"id": 44, "kind": "scalable", "frames": [{"bmp": "walk.png"}, {"bmp": "walk4.bmp"}]}]})");
+        packed = anxpack::PackManifest(dir.File("f.json"), dir.File("f.anx"));
+        ASSERT_TRUE(packed) << packed.error;
+        std::string error;
+        file = anxinfo::ReadAnxFile(dir.File("f.anx"), error);
+        ASSERT_TRUE(file) << error;
+    }
+
+    IndexedImage drawn = Figure(12, 20, 100, 101);  // the frames of sequence 44
+    const IndexedImage pattern = toolstest::Pattern(12, 20, 16);
+    anxpack::PackResult packed;
+    std::optional<anxinfo::AnxFile> file;
 
     // Packs text as a manifest; a file is left exactly when the pack succeeds.
     anxpack::PackResult PackText(const std::string &text, const anxpack::PackOptions &options = {}) {
@@ -113,28 +148,17 @@ TEST_F(PackTest, RefusesEachBadInputWithOneMessageNamingTheFile) {
     EXPECT_EQ(r.stats.at(0).expandSize, anxpack::ExpandSize(10, 12));
 }
 
-// Frames, repeats, origins, adjusts and team colours as the library plays
-// them; art from a pixel-art editor (an indexed PNG) and from an old paint
+// Frames, repeats, origins, adjusts, notes and team colours as the
+// inspector reports them and the library plays them; art from a pixel-art editor (an indexed PNG) and from an old paint
 // program (a 4-bit BMP) with exactly the indices it was drawn in.
-TEST_F(PackTest, PackedFilePlaysAsTheManifestSays) {
+TEST_F(PackTest, PackedFileInspectsAndPlaysAsTheManifestSays) {
     LeakCheck leaks;
-    IndexedImage drawn = Figure(12, 20, 80, 81);
-    drawn.At(3, 2) = 200;  // marks the top and the left
-    ASSERT_TRUE(toolstest::WritePng(dir.File("walk.png"), drawn, 8));
-    const IndexedImage pattern = toolstest::Pattern(12, 20, 16);
-    toolstest::WriteBmp(dir.File("walk4.bmp"), pattern, 4);
-    const anxpack::PackResult r = PackText(R"({
-        "team_colours": {"first": 70, "count": 3, "shift": 10},
-        "sequences": [
-          {"id": 42, "name": "walk", "kind": "scalable", "origin": [-6, -20],
-           "frames": [{"bmp": "a.bmp"}, {"bmp": "b.bmp", "adjust": [3, -2]}, {"repeat": 0}]},
-          {"id": 43, "kind": "delta", "frames": [{"bmp": "a.bmp", "adjust": [2, 1]}, {"bmp": "b.bmp"}]},
-          {"id": 44, "kind": "scalable", "frames": [{"bmp": "walk.png"}, {"bmp": "walk4.bmp"}]}]})");
-    ASSERT_TRUE(r) << r.error;
+    PackFile();
+    const anxpack::PackResult &r = packed;
     ASSERT_EQ(r.ids, (std::vector<std::int32_t>{42, 43, 44}));
     // The delta frame's adjust is dropped with a note; the scalable one's is kept.
     ASSERT_FALSE(r.warnings.empty());
-    EXPECT_NE(r.warnings[0].find("m.json: sequence 1 (id 43), frame 0: \"adjust\" [2, 1] is ignored"), std::string::npos)
+    EXPECT_NE(r.warnings[0].find("f.json: sequence 1 (id 43), frame 0: \"adjust\" [2, 1] is ignored"), std::string::npos)
         << r.warnings[0];
     EXPECT_EQ(std::count_if(r.warnings.begin(), r.warnings.end(), [](const std::string &w) { return w.find("adjust") != w.npos; }), 1);
     ASSERT_EQ(r.stats.size(), 3u);
@@ -145,11 +169,38 @@ TEST_F(PackTest, PackedFilePlaysAsTheManifestSays) {
     EXPECT_NE(table.find("walk"), std::string::npos);
     EXPECT_NE(table.find("3 sequences"), std::string::npos);
 
+    // The inspector reads the same sequences, notes and number sets.
+    EXPECT_TRUE(file->problems.empty()) << file->problems.front();
+    EXPECT_EQ(file->sequenceCount, 3);
+    ASSERT_EQ(file->sequences.size(), 3u);
+    const anxinfo::Sequence &walk = file->sequences[0];
+    EXPECT_FALSE(walk.delta);
+    EXPECT_EQ(walk.frameCount, 3);
+    EXPECT_EQ(walk.RepeatFrames(), 1);
+    EXPECT_EQ(walk.expandSize, anxpack::ExpandSize(12, 20));
+    ASSERT_TRUE(walk.meta);
+    EXPECT_EQ(walk.meta->id, 42);
+    EXPECT_EQ(walk.meta->name, "walk");
+    EXPECT_EQ(walk.meta->team, (anxpack::TeamColours{70, 3, 10}));
+    ASSERT_TRUE(walk.numbers);
+    ASSERT_EQ(walk.numbers->overlays.size(), 3u);
+    EXPECT_TRUE(walk.numbers->overlays[0]);
+    EXPECT_FALSE(walk.numbers->overlays[1]);
+    EXPECT_TRUE(file->sequences[1].delta);
+    EXPECT_FALSE(file->sequences[1].numbers);
+    // The two tools state the same costs for the same file.
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_GT(file->sequences[i].Markers(), 0) << i;
+        EXPECT_EQ(file->sequences[i].StoredBytes(), packed.stats[i].storedBytes) << i;
+        EXPECT_EQ(file->sequences[i].RawBytes(), packed.stats[i].rawBytes) << i;
+        EXPECT_EQ(file->sequences[i].Markers(), packed.stats[i].markers) << i;
+    }
+
     EngineState *engine = InitAnimate();
     ASSERT_EQ(InitProjector(engine, 4, 4, 1), 1);
     ASSERT_EQ(MakeOffScreenDib(engine, 64, 64), 0);
     DupKOVRLETableSetup(engine, 70, 3, 10);
-    const std::int32_t handle = LoadMultiAnim(engine, dir.File("out.anx").c_str(), r.ids.data(), 3, 2, 0);
+    const std::int32_t handle = LoadMultiAnim(engine, dir.File("f.anx").c_str(), r.ids.data(), 3, 2, 0);
     ASSERT_GE(handle, 0);
     const std::int32_t obj = GetAnimObject(engine);
     auto pixels = [&] { return GetSpritePDib(engine, GetSpriteDib(engine, obj)); };  // bottom-up, 12 bytes a row
@@ -179,6 +230,76 @@ TEST_F(PackTest, PackedFilePlaysAsTheManifestSays) {
     FREE(engine);
 }
 
+// Rows labelled in boxes of colour 250 with letters of 251, a second row in
+// the second kit for each scalable sequence alone (a delta sequence plays in
+// its own colours only), the number drawn in the segments it lights.
+TEST_F(PackTest, ContactSheetShowsKitsNumbersAndLabels) {
+    PackFile();
+    anxinfo::SheetOptions options;
+    options.colours.fill({128, 128, 128});
+    options.colours[250] = {255, 255, 255};
+    options.colours[251] = {0, 0, 0};
+    options.numberColours[0] = 200;
+    options.numberColours[1] = 201;
+    std::array<int, 256> h{};
+    auto draw = [&] {  // returns the labels, counted down the leftmost column of label boxes
+        std::vector<std::string> problems;
+        const IndexedImage sheet = anxinfo::DrawContactSheet(*file, options, problems);
+        EXPECT_TRUE(problems.empty()) << problems.front();
+        h.fill(0);
+        for (std::uint8_t p : sheet.pixels) ++h[p];
+        for (int x = 0; x < sheet.width; ++x) {
+            int runs = 0;
+            for (int y = 0; y < sheet.height; ++y) runs += sheet.At(x, y) == 250 && (y == 0 || sheet.At(x, y - 1) != 250);
+            if (runs > 0) return runs;
+        }
+        return 0;
+    };
+    EXPECT_EQ(draw(), 3);
+    EXPECT_GT(h[251], 0) << "no letters in the labels";
+    EXPECT_EQ(h[80], 0);
+    options.teams = true;
+    options.number = 1;  // a lone 1 lights the right digit's left-hand segments, not its top
+    EXPECT_EQ(draw(), 5);
+    for (const int kit : {70, 72, 80, 82}) EXPECT_GT(h[kit], 0) << kit;
+    EXPECT_EQ(h[200], 0) << "number 1 does not light the top segment";
+    options.number = 7;  // 7 lights the top segment
+    draw();
+    // Frame 0 and its repeat, in each kit: six pixels a frame.
+    EXPECT_EQ(h[200], 2 * 6);
+    EXPECT_EQ(h[201], 2 * 6);
+}
+
+TEST_F(PackTest, CutAndDamagedFilesAreDescribedNotTrusted) {
+    PackFile();
+    // Every length the file can be cut to, then random bytes changed; the
+    // sanitizers watch for any read outside the data.
+    auto inspect = [](std::vector<std::uint8_t> bytes) {
+        std::string error;
+        auto file = anxinfo::ParseAnxFile(std::move(bytes), "bad.anx", error);
+        anxinfo::SheetOptions options;
+        options.teams = true;
+        std::vector<std::string> problems;
+        if (file) anxinfo::DrawContactSheet(*file, options, problems);
+        return file;
+    };
+    const std::vector<std::uint8_t> &bytes = file->bytes;
+    for (std::size_t length = 0; length < bytes.size(); length += 1 + length / 64) {
+        const auto cut = inspect(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(length)));
+        ASSERT_EQ(cut.has_value(), length >= anxinfo::kFileHeaderSize) << length;
+        if (cut) {
+            EXPECT_FALSE(cut->problems.empty()) << "cut to " << length << " bytes, no problem noticed";
+        }
+    }
+    demo::Rng rng(99);
+    for (int trial = 0; trial < 200; ++trial) {
+        std::vector<std::uint8_t> damaged = bytes;
+        for (int k = 0; k < 1 + trial % 4; ++k)
+            damaged[static_cast<std::size_t>(rng.Below(static_cast<int>(damaged.size())))] = static_cast<std::uint8_t>(rng.Next());
+        ASSERT_TRUE(inspect(damaged));
+    }
+}
+
 // Frames share one master palette: a picture that gives an index another
 // colour than the reference, or draws on the display's own indices, is
 // named with the index and both colours; number art is left alone.
@@ -187,9 +308,6 @@ TEST_F(PackTest, ColoursThatWouldShowWrongAreNamed) {
     other.colours[70] = {1, 2, 3};
     Bmp8("other.bmp", other);
     Bmp8("static.bmp", Figure(12, 20, 5, 71));
-    IndexedImage number(12, 20, 0);
-    number.At(4, 4) = 9;
-    Bmp8("number.bmp", number);
     IndexedImage shifted = Figure(12, 20, 70, 71);
     for (int x = 0; x < 7; ++x) shifted.At(x + 2, 5) = static_cast<std::uint8_t>(100 + x);
     for (int i = 70; i < 110; ++i) shifted.colours[static_cast<std::size_t>(i)] = {9, 9, 9};
@@ -204,7 +322,7 @@ TEST_F(PackTest, ColoursThatWouldShowWrongAreNamed) {
         std::string palette = {};
     };
     const Case cases[] = {
-        {R"({"bmp": "a.bmp"}, {"bmp": "b.bmp", "number": "number.bmp"})", {}},
+        {R"({"bmp": "a.bmp"}, {"bmp": "b.bmp", "number": "n.bmp"})", {}},
         {R"({"bmp": "a.bmp"}, {"bmp": "other.bmp"})",
          {dir.File("other.bmp") + ": index 70 is (1, 2, 3) here but (70, 185, 7) in " + a}},
         {R"({"bmp": "static.bmp"})",
