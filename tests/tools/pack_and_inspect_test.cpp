@@ -145,8 +145,9 @@ TEST_F(PackTest, RefusesEachBadInputWithOneMessageNamingTheFile) {
 }
 
 // Frames, repeats, origins, adjusts, notes and team colours as the
-// inspector reports them and the library plays them; art from a pixel-art editor (an indexed PNG) and from an old paint
-// program (a 4-bit BMP) with exactly the indices it was drawn in.
+// inspector reports them and the library plays them; art from a pixel-art
+// editor (an indexed PNG) and from an old paint program (a 4-bit BMP) with
+// exactly the indices it was drawn in.
 TEST_F(PackTest, PackedFileInspectsAndPlaysAsTheManifestSays) {
     LeakCheck leaks;
     PackFile();
