@@ -30,13 +30,9 @@ struct Target {
         if (renderer != nullptr) SDL_DestroyRenderer(renderer);
         SDL_FreeSurface(surface);
     }
-    Target(const Target &) = delete;
-    Target &operator=(const Target &) = delete;
-    std::vector<uint32_t> Read(int w, int h) const {
-        std::vector<uint32_t> out(static_cast<size_t>(w) * h);
-        EXPECT_EQ(
-            SDL_RenderReadPixels(renderer, nullptr, SDL_PIXELFORMAT_ARGB8888, out.data(), w * 4), 0)
-            << SDL_GetError();
+    std::vector<uint32_t> Read() const {
+        std::vector<uint32_t> out(static_cast<size_t>(surface->w) * surface->h);
+        EXPECT_EQ(SDL_RenderReadPixels(renderer, nullptr, SDL_PIXELFORMAT_ARGB8888, out.data(), surface->w * 4), 0) << SDL_GetError();
         return out;
     }
 };
@@ -85,8 +81,7 @@ struct Match {
         for (int32_t y = 0; y < kH; ++y)
             for (int32_t x = 0; x < kW; ++x) {
                 const RGBQUAD c = colours[pixels[y * stride + x]];
-                out.push_back(0xFF000000u | uint32_t(c.rgbRed) << 16 | uint32_t(c.rgbGreen) << 8 |
-                              c.rgbBlue);
+                out.push_back(0xFF000000u | uint32_t(c.rgbRed) << 16 | uint32_t(c.rgbGreen) << 8 | c.rgbBlue);
             }
         return out;
     }
@@ -139,7 +134,7 @@ TEST(SdlPresenter, TheRendererShowsTheWindowAfterEveryPresent) {
         if (expected != -2) {
             EXPECT_EQ(converted, expected) << "step " << step;
         }
-        ASSERT_EQ(target->Read(kW, kH), m.Shown()) << "step " << step << ", action " << what;
+        ASSERT_EQ(target->Read(), m.Shown()) << "step " << step << ", action " << what;
     }
     AnimSdlDestroyPresenter(p);
 }
@@ -153,7 +148,7 @@ TEST(SdlPresenter, ScalingPlacesThePictureAndMapsPointsBack) {
     EXPECT_EQ(AnimSdlWindowPoint(p, 100, 60, &x, &y), 0) << "nothing drawn yet";
     ASSERT_EQ(AnimSdlPresent(p), kW * kH);
     // Scale 2, centred: the picture covers (20, 5) to (179, 124).
-    const std::vector<uint32_t> shown = m.Shown(), screen = target.Read(200, 130);
+    const std::vector<uint32_t> shown = m.Shown(), screen = target.Read();
     EXPECT_EQ(screen[0], 0xFF000000u);
     EXPECT_EQ(screen[5 * 200 + 20], shown[0]);
     EXPECT_EQ(screen[124 * 200 + 179], shown[kH * kW - 1]);
@@ -166,7 +161,7 @@ TEST(SdlPresenter, ScalingPlacesThePictureAndMapsPointsBack) {
     EXPECT_EQ(AnimSdlWindowPoint(p, 13, 0, &x, &y), 1);
     EXPECT_EQ(x * 1000 + y, 0);
     EXPECT_EQ(AnimSdlWindowPoint(p, 12, 0, &x, &y), 0);
-    EXPECT_EQ(target.Read(200, 130)[129 * 200 + 185], shown[kH * kW - 1]);
+    EXPECT_EQ(target.Read()[129 * 200 + 185], shown[kH * kW - 1]);
     AnimSdlDestroyPresenter(p);
 }
 

@@ -63,44 +63,30 @@ IndexedImage Ramp(int w, int h) {
     return img;
 }
 
-TEST(GifAnimation, ViewerSeesEveryFrameAsHandedIn) {
+TEST(GifAnimation, ViewerSeesEveryFrameAsHandedInAndNothingUnfinishedIsLeft) {
     ScratchDir dir;
-    std::vector<IndexedImage> pictures;
-    IndexedImage a = Ramp(32, 24);
-    pictures.push_back(a);
-    IndexedImage moved = a;  // a small square changes
+    std::vector<IndexedImage> pictures{Ramp(32, 24)};
+    pictures.push_back(pictures.back());  // a small square changes
     for (int y = 5; y < 9; ++y)
-        for (int x = 10; x < 14; ++x) moved.At(x, y) = 200;
-    pictures.push_back(moved);
-    pictures.push_back(moved);  // nothing changes
-    IndexedImage faded = moved;  // same indices, colours of index 3 changed: every 3 pixel must be resent
-    faded.colours[3] = Rgb{1, 2, 3};
-    pictures.push_back(faded);
-    IndexedImage all_used = faded;  // every index in the changed area: no transparent index left
-    for (int i = 0; i < 256; ++i) all_used.pixels[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i);
-    pictures.push_back(all_used);
+        for (int x = 10; x < 14; ++x) pictures.back().At(x, y) = 200;
+    pictures.push_back(pictures.back());  // nothing changes
+    pictures.push_back(pictures.back());  // same indices, colours of index 3 changed: every 3 pixel must be resent
+    pictures.back().colours[3] = Rgb{1, 2, 3};
+    pictures.push_back(pictures.back());  // every index in the changed area: no transparent index left
+    for (int i = 0; i < 256; ++i) pictures.back().pixels[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i);
 
     imageio::GifAnimation gif;
+    EXPECT_NE(gif.Open(dir.File("z.gif"), 0, 10), "");
+    EXPECT_NE(gif.Open(dir.File("z.gif"), 70000, 10), "");
     ASSERT_EQ(gif.Open(dir.File("t.gif"), 32, 24), "");
     for (const IndexedImage &p : pictures) ASSERT_EQ(gif.AddFrame(p, 3), "");
     EXPECT_NE(gif.AddFrame(Ramp(8, 8), 3), "") << "a frame of another size must be refused";
     ASSERT_EQ(gif.Finish(), "");
-
     int w = 0, h = 0;
     auto frames = PlayBack(dir.File("t.gif"), w, h);
     ASSERT_EQ(frames.size(), pictures.size());
-    EXPECT_EQ(w, 32);
-    EXPECT_EQ(h, 24);
-    for (std::size_t i = 0; i < frames.size(); ++i) {
-        EXPECT_TRUE(frames[i] == Shown(pictures[i])) << "frame " << i << " differs";
-    }
-}
-
-TEST(GifAnimation, RefusesUnstorableSizesAndLeavesNoFileBehind) {
-    ScratchDir dir;
-    imageio::GifAnimation gif;
-    EXPECT_NE(gif.Open(dir.File("z.gif"), 0, 10), "");
-    EXPECT_NE(gif.Open(dir.File("z.gif"), 70000, 10), "");
+    EXPECT_EQ(w * 1000 + h, 32 * 1000 + 24);
+    for (std::size_t i = 0; i < frames.size(); ++i) EXPECT_TRUE(frames[i] == Shown(pictures[i])) << "frame " << i << " differs";
     {
         imageio::GifAnimation unfinished;
         ASSERT_EQ(unfinished.Open(dir.File("u.gif"), 4, 4), "");
@@ -108,41 +94,32 @@ TEST(GifAnimation, RefusesUnstorableSizesAndLeavesNoFileBehind) {
     }
     EXPECT_FALSE(std::filesystem::exists(dir.File("u.gif")));
     EXPECT_FALSE(std::filesystem::exists(dir.File("u.gif.part")));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("z.gif")));
 }
 
-TEST(PngFile, ColoursComeBackExactly) {
-    ScratchDir dir;
-    IndexedImage img = Ramp(17, 9);
-    ASSERT_EQ(imageio::WritePng(dir.File("p.png"), img), "");
-    int w = 0, h = 0;
-    std::vector<Rgb> back;
-    ASSERT_EQ(imageio::ReadPngColours(dir.File("p.png"), w, h, back), "");
-    EXPECT_EQ(w, 17);
-    EXPECT_EQ(h, 9);
-    EXPECT_TRUE(back == Shown(img));
-    EXPECT_NE(imageio::WritePng(dir.File("none.png"), IndexedImage{}), "");
-    EXPECT_NE(imageio::ReadPngColours(dir.File("missing.png"), w, h, back), "");
-}
-
-// Indices come back as written, and index 0 is transparent only when asked
-// (contact sheets ask; the demo's pictures do not).
-TEST(PngFile, IndicesComeBackWithIndexZeroTransparentWhenAsked) {
+// Colours and indices come back exactly, and index 0 is transparent only
+// when asked (contact sheets ask; the demo's pictures do not).
+TEST(PngFile, ColoursAndIndicesComeBackExactly) {
     ScratchDir dir;
     const IndexedImage img = Ramp(17, 9);
-    for (const auto transparency :
-         {imageio::Transparency::kNone, imageio::Transparency::kIndexZero}) {
+    for (const auto transparency : {imageio::Transparency::kNone, imageio::Transparency::kIndexZero}) {
         ASSERT_EQ(imageio::WritePng(dir.File("p.png"), img, transparency), "");
+        int w = 0, h = 0;
+        std::vector<Rgb> shown;
+        ASSERT_EQ(imageio::ReadPngColours(dir.File("p.png"), w, h, shown), "");
+        EXPECT_EQ(w * 1000 + h, 17 * 1000 + 9);
+        EXPECT_TRUE(shown == Shown(img));
         IndexedImage back;
         imageio::PngForm form;
-        ASSERT_EQ(imageio::ReadIndexedPng(anim::test::ReadFileBytes(dir.File("p.png")), "p.png",
-                                          back, &form),
-                  "");
+        ASSERT_EQ(imageio::ReadIndexedPng(anim::test::ReadFileBytes(dir.File("p.png")), "p.png", back, &form), "");
         EXPECT_EQ(back.pixels, img.pixels);
         EXPECT_EQ(back.colours, img.colours);
-        EXPECT_EQ(form.transparent, transparency == imageio::Transparency::kIndexZero
-                                        ? std::vector<int>{0}
-                                        : std::vector<int>{});
+        EXPECT_EQ(form.transparent, transparency == imageio::Transparency::kIndexZero ? std::vector<int>{0} : std::vector<int>{});
     }
+    EXPECT_NE(imageio::WritePng(dir.File("none.png"), IndexedImage{}), "");
+    int w = 0, h = 0;
+    std::vector<Rgb> back;
+    EXPECT_NE(imageio::ReadPngColours(dir.File("missing.png"), w, h, back), "");
 }
 
 }  // namespace

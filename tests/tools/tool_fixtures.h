@@ -5,67 +5,33 @@
 #include <png.h>
 
 #include <algorithm>
-#include <csetjmp>
 #include <cstdint>
-#include <cstdio>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "animate.h"
 #include "bmp_file.h"
 #include "indexed_image.h"
 #include "test_support.h"
 
 namespace toolstest {
 
-// A w x h picture: a filled body of colour body with a one-pixel border of
-// colour edge, transparent corners.
-inline imageio::IndexedImage Figure(int w, int h, std::uint8_t body, std::uint8_t edge) {
-    imageio::IndexedImage img(w, h, 0);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const bool border = x == 0 || y == 0 || x == w - 1 || y == h - 1;
-            img.At(x, y) = border ? edge : body;
-        }
-    img.At(0, 0) = img.At(w - 1, 0) = img.At(0, h - 1) = img.At(w - 1, h - 1) = 0;
-    for (int i = 0; i < 256; ++i) {
-        img.colours[static_cast<std::size_t>(i)] =
-            imageio::Rgb{static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(255 - i), 7};
-    }
+// colour(i) for every index of img's palette.
+template <typename F> imageio::IndexedImage &Paint(imageio::IndexedImage &img, int colours, F colour) {
+    for (int i = 0; i < colours; ++i) img.colours[static_cast<std::size_t>(i)] = colour(i);
     return img;
 }
 
-inline void WriteText(const std::string &path, const std::string &text) {
-    std::ofstream out(path, std::ios::trunc);
-    out << text;
-}
-
-inline bool Exists(const std::string &path) { return std::ifstream(path).good(); }
-
-// A 24-bit BMP of w x h grey pixels.
-inline void WriteTrueColourBmp(const std::string &path, int w, int h) {
-    std::vector<std::uint8_t> b;
-    auto put32 = [&](std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-    };
-    auto put16 = [&](std::uint16_t v) {
-        b.push_back(static_cast<std::uint8_t>(v));
-        b.push_back(static_cast<std::uint8_t>(v >> 8));
-    };
-    const std::uint32_t stride = (static_cast<std::uint32_t>(w) * 3 + 3) & ~3u;
-    b.push_back('B');
-    b.push_back('M');
-    put32(54 + stride * static_cast<std::uint32_t>(h));
-    put32(0);
-    put32(54);
-    put32(40);
-    put32(static_cast<std::uint32_t>(w));
-    put32(static_cast<std::uint32_t>(h));
-    put16(1);
-    put16(24);
-    for (int i = 0; i < 6; ++i) put32(0);
-    b.resize(b.size() + stride * static_cast<std::size_t>(h), 0x80);
-    anim::test::WriteFileBytes(path, b);
+// A w x h picture: a filled body of colour body with a one-pixel border of
+// colour edge, transparent corners.
+inline imageio::IndexedImage Figure(int w, int h, std::uint8_t body, std::uint8_t edge) {
+    imageio::IndexedImage img(w, h, body);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            if (x == 0 || y == 0 || x == w - 1 || y == h - 1) img.At(x, y) = edge;
+    img.At(0, 0) = img.At(w - 1, 0) = img.At(0, h - 1) = img.At(w - 1, h - 1) = 0;
+    return Paint(img, 256, [](int i) { return imageio::Rgb{std::uint8_t(i), std::uint8_t(255 - i), 7}; });
 }
 
 // A picture of w x h whose indices run through 0 .. colours - 1, each
@@ -74,118 +40,88 @@ inline imageio::IndexedImage Pattern(int w, int h, int colours) {
     imageio::IndexedImage img(w, h, 0);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) img.At(x, y) = static_cast<std::uint8_t>((x + 3 * y) % colours);
-    for (int i = 0; i < colours; ++i) {
-        img.colours[static_cast<std::size_t>(i)] =
-            imageio::Rgb{static_cast<std::uint8_t>(40 + i), static_cast<std::uint8_t>(200 - i),
-                         static_cast<std::uint8_t>(i * 7)};
-    }
-    return img;
+    return Paint(img, colours, [](int i) { return imageio::Rgb{std::uint8_t(40 + i), std::uint8_t(200 - i), std::uint8_t(i * 7)}; });
 }
 
-// image as a BMP of 1, 2, 4 or 8 bits a pixel with 2^bits colours: rows
-// top-down when asked, an OS/2 core header (12 bytes, 3-byte colours) when
-// asked, else the Windows 40-byte one.
-inline void WritePaletteBmp(const std::string &path, const imageio::IndexedImage &image, int bits,
-                            bool topDown = false, bool core = false) {
-    std::vector<std::uint8_t> b;
+inline void WriteText(const std::string &path, const std::string &text) { std::ofstream(path, std::ios::trunc) << text; }
+
+inline bool Exists(const std::string &path) { return std::ifstream(path).good(); }
+
+// image as a BMP of 1, 2, 4 or 8 bits a pixel with 2^bits colours, or of 24
+// bits (every pixel grey): rows top-down when asked, an OS/2 core header (12
+// bytes, 3-byte colours) when asked, else the Windows 40-byte one.
+inline void WriteBmp(const std::string &path, const imageio::IndexedImage &image, int bits, bool topDown = false,
+                     bool core = false) {
+    std::vector<std::uint8_t> b{'B', 'M'};
     auto put = [&](std::uint32_t v, int bytes) {
         for (int i = 0; i < bytes; ++i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
     };
-    const int colours = 1 << bits;
-    const std::uint32_t stride = (static_cast<std::uint32_t>(image.width * bits) + 31) / 32 * 4;
-    const std::uint32_t info = core ? 12 : 40;
-    const std::uint32_t offset = 14 + info + static_cast<std::uint32_t>(colours) * (core ? 3 : 4);
-    b.push_back('B');
-    b.push_back('M');
-    put(offset + stride * static_cast<std::uint32_t>(image.height), 4);
-    put(0, 4);
-    put(offset, 4);
-    put(info, 4);
-    const std::int32_t height = topDown ? -image.height : image.height;
+    const int colours = bits <= 8 ? 1 << bits : 0;
+    const auto stride = static_cast<std::uint32_t>(image.width * bits + 31) / 32 * 4;
+    const std::uint32_t info = core ? 12 : 40, offset = 14 + info + static_cast<std::uint32_t>(colours) * (core ? 3 : 4);
+    for (const std::uint32_t v : {offset + stride * static_cast<std::uint32_t>(image.height), 0u, offset, info}) put(v, 4);
     put(static_cast<std::uint32_t>(image.width), core ? 2 : 4);
-    put(static_cast<std::uint32_t>(height), core ? 2 : 4);
+    put(static_cast<std::uint32_t>(topDown ? -image.height : image.height), core ? 2 : 4);
     put(1, 2);
     put(static_cast<std::uint32_t>(bits), 2);
-    if (!core) {
-        for (int i = 0; i < 6; ++i) put(0, 4);
-    }
+    if (!core) put(0, 24);
     for (int i = 0; i < colours; ++i) {
         const imageio::Rgb c = image.colours[static_cast<std::size_t>(i)];
         b.insert(b.end(), {c.b, c.g, c.r});
         if (!core) b.push_back(0);
     }
     for (int r = 0; r < image.height; ++r) {
-        const int y = topDown ? r : image.height - 1 - r;
-        std::vector<std::uint8_t> row(stride, 0);
-        for (int x = 0; x < image.width; ++x) {
-            const int bit = x * bits;
-            row[static_cast<std::size_t>(bit / 8)] |=
-                static_cast<std::uint8_t>(image.At(x, y) << (8 - bits - bit % 8));
+        std::vector<std::uint8_t> row(stride, bits > 8 ? 0x80 : 0);
+        for (int x = 0; x < image.width && bits <= 8; ++x) {
+            const int bit = x * bits, y = topDown ? r : image.height - 1 - r;
+            row[static_cast<std::size_t>(bit / 8)] |= static_cast<std::uint8_t>(image.At(x, y) << (8 - bits - bit % 8));
         }
         b.insert(b.end(), row.begin(), row.end());
     }
     anim::test::WriteFileBytes(path, b);
 }
 
-// The PNG library's own write calls, with its jump point set here: nothing
-// with a destructor lives in this function.
-inline bool WritePngChunks(png_structp png, png_infop info, FILE *file,
-                           const imageio::IndexedImage &image, int bitDepth, png_colorp palette,
-                           png_bytep alpha, int alphas, png_bytepp rows) {
-    if (setjmp(png_jmpbuf(png))) return false;
-    png_init_io(png, file);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(image.width),
-                 static_cast<png_uint_32>(image.height), bitDepth, PNG_COLOR_TYPE_PALETTE,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_set_PLTE(png, info, palette, 1 << bitDepth);
-    if (alphas > 0) png_set_tRNS(png, info, alpha, alphas, nullptr);
-    png_write_info(png, info);
-    png_set_packing(png);
-    png_write_image(png, rows);
-    png_write_end(png, nullptr);
-    return true;
-}
-
-// image as an indexed PNG of bitDepth (1, 2, 4 or 8) with 2^bitDepth
-// palette entries, those in transparent given alpha 0.
-inline bool WriteIndexedPng(const std::string &path, const imageio::IndexedImage &image,
-                            int bitDepth, const std::vector<int> &transparent = {}) {
-    const int entries = 1 << bitDepth;
-    std::vector<png_color> palette;
-    for (int i = 0; i < entries; ++i) {
-        const imageio::Rgb c = image.colours[static_cast<std::size_t>(i)];
-        palette.push_back(png_color{c.r, c.g, c.b});
-    }
-    std::vector<png_byte> alpha(static_cast<std::size_t>(entries), 255);
-    int alphas = 0;
-    for (const int t : transparent) {
-        alpha[static_cast<std::size_t>(t)] = 0;
-        alphas = std::max(alphas, t + 1);
-    }
-    imageio::IndexedImage copy = image;
-    std::vector<png_bytep> rows;
-    for (int y = 0; y < copy.height; ++y) rows.push_back(&copy.At(0, y));
-    FILE *file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) return false;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    const bool ok = WritePngChunks(png, info, file, copy, bitDepth, palette.data(), alpha.data(),
-                                   alphas, rows.data());
-    png_destroy_write_struct(&png, &info);
-    std::fclose(file);
-    return ok;
-}
-
-// A truecolour PNG of w x h.
-inline bool WriteTrueColourPng(const std::string &path, int w, int h) {
+// image as an indexed PNG of bitDepth (1, 2, 4 or 8) with 2^bitDepth palette
+// entries, those in transparent given alpha 0; as a truecolour one when
+// bitDepth is 0.
+inline bool WritePng(const std::string &path, const imageio::IndexedImage &image, int bitDepth,
+                     const std::vector<int> &transparent = {}) {
     png_image png{};
     png.version = PNG_IMAGE_VERSION;
-    png.width = static_cast<png_uint_32>(w);
-    png.height = static_cast<png_uint_32>(h);
-    png.format = PNG_FORMAT_RGB;
-    std::vector<std::uint8_t> rgb(static_cast<std::size_t>(w) * h * 3);
-    for (std::size_t i = 0; i < rgb.size(); ++i) rgb[i] = static_cast<std::uint8_t>(i * 13);
-    return png_image_write_to_file(&png, path.c_str(), 0, rgb.data(), 0, nullptr) != 0;
+    png.width = static_cast<png_uint_32>(image.width);
+    png.height = static_cast<png_uint_32>(image.height);
+    std::vector<std::uint8_t> map, pixels = image.pixels;
+    if (bitDepth == 0) {
+        png.format = PNG_FORMAT_RGB;
+        pixels.clear();
+        for (const std::uint8_t p : image.pixels) {
+            const imageio::Rgb c = image.colours[p];
+            pixels.insert(pixels.end(), {c.r, c.g, c.b});
+        }
+    } else {
+        // The write picks the smallest bit depth the entries fit in.
+        png.format = PNG_FORMAT_RGBA_COLORMAP;
+        png.colormap_entries = 1u << bitDepth;
+        for (int i = 0; i < 1 << bitDepth; ++i) {
+            const imageio::Rgb c = image.colours[static_cast<std::size_t>(i)];
+            const bool clear = std::find(transparent.begin(), transparent.end(), i) != transparent.end();
+            map.insert(map.end(), {c.r, c.g, c.b, std::uint8_t(clear ? 0 : 255)});
+        }
+    }
+    return png_image_write_to_file(&png, path.c_str(), 0, pixels.data(), 0, map.data()) != 0;
 }
+
+// Trace lines silenced and a scratch folder, for tests that run the tools
+// and the library on purpose-made files.
+class ToolTest : public ::testing::Test {
+protected:
+    void SetUp() override { AnimSetTraceHandler([](const char *, void *) {}, nullptr); }
+    void TearDown() override { AnimSetTraceHandler(nullptr, nullptr); }
+    void Bmp8(const std::string &name, const imageio::IndexedImage &img) {
+        ASSERT_EQ(anxpack::WriteBmp8(dir.File(name), img), "");
+    }
+
+    anim::test::ScratchDir dir;
+};
 
 }  // namespace toolstest
