@@ -7,6 +7,7 @@ test failed (killed), the suite passed (survived) or the build failed (not
 counted). Every file is restored after each mutant, and on any exit.
 """
 import argparse
+import json
 import os
 import random
 import re
@@ -98,6 +99,16 @@ def run(cmd, timeout):
         return None
 
 
+def run_tests(cmd, list_failures):
+    """The suite's exit status, and the names of the tests that failed when asked."""
+    if not list_failures:
+        return run(cmd, None), []
+    done = subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+    failed = re.findall(r"^\s*\d+ - (\S+) \(", done.stdout.split("tests FAILED:")[-1], re.M) \
+        if "tests FAILED:" in done.stdout else []
+    return done.returncode, failed
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--root", required=True)
@@ -106,6 +117,8 @@ def main():
     parser.add_argument("--seed", type=int, default=1)
     parser.add_argument("--test-timeout", type=int, default=60)
     parser.add_argument("--jobs", type=int, default=2)
+    parser.add_argument("--matrix", help="run every test of each mutant and append which failed "
+                        "to this file (one JSON line a mutant): what each test catches")
     args = parser.parse_args()
 
     candidates = all_candidates(args.root)
@@ -127,6 +140,8 @@ def main():
     build = ["cmake", "--build", args.build, "-j%d" % args.jobs, "--target", "animate_tests"]
     test = ["ctest", "--test-dir", args.build, "-j%d" % args.jobs, "--timeout",
             str(args.test_timeout), "--stop-on-failure", "-L", "unit"]
+    if args.matrix:
+        test.remove("--stop-on-failure")
     killed = survived = unbuilt = 0
     print("%d candidate mutations; %d chosen with seed %d" % (len(candidates), len(chosen), args.seed))
     try:
@@ -146,12 +161,18 @@ def main():
             if run(build, None) != 0:
                 verdict = "not counted (build failed)"
                 unbuilt += 1
-            elif run(test, None) == 0:
-                verdict = "SURVIVED"
-                survived += 1
             else:
-                verdict = "killed"
-                killed += 1
+                status, failed = run_tests(test, args.matrix is not None)
+                if status == 0:
+                    verdict = "SURVIVED"
+                    survived += 1
+                else:
+                    verdict = "killed"
+                    killed += 1
+                if args.matrix:
+                    with open(args.matrix, "a") as f:
+                        f.write(json.dumps({"mutant": number, "where": "%s:%d" % (path, index + 1),
+                                            "kind": kind, "verdict": verdict, "failed": failed}) + "\n")
             restore()
             print("%2d %-26s %s:%d %-24s  %s  ->  %s  (%.0f s)" % (
                 number, verdict, path, index + 1, kind, old_line.strip(), new_line.strip(),

@@ -7,7 +7,10 @@
 # counted), then the killed share. Every file is restored, even when
 # interrupted. A developer's tool, not part of CI.
 #
-#   scripts/mutation.sh [N] [SEED]        defaults: 50 mutants, seed 1
+#   scripts/mutation.sh [N] [SEED] [--matrix FILE]   defaults: 50 mutants, seed 1
+#
+# --matrix runs every test of each mutant and appends the failed ones to
+# FILE, one JSON line a mutant: which tests catch what.
 #
 # It builds only the GoogleTest binary in build/mutation and runs its tests
 # (CTest label "unit"), each with a timeout; the tools, examples, installs,
@@ -20,4 +23,4 @@ build=build/mutation
 jobs=${MUTATION_JOBS:-$(nproc)}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DANIMATE_BUILD_TOOLS=ON -DANIMATE_BUILD_TESTS=ON \
   -DANIMATE_BUILD_BENCH=OFF >/dev/null
-exec python3 scripts/mutation.py --root . --build "$build" --count "$count" --seed "$seed" --jobs "$jobs"
+exec python3 scripts/mutation.py --root . --build "$build" --count "$count" --seed "$seed" --jobs "$jobs" "${@:3}"
