@@ -68,103 +68,98 @@ ANXFRAME *Frame(std::uint16_t *table, bool coded) {
     return coded ? AnxKOVRLEFrameLineByLine(frame, table, 17, 11) : frame;
 }
 
-BITMAPINFOHEADER *D(void *block) { return static_cast<BITMAPINFOHEADER *>(block); }
-ANXFRAME *F(void *block) { return static_cast<ANXFRAME *>(block); }
+// The caller's blocks an operation takes: a 13 x 9 picture, or a raw
+// frame (coded, when asked) and its table.
+struct In {
+    BITMAPINFOHEADER *dib = nullptr;
+    ANXFRAME *frame = nullptr;
+    std::uint16_t table[KOVRLE_TABLE_ENTRIES] = {};
+    void *block() const { return dib != nullptr ? static_cast<void *>(dib) : frame; }
+};
 
 TEST(AllocationFailure, BlockOperationsGiveNullAndKeepTheirInput) {
     LeakCheck leaks;
     TraceCapture quiet;  // table builds report unused markers
     ScratchDir dir;
     const std::string path = dir.File("picture.dib");
-    BITMAPINFOHEADER *written = Picture(21, 6);
-    ASSERT_EQ(WriteDIB(path.c_str(), written), 1);
-    const Bytes writtenBytes = Snapshot(written);
-    DeleteDIB(written);
+    BITMAPINFOHEADER *dib = Picture(21, 6);
+    ASSERT_EQ(WriteDIB(path.c_str(), dib), 1);
+    const Bytes written = Snapshot(dib);
+    DeleteDIB(dib);
 
     enum Input { kNone, kPicture, kFrame, kCoded };
+    using Op = std::function<void *(In &)>;
     struct Case {
         const char *name;
         Input input;
-        std::function<void *(void *, std::uint16_t *)> op;
-        bool consumes = false;   // a result takes the input's place
+        Op op;
+        bool consumes = false;    // a result takes the input's place
         std::uint32_t exact = 0;  // failures before success, when pinned
     };
+    POINT origin{};
+    std::int32_t empty = -1;
+    const RECT trim{3, 1, 9, 7}, rects[2] = {{0, 0, 12, 8}, {2, 3, 5, 4}};
     const Case cases[] = {
-        {"CreateDIB", kNone, [](void *, auto) -> void * { return CreateDIB(7, 5); }, false, 1},
-        {"CreateScrollingDIB", kNone, [](void *, auto) -> void * { return CreateScrollingDIB(4, 3, 5, 2); }, false, 1},
-        {"OpenDIB", kNone, [&](void *, auto) -> void * {
-             BITMAPINFOHEADER *d = OpenDIB(path.c_str());
+        {"CreateDIB", kNone, [](In &) -> void * { return CreateDIB(7, 5); }, false, 1},
+        {"CreateScrollingDIB", kNone, [](In &) -> void * { return CreateScrollingDIB(4, 3, 5, 2); }, false, 1},
+        {"OpenDIB", kNone, [&](In &) -> void * {
              // The block read back is the block written, colours used aside.
+             BITMAPINFOHEADER *d = OpenDIB(path.c_str());
              const Bytes got = Snapshot(d);
-             if (d != nullptr && got.size() == writtenBytes.size())
-                 EXPECT_TRUE(std::equal(got.begin() + 40, got.end(), writtenBytes.begin() + 40));
-             else if (d != nullptr) ADD_FAILURE() << got.size() << " bytes read back";
+             EXPECT_TRUE(d == nullptr || (got.size() == written.size() && std::equal(got.begin() + 40, got.end(), written.begin() + 40)));
              return d;
          }, false, 1},
-        {"CopyDIB", kPicture, [](void *d, auto) -> void * { return CopyDIB(D(d)); }},
-        {"CreateCompatibleDIB", kPicture, [](void *d, auto) -> void * { return CreateCompatibleDIB(D(d)); }},
-        {"CopyDIBRectToDIB", kPicture, [](void *d, auto) -> void * {
-             std::int32_t empty = -1;
-             return CopyDIBRectToDIB(D(d), 1, 2, 8, 6, &empty);
+        {"CopyDIB", kPicture, [](In &i) -> void * { return CopyDIB(i.dib); }},
+        {"CreateCompatibleDIB", kPicture, [](In &i) -> void * { return CreateCompatibleDIB(i.dib); }},
+        {"CopyDIBRectToDIB", kPicture, [&](In &i) -> void * { return CopyDIBRectToDIB(i.dib, 1, 2, 8, 6, &empty); }},
+        {"PadCopyDIB", kPicture, [](In &i) -> void * { return PadCopyDIB(i.dib, 1, 2, 3, 4); }},
+        {"TrimDIB", kPicture, [&](In &i) -> void * { return TrimDIB(i.dib, nullptr, &origin); }, true},
+        {"TrimDIB to a rectangle", kPicture, [&](In &i) -> void * { return TrimDIB(i.dib, &trim, &origin); }, true},
+        {"CompressPDIB contiguous", kPicture, [](In &i) -> void * { return CompressPDIB(i.dib, 1); }, true},
+        {"CompressPDIB by rows", kPicture, [](In &i) -> void * { return CompressPDIB(i.dib, 0); }, true},
+        {"CopyDIBToAnxFrame", kPicture, [&](In &i) -> void * { return CopyDIBToAnxFrame(i.dib, nullptr, rects, 2); }},
+        {"CopyAnxFrameRectToDIB", kFrame, [](In &i) -> void * { return CopyAnxFrameRectToDIB(i.frame, 0); }},
+        {"AnxKOVRLEFrame", kFrame, [](In &i) -> void * { return AnxKOVRLEFrame(i.frame, i.table); }, true},
+        {"AnxKOVRLEFrameLineByLine", kFrame,
+         [](In &i) -> void * { return AnxKOVRLEFrameLineByLine(i.frame, i.table, 17, 11); }, true},
+        {"AnxFrameLineByLine without a table", kFrame,
+         [](In &i) -> void * { return AnxFrameLineByLine(i.frame, nullptr, 17, 11); }, true},
+        {"CompressAnxFrame", kFrame, [](In &i) -> void * { return CompressAnxFrame(i.frame); }, true},
+        {"AnxUnKOVRLEFrame of a line stream", kCoded, [](In &i) -> void * {
+             return AnxUnKOVRLEFrame(i.frame, nullptr, i.table, nullptr, 0, 60, 0, 0, 1, ANX_STREAM_LINE_BY_LINE);
          }},
-        {"PadCopyDIB", kPicture, [](void *d, auto) -> void * { return PadCopyDIB(D(d), 1, 2, 3, 4); }},
-        {"TrimDIB", kPicture, [](void *d, auto) -> void * {
-             POINT origin{};
-             return TrimDIB(D(d), nullptr, &origin);
-         }, true},
-        {"TrimDIB to a rectangle", kPicture, [](void *d, auto) -> void * {
-             POINT origin{};
-             const RECT r{3, 1, 9, 7};
-             return TrimDIB(D(d), &r, &origin);
-         }, true},
-        {"CompressPDIB contiguous", kPicture, [](void *d, auto) -> void * { return CompressPDIB(D(d), 1); }, true},
-        {"CompressPDIB by rows", kPicture, [](void *d, auto) -> void * { return CompressPDIB(D(d), 0); }, true},
-        {"CopyDIBToAnxFrame", kPicture, [](void *d, auto) -> void * {
-             const RECT rects[2] = {{0, 0, 12, 8}, {2, 3, 5, 4}};
-             return CopyDIBToAnxFrame(D(d), nullptr, rects, 2);
-         }},
-        {"CopyAnxFrameRectToDIB", kFrame, [](void *f, auto) -> void * { return CopyAnxFrameRectToDIB(F(f), 0); }},
-        {"AnxKOVRLEFrame", kFrame, [](void *f, std::uint16_t *t) -> void * { return AnxKOVRLEFrame(F(f), t); }, true},
-        {"AnxKOVRLEFrameLineByLine", kFrame, [](void *f, std::uint16_t *t) -> void * {
-             return AnxKOVRLEFrameLineByLine(F(f), t, 17, 11);
-         }, true},
-        {"AnxFrameLineByLine without a table", kFrame, [](void *f, auto) -> void * {
-             return AnxFrameLineByLine(F(f), nullptr, 17, 11);
-         }, true},
-        {"CompressAnxFrame", kFrame, [](void *f, auto) -> void * { return CompressAnxFrame(F(f)); }, true},
-        {"AnxUnKOVRLEFrame of a line stream", kCoded, [](void *f, std::uint16_t *t) -> void * {
-             return AnxUnKOVRLEFrame(F(f), nullptr, t, nullptr, 0, 60, 0, 0, 1, ANX_STREAM_LINE_BY_LINE);
-         }},
-        {"AnxUnKOVRLEFrame of a raw frame", kFrame, [](void *f, std::uint16_t *t) -> void * {
-             return AnxUnKOVRLEFrame(F(f), nullptr, t, nullptr, 0, 100, 0, 0, 0, ANX_STREAM_WHOLE_FRAME);
+        {"AnxUnKOVRLEFrame of a raw frame", kFrame, [](In &i) -> void * {
+             return AnxUnKOVRLEFrame(i.frame, nullptr, i.table, nullptr, 0, 100, 0, 0, 0, ANX_STREAM_WHOLE_FRAME);
          }},
     };
     for (const Case &c : cases) {
-        void *input = nullptr;
+        In in;
         void *result = nullptr;
-        std::uint16_t table[KOVRLE_TABLE_ENTRIES] = {};
-        Bytes before;
-        Bytes tableBefore;
+        Bytes before, table;
+        auto tableBytes = [&] {
+            const auto *t = reinterpret_cast<const std::uint8_t *>(in.table);
+            return Bytes(t, t + sizeof in.table);
+        };
         const std::uint32_t failures = FailEachRequestInTurn(
             c.name,
             [&] {
-                if (c.input == kPicture) input = Picture(13, 9);
-                if (c.input >= kFrame) input = Frame(table, c.input == kCoded);
-                before = Snapshot(input);
-                tableBefore = Bytes(reinterpret_cast<std::uint8_t *>(table),
-                                    reinterpret_cast<std::uint8_t *>(table) + sizeof table);
+                if (c.input == kPicture) in.dib = Picture(13, 9);
+                if (c.input >= kFrame) in.frame = Frame(in.table, c.input == kCoded);
+                before = Snapshot(in.block());
+                table = tableBytes();
             },
             [&] {
-                result = c.op(input, table);
+                result = c.op(in);
                 if (result == nullptr) {
-                    EXPECT_EQ(Snapshot(input), before);
+                    EXPECT_EQ(Snapshot(in.block()), before);
                 }
-                EXPECT_EQ(std::memcmp(table, tableBefore.data(), sizeof table), 0);
+                EXPECT_EQ(tableBytes(), table);
                 return result != nullptr;
             },
             [&](bool succeeded) {
                 FREE(std::exchange(result, nullptr));
-                if (!succeeded || !c.consumes) FREE(std::exchange(input, nullptr));
+                if (!succeeded || !c.consumes) FREE(in.block());
+                in = In{};
             });
         if (c.exact != 0) {
             EXPECT_EQ(failures, c.exact) << c.name;

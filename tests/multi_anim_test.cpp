@@ -154,14 +154,11 @@ TEST(MultiAnimLoad, EachRefusalTracesItsReasonAndLeavesNoSlot) {
         Projector projector(4, c.sequences, 1);
         EngineState *engine = projector.engine();
         const std::int32_t other[] = {20, 21, 22};
-        if (c.preload) {
-            ASSERT_EQ(LoadMultiAnim(engine, dir.File("file.anx").c_str(), other, 3, 1, 0), 0);
-        }
+        if (c.preload) { ASSERT_EQ(LoadMultiAnim(engine, dir.File("file.anx").c_str(), other, 3, 1, 0), 0); }
         TraceCapture trace;
         anim::platform::FailNthAllocation(c.failAllocation);
-        const std::int32_t loaded = LoadMultiAnim(engine, c.path ? path.c_str() : nullptr,
-                                                  c.ids ? kStandardIds : nullptr, c.maxIds, 1,
-                                                  ANIM_LOAD_PLAYER_NUMBERS);
+        const std::int32_t loaded = LoadMultiAnim(engine, c.path ? path.c_str() : nullptr, c.ids ? kStandardIds : nullptr,
+                                                  c.maxIds, 1, ANIM_LOAD_PLAYER_NUMBERS);
         anim::platform::FailNthAllocation(0);
         EXPECT_EQ(loaded, -1);
         ASSERT_EQ(trace.lines().size(), 1u);
@@ -227,12 +224,20 @@ TEST(ProjectorTables, CapacitiesAndProgrammingErrors) {
     auto *engine = static_cast<EngineState *>(ALLOCATE(sizeof(EngineState)));
     EXPECT_EQ(InitProjector(engine, -1, 1, 1), 0);
     FREE(engine);
+    // Loading before the projector is made, and a number past 99, are
+    // programming errors.
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_DEATH(
         {
             auto *bare = static_cast<EngineState *>(ALLOCATE(sizeof(EngineState)));
             const std::int32_t id = 1;
             LoadMultiAnim(bare, "x", &id, 1, 1, 0);
+        },
+        "Assertion failed: PROJCTOR");
+    EXPECT_DEATH(
+        {
+            Projector projector;
+            SetAnimObjectPlayerNumber(projector.engine(), GetAnimObject(projector.engine()), 100, 0);
         },
         "Assertion failed: PROJCTOR");
 }

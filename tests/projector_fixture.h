@@ -53,27 +53,22 @@ inline std::uint8_t BackgroundAt(std::int32_t x, std::int32_t y) {
     return static_cast<std::uint8_t>(40 + (x / 5 + y / 7) % 4);
 }
 
-// A projector on a bare engine block, all that loading needs; painted, on a
-// whole engine with a patterned background and a window to paint into.
+// An engine with a projector, a patterned background and a window to paint
+// it into.
 class Projector {
 public:
-    explicit Projector(std::int32_t objects = 4, std::int32_t sequences = 8,
-                       std::int32_t files = 2, bool painted = false)
-        : engine_(painted ? InitAnimate()
-                          : static_cast<EngineState *>(ALLOCATE(sizeof(EngineState)))),
-          dc_(painted ? AnimCreateWindowDC(kSceneWidth, kSceneHeight) : nullptr) {
-        if (painted) {
-            BITMAPINFOHEADER *background = CreateDIB(kSceneWidth, kSceneHeight);
-            for (std::int32_t y = 0; y < kSceneHeight; ++y)
-                for (std::int32_t x = 0; x < kSceneWidth; ++x)
-                    *GetDIBPixelAddress(background, x, y) = BackgroundAt(x, y);
-            EXPECT_EQ(SetBackgroundFromPDIB(engine_, background), 1);
-        }
+    explicit Projector(std::int32_t objects = 4, std::int32_t sequences = 8, std::int32_t files = 2)
+        : engine_(InitAnimate()), dc_(AnimCreateWindowDC(kSceneWidth, kSceneHeight)) {
+        BITMAPINFOHEADER *background = CreateDIB(kSceneWidth, kSceneHeight);
+        for (std::int32_t y = 0; y < kSceneHeight; ++y)
+            for (std::int32_t x = 0; x < kSceneWidth; ++x)
+                *GetDIBPixelAddress(background, x, y) = BackgroundAt(x, y);
+        EXPECT_EQ(SetBackgroundFromPDIB(engine_, background), 1);
         EXPECT_EQ(InitProjector(engine_, objects, sequences, files), 1);
     }
     ~Projector() {
         TerminateProjector(engine_);
-        if (dc_ != nullptr) TerminateAnimate(engine_);
+        TerminateAnimate(engine_);
         FREE(engine_);
         AnimDestroyWindowDC(dc_);
     }
