@@ -5,12 +5,15 @@
 #include <random>
 
 #include "animate/engine_state.h"
+#include "projector/container.h"
 #include "projector/projector.h"
 #include "projector_fixture.h"
 
 namespace {
 
 using namespace anim::test;
+namespace layout = anim::projector;
+using anim::projector::kObjectBufferSize;
 
 // The background with the opaque pixels of a picture placed at (left, top).
 writer::Image Expected(const writer::Image *picture = nullptr, std::int32_t left = 0, std::int32_t top = 0) {
@@ -78,12 +81,9 @@ TEST(Projection, DeltaSeeksShowWhatPlayingThroughShows) {
     // Frame 0 carries a position adjust, which is never applied: the
     // sequence plays and seeks exactly as without it.
     auto bytes = StandardFile();
-    std::uint32_t at = 0;
-    std::memcpy(&at, bytes.data() + 16 + 8 * 2, 4);
-    const std::size_t record = 16 + 3 * 8 + at;
-    std::memcpy(&at, bytes.data() + record + 536, 4);
-    const std::int16_t adjust[2] = {3, 2};
-    std::memcpy(bytes.data() + record + 536 + 8 * kDeltaFrames + at + 20, adjust, sizeof adjust);
+    const std::size_t record = layout::BodyStart(3) + layout::ReadLe<std::uint32_t>(bytes, layout::BodyStart(2));
+    const std::size_t frame0 = record + layout::kSkipAt + 8 * kDeltaFrames + layout::ReadLe<std::uint32_t>(bytes, record + layout::kSkipAt);
+    ASSERT_TRUE(layout::StoreLe(std::span(bytes), frame0 + offsetof(ANXFRAME, adjustX), std::uint32_t{0x00020003}));
     ASSERT_EQ(scene.Load(bytes), 0);
     const auto source = DeltaScene(kDeltaFrames, 48, 30);
     const std::int32_t o = GetAnimObject(engine);
@@ -238,12 +238,12 @@ TEST(AnimObjects, SlotsBindingsOffsetsAndRefusals) {
     for (std::int32_t i = 0; i < 4; ++i) SetAnimObjectAnim(engine, i, -1, 0, 0);
     ASSERT_EQ(DestroyMultiAnim(engine, 0), 1);
     auto bytes = StandardFile();
-    const std::size_t record = 16 + 3 * 8, frame0 = record + 536 + 8 * kRunFrames;
-    std::uint32_t fields[3] = {anim::projector::kObjectBufferSize + 1, 10, 0};
-    std::memcpy(&fields[2], bytes.data() + record + 536 + 8, 4);
-    std::memcpy(bytes.data() + record + 4, &fields[0], 4);
-    std::memcpy(bytes.data() + frame0 + 4, &fields[1], 4);
-    std::memcpy(bytes.data() + frame0 + fields[2] + 4, &anim::projector::kObjectBufferSize, 4);
+    const std::size_t record = layout::BodyStart(3), frame0 = record + layout::kSkipAt + 8 * kRunFrames;
+    const std::size_t frame2 = frame0 + layout::ReadLe<std::uint32_t>(bytes, record + layout::kSkipAt + 8);
+    for (const auto &[at, size] : {std::pair(record + layout::kExpandAt, kObjectBufferSize + 1),
+                                  std::pair(frame0 + offsetof(ANXFRAME, dataSize), 10u),
+                                  std::pair(frame2 + offsetof(ANXFRAME, dataSize), kObjectBufferSize)})
+        ASSERT_TRUE(layout::StoreLe(std::span(bytes), at, size));
     ASSERT_EQ(scene.Load(bytes, 1, 0), 0);
     EXPECT_EQ(SetAnimObjectAnim(engine, 0, kRunId, 0, 0), 0);
     EXPECT_EQ(FrameCount(engine, 0), kRunFrames);  // stays attached
