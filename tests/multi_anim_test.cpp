@@ -150,17 +150,15 @@ TEST(MultiAnimLoad, EachRefusalTracesItsReasonAndLeavesNoSlot) {
         Bytes bytes = good;
         if (c.patch) c.patch(bytes);
         WriteFileBytes(dir.File("file.anx"), bytes);
-        const std::string path = c.path ? dir.File(c.path) : std::string();
         Projector projector(4, c.sequences, 1);
         EngineState *engine = projector.engine();
         const std::int32_t other[] = {20, 21, 22};
         if (c.preload) { ASSERT_EQ(LoadMultiAnim(engine, dir.File("file.anx").c_str(), other, 3, 1, 0), 0); }
         TraceCapture trace;
         anim::platform::FailNthAllocation(c.failAllocation);
-        const std::int32_t loaded = LoadMultiAnim(engine, c.path ? path.c_str() : nullptr, c.ids ? kStandardIds : nullptr,
-                                                  c.maxIds, 1, ANIM_LOAD_PLAYER_NUMBERS);
+        EXPECT_EQ(LoadMultiAnim(engine, c.path ? dir.File(c.path).c_str() : nullptr, c.ids ? kStandardIds : nullptr,
+                                c.maxIds, 1, ANIM_LOAD_PLAYER_NUMBERS), -1);
         anim::platform::FailNthAllocation(0);
-        EXPECT_EQ(loaded, -1);
         ASSERT_EQ(trace.lines().size(), 1u);
         const std::string &line = trace.lines()[0];
         EXPECT_EQ(line.rfind("PROJCTOR line ", 0), 0u) << line;
