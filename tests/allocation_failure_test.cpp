@@ -75,7 +75,10 @@ struct Stage {
     }
     // The caller's block an operation must leave as it was when it fails.
     void *Kept() const { return engine != nullptr ? nullptr : dib != nullptr ? static_cast<void *>(dib) : frame; }
-    Bytes Table() const { return Bytes(reinterpret_cast<const std::uint8_t *>(table), reinterpret_cast<const std::uint8_t *>(table + KOVRLE_TABLE_ENTRIES)); }
+    Bytes Table() const {
+        const auto *bytes = reinterpret_cast<const std::uint8_t *>(table);
+        return Bytes(bytes, bytes + sizeof table);
+    }
     bool Made(void *block) { return (result = block) != nullptr; }
     // Every object let go, the file must be released: a failed step may not
     // leave a reference behind.
@@ -137,7 +140,8 @@ TEST(AllocationFailure, EachFailureGivesTheFailureResultKeepsInputsAndLeaksNothi
         {"CopyDIBRectToDIB", kPicture, [&](Stage &s) { return s.Made(CopyDIBRectToDIB(s.dib, 1, 2, 8, 6, &empty)); }},
         {"PadCopyDIB", kPicture, [](Stage &s) { return s.Made(PadCopyDIB(s.dib, 1, 2, 3, 4)); }},
         {"TrimDIB", kPicture, [&](Stage &s) { return s.Made(TrimDIB(s.dib, nullptr, &origin)); }, 1, false, true},
-        {"TrimDIB to a rectangle", kPicture, [&](Stage &s) { return s.Made(TrimDIB(s.dib, &trim, &origin)); }, 1, false, true},
+        {"TrimDIB to a rectangle", kPicture,
+         [&](Stage &s) { return s.Made(TrimDIB(s.dib, &trim, &origin)); }, 1, false, true},
         {"CompressPDIB contiguous", kPicture, [](Stage &s) { return s.Made(CompressPDIB(s.dib, 1)); }, 1, false, true},
         {"CompressPDIB by rows", kPicture, [](Stage &s) { return s.Made(CompressPDIB(s.dib, 0)); }, 1, false, true},
         {"CopyDIBToAnxFrame", kPicture, [&](Stage &s) { return s.Made(CopyDIBToAnxFrame(s.dib, nullptr, rects, 2)); }},
@@ -154,7 +158,8 @@ TEST(AllocationFailure, EachFailureGivesTheFailureResultKeepsInputsAndLeaksNothi
         {"AnxUnKOVRLEFrame of a raw frame", kFrame, [](Stage &s) {
              return s.Made(AnxUnKOVRLEFrame(s.frame, nullptr, s.table, nullptr, 0, 100, 0, 0, 0, ANX_STREAM_WHOLE_FRAME));
          }},
-        {"InitAnimate", kNothing, [](Stage &s) { return (s.engine = InitAnimate()) != nullptr; }, 2},  // the state and its tables
+        // The state and its tables.
+        {"InitAnimate", kNothing, [](Stage &s) { return (s.engine = InitAnimate()) != nullptr; }, 2},
         {"SetBackground", kEngine, [&](Stage &s) { return SetBackground(s.engine, file) != 0; }},
         {"SetBackgroundPlus", kEngine, [&](Stage &s) { return SetBackgroundPlus(s.engine, file, 2) != 0; }},
         {"SetBackgroundDibOnly", kEngine, [&](Stage &s) { return SetBackgroundDibOnly(s.engine, file, 1) != 0; }},
