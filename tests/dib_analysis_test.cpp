@@ -229,11 +229,14 @@ TEST(FillDIBRect, ClipsFarEdgesInBothRowOrders) {
     BITMAPINFOHEADER *dib = CreateDIB(6, 4);
     RECT wide{1, 1, 100, 2};
     EXPECT_EQ(FillDIBRect(dib, Pixels(dib), &wide, 9), 1);
+    RECT dot{0, 3, 0, 3};  // one row of one column, in the last row
+    EXPECT_EQ(FillDIBRect(dib, Pixels(dib), &dot, 7), 1);
     for (RECT r : {RECT{3, 0, 2, 3}, RECT{-1, 0, 2, 2}, RECT{0, 4, 5, 9}})
         EXPECT_EQ(FillDIBRect(dib, Pixels(dib), &r, 5), 0);
     for (int32_t i = 0; i < 24; ++i) {
         const int32_t x = i % 6, y = i / 6;
-        EXPECT_EQ(Px(dib, x, y), x >= 1 && (y == 1 || y == 2) ? 9 : 0) << x << "," << y;
+        const int32_t want = x >= 1 && (y == 1 || y == 2) ? 9 : (x == 0 && y == 3 ? 7 : 0);
+        EXPECT_EQ(Px(dib, x, y), want) << x << "," << y;
     }
     BITMAPINFOHEADER top = *dib;  // a top-down surface keeps row 0 first
     top.biHeight = -4;
