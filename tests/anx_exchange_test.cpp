@@ -56,6 +56,7 @@ TEST(AnxExchange, TwoRectanglesAndRoundTrip) {
     const RECT two[] = {{0, 0, 2, 1}, {1, 2, 4, 2}};
     ANXFRAME *frame = CopyDIBToAnxFrame(dib, nullptr, two, 2);
     ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(Sides(anim::dib::LoadHeader(frame).rect), (std::array<int16_t, 4>{0, 0, 5, 3}));  // the whole picture, at 0, 0 without an origin
     BITMAPINFOHEADER *second = CopyAnxFrameRectToDIB(frame, 1);
     ASSERT_NE(second, nullptr);
     EXPECT_EQ(second->biWidth, 4);
