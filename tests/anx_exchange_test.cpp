@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstring>
+#include <vector>
 
 #include "animate.h"
 #include "dib/anx_frame.h"
@@ -12,7 +13,7 @@
 namespace {
 
 using anim::dib::LoadEntry;
-using anim::dib::LoadHeader;
+using Bytes = std::vector<uint8_t>;
 
 // A width x height DIB whose pixel (x, y), top-down, is 10 * y + x + 1.
 BITMAPINFOHEADER *Numbered(int w, int h) {
@@ -21,6 +22,8 @@ BITMAPINFOHEADER *Numbered(int w, int h) {
         for (int x = 0; x < w; ++x) *GetDIBPixelAddress(dib, x, y) = uint8_t(10 * y + x + 1);
     return dib;
 }
+Bytes At(const void *p, size_t n) { return Bytes(static_cast<const uint8_t *>(p), static_cast<const uint8_t *>(p) + n); }
+std::array<int16_t, 4> Sides(const ANXRECT &r) { return {r.left, r.top, r.right, r.bottom}; }
 
 TEST(AnxExchange, CutsRectanglesBottomRowFirstWithPadding) {
     anim::test::LeakCheck leaks;
@@ -30,34 +33,17 @@ TEST(AnxExchange, CutsRectanglesBottomRowFirstWithPadding) {
     const POINT origin{3, -4};
     ANXFRAME *frame = CopyDIBToAnxFrame(dib, &origin, rects, 3);
     ASSERT_NE(frame, nullptr);
-    const ANXFRAME h = LoadHeader(frame);
-    EXPECT_EQ(h.firstMark, 4);
-    EXPECT_EQ(h.secondMark, 32);
-    EXPECT_EQ(h.rectCount, 3);
-    EXPECT_EQ(h.dataSize, 8u * 3 + 4 * 2 + 4);
-    EXPECT_EQ(h.compression, 0);  // still raw
-    EXPECT_EQ(h.compressionHigh, 0xAB);
-    EXPECT_EQ(h.rect.left, 3);
-    EXPECT_EQ(h.rect.top, -4);
-    EXPECT_EQ(h.rect.right, 9);
-    EXPECT_EQ(h.rect.bottom, -2);
-    const uint8_t zeros[12] = {};
-    EXPECT_EQ(std::memcmp(reinterpret_cast<uint8_t *>(frame) + 20, zeros, 12), 0);
-    const ANXRECT e = LoadEntry(frame, 1);
-    EXPECT_EQ(e.left, 0);
-    EXPECT_EQ(e.right, 2);
-    EXPECT_EQ(e.bottom, 2);
-    EXPECT_EQ(anim::platform::BlockSize(frame), 32u + 24 + h.dataSize);
-
+    Bytes header(32);  // still raw, the key colour in the high half, the rest zero
+    anim::dib::StoreHeader(header.data(), {4, 32, 3, 8 * 3 + 4 * 2 + 4, 0, 0xAB, {3, -4, 9, -2}, 0, 0, 0, 0, 0, 0});
+    EXPECT_EQ(At(frame, 32), header);
+    EXPECT_EQ(Sides(LoadEntry(frame, 1)), (std::array<int16_t, 4>{0, 1, 2, 2}));
+    EXPECT_EQ(anim::platform::BlockSize(frame), 32u + 24 + 36);
     // 5 wide: stride 8, the pad repeating the row's last pixel.
     const uint8_t *p = GetAnxFrameRectAddress(frame, 0);
     EXPECT_EQ(p, reinterpret_cast<uint8_t *>(frame) + 56);
-    const uint8_t expected0[] = {22, 23, 24, 25, 26, 26, 26, 26, 12, 13, 14, 15, 16, 16, 16, 16,
-                                 2,  3,  4,  5,  6,  6,  6,  6};
-    EXPECT_EQ(std::memcmp(p, expected0, 24), 0);
-    const uint8_t expected1[] = {21, 22, 23, 23, 11, 12, 13, 13, 7, 7, 7, 7};
+    EXPECT_EQ(At(p, 36), (Bytes{22, 23, 24, 25, 26, 26, 26, 26, 12, 13, 14, 15, 16, 16, 16, 16, 2, 3, 4, 5,
+                                6, 6, 6, 6, 21, 22, 23, 23, 11, 12, 13, 13, 7, 7, 7, 7}));
     EXPECT_EQ(GetAnxFrameRectAddress(frame, 1), p + 24);
-    EXPECT_EQ(std::memcmp(p + 24, expected1, 12), 0);
     EXPECT_EQ(GetAnxFrameRectAddress(frame, 2), p + 32);
     for (int32_t index : {3, 9, -1}) EXPECT_EQ(GetAnxFrameRectAddress(frame, index), nullptr);
     DeleteAnxFrame(frame);
@@ -70,6 +56,7 @@ TEST(AnxExchange, TwoRectanglesAndRoundTrip) {
     const RECT two[] = {{0, 0, 2, 1}, {1, 2, 4, 2}};
     ANXFRAME *frame = CopyDIBToAnxFrame(dib, nullptr, two, 2);
     ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(Sides(anim::dib::LoadHeader(frame).rect), (std::array<int16_t, 4>{0, 0, 5, 3}));  // the whole picture, at 0, 0 without an origin
     BITMAPINFOHEADER *second = CopyAnxFrameRectToDIB(frame, 1);
     ASSERT_NE(second, nullptr);
     EXPECT_EQ(second->biWidth, 4);
@@ -83,12 +70,9 @@ TEST(AnxExchange, TwoRectanglesAndRoundTrip) {
     std::array<uint16_t, KOVRLE_TABLE_ENTRIES> plain{};  // escape 0, every other byte plain
     ANXFRAME *coded = AnxKOVRLEFrame(frame, plain.data());
     ASSERT_NE(coded, nullptr);
-    ANXFRAME *expanded = AnxUnKOVRLEFrame(coded, nullptr, plain.data(), nullptr, 0, 100, 0, 0, 0,
-                                          ANX_STREAM_WHOLE_FRAME);
+    ANXFRAME *expanded = AnxUnKOVRLEFrame(coded, nullptr, plain.data(), nullptr, 0, 100, 0, 0, 0, ANX_STREAM_WHOLE_FRAME);
     ASSERT_NE(expanded, nullptr);
-    const ANXRECT moved = LoadEntry(expanded, 1);
-    EXPECT_EQ((std::array{moved.left, moved.top, moved.right, moved.bottom}),
-              (std::array<int16_t, 4>{1, 2, 5, 3}));
+    EXPECT_EQ(Sides(LoadEntry(expanded, 1)), (std::array<int16_t, 4>{1, 2, 5, 3}));
     for (int32_t index : {0, 1}) {
         EXPECT_EQ(GetAnxFrameRectAddress(expanded, index), nullptr) << index;
         EXPECT_EQ(CopyAnxFrameRectToDIB(expanded, index), nullptr) << index;
@@ -118,10 +102,9 @@ TEST(AnxExchange, RefusesWhatItCannotCopy) {
     EXPECT_EQ(CopyDIBToAnxFrame(dib, nullptr, nullptr, 1), nullptr);
     EXPECT_EQ(CopyDIBToAnxFrame(nullptr, nullptr, &inside, 1), nullptr);
     ANXFRAME *frame = CopyDIBToAnxFrame(dib, nullptr, &inside, 1);
-    EXPECT_EQ(CopyAnxFrameRectToDIB(frame, 1), nullptr);
-    EXPECT_EQ(CopyAnxFrameRectToDIB(frame, -1), nullptr);
+    for (int32_t index : {1, -1}) EXPECT_EQ(CopyAnxFrameRectToDIB(frame, index), nullptr);
     EXPECT_EQ(CopyAnxFrameRectToDIB(nullptr, 0), nullptr);
-    ANXFRAME compressed = LoadHeader(frame);
+    ANXFRAME compressed = anim::dib::LoadHeader(frame);
     compressed.compression = 1;
     anim::dib::StoreHeader(frame, compressed);
     EXPECT_EQ(CopyAnxFrameRectToDIB(frame, 0), nullptr);

@@ -12,20 +12,15 @@ namespace {
 
 using anim::test::LeakCheck;
 
-std::uint32_t U32(const std::vector<std::uint8_t> &b, std::size_t at) {
-    std::uint32_t v;
-    std::memcpy(&v, b.data() + at, 4);
+template <typename T = std::uint32_t>
+T At(const std::vector<std::uint8_t> &b, std::size_t at) {
+    T v;
+    std::memcpy(&v, b.data() + at, sizeof v);
     return v;
 }
-std::uint16_t U16(const std::vector<std::uint8_t> &b, std::size_t at) {
-    std::uint16_t v;
-    std::memcpy(&v, b.data() + at, 2);
-    return v;
-}
-ANXFRAME HeaderAt(const std::vector<std::uint8_t> &b, std::size_t at) {
-    ANXFRAME h;
-    std::memcpy(&h, b.data() + at, sizeof h);
-    return h;
+// Checks (offset, value) pairs of 32-bit fields.
+void ExpectFields(const std::vector<std::uint8_t> &file, std::initializer_list<std::pair<std::size_t, std::uint32_t>> fields) {
+    for (auto [at, value] : fields) EXPECT_EQ(At(file, at), value) << "at " << at;
 }
 
 TEST(AnxWriter, TwoFrameFileHasTheDocumentedLayout) {
@@ -36,29 +31,16 @@ TEST(AnxWriter, TwoFrameFileHasTheDocumentedLayout) {
     std::vector<std::uint8_t> file;
     ASSERT_TRUE(writer.Build(file));
 
-    const std::uint32_t l0 = U32(file, 568);  // the writer keeps lengths there
-    const std::uint32_t l1 = U32(file, 572);
+    const std::uint32_t l0 = At(file, 568), l1 = At(file, 572);  // the writer keeps lengths there
     ASSERT_EQ(file.size(), 576u + l0 + l1);
-    EXPECT_EQ(U16(file, 0), 1);
-    EXPECT_EQ(U16(file, 2), 1);
-    EXPECT_EQ(U16(file, 4), 0);
-    EXPECT_EQ(U32(file, 8), 552 + l0 + l1);
-    EXPECT_EQ(U32(file, 12), 552 + l0 + l1);
-    EXPECT_EQ(U32(file, 16), 0u);
-    EXPECT_EQ(U32(file, 20), 0u);
-    EXPECT_EQ(static_cast<std::int16_t>(U16(file, 24)), 2);
+    EXPECT_EQ(At(file, 0), 0x00010001u);
+    EXPECT_EQ(At<std::uint16_t>(file, 4), 0);
+    ExpectFields(file, {{8, 552 + l0 + l1}, {12, 552 + l0 + l1}, {16, 0}, {20, 0},
+                        {28, 32u + 8u + 20u * 30u}, {556, 0}, {560, 0}, {564, l0}});
+    EXPECT_EQ(At<std::int16_t>(file, 24), 2);
     EXPECT_EQ(file[26], 4);
-    EXPECT_EQ(U32(file, 28), writer.stats()[0].expandSize);
-    EXPECT_EQ(U32(file, 28), 32u + 8u + 20u * 30u);
-    EXPECT_EQ(U32(file, 556), 0u);
-    EXPECT_EQ(U32(file, 560), 0u);
-    EXPECT_EQ(U32(file, 564), l0);
-
-    // Table in line form: every entry is (1, b) or a marker; entry 0 the header.
-    std::uint16_t table[256];
-    std::memcpy(table, file.data() + 44, sizeof table);
-    const ANXFRAME f0 = HeaderAt(file, 576);
-    const ANXFRAME f1 = HeaderAt(file, 576 + l0);
+    EXPECT_EQ(At(file, 28), writer.stats()[0].expandSize);
+    const auto f0 = At<ANXFRAME>(file, 576), f1 = At<ANXFRAME>(file, 576 + l0);
     EXPECT_EQ(f0.rectCount, 1);
     EXPECT_EQ(f0.compression & 1, 1);
     EXPECT_EQ(f0.rect.left, -10);
@@ -66,11 +48,12 @@ TEST(AnxWriter, TwoFrameFileHasTheDocumentedLayout) {
     EXPECT_EQ(f1.adjustX, 1);
     EXPECT_EQ(f1.adjustY, -1);
 
-    // Both frames decode back to their pictures.
+    // Both frames decode back to their pictures through the file's table.
+    std::uint16_t table[256];
+    std::memcpy(table, file.data() + 44, sizeof table);
     for (int k = 0; k < 2; ++k) {
         const auto *frame = reinterpret_cast<const ANXFRAME *>(file.data() + 576 + (k ? l0 : 0));
-        ANXFRAME *raw = AnxUnKOVRLEFrame(frame, nullptr, table, nullptr, 0, 100, 0, 0, 0,
-                                         ANX_STREAM_LINE_BY_LINE);
+        ANXFRAME *raw = AnxUnKOVRLEFrame(frame, nullptr, table, nullptr, 0, 100, 0, 0, 0, ANX_STREAM_LINE_BY_LINE);
         ASSERT_NE(raw, nullptr);
         const std::uint8_t *pixels = GetAnxFrameRectAddress(raw, 0);
         for (int y = 0; y < 30; ++y)
@@ -83,47 +66,41 @@ TEST(AnxWriter, TwoFrameFileHasTheDocumentedLayout) {
 TEST(AnxWriter, NumbersRepeatsSkipAreasAndDeltaSequences) {
     LeakCheck leaks;
     writer::Writer writer;
-    auto plain = anim::test::PlayerRun(3, 16, 20, false);
     auto numbered = anim::test::PlayerRun(4, 40, 50, true, 2);
     numbered[1].number.reset();
     writer::SequenceOptions skip;
     skip.skipArea = {1, 2, 3, 4, 5};
-    ASSERT_EQ(writer.AddScalableSequence(plain, "plain").index, 0);
-    ASSERT_EQ(writer.AddScalableSequence(numbered, "numbered", skip).index, 1);
     writer::DeltaOptions options;
     options.keyInterval = 4;
+    ASSERT_EQ(writer.AddScalableSequence(anim::test::PlayerRun(3, 16, 20, false), "plain").index, 0);
+    ASSERT_EQ(writer.AddScalableSequence(numbered, "numbered", skip).index, 1);
     ASSERT_EQ(writer.AddDeltaSequence(anim::test::DeltaScene(9, 64, 40), "scene", options).index, 2);
     std::vector<std::uint8_t> file;
     ASSERT_TRUE(writer.Build(file));
 
-    EXPECT_EQ(U16(file, 2), 3);
-    EXPECT_EQ(U16(file, 4), 1);
     const std::size_t body = 16 + 3 * 8;
-    const std::uint32_t shortBody = U32(file, 12);
-    EXPECT_EQ(file.size(), body + U32(file, 8));
-    EXPECT_EQ(U32(file, 16 + 4), 0u);
-    EXPECT_EQ(U32(file, 16 + 20), 0u);
-    const std::uint32_t numbers = U32(file, 16 + 12);
-    EXPECT_EQ(numbers, shortBody);
-
+    EXPECT_EQ(At(file, 0) >> 16, 3u);
+    EXPECT_EQ(file.size(), body + At(file, 8));
+    const std::uint32_t numbers = At(file, 16 + 12);
+    EXPECT_EQ(At<std::uint16_t>(file, 4), 1);
+    ExpectFields(file, {{16 + 4, 0}, {16 + 20, 0}, {12, numbers}});
     // The numbered sequence keeps its skip area.
-    const std::size_t seq = body + U32(file, 16 + 8);
-    EXPECT_EQ(U32(file, seq + 532), 5u);
+    const std::size_t seq = body + At(file, 16 + 8);
+    EXPECT_EQ(At(file, seq + 532), 5u);
     EXPECT_EQ(file[seq + 536 + 4], 5);
     // Its number record gives frames without a number no overlay, and the
     // repeat frame the overlay of the frame it repeats.
     const std::size_t rec = body + numbers;
-    EXPECT_EQ(static_cast<std::int16_t>(U16(file, rec)), 4);
-    EXPECT_EQ(U32(file, rec + 22), 0xFFFFFFFFu);
-    EXPECT_EQ(U32(file, rec + 26), U32(file, rec + 18));
-    EXPECT_EQ(HeaderAt(file, rec + 18 + 32).rect.left, -20 + 10);
+    EXPECT_EQ(At<std::int16_t>(file, rec), 4);
+    EXPECT_EQ(At(file, rec + 22), 0xFFFFFFFFu);
+    EXPECT_EQ(At(file, rec + 26), At(file, rec + 18));
+    EXPECT_EQ(At<ANXFRAME>(file, rec + 18 + 32).rect.left, -20 + 10);
 
     // The delta sequence: negative count, key frames at 0, 4 and 8 only.
-    const std::size_t delta = body + U32(file, 16 + 16);
-    EXPECT_EQ(static_cast<std::int16_t>(U16(file, delta)), -9);
-    const std::size_t deltaFrames = delta + 536 + 8 * 9;
+    const std::size_t delta = body + At(file, 16 + 16);
+    EXPECT_EQ(At<std::int16_t>(file, delta), -9);
     for (int k = 0; k < 9; ++k) {
-        const ANXFRAME h = HeaderAt(file, deltaFrames + U32(file, delta + 536 + 4 * k));
+        const auto h = At<ANXFRAME>(file, delta + 536 + 8 * 9 + At(file, delta + 536 + 4 * k));
         EXPECT_EQ(h.compressionHigh == 0, k % 4 == 0) << k;
         EXPECT_EQ(h.compression & 1, 1);
         EXPECT_EQ(h.rect.left, 5);
@@ -145,9 +122,7 @@ TEST(AnxWriter, RefusesWhatTheFormatCannotHold) {
     std::vector<std::uint8_t> file;
     EXPECT_FALSE(writer.Build(file));
     EXPECT_FALSE(writer.AddScalableSequence({}));
-
-    auto tooWide = anim::test::PlayerRun(1, 256, 10, false);
-    EXPECT_FALSE(writer.AddScalableSequence(tooWide));
+    EXPECT_FALSE(writer.AddScalableSequence(anim::test::PlayerRun(1, 256, 10, false)));  // too wide
     auto badRepeat = anim::test::PlayerRun(3, 10, 10, false);
     badRepeat[1].repeatOf = 2;
     badRepeat[2].repeatOf = 0;  // frame 1 repeats a repeat

@@ -12,170 +12,123 @@ namespace {
 
 using Stats = std::vector<uint32_t>;
 using Table = std::array<uint16_t, 256>;
-const std::string kUnusedText = "Unused KOVRLE marker!! - could lose compression efficiency\n\r";
 
 Stats NewStats() {
     Stats s(KOVRLE_STATISTICS_COUNT, 0xDEAD);
     KOVRLEStartDecompTable(s.data());
     return s;
 }
-// count runs of n pixels of v, one row each.
-void AddRuns(Stats &s, uint8_t v, uint32_t n, uint32_t count) {
-    std::vector<uint8_t> rows(n * count, v);
-    KOVRLEUpdateDecompTableLineByLine(rows.data(), n, count, s.data());
-}
-Table Finish(Stats &s, uint32_t reserve, uint32_t limit) {
-    Table t;
-    t.fill(0xEEEE);
-    KOVRLEFinishDecompTable(s.data(), t.data(), reserve, limit);
-    return t;
-}
-// Entry 0 everywhere but at the given markers.
-Table Expected(uint16_t entry0, std::vector<std::pair<int, uint16_t>> markers) {
-    Table t;
-    t.fill(entry0);
-    for (auto [b, e] : markers) t[b] = e;
-    return t;
-}
+uint64_t Total(const Stats &s) { return std::accumulate(s.begin(), s.end(), 0ull); }
 
 TEST(DecompTable, CountsRunsBelowOneHundredAndEndsThemAtRowEnds) {
     Stats s = NewStats();
-    EXPECT_EQ(std::accumulate(s.begin(), s.end(), 0ull), 0u);
+    EXPECT_EQ(Total(s), 0u);
     std::vector<uint8_t> data = {1, 1, 2, 2, 2, 1};
     data.insert(data.end(), 100, 3);
     data.insert(data.end(), 99, 4);
     KOVRLEUpdateDecompTable(data.data(), uint32_t(data.size()), s.data());
-    EXPECT_EQ(s[1 * 100 + 2], 1u);
-    EXPECT_EQ(s[2 * 100 + 3], 1u);
-    EXPECT_EQ(s[1 * 100 + 1], 1u);
-    EXPECT_EQ(s[4 * 100 + 99], 1u);
-    EXPECT_EQ(std::accumulate(s.begin(), s.end(), 0ull), 4u);  // nothing for the 100
-
+    for (int at : {1 * 100 + 2, 2 * 100 + 3, 1 * 100 + 1, 4 * 100 + 99}) EXPECT_EQ(s[at], 1u) << at;
+    EXPECT_EQ(Total(s), 4u);  // nothing for the 100
     const uint8_t rows[] = {5, 5, 5, 5, 5, 5};
     KOVRLEUpdateDecompTableLineByLine(rows, 3, 2, s.data());
     EXPECT_EQ(s[5 * 100 + 3], 2u);
     KOVRLEUpdateDecompTable(rows, 0, s.data());
     KOVRLEUpdateDecompTableLineByLine(rows, 0, 2, s.data());
-    EXPECT_EQ(std::accumulate(s.begin(), s.end(), 0ull), 6u);
+    EXPECT_EQ(Total(s), 6u);
+    // Row by row a run of 100 or more is still counted, in slot 0 of its value.
+    const std::vector<uint8_t> longRow(150, 7);
+    KOVRLEUpdateDecompTableLineByLine(longRow.data(), 150, 1, s.data());
+    EXPECT_EQ(s[7 * 100], 1u);
 }
 
-TEST(DecompTable, WorkedExampleGivesFourPairMarkers) {
-    Stats s = NewStats();
-    AddRuns(s, 0x10, 3, 40);
-    AddRuns(s, 0x10, 7, 10);
-    AddRuns(s, 0x20, 3, 30);
-    AddRuns(s, 0x20, 1, 5);
-    AddRuns(s, 0x30, 10, 25);
-    anim::test::TraceCapture trace;
-    anim::test::PumpCounter pumps;
-    const Table t = Finish(s, 0, KOVRLE_AUTO_LIMIT);
-    EXPECT_EQ(t, Expected(0x0001, {{2, 0x0310}, {3, 0x0320}, {4, 0x0A30}, {5, 0x0710}}));
-    EXPECT_EQ(trace.lines(), std::vector<std::string>{kUnusedText});
-    EXPECT_EQ(pumps.calls(), 255);
+struct Count {  // count runs of n pixels of v
+    uint8_t v;
+    uint32_t n, count;
+    bool wholeFrame = false;
+};
+using Runs = std::vector<Count>;
+Runs Spread(uint8_t v, uint32_t from, uint32_t to) {  // one run of each length from..to-1
+    Runs r;
+    for (uint32_t n = from; n < to; ++n) r.push_back({v, n, 1});
+    return r;
+}
+Runs Singles(int except) {
+    Runs r;
+    for (int v = 1; v < 256; ++v) r.push_back({uint8_t(v), 1, v != except});
+    return r;
 }
 
-TEST(DecompTable, EscapeHoldBackAndUnusedValues) {
-    {  // 1 occurs only in long runs of a whole frame, so it is unused and
-       // becomes E; a single pixel makes 2 used; runs of 5 of one colour
-       // give one pair marker.
-        Stats s = NewStats();
-        const std::vector<uint8_t> area(450, 0x01);
-        KOVRLEUpdateDecompTable(area.data(), 150, s.data());
-        KOVRLEUpdateDecompTable(area.data(), 300, s.data());
-        AddRuns(s, 0x02, 1, 1);
-        AddRuns(s, 0x40, 5, 12);
-        anim::test::TraceCapture trace;
-        EXPECT_EQ(Finish(s, 0, KOVRLE_AUTO_LIMIT), Expected(0x0001, {{3, 0x0540}}));
-        EXPECT_EQ(trace.lines(), std::vector<std::string>{kUnusedText});
-    }
-    {  // Counted row by row, a long run keeps its value plain: a line stream
-       // could not name it if it became a marker byte.
-        Stats s = NewStats();
-        AddRuns(s, 0x01, 150, 3);
-        AddRuns(s, 0x40, 5, 12);
-        EXPECT_EQ(s[0x01 * 100], 3u);
-        anim::test::TraceCapture trace;
-        EXPECT_EQ(Finish(s, 0, KOVRLE_AUTO_LIMIT), Expected(0x0002, {{3, 0x0540}}));
-    }
-    for (uint32_t reserve : {2u, 6u}) {  // 1 and 2 held back, 3 the escape byte
-        Stats s = NewStats();
-        AddRuns(s, 0x40, 5, 12);
-        EXPECT_EQ(Finish(s, reserve, KOVRLE_AUTO_LIMIT), Expected(0x0003, {{4, 0x0540}}));
-    }
-    {  // Equal scores: the lower value comes first.
-        Stats s = NewStats();
-        AddRuns(s, 0x40, 5, 10);
-        AddRuns(s, 0x30, 5, 10);
-        EXPECT_EQ(Finish(s, 0, KOVRLE_AUTO_LIMIT), Expected(0x0001, {{2, 0x0530}, {3, 0x0540}}));
-    }
-    {  // A held value takes the largest total and heads the value order.
-        Stats s = NewStats();
-        for (uint32_t n = 2; n < 32; ++n) AddRuns(s, 0x40, n, 1);
-        const Table t = Finish(s, 1, 0x7FFF);
-        EXPECT_EQ(t[0], 0x0002);
-        EXPECT_EQ(t[3], 0x0001);  // value marker for the held colour 1
-        EXPECT_EQ(t[4], 0x0040);
-    }
-    {  // Every value used: no escape byte. E stays 0 and nothing is a marker.
-        Stats s = NewStats();
-        for (int v = 1; v < 256; ++v) AddRuns(s, uint8_t(v), 1, 1);
-        EXPECT_EQ(Finish(s, 0, KOVRLE_AUTO_LIMIT), Expected(0x0000, {}));
-        Stats s1 = NewStats();  // one unused value, held back
-        for (int v = 1; v < 256; ++v) AddRuns(s1, uint8_t(v), 1, v != 0x80);
-        EXPECT_EQ(Finish(s1, 1, KOVRLE_AUTO_LIMIT), Expected(0x0000, {}));
-    }
-}
+struct TableCase {
+    const char *name;
+    Runs runs;
+    uint32_t reserve, limit;
+    std::vector<std::pair<int, uint16_t>> entries;  // checked entries
+    int fillWith = -1;                              // when set, every other entry must hold it
+    int traces = -1;                                // when set, the count of trace lines
+};
 
-TEST(DecompTable, LimitDecidesWhichMarkerKindsCompete) {
-    // 0x40 in one run of each length 2..31: value total 30, each pair 2.
-    const auto spread = [] {
-        Stats s = NewStats();
-        for (uint32_t n = 2; n < 32; ++n) AddRuns(s, 0x40, n, 1);
-        return s;
+TEST(DecompTable, FinishedTables) {
+    const Runs spread = Spread(0x40, 2, 32);  // value total 30, each pair 2
+    Runs served = Spread(0x50, 40, 45);  // with spread and a run of 3 of each of 0x30..0x35
+    served.insert(served.end(), spread.begin(), spread.end());
+    for (uint8_t v = 0x30; v < 0x36; ++v) served.push_back({v, 3, 1});
+    std::vector<std::pair<int, uint16_t>> pairsOnly{{32, 0x0001}};
+    for (int n = 2; n < 32; ++n) pairsOnly.push_back({n, uint16_t(n << 8 | 0x40)});
+    const uint32_t kAuto = KOVRLE_AUTO_LIMIT;
+    const TableCase cases[] = {
+        {"worked example", {{0x10, 3, 40}, {0x10, 7, 10}, {0x20, 3, 30}, {0x20, 1, 5}, {0x30, 10, 25}}, 0, kAuto,
+         {{0, 1}, {2, 0x0310}, {3, 0x0320}, {4, 0x0A30}, {5, 0x0710}}, 1, 1},
+        // Seen only in long runs of a whole frame, 1 is unused and becomes E;
+        // counted row by row a long run keeps it plain, or a line stream
+        // could not name it.
+        {"whole-frame long runs", {{1, 150, 1, true}, {1, 300, 1, true}, {2, 1, 1}, {0x40, 5, 12}}, 0, kAuto,
+         {{0, 1}, {3, 0x0540}}, 1, 1},
+        {"row long runs", {{1, 150, 3}, {0x40, 5, 12}}, 0, kAuto, {{0, 2}, {3, 0x0540}}, 2},
+        {"reserve 2", {{0x40, 5, 12}}, 2, kAuto, {{0, 3}, {4, 0x0540}}, 3},
+        {"reserve 6", {{0x40, 5, 12}}, 6, kAuto, {{0, 3}, {4, 0x0540}}, 3},
+        {"ties: lower value first", {{0x40, 5, 10}, {0x30, 5, 10}}, 0, kAuto, {{0, 1}, {2, 0x0530}, {3, 0x0540}}, 1},
+        {"held value heads the value order", spread, 1, 0x7FFF, {{0, 2}, {3, 0x0001}, {4, 0x0040}}},
+        {"every value used: no escape", Singles(-1), 0, kAuto, {{0, 0}}, 0},
+        {"the one unused value held back", Singles(0x80), 1, kAuto, {{0, 0}}, 0},
+        {"value marker wins", spread, 0, 0x7FFF, {{2, 0x0040}}},
+        {"253 free bytes: value markers from the second on", spread, 0, 253, {{2, 0x0240}, {3, 0x0040}}},
+        {"limit with low 16 bits 0: pairs only", spread, 0, 0x10000, pairsOnly, -1, 1},
+        // Length 3 keeps 6 of its 7 runs and beats the value total 5 of 0x50.
+        {"value marker takes its runs out once", served, 0, 0x7FFF, {{2, 0x0040}, {3, 0x0301}}, -1, 1},
+        {"limit 0: single pixels score nothing", {{0x40, 1, 5}}, 0, 0, {{0, 1}}, 1, 1},
+        {"single pixels make a value marker", {{0x40, 1, 5}}, 0, 0x7FFF, {{0, 1}, {2, 0x0040}}, 1, 1},
     };
-    Stats s = spread();
-    EXPECT_EQ(Finish(s, 0, 0x7FFF)[2], 0x0040);  // the value marker wins
-    Stats atLimit = spread();                    // 253 free bytes: value markers from the second on
-    const Table al = Finish(atLimit, 0, 253);
-    EXPECT_EQ(al[2], 0x0240);
-    EXPECT_EQ(al[3], 0x0040);
-    Stats pairsOnly = spread();
-    anim::test::TraceCapture trace;
-    const Table t = Finish(pairsOnly, 0, 0x10000);  // low 16 bits 0
-    for (int n = 2; n < 32; ++n) EXPECT_EQ(t[n], n << 8 | 0x40) << n;
-    EXPECT_EQ(t[32], 0x0001);
-    EXPECT_EQ(trace.lines().size(), 1u);
-
-    // A value marker takes its runs out of the length totals once: length 3
-    // keeps 6 of its 7 runs and beats the value total 5 of 0x50.
-    Stats served = NewStats();
-    for (uint32_t n = 2; n < 32; ++n) AddRuns(served, 0x40, n, 1);
-    for (uint8_t v = 0x30; v < 0x36; ++v) AddRuns(served, v, 3, 1);
-    for (uint32_t n = 40; n < 45; ++n) AddRuns(served, 0x50, n, 1);
-    const Table st = Finish(served, 0, 0x7FFF);
-    EXPECT_EQ(st[2], 0x0040);
-    EXPECT_EQ(st[3], 0x0301);
-
-    // No runs of 2..99: with limit 0 nothing scores, with value candidates
-    // allowed a value seen as single pixels becomes a value marker.
-    Stats singles = NewStats();
-    AddRuns(singles, 0x40, 1, 5);
-    EXPECT_EQ(Finish(singles, 0, 0), Expected(0x0001, {}));
-    Stats singles2 = NewStats();
-    AddRuns(singles2, 0x40, 1, 5);
-    EXPECT_EQ(Finish(singles2, 0, 0x7FFF), Expected(0x0001, {{2, 0x0040}}));
-    EXPECT_EQ(trace.lines().size(), 4u);
+    for (const TableCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        Stats s = NewStats();
+        for (const Count &r : c.runs) {
+            const std::vector<uint8_t> pixels(r.n * r.count, r.v);
+            if (r.wholeFrame) KOVRLEUpdateDecompTable(pixels.data(), r.n, s.data());
+            else KOVRLEUpdateDecompTableLineByLine(pixels.data(), r.n, r.count, s.data());
+        }
+        anim::test::TraceCapture trace;
+        anim::test::PumpCounter pumps;
+        Table t;
+        t.fill(0xEEEE);
+        KOVRLEFinishDecompTable(s.data(), t.data(), c.reserve, c.limit);
+        EXPECT_EQ(pumps.calls(), 255);
+        Table want = t;
+        if (c.fillWith >= 0) want.fill(uint16_t(c.fillWith));
+        for (auto [b, e] : c.entries) want[b] = e;
+        EXPECT_EQ(t, want);
+        if (c.traces >= 0) { EXPECT_EQ(int(trace.lines().size()), c.traces); }
+        if (c.traces > 0) { EXPECT_EQ(trace.lines()[0], "Unused KOVRLE marker!! - could lose compression efficiency\n\r"); }
+    }
 }
 
 TEST(DecompTable, LineFormMarksEveryPlainEntryButTheHeader) {
-    Table t = Expected(0x0001, {{2, 0x0310}, {5, 0x0710}});
+    Table t;
+    t.fill(0x0001);
+    t[2] = 0x0310;
+    t[5] = 0x0710;
     KOVRLEConvertTableToLineForm(t.data());
-    EXPECT_EQ(t[0], 0x0001);
-    EXPECT_EQ(t[1], 0x0101);
-    EXPECT_EQ(t[2], 0x0310);
-    EXPECT_EQ(t[5], 0x0710);
-    EXPECT_EQ(t[6], 0x0106);
-    EXPECT_EQ(t[255], 0x01FF);
+    for (auto [b, e] : {std::pair{0, 0x0001}, {1, 0x0101}, {2, 0x0310}, {5, 0x0710}, {6, 0x0106}, {255, 0x01FF}})
+        EXPECT_EQ(t[b], e) << b;
     KOVRLEConvertTableToLineForm(nullptr);
 }
 

@@ -1,5 +1,9 @@
+// The encoders: exact streams for small pictures and their refusals. Random
+// pictures go through statistics, table, encoder and decoder in the
+// decoder's differential test.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstring>
@@ -15,8 +19,8 @@
 
 namespace {
 
-using namespace anim::codec;
 using namespace anim::dib;
+using anim::platform::RowStride;
 using Bytes = std::vector<uint8_t>;
 using Table = std::array<uint16_t, 256>;
 
@@ -43,27 +47,11 @@ Bytes Stream(const ANXFRAME *f, uint16_t mark, uint32_t rawSize) {
     Bytes all = BlockBytes(f);
     return Bytes(all.begin() + 40, all.end());
 }
-// The worked example's table: E = 5, value marker 6 (0x20), length marker 7
-// (4), pair marker 8 (3 of 0x11).
-Table ExampleTable() {
-    Table t;
-    t.fill(0x0005);
-    t[6] = 0x0020;
-    t[7] = 0x0405;
-    t[8] = 0x0311;
-    return t;
-}
-const Bytes kExample = {0x11, 0x11, 0x11, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x33, 0x33,
-                        0x33, 0x33, 0x44, 0x44, 0x44, 0x44, 0x44, 0x12, 0x13, 0x13};
-Bytes Same(size_t n, uint8_t v) {
-    return Bytes(n, v);
-}
 Bytes Cat(std::initializer_list<Bytes> parts) {
     Bytes out;
     for (const Bytes &p : parts) out.insert(out.end(), p.begin(), p.end());
     return out;
 }
-
 // Encodes raw and expects null with the block as it was; releases raw.
 void ExpectRefused(const std::function<void *(ANXFRAME *)> &encode, ANXFRAME *raw) {
     const Bytes before = BlockBytes(raw);
@@ -72,74 +60,78 @@ void ExpectRefused(const std::function<void *(ANXFRAME *)> &encode, ANXFRAME *ra
     DeleteAnxFrame(raw);
 }
 
-TEST(Encode, WorkedExampleInBothStreamKinds) {
+// The worked example's table: E = 5, value marker 6 (0x20), length marker 7
+// (4), pair marker 8 (3 of 0x11).
+const Table kExampleTable = [] {
+    Table t;
+    t.fill(0x0005);
+    t[6] = 0x0020;
+    t[7] = 0x0405;
+    t[8] = 0x0311;
+    return t;
+}();
+const Bytes kExample = {0x11, 0x11, 0x11, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x33, 0x33,
+                        0x33, 0x33, 0x44, 0x44, 0x44, 0x44, 0x44, 0x12, 0x13, 0x13};
+
+struct RowCase {
+    bool lines;
+    const Table &table;
+    Bytes row, stream;  // an empty stream: refused
+};
+
+TEST(Encode, RowsInBothStreamKinds) {
     anim::test::LeakCheck leaks;
-    const Table t = ExampleTable();
-    anim::test::PumpCounter pumps;
-    // Just the 21 pixels, so that no pad byte lengthens the last run.
-    ANXFRAME *whole = AnxKOVRLEFrame(RawFrame(21, 1, kExample), t.data());
-    ASSERT_NE(whole, nullptr);
-    EXPECT_EQ(Stream(whole, 1, 21),
-              (Bytes{0x08, 0x06, 0x06, 0x07, 0x33, 0x05, 0x05, 0x44, 0x12, 0x13, 0x13}));
-    EXPECT_EQ(pumps.calls(), 21 + 1);
-    DeleteAnxFrame(whole);
-
-    ANXFRAME *lines =
-        AnxKOVRLEFrameLineByLine(RawFrame(21, 1, Cat({kExample, Same(3, 0x13)})), t.data(), 21, 1);
-    ASSERT_NE(lines, nullptr);
-    EXPECT_EQ(Stream(lines, 1, 24), (Bytes{0x0D, 0x08, 0x06, 0x06, 0x07, 0x33, 0x05, 0x05, 0x44,
-                                           0x12, 0x05, 0x02, 0x13}));
-    EXPECT_EQ(pumps.calls(), 22 + 21 + 1);
-    DeleteAnxFrame(lines);
-}
-
-TEST(Encode, LongRunsAndValuesThatAreNotPlain) {
-    anim::test::LeakCheck leaks;
-    const Table t = ExampleTable();
-    const auto whole = [&](const Bytes &area) {
-        ANXFRAME *f = AnxKOVRLEFrame(RawFrame(int(area.size()), 1, area), t.data());
-        Bytes s = f ? Stream(f, 1, uint32_t(area.size())) : Bytes{};
-        DeleteAnxFrame(f);
-        return s;
-    };
-    EXPECT_EQ(whole(Same(300, 0x44)), (Bytes{5, 255, 0x44, 5, 45, 0x44}));
-    EXPECT_EQ(whole(Same(257, 0x44)), (Bytes{5, 255, 0x44, 0x44, 0x44}));  // used value: plain
-    EXPECT_EQ(whole(Same(150, 0x20)), (Bytes{6, 150}));                    // value marker only
-    // E and marker bytes left over after 255 are coded, never plain.
-    EXPECT_EQ(whole(Same(257, 0x05)), (Bytes{5, 255, 5, 5, 2, 5}));
-    EXPECT_EQ(whole(Same(256, 0x07)), (Bytes{5, 255, 7, 5, 1, 7}));
-    EXPECT_EQ(whole(Same(259, 0x05)), (Bytes{5, 255, 5, 7, 5}));  // E's run of 4: length marker
-    EXPECT_EQ(whole(Bytes{0x08, 0x06, 0x06}), (Bytes{5, 1, 8, 5, 2, 6}));
-
-    const auto line = [&](const Table &table, const Bytes &row) {
-        Bytes area = row;
-        area.resize(anim::platform::RowStride(int(row.size())), row.back());
-        ANXFRAME *f = AnxKOVRLEFrameLineByLine(RawFrame(int(row.size()), 1, area), table.data(),
-                                               uint16_t(row.size()), 1);
-        Bytes s = f ? Stream(f, 1, uint32_t(area.size())) : Bytes{};
-        DeleteAnxFrame(f);
-        return s;
-    };
-    EXPECT_EQ(line(t, Same(300, 0x44)), (Bytes{7, 5, 255, 0x44, 5, 45, 0x44}));
-    EXPECT_EQ(line(t, Bytes{0x05, 0x44}), (Bytes{5, 5, 1, 5, 0x44}));
+    const Table &t = kExampleTable;
     Table lineForm = t;  // one-pixel entries of line form are not markers
     KOVRLEConvertTableToLineForm(lineForm.data());
-    EXPECT_EQ(line(lineForm, Bytes{0x05, 0x44}), (Bytes{5, 5, 1, 5, 0x44}));
-    EXPECT_EQ(line(lineForm, kExample), line(t, kExample));
     // The line decoder reads colour bytes through the table: colour 6 can be
     // named by a marker whose low byte is 6, and without one not at all.
     Table named = t;
     named[9] = 0x0306;
-    EXPECT_EQ(line(named, Same(5, 0x06)), (Bytes{4, 5, 5, 9}));
-    ExpectRefused([&](ANXFRAME *f) { return AnxKOVRLEFrameLineByLine(f, t.data(), 4, 1); },
-                  RawFrame(4, 1, Same(4, 0x06)));
+    const Bytes lineExample = {0x0D, 0x08, 0x06, 0x06, 0x07, 0x33, 0x05, 0x05, 0x44, 0x12, 0x05, 0x02, 0x13};
+    const RowCase cases[] = {
+        // Just the 21 pixels, so that no pad byte lengthens the last run.
+        {false, t, kExample, {0x08, 0x06, 0x06, 0x07, 0x33, 0x05, 0x05, 0x44, 0x12, 0x13, 0x13}},
+        {true, t, kExample, lineExample},
+        {true, lineForm, kExample, lineExample},
+        {false, t, Bytes(300, 0x44), {5, 255, 0x44, 5, 45, 0x44}},
+        {false, t, Bytes(257, 0x44), {5, 255, 0x44, 0x44, 0x44}},  // used value: plain
+        {false, t, Bytes(150, 0x20), {6, 150}},                    // value marker only
+        // E and marker bytes left over after 255 are coded, never plain.
+        {false, t, Bytes(257, 0x05), {5, 255, 5, 5, 2, 5}},
+        {false, t, Bytes(256, 0x07), {5, 255, 7, 5, 1, 7}},
+        {false, t, Bytes(259, 0x05), {5, 255, 5, 7, 5}},  // E's run of 4: length marker
+        {false, t, {0x08, 0x06, 0x06}, {5, 1, 8, 5, 2, 6}},
+        {true, t, Bytes(300, 0x44), {7, 5, 255, 0x44, 5, 45, 0x44}},
+        {true, t, {0x05, 0x44}, {5, 5, 1, 5, 0x44}},
+        {true, lineForm, {0x05, 0x44}, {5, 5, 1, 5, 0x44}},
+        {true, named, Bytes(5, 0x06), {4, 5, 5, 9}},
+        {true, t, Bytes(4, 0x06), {}},
+    };
+    for (const RowCase &c : cases) {
+        SCOPED_TRACE(testing::Message() << (c.lines ? "lines, " : "whole, ") << c.row.size() << " of " << int(c.row[0]));
+        Bytes area = c.row;
+        if (c.lines) area.resize(RowStride(int(c.row.size())), c.row.back());
+        ANXFRAME *raw = RawFrame(int(c.row.size()), 1, area);
+        const auto w = uint16_t(c.row.size());
+        if (c.stream.empty()) {
+            ExpectRefused([&](ANXFRAME *f) { return AnxKOVRLEFrameLineByLine(f, c.table.data(), w, 1); }, raw);
+            continue;
+        }
+        anim::test::PumpCounter pumps;  // once a pixel and once at the end
+        ANXFRAME *f = c.lines ? AnxKOVRLEFrameLineByLine(raw, c.table.data(), w, 1) : AnxKOVRLEFrame(raw, c.table.data());
+        ASSERT_NE(f, nullptr);
+        EXPECT_EQ(Stream(f, 1, uint32_t(area.size())), c.stream);
+        EXPECT_EQ(pumps.calls(), int(c.row.size()) + 1);
+        DeleteAnxFrame(f);
+    }
 }
 
 TEST(Encode, NumberOverlayAndRecordLengthLimit) {
     anim::test::LeakCheck leaks;
     anim::test::PumpCounter pumps;
-    const Bytes rows = Cat({Same(20, 2), Bytes{0, 100, 200, 1}, Same(16, 1)});
-    ANXFRAME *overlay = AnxFrameLineByLine(RawFrame(20, 2, rows), nullptr, 20, 2);
+    ANXFRAME *overlay = AnxFrameLineByLine(RawFrame(20, 2, Cat({Bytes(20, 2), {0, 100, 200, 1}, Bytes(16, 1)})),
+                                           nullptr, 20, 2);
     ASSERT_NE(overlay, nullptr);
     EXPECT_EQ(Stream(overlay, 1, 40), (Bytes{3, 0xF3, 0x53, 4, 0x30, 0xF1, 0x21}));
     EXPECT_EQ(pumps.calls(), 2 + 1);
@@ -148,22 +140,19 @@ TEST(Encode, NumberOverlayAndRecordLengthLimit) {
     // A record counts itself, so its length byte 0 stands for 256: 255
     // alternating classes fit, 256 do not; nor do 255 pixels of alternating
     // pairs without markers (3 bytes per pair).
-    Bytes alternate(256);
-    for (size_t i = 0; i < alternate.size(); ++i) alternate[i] = i % 2 ? 1 : 0;
+    Bytes alternate(256), pairs(256);
+    for (size_t i = 0; i < 256; ++i) alternate[i] = i % 2, pairs[i] = i % 4 < 2 ? 0x44 : 0x45;
     ANXFRAME *fits = AnxFrameLineByLine(RawFrame(255, 1, alternate), nullptr, 255, 1);
     ASSERT_NE(fits, nullptr);
     const Bytes record = Stream(fits, 1, 256);
     EXPECT_EQ(record.size(), 256u);
     EXPECT_EQ(record[0], 0);
     DeleteAnxFrame(fits);
-    Bytes pairs(256);
-    for (size_t i = 0; i < pairs.size(); ++i) pairs[i] = i % 4 < 2 ? 0x44 : 0x45;
-    const Table t = ExampleTable();
     // The long row comes first, with room behind it in the work buffer.
     ExpectRefused([&](ANXFRAME *f) { return AnxFrameLineByLine(f, nullptr, 256, 2); },
-                  RawFrame(256, 2, Cat({alternate, Same(256, 0)})));
-    ExpectRefused([&](ANXFRAME *f) { return AnxFrameLineByLine(f, t.data(), 255, 2); },
-                  RawFrame(255, 2, Cat({pairs, Same(256, 0)})));
+                  RawFrame(256, 2, Cat({alternate, Bytes(256, 0)})));
+    ExpectRefused([&](ANXFRAME *f) { return AnxFrameLineByLine(f, kExampleTable.data(), 255, 2); },
+                  RawFrame(255, 2, Cat({pairs, Bytes(256, 0)})));
 }
 
 TEST(Encode, SingleEscapeStreams) {
@@ -178,7 +167,6 @@ TEST(Encode, SingleEscapeStreams) {
     ASSERT_NE(empty, nullptr);
     EXPECT_EQ(Stream(empty, 1, 0), Bytes{});
     DeleteAnxFrame(empty);
-
     Bytes every(254);
     for (int v = 1; v < 255; ++v) every[v - 1] = uint8_t(v);
     ExpectRefused(CompressAnxFrame, RawFrame(254, 1, every));
@@ -186,8 +174,8 @@ TEST(Encode, SingleEscapeStreams) {
     // Width 5: rows 9 9 9 9 9 and 9 9 9 1 1, pad bytes 0.
     for (int contiguous : {0, 1}) {
         BITMAPINFOHEADER *dib = CreateDIB(5, 2);
-        std::memset(anim::dib::Pixels(dib), 9, 5);
-        std::memcpy(anim::dib::Pixels(dib) + 8, "\x09\x09\x09\x01\x01", 5);
+        std::memset(Pixels(dib), 9, 5);
+        std::memcpy(Pixels(dib) + 8, "\x09\x09\x09\x01\x01", 5);
         Bytes head = BlockBytes(dib);
         head.resize(1064);
         head[offsetof(BITMAPINFOHEADER, biCompression)] = 2;
@@ -198,21 +186,19 @@ TEST(Encode, SingleEscapeStreams) {
         const Bytes all = BlockBytes(packed);
         EXPECT_EQ(Bytes(all.begin(), all.begin() + 1064), head);  // biSizeImage stays raw
         EXPECT_EQ(Bytes(all.begin() + 1064, all.end()),
-                  contiguous ? (Bytes{2, 9, 5, 2, 0, 3, 2, 9, 3, 1, 1, 2, 0, 3})
-                             : (Bytes{2, 9, 8, 1, 1}));
+                  contiguous ? (Bytes{2, 9, 5, 2, 0, 3, 2, 9, 3, 1, 1, 2, 0, 3}) : (Bytes{2, 9, 8, 1, 1}));
         DeleteDIB(packed);
     }
 }
 
 TEST(Encode, EveryRefusalLeavesTheInputIntact) {
     anim::test::LeakCheck leaks;
-    const Table t = ExampleTable();
+    const Table &t = kExampleTable;
     using Encoder = std::function<void *(ANXFRAME *)>;
     const Encoder whole = [&](ANXFRAME *f) { return AnxKOVRLEFrame(f, t.data()); };
     const Encoder lines = [&](ANXFRAME *f) { return AnxKOVRLEFrameLineByLine(f, t.data(), 4, 2); };
     const Encoder overlay = [&](ANXFRAME *f) { return AnxFrameLineByLine(f, nullptr, 4, 2); };
-    const Encoder escape = [&](ANXFRAME *f) { return CompressAnxFrame(f); };
-    for (const Encoder &encode : {whole, lines, overlay, escape}) {
+    for (const Encoder &encode : {whole, lines, overlay, Encoder(CompressAnxFrame)}) {
         EXPECT_EQ(encode(nullptr), nullptr);
         ANXFRAME *packed = RawFrame(4, 2, Bytes(8, 1));
         ANXFRAME h = LoadHeader(packed);
@@ -220,18 +206,43 @@ TEST(Encode, EveryRefusalLeavesTheInputIntact) {
         StoreHeader(packed, h);
         ExpectRefused(encode, packed);
     }
-    for (const Encoder &encode : {whole, lines, overlay})
-        ExpectRefused(encode, RawFrame(4, 2, Bytes{}));
-    for (const Encoder &encode : {lines, overlay})
-        ExpectRefused(encode, RawFrame(4, 2, Bytes(7, 1)));
-    ExpectRefused([](ANXFRAME *f) { return AnxKOVRLEFrame(f, nullptr); },
-                  RawFrame(4, 2, Bytes(8, 1)));
-
+    for (const Encoder &encode : {whole, lines, overlay}) ExpectRefused(encode, RawFrame(4, 2, Bytes{}));
+    for (const Encoder &encode : {lines, overlay}) ExpectRefused(encode, RawFrame(4, 2, Bytes(7, 1)));
+    ExpectRefused([](ANXFRAME *f) { return AnxKOVRLEFrame(f, nullptr); }, RawFrame(4, 2, Bytes(8, 1)));
     BITMAPINFOHEADER *dib = CreateDIB(5, 2);
     dib->biCompression = 0x0001;
     EXPECT_EQ(CompressPDIB(dib, 1), nullptr);
     DeleteDIB(dib);
     EXPECT_EQ(CompressPDIB(nullptr, 1), nullptr);
+}
+
+TEST(CodecRoundTrip, TableWithoutEscapeByteStillDecodes) {
+    // Every value present: there is no unused value, so E is 0 and pixel 0
+    // travels in escape form.
+    anim::test::LeakCheck leaks;
+    anim::test::TraceCapture quiet;
+    Bytes area(256);
+    for (int i = 0; i < 256 + 64; ++i) i < 256 ? void(area[i] = uint8_t(i)) : area.push_back(i / 8 % 2 ? 0 : 0x80);
+    std::vector<uint32_t> stats(KOVRLE_STATISTICS_COUNT);
+    for (int kind : {ANX_STREAM_WHOLE_FRAME, ANX_STREAM_LINE_BY_LINE}) {
+        for (uint32_t reserve : {0u, 3u}) {
+            KOVRLEStartDecompTable(stats.data());
+            if (kind == ANX_STREAM_WHOLE_FRAME) KOVRLEUpdateDecompTable(area.data(), 320, stats.data());
+            for (int y = 0; kind == ANX_STREAM_LINE_BY_LINE && y < 20; ++y)
+                KOVRLEUpdateDecompTableLineByLine(area.data() + 16 * y, 16, 1, stats.data());
+            Table t;
+            KOVRLEFinishDecompTable(stats.data(), t.data(), reserve, KOVRLE_AUTO_LIMIT);
+            ANXFRAME *packed = kind == ANX_STREAM_WHOLE_FRAME ? AnxKOVRLEFrame(RawFrame(16, 20, area), t.data())
+                                                              : AnxKOVRLEFrameLineByLine(RawFrame(16, 20, area), t.data(), 16, 20);
+            ASSERT_NE(packed, nullptr) << kind << " " << reserve;
+            if (kind == ANX_STREAM_LINE_BY_LINE) KOVRLEConvertTableToLineForm(t.data());
+            ANXFRAME *out = AnxUnKOVRLEFrame(packed, nullptr, t.data(), nullptr, 0, 100, 0, 0, 0, kind);
+            ASSERT_NE(out, nullptr);
+            EXPECT_EQ(Bytes(GetAnxFrameRectAddress(out, 0), GetAnxFrameRectAddress(out, 0) + 320), area) << kind;
+            DeleteAnxFrame(out);
+            DeleteAnxFrame(packed);
+        }
+    }
 }
 
 }  // namespace

@@ -22,18 +22,11 @@ inline writer::Image PlayerPicture(std::int32_t w, std::int32_t h, std::uint32_t
     for (std::int32_t y = 0; y < h; ++y) {
         for (std::int32_t x = 0; x < w; ++x) {
             const std::int32_t dx = x - w / 2;
-            const bool body = dx * dx * 4 < w * w * (y + 1) / (h + 1) + 4;
-            if (!body) continue;
-            std::uint8_t colour;
-            if (y < h / 5) {
-                colour = 100 + static_cast<std::uint8_t>((x + seed) % 3);  // head
-            } else if (y < h * 3 / 5) {
-                colour = static_cast<std::uint8_t>(kKitFirst + (x / 3 + y / 4 + seed) % kKitCount);
-            } else {
-                colour = 60 + static_cast<std::uint8_t>((y + seed) % 5);  // legs
-            }
-            if (x == 0 || y == h - 1) colour = 200;
-            image.at(x, y) = colour;
+            if (dx * dx * 4 >= w * w * (y + 1) / (h + 1) + 4) continue;  // outside the body
+            const std::uint32_t colour = y < h / 5       ? 100 + (x + seed) % 3  // head
+                                         : y < h * 3 / 5 ? kKitFirst + (x / 3 + y / 4 + seed) % kKitCount
+                                                         : 60 + (y + seed) % 5;  // legs
+            image.at(x, y) = static_cast<std::uint8_t>(x == 0 || y == h - 1 ? 200 : colour);
         }
     }
     return image;
@@ -43,20 +36,13 @@ inline writer::Image PlayerPicture(std::int32_t w, std::int32_t h, std::uint32_t
 // segment colours, left digit in 1-7, right digit in 9, 8, 246-250.
 inline writer::Image NumberArt(std::int32_t w, std::int32_t h) {
     // top, upper left, upper right, middle, lower left, lower right, bottom
-    constexpr std::uint8_t kLeft[7] = {1, 4, 2, 3, 5, 7, 6};
-    constexpr std::uint8_t kRight[7] = {9, 8, 246, 247, 248, 250, 249};
+    constexpr std::uint8_t kSegments[2][7] = {{1, 4, 2, 3, 5, 7, 6}, {9, 8, 246, 247, 248, 250, 249}};
     writer::Image art(w, h, 0);
-    const std::int32_t dw = w / 2;
+    const std::int32_t mid = h / 2;
     for (int digit = 0; digit < 2; ++digit) {
-        const std::uint8_t *c = digit == 0 ? kLeft : kRight;
-        const std::int32_t x0 = digit * dw;
-        const std::int32_t x1 = x0 + dw - 2;
-        const std::int32_t mid = h / 2;
-        for (std::int32_t x = x0 + 1; x < x1; ++x) {
-            art.at(x, 0) = c[0];
-            art.at(x, mid) = c[3];
-            art.at(x, h - 1) = c[6];
-        }
+        const std::uint8_t *c = kSegments[digit];
+        const std::int32_t x0 = digit * (w / 2), x1 = x0 + w / 2 - 2;
+        for (std::int32_t x = x0 + 1; x < x1; ++x) art.at(x, 0) = c[0], art.at(x, mid) = c[3], art.at(x, h - 1) = c[6];
         for (std::int32_t y = 1; y < h - 1; ++y) {
             if (y == mid) continue;
             art.at(x0, y) = y < mid ? c[1] : c[4];
@@ -69,22 +55,21 @@ inline writer::Image NumberArt(std::int32_t w, std::int32_t h) {
 // A scalable sequence of frames players w x h, feet at the projected point,
 // with number art on the chest of every frame when numbered, and frame
 // repeatAt (if any) repeating frame 0.
-inline std::vector<writer::Frame> PlayerRun(std::int32_t frames, std::int32_t w, std::int32_t h,
-                                         bool numbered, std::int32_t repeatAt = -1) {
-    std::vector<writer::Frame> run;
+inline std::vector<writer::Frame> PlayerRun(std::int32_t frames, std::int32_t w, std::int32_t h, bool numbered,
+                                            std::int32_t repeatAt = -1) {
+    std::vector<writer::Frame> run(static_cast<std::size_t>(frames));
     for (std::int32_t k = 0; k < frames; ++k) {
-        writer::Frame f;
+        writer::Frame &f = run[static_cast<std::size_t>(k)];
         if (k == repeatAt) {
             f.repeatOf = 0;
-        } else {
-            f.image = PlayerPicture(w, h, static_cast<std::uint32_t>(k));
-            f.originX = -w / 2;
-            f.originY = -h;
-            f.adjustX = static_cast<std::int16_t>(k % 3);
-            f.adjustY = static_cast<std::int16_t>(-(k % 2));
-            if (numbered) f.number = writer::NumberOverlay{NumberArt(w / 2, h / 5), w / 4, h / 4};
+            continue;
         }
-        run.push_back(std::move(f));
+        f.image = PlayerPicture(w, h, static_cast<std::uint32_t>(k));
+        f.originX = -w / 2;
+        f.originY = -h;
+        f.adjustX = static_cast<std::int16_t>(k % 3);
+        f.adjustY = static_cast<std::int16_t>(-(k % 2));
+        if (numbered) f.number = writer::NumberOverlay{NumberArt(w / 2, h / 5), w / 4, h / 4};
     }
     return run;
 }
@@ -92,21 +77,19 @@ inline std::vector<writer::Frame> PlayerRun(std::int32_t frames, std::int32_t w,
 // A delta scene w x h: a fixed backdrop with a block that moves right by
 // step pixels each frame and a counter strip that changes colour.
 inline std::vector<writer::Frame> DeltaScene(std::int32_t frames, std::int32_t w, std::int32_t h,
-                                          std::int32_t step = 3) {
-    std::vector<writer::Frame> scene;
+                                             std::int32_t step = 3) {
+    std::vector<writer::Frame> scene(static_cast<std::size_t>(frames));
     for (std::int32_t k = 0; k < frames; ++k) {
-        writer::Frame f;
+        writer::Frame &f = scene[static_cast<std::size_t>(k)];
         f.image = writer::Image(w, h, 0);
         for (std::int32_t y = 0; y < h; ++y)
-            for (std::int32_t x = 0; x < w; ++x)
-                f.image.at(x, y) = static_cast<std::uint8_t>(30 + (x / 8 + y / 8) % 4);
-        for (std::int32_t y = h / 3; y < h / 3 + 10 && y < h; ++y)
-            for (std::int32_t x = k * step; x < k * step + 12 && x < w; ++x)
-                f.image.at(x, y) = static_cast<std::uint8_t>(150 + (x + y) % 2);
+            for (std::int32_t x = 0; x < w; ++x) {
+                const bool block = y >= h / 3 && y < h / 3 + 10 && x >= k * step && x < k * step + 12;
+                f.image.at(x, y) = static_cast<std::uint8_t>(block ? 150 + (x + y) % 2 : 30 + (x / 8 + y / 8) % 4);
+            }
         for (std::int32_t x = 0; x < 6 && x < w; ++x) f.image.at(x, h - 1) = static_cast<std::uint8_t>(90 + k % 7);
         f.originX = 5;
         f.originY = 7;
-        scene.push_back(std::move(f));
     }
     return scene;
 }
