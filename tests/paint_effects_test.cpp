@@ -1,9 +1,5 @@
 // Stretched, partial-depth, scrolled and wiped painting, held against the
 // plain paint and the reference compositor.
-#include <gtest/gtest.h>
-
-#include <vector>
-
 #include "engine_fixture.h"
 
 namespace anim::test {
@@ -29,7 +25,7 @@ struct Scene {
 
 TEST(PaintEffects, StretchAndPartialDepthAgreeWithThePlainPaint) {
     Scene plain, stretched, partial, doubled;
-    SceneWindow w1(kW, kH), w2(kW, kH), w3(kW, kH), w4(2 * kW, 2 * kH);
+    Window w1(kW, kH), w2(kW, kH), w3(kW, kH), w4(2 * kW, 2 * kH);
     PaintScene(plain.e, w1);
     PaintSceneStretch(stretched.e, w2, 1);
     PaintScenePartialDepth(partial.e, w3, 0, 32767);
@@ -69,7 +65,7 @@ int32_t Strip(HDC, BITMAPINFO *, uint8_t *, int32_t, int32_t, int32_t l, int32_t
 
 TEST(PaintEffects, WipesPaintFiveRowStripsAtLeast25MsApart) {
     Scene s;
-    SceneWindow w(kW, kH);
+    Window w(kW, kH);
     PaintScene(s.e, w);
     RegisterDrawCallback(s.e, Strip, 0, 0, 0);
     const std::pair<int16_t, std::vector<std::vector<int32_t>>> cases[] = {
@@ -81,10 +77,8 @@ TEST(PaintEffects, WipesPaintFiveRowStripsAtLeast25MsApart) {
         PaintSceneSFX(s.e, w, effect);
         ASSERT_EQ(g_strips.size(), strips.size());
         for (size_t i = 0; i < strips.size(); ++i) {
-            EXPECT_EQ(std::vector<int32_t>(g_strips[i].begin(), g_strips[i].begin() + 4), strips[i]);
-            if (i > 0) {
-                EXPECT_GE(uint32_t(g_strips[i][4] - g_strips[i - 1][4]), 25u);
-            }
+            EXPECT_EQ(std::vector(g_strips[i].begin(), g_strips[i].begin() + 4), strips[i]);
+            EXPECT_GE(uint32_t(g_strips[i][4] - g_strips[i - (i > 0)][4]), i > 0 ? 25u : 0u);
         }
         EXPECT_EQ(s.e->invalidCount, 0);
     }
@@ -92,7 +86,7 @@ TEST(PaintEffects, WipesPaintFiveRowStripsAtLeast25MsApart) {
 
 TEST(PaintEffects, ScrolledPaintComposesWholeRowsAndDoublesTheBackground) {
     Scene s;
-    SceneWindow w(2 * kW, 2 * kH);
+    Window w(2 * kW, 2 * kH);
     PaintScene(s.e, w);
     w.Fill(255);
     MakeScanlineInvalid(s.e, 25);
