@@ -36,8 +36,9 @@ TEST(CanvasWindowCopy, GdiAndWinGPathsPutTheSamePixels) {
         for (int32_t scale : {1, 2}) {
             for (RECT r : {RECT{0, 0, kWidth - 1, kHeight - 1}, RECT{2, 1, 10, 7}, RECT{5, 7, 5, 7},
                            RECT{-3, -2, 4, 3}, RECT{8, 5, 20, 30}}) {
-                SCOPED_TRACE(testing::Message() << "topDown " << topDown << " scale " << scale
-                                                << " rect " << testing::PrintToString(Boxes(&r, 1)));
+                SCOPED_TRACE(testing::Message()
+                             << "topDown " << topDown << " scale " << scale << " rect "
+                             << testing::PrintToString(Boxes(&r, 1)));
                 const std::vector<uint8_t> wing = Copied(engine, r, scale, 0, nullptr);
                 EXPECT_EQ(Copied(engine, r, scale, 1, nullptr), wing);
                 EXPECT_EQ(Copied(engine, r, scale, 3, printer), wing);
@@ -58,9 +59,10 @@ TEST(CanvasWindowCopy, GdiAndWinGPathsPutTheSamePixels) {
         const RECT all{0, 0, kWidth - 1, kHeight - 1};
         const BITMAPINFO &given = platform::LastStretchDIBitsInfo();
         const RGBQUAD *own = engine.canvas().colors;
-        for (auto [scale, flags, colours, want] : {std::tuple{1, 3, printer, (const RGBQUAD *)printer},
-                                                   {2, 1, printer, own},
-                                                   {1, 3, (RGBQUAD *)nullptr, own}}) {
+        for (auto [scale, flags, colours, want] :
+             {std::tuple{1, 3, printer, (const RGBQUAD *)printer},
+              {2, 1, printer, own},
+              {1, 3, (RGBQUAD *)nullptr, own}}) {
             Copied(engine, all, scale, flags, colours);
             EXPECT_GT(given.bmiHeader.biHeight, 0);
             EXPECT_EQ(Hexes(given.bmiColors), Hexes(want)) << scale << " " << flags;

@@ -75,7 +75,7 @@ TEST(Compose, ScenesMatchTheReferenceOverMovingFramesInBothRowOrders) {
         const int32_t sF = Shown(e, imgF, 40, 30, 5);
         const int32_t sT = Shown(e, imgT, 25, 15, 10, ANIM_ANCHOR_FOOT);
         Shown(e, AddSpriteDib(e, d.get()), -8, -6, 32767);  // partly outside, over the background
-        Shown(e, imgA, 85, 55, 20);     // partly outside right and bottom
+        Shown(e, imgA, 85, 55, 20);                         // partly outside right and bottom
         Shown(e, imgA, 10, 10, 32768);  // behind the background layer: never drawn
         Shown(e, imgA, 50, 10, -1);     // in front of depth 0: never drawn
         // An image that shrinks under its placed sprite: only what it has is read.
@@ -184,7 +184,8 @@ TEST(Compose, ASpriteShownByACallbackReachesTheRectanglesComposedAfterIt) {
         paint(s.e, s.w);
         const std::vector<uint8_t> want = Reference(s.e, s.bg.get(), kW, kH);
         for (int32_t y = 30; y < 60; ++y)
-            for (int32_t x = 50; x < 80; ++x) ASSERT_EQ(s.w.At(x, y), want[y * kW + x]) << x << "," << y;
+            for (int32_t x = 50; x < 80; ++x)
+                ASSERT_EQ(s.w.At(x, y), want[y * kW + x]) << x << "," << y;
     }
 }
 
@@ -197,7 +198,8 @@ int32_t Stamp(HDC dc, BITMAPINFO *info, uint8_t *bits, int32_t, int32_t low, int
     int32_t stride = 0;
     const uint8_t *win = AnimWindowPixels(g_window, &stride);
     g_seen.push_back({});
-    for (int32_t i = 0; i < 3; ++i) g_seen.back().push_back(win[(i * 20 + 5) * stride + i * 40 + 5]);
+    for (int32_t i = 0; i < 3; ++i)
+        g_seen.back().push_back(win[(i * 20 + 5) * stride + i * 40 + 5]);
     const auto colour = int32_t(100 + g_seen.size() - 1);
     return Record(dc, info, bits, colour, low, l, t, r, b, colour);
 }
@@ -220,18 +222,19 @@ TEST(Compose, OneCopyPerRectangleNoneForAnEmptyListAndTheDebugDisplay) {
     const std::vector<RECT> rects = s.e.Invalid();
     TraceCapture trace;
     PaintScene(s.e, s.w);
-    EXPECT_EQ(g_seen, (std::vector<Box>{{kMarker, kMarker, kMarker},
-                                        {100, kMarker, kMarker},
-                                        {100, 101, kMarker}}));
+    EXPECT_EQ(g_seen,
+              (std::vector<Box>{
+                  {kMarker, kMarker, kMarker}, {100, kMarker, kMarker}, {100, 101, kMarker}}));
     for (int32_t y = 0; y < kH; ++y)
-        for (int32_t x = 0; x < kW; ++x) ASSERT_TRUE(Inside(rects, x, y) || s.w.At(x, y) == kMarker);
+        for (int32_t x = 0; x < kW; ++x)
+            ASSERT_TRUE(Inside(rects, x, y) || s.w.At(x, y) == kMarker);
     // Outlined by XOR along the edges.
     for (int32_t i = 0; i < 3; ++i)
         EXPECT_EQ(Box({s.w.At(i * 40, i * 20), s.w.At(i * 40 + 5, i * 20 + 5)}),
                   Box({(100 + i) ^ 0xFF, 100 + i}));
-    EXPECT_EQ(trace.lines(), (std::vector<std::string>{"Rect: 0  (0,0,9,9)\r\n",
-                                                       "Rect: 1  (40,20,49,29)\r\n",
-                                                       "Rect: 2  (80,40,89,49)\r\n"}));
+    EXPECT_EQ(trace.lines(),
+              (std::vector<std::string>{"Rect: 0  (0,0,9,9)\r\n", "Rect: 1  (40,20,49,29)\r\n",
+                                        "Rect: 2  (80,40,89,49)\r\n"}));
 
     // The next paint with rectangles erases the outlines first; the printer
     // path carries the master colours.

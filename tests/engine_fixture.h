@@ -41,10 +41,12 @@ inline std::vector<Box> Boxes(const RECT *r, size_t n) {
     for (size_t i = 0; i < n; ++i) out.push_back({r[i].left, r[i].top, r[i].right, r[i].bottom});
     return out;
 }
-inline std::vector<Box> Boxes(const std::vector<RECT> &r) { return Boxes(r.data(), r.size()); }
+inline std::vector<Box> Boxes(const std::vector<RECT> &r) {
+    return Boxes(r.data(), r.size());
+}
 
 class Engine {
-public:
+  public:
     Engine() : e_(InitAnimate()) { EXPECT_NE(e_, nullptr); }
     ~Engine() {
         if (HPALETTE p = MasterPalette(e_)) AnimDeletePalette(p);
@@ -55,21 +57,21 @@ public:
     Engine &operator=(const Engine &) = delete;
     EngineState *operator->() const { return e_; }
     operator EngineState *() const { return e_; }
-    std::vector<RECT> Invalid() const { return {e_->invalidRects, e_->invalidRects + e_->invalidCount}; }
+    std::vector<RECT> Invalid() const {
+        return {e_->invalidRects, e_->invalidRects + e_->invalidCount};
+    }
     std::vector<Box> InvalidBoxes() const { return Boxes(Invalid()); }
     canvas::Canvas &canvas() const { return e_->canvas; }
 
-private:
+  private:
     EngineState *e_;
 };
 
 // An in-memory window, released when it goes out of scope.
 class Window {
-public:
+  public:
     Window(int32_t w, int32_t h) : dc_(AnimCreateWindowDC(w, h)), w_(w), h_(h) {}
     ~Window() { AnimDestroyWindowDC(dc_); }
-    Window(const Window &) = delete;
-    Window &operator=(const Window &) = delete;
     operator HDC() const { return dc_; }
 
     uint8_t At(int32_t x, int32_t y) const { return Row(y)[x]; }
@@ -87,7 +89,7 @@ public:
         return colours;
     }
 
-private:
+  private:
     const uint8_t *Row(int32_t y) const {
         int32_t stride = 0;
         return AnimWindowPixels(dc_, &stride) + y * stride;
@@ -107,6 +109,14 @@ inline std::vector<uint8_t> Reference(EngineState *e, BITMAPINFOHEADER *backgrou
     return std::vector<uint8_t>(out.begin(), out.end());
 }
 
+// The colour serial of the window's record (taking the record).
+inline uint32_t ColourSerial(HDC dc) {
+    RECT rects[8];
+    uint32_t serial = 0;
+    AnimWindowChanges(dc, rects, 8, &serial);
+    return serial;
+}
+
 inline bool Inside(const std::vector<RECT> &rects, int32_t x, int32_t y) {
     return std::any_of(rects.begin(), rects.end(), [&](const RECT &r) {
         return x >= r.left && x <= r.right && y >= r.top && y <= r.bottom;
@@ -115,11 +125,9 @@ inline bool Inside(const std::vector<RECT> &rects, int32_t x, int32_t y) {
 
 // Collects every message box while alive and answers OK.
 class BoxCapture {
-public:
+  public:
     BoxCapture() { AnimSetMessageBoxHandler(&BoxCapture::Receive, this); }
     ~BoxCapture() { AnimSetMessageBoxHandler(nullptr, nullptr); }
-    BoxCapture(const BoxCapture &) = delete;
-    BoxCapture &operator=(const BoxCapture &) = delete;
     // Each box as "caption|style|text".
     std::vector<std::string> boxes;
     // The canvas error number of each box, -1 for any other box.
@@ -130,7 +138,7 @@ public:
         return out;
     }
 
-private:
+  private:
     static int32_t Receive(const char *text, const char *caption, uint32_t style, void *user) {
         static_cast<BoxCapture *>(user)->boxes.push_back(std::string(caption) + "|" +
                                                          std::to_string(style) + "|" + text);
@@ -138,17 +146,17 @@ private:
     }
 };
 
-inline RGBQUAD Rgb(uint8_t r, uint8_t g, uint8_t b) { return RGBQUAD{b, g, r, 0}; }
+inline RGBQUAD Rgb(uint8_t r, uint8_t g, uint8_t b) {
+    return RGBQUAD{b, g, r, 0};
+}
 // Red, green and blue as 0xRRGGBB: colours compare and print as one number.
-inline uint32_t Hex(const RGBQUAD &c) { return c.rgbRed << 16 | c.rgbGreen << 8 | c.rgbBlue; }
+inline uint32_t Hex(const RGBQUAD &c) {
+    return c.rgbRed << 16 | c.rgbGreen << 8 | c.rgbBlue;
+}
 inline std::vector<uint32_t> Hexes(const RGBQUAD *c, int32_t first = 0, int32_t last = 255) {
     std::vector<uint32_t> out;
     for (int32_t i = first; i <= last; ++i) out.push_back(Hex(c[i]));
     return out;
-}
-inline std::vector<uint32_t> Hexes(const std::vector<RGBQUAD> &c, int32_t first = 0,
-                                   int32_t last = 255) {
-    return Hexes(c.data(), first, last);
 }
 
 // Game colours 10..245 each distinct, taken as the master palette with its

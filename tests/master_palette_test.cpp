@@ -1,8 +1,8 @@
 // The master palette: the game's colours, the handle that animates them,
 // the surface's own copy, and selection into a window.
-#include "engine_fixture.h"
 #include <utility>
 
+#include "engine_fixture.h"
 #include "platform/display_objects.h"
 
 namespace anim::test {
@@ -15,26 +15,29 @@ std::vector<PALETTEENTRY> EntriesOf(HPALETTE palette) {
 }
 
 // The colours the surface bitmap itself holds (what a WinG copy shows).
-const RGBQUAD *BitmapColours(const Engine &e) { return e.canvas().hBitmap->colors.data(); }
+const RGBQUAD *BitmapColours(const Engine &e) {
+    return e.canvas().hBitmap->colors.data();
+}
 
 TEST(MasterPalette, FlagsMarkTheReservedRangeAndTheGameColours) {
     LeakCheck leaks;
     Engine engine;
     HPALETTE previous = LoadGameColours(engine);
-    struct Case {
-        int32_t first, last;
-        uint8_t below, game, above;  // flags of 0-9, 10-245, 246-255
-    };
-    for (Case c : {Case{10, 245, 0, 5, 0}, Case{-255, -255, 0, 0, 0}, Case{0, 255, 1, 5, 1},
-                   Case{300, -300, 0, 4, 0}}) {
-        HPALETTE palette = CreateMasterPalette(engine, c.first, c.last);
+    // first, last, then the flags of 0-9, 10-245 and 246-255
+    for (auto [first, last, below, game, above] : {std::tuple{10, 245, 0, 5, 0},
+                                                   {-255, -255, 0, 0, 0},
+                                                   {0, 255, 1, 5, 1},
+                                                   {300, -300, 0, 4, 0}}) {
+        HPALETTE palette = CreateMasterPalette(engine, first, last);
         ASSERT_NE(palette, nullptr);
         AnimDeletePalette(std::exchange(previous, palette));
         EXPECT_EQ(MasterPalette(engine), palette);
         const std::vector<PALETTEENTRY> entries = EntriesOf(palette);
         for (int i = 0; i < 256; ++i) {
-            ASSERT_EQ(entries[i].peFlags, i < 10 ? c.below : i > 245 ? c.above : c.game)
-                << c.first << ".." << c.last << " at " << i;
+            ASSERT_EQ(entries[i].peFlags, i < 10    ? below
+                                          : i > 245 ? above
+                                                    : game)
+                << first << ".." << last << " at " << i;
             ASSERT_EQ(Hex(RGBQUAD{entries[i].peBlue, entries[i].peGreen, entries[i].peRed, 0}),
                       Hex(engine.canvas().colors[i]));
         }
@@ -54,7 +57,8 @@ TEST(MasterPalette, ColourCopiesClampTheirRangeReachEveryTableAndRedirectOnlyThe
     ColorsFromTable(engine, table, 200, 100);  // empty range: nothing
     EXPECT_NE(Hex(engine->masterColors[150]), Hex(table[150]));
     ColorsFromTable(engine, table, -5, 300);
-    for (const RGBQUAD *copy : {(const RGBQUAD *)engine->masterColors, (const RGBQUAD *)engine.canvas().colors, BitmapColours(engine)})
+    for (const RGBQUAD *copy : {(const RGBQUAD *)engine->masterColors,
+                                (const RGBQUAD *)engine.canvas().colors, BitmapColours(engine)})
         EXPECT_EQ(Hexes(copy), Hexes(table));
     // The handle waits for the next CreateMasterPalette.
     EXPECT_EQ(std::memcmp(before.data(), EntriesOf(palette).data(), 256 * sizeof(PALETTEENTRY)), 0);
@@ -86,9 +90,10 @@ TEST(MasterPalette, ColourCopiesClampTheirRangeReachEveryTableAndRedirectOnlyThe
     // Redirection shows in the surface alone.
     const RGBQUAD master20 = engine->masterColors[20], colour30 = engine->masterColors[30];
     EXPECT_EQ(RedirectColor(engine, 20, 30), 0);
-    EXPECT_EQ((std::vector{Hex(engine.canvas().colors[20]), Hex(BitmapColours(engine)[20]),
-                           Hex(engine->masterColors[20]), uint32_t(EntriesOf(palette)[20].peRed)}),
-              (std::vector{Hex(colour30), Hex(colour30), Hex(master20), uint32_t(before[20].peRed)}));
+    EXPECT_EQ(
+        (std::vector{Hex(engine.canvas().colors[20]), Hex(BitmapColours(engine)[20]),
+                     Hex(engine->masterColors[20]), uint32_t(EntriesOf(palette)[20].peRed)}),
+        (std::vector{Hex(colour30), Hex(colour30), Hex(master20), uint32_t(before[20].peRed)}));
     EXPECT_EQ(Box({RedirectColor(engine, 20, 256), RedirectColor(engine, -1, 30),
                    RedirectColor(nullptr, 20, 30)}),
               Box({3, 3, 3}));
@@ -105,7 +110,8 @@ HPALETTE GamePalette(int count, uint8_t blue) {
     std::vector<uint8_t> block(sizeof(LOGPALETTE) + 255 * sizeof(PALETTEENTRY));
     auto *logical = reinterpret_cast<LOGPALETTE *>(block.data());
     *logical = LOGPALETTE{0x300, uint16_t(count), {}};
-    for (int i = 0; i < count; ++i) logical->palPalEntry[i] = PALETTEENTRY{uint8_t(255 - i), 3, blue, 0};
+    for (int i = 0; i < count; ++i)
+        logical->palPalEntry[i] = PALETTEENTRY{uint8_t(255 - i), 3, blue, 0};
     return AnimCreatePalette(logical);
 }
 
@@ -149,13 +155,21 @@ TEST(MasterPalette, SelectionIntoAWindowAndStartFailures) {
         EXPECT_EQ(SetPaletteEx(engine, window, &realised), nullptr);
         EXPECT_EQ(realised, 256);
         EXPECT_EQ(SetPalette(engine, window), palette);
-        EXPECT_EQ(Hexes(window.Colours()), Hexes(engine->masterColors));
+        EXPECT_EQ(Hexes(window.Colours().data()), Hexes(engine->masterColors));
         EXPECT_TRUE(boxes.boxes.empty());
         realised = -7;
         EXPECT_EQ(SetPaletteEx(engine, nullptr, &realised), nullptr);
         EXPECT_EQ(SetPaletteEx(nullptr, window, &realised), nullptr);
         EXPECT_EQ(realised, -7);
         EXPECT_EQ(boxes.Codes(), (std::vector<int>{4, 3}));
+        // An adopted palette shows once it is selected and realised.
+        const uint32_t serial = ColourSerial(window);
+        EXPECT_EQ(SetAnimPalette(engine, GamePalette(256, 9)), 256);
+        EXPECT_EQ(ColourSerial(window), serial);
+        SetPalette(engine, window);
+        EXPECT_NE(ColourSerial(window), serial);
+        EXPECT_EQ(Hex(window.Colours()[0]), 0xFF0309u);
+        AnimDeletePalette(palette);  // replaced as the master
     }
     auto *engine = static_cast<EngineState *>(ALLOCATE(sizeof(EngineState)));
     // Without a device context the colours stay as they were, unpushed.

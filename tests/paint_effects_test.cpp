@@ -43,7 +43,8 @@ TEST(PaintEffects, StretchAndPartialDepthAgreeWithThePlainPaint) {
     const RECT one{2, 1, 30, 20};
     PaintSceneRect(plain.e, w4, &one);
     for (int32_t y = 0; y < kH; ++y)
-        for (int32_t x = 0; x < kW; ++x) ASSERT_EQ(w4.At(x, y), Inside({one}, x, y) ? w1.At(x, y) : 255);
+        for (int32_t x = 0; x < kW; ++x)
+            ASSERT_EQ(w4.At(x, y), Inside({one}, x, y) ? w1.At(x, y) : 255);
     EXPECT_EQ(plain.e->invalidCount, 1);
 
     // Up to depth 100: no background copy, nothing deeper than 100.
@@ -94,7 +95,8 @@ TEST(PaintEffects, ScrolledPaintComposesWholeRowsAndDoublesTheBackground) {
     // The row comes from the background moved by the scroll.
     for (int32_t y = 0; y < 2 * kH; ++y)
         for (int32_t x = 0; x < 2 * (kW - 3); ++x)
-            ASSERT_EQ(w.At(x, y), y / 2 == 25 ? *GetDIBPixelAddress(s.bg.get(), x / 2 + 3, 26) : 255)
+            ASSERT_EQ(w.At(x, y),
+                      y / 2 == 25 ? *GetDIBPixelAddress(s.bg.get(), x / 2 + 3, 26) : 255)
                 << x << "," << y;
     EXPECT_EQ(s.e->invalidRowCount, 0);
 
@@ -105,7 +107,8 @@ TEST(PaintEffects, ScrolledPaintComposesWholeRowsAndDoublesTheBackground) {
     PaintSceneStretchPlus(s.e, w, 1, 0, 0);
     for (int32_t y = 0; y < kH; ++y)
         for (int32_t x = 0; x < kW; ++x)
-            ASSERT_EQ(w.At(x, y), *GetDIBPixelAddress(s.bg.get(), x / 2, (kH - 1) / 2 - (kH - 1 - y) / 2))
+            ASSERT_EQ(w.At(x, y),
+                      *GetDIBPixelAddress(s.bg.get(), x / 2, (kH - 1) / 2 - (kH - 1 - y) / 2))
                 << x << "," << y;
 }
 

@@ -8,13 +8,15 @@ namespace {
 // A scene as a game has it between paints: game colours with their
 // animatable palette selected into the window, and the surface already
 // copied there. Effects must change what the window shows while its
-// pixels stay put.
+// pixels stay put, and the window's record must say whenever they change.
 struct EffectScene {
     LeakCheck leaks;
     BoxCapture boxes;
     Engine engine;
     Window window{16, 8};
     std::vector<uint8_t> pixels;
+    std::vector<uint32_t> seen;  // the colours and the record's serial at the last look
+    uint32_t serial = 0;
     EffectScene() {
         PatternSurface(engine, 16, 8);
         LoadGameColours(engine);
@@ -22,16 +24,22 @@ struct EffectScene {
         const RECT all{0, 0, 15, 7};
         EXPECT_EQ(canvas::CanvasCopyToWindow(window, &all, &engine.canvas(), 0, nullptr), 0);
         pixels = window.Pixels();
+        Shown();
     }
     ~EffectScene() {
         EXPECT_EQ(window.Pixels(), pixels) << "an effect repainted the window";
         EXPECT_TRUE(boxes.boxes.empty());
     }
     operator EngineState *() const { return engine; }
-    std::vector<uint32_t> Shown(int32_t first = 0, int32_t last = 255) const {
-        return Hexes(window.Colours(), first, last);
+    std::vector<uint32_t> Shown(int32_t first = 0, int32_t last = 255) {
+        const std::vector<uint32_t> all = Hexes(window.Colours().data());
+        const uint32_t now = ColourSerial(window);
+        EXPECT_TRUE(all == seen || now != serial) << "the colours changed, the serial did not";
+        seen = all;
+        serial = now;
+        return {all.begin() + first, all.begin() + last + 1};
     }
-    uint32_t Shown1(int32_t i) const { return Shown(i, i)[0]; }
+    uint32_t Shown1(int32_t i) { return Shown(i, i)[0]; }
 };
 
 TEST(PaletteFades, BlacknessStepsBetweenBlackAndTheMasterColours) {
@@ -40,9 +48,11 @@ TEST(PaletteFades, BlacknessStepsBetweenBlackAndTheMasterColours) {
     AddColor(s, 10, &white);
     const std::vector<uint32_t> master = Hexes(s.engine->masterColors), start = s.Shown();
     const std::vector<uint32_t> game(master.begin() + 10, master.begin() + 246);
+    const uint32_t serial = s.serial;
     EXPECT_EQ(s.engine->fadeLevel, 0);
     EXPECT_EQ(FadeBlacknessScene(s, 0), 0);  // already black
     EXPECT_EQ(s.Shown(), start);
+    EXPECT_EQ(s.serial, serial) << "nothing sent, nothing reported";
 
     EXPECT_EQ(SetBlacknessFade(s, 1), 1);
     EXPECT_EQ(s.engine->fadeLevel, 15);
@@ -78,10 +88,11 @@ TEST(PaletteFades, LimitedRangesAndRefusedRanges) {
     // either end of the palette are refused whole.
     const std::vector<uint32_t> before = s.Shown();
     EXPECT_EQ(FadeBlacknessSceneLimited(s, 0, 50, 40), 1);
-    EXPECT_EQ(Box({FadeBlacknessSceneLimited(s, 0, -1, 20), FadeBlacknessSceneLimited(s, 0, 200, 256),
-                   SetBlacknessFadeLimited(s, 1, 0, 300), FadeBlacknessScene(nullptr, 1),
-                   SetBlacknessFade(nullptr, 1), s.engine->fadeLevel}),
-              Box({0, 0, 0, 0, 0, 13}));
+    EXPECT_EQ(
+        Box({FadeBlacknessSceneLimited(s, 0, -1, 20), FadeBlacknessSceneLimited(s, 0, 200, 256),
+             SetBlacknessFadeLimited(s, 1, 0, 300), FadeBlacknessScene(nullptr, 1),
+             SetBlacknessFade(nullptr, 1), s.engine->fadeLevel}),
+        Box({0, 0, 0, 0, 0, 13}));
     EXPECT_EQ(s.Shown(), before);
 }
 
@@ -144,18 +155,22 @@ TEST(PaletteCycling, RotatesTheRangeAndKeepsTheResult) {
     EXPECT_EQ(s.Shown(19, 23), rotated);
     EXPECT_EQ(Hexes(s.engine->masterColors, 19, 23), rotated);
     const std::vector<uint32_t> cycled = s.Shown();
+    const uint32_t serial = s.serial;
+    // The surface's colours alone are not what the window shows.
+    EXPECT_EQ(RedirectColor(s, 50, 60), 0);
     CyclePalette(s, 21, 21);
     CyclePalette(s, 22, 20);
     CyclePalette(s, -1, 20);
     CyclePalette(s, 250, 256);
     CyclePalette(nullptr, 20, 22);
     EXPECT_EQ(s.Shown(), cycled);
+    EXPECT_EQ(s.serial, serial);
 }
 
 TEST(ScrollingPalette, PictureLayoutAndRefusals) {
     LeakCheck leaks;
-    for (auto [w, h, across, down] : {std::tuple{16, 15, 2, 1}, {0, 5, 2, 2}, {-4, -2, -3, -2},
-                                      {4, 2, INT32_MAX, INT32_MAX}})
+    for (auto [w, h, across, down] :
+         {std::tuple{16, 15, 2, 1}, {0, 5, 2, 2}, {-4, -2, -3, -2}, {4, 2, INT32_MAX, INT32_MAX}})
         EXPECT_EQ(Dib(CreateScrollingDIB(w, h, across, down)), nullptr) << w << "x" << h;
     Dib dib(CreateScrollingDIB(4, 2, 3, 2));
     ASSERT_NE(dib, nullptr);
@@ -176,7 +191,8 @@ TEST(ScrollingPalette, SpreadsTheSourceOverTheTilesWithAnOffset) {
     for (int m = 0; m < 2; ++m)
         for (int c = 0; c < 3; ++c) {
             bytes[1064 + 4 * m + c] = uint8_t(100 + 3 * m + c);
-            reinterpret_cast<RGBQUAD *>(bytes + 40)[100 + 3 * m + c] = RGBQUAD{7, uint8_t(c), uint8_t(m), 99};
+            reinterpret_cast<RGBQUAD *>(bytes + 40)[100 + 3 * m + c] =
+                RGBQUAD{7, uint8_t(c), uint8_t(m), 99};
         }
     Dib tiles(CreateScrollingDIB(3, 2, 2, 2));
     EffectScene s;
@@ -191,8 +207,8 @@ TEST(ScrollingPalette, SpreadsTheSourceOverTheTilesWithAnOffset) {
         const std::vector<uint32_t> shown = s.Shown();
         for (int y = 0; y < 4; ++y)
             for (int x = 0; x < 6; ++x)
-                ASSERT_EQ(shown[s.window.At(x, y)],
-                          uint32_t((((y - dy) % 2 + 2) % 2 << 16) | (((x - dx) % 3 + 3) % 3 << 8) | 7))
+                ASSERT_EQ(shown[s.window.At(x, y)], uint32_t((((y - dy) % 2 + 2) % 2 << 16) |
+                                                             (((x - dx) % 3 + 3) % 3 << 8) | 7))
                     << x << "," << y << " by " << dx << "," << dy;
     };
     // The same picture in the game's own memory, not a block of ours.
@@ -202,8 +218,10 @@ TEST(ScrollingPalette, SpreadsTheSourceOverTheTilesWithAnOffset) {
     } own;
     std::memcpy(&own, source.get(), sizeof own);
     for (auto [dx, dy, src, want] : {std::tuple{0, 0, source.get(), std::pair{0, 0}},
-                                     {1, 1, source.get(), {1, 1}}, {-3, -3, source.get(), {0, 0}},
-                                     {8, 7, source.get(), {2, 1}}, {1, 1, &own.header, {1, 1}}}) {
+                                     {1, 1, source.get(), {1, 1}},
+                                     {-3, -3, source.get(), {0, 0}},
+                                     {8, 7, source.get(), {2, 1}},
+                                     {1, 1, &own.header, {1, 1}}}) {
         ScrollPaletteFromDIB(s, dx, dy, src);
         expectTiles(want.first, want.second);
     }

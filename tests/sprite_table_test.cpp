@@ -8,7 +8,9 @@
 namespace anim::test {
 namespace {
 
-Box B(const RECT &r) { return Boxes(&r, 1)[0]; }
+Box B(const RECT &r) {
+    return Boxes(&r, 1)[0];
+}
 
 TEST(SpriteTable, AFailedStartLeavesNothingBehindAndNamesTheSpriteTable) {
     LeakCheck leaks;
@@ -17,8 +19,8 @@ TEST(SpriteTable, AFailedStartLeavesNothingBehindAndNamesTheSpriteTable) {
         platform::FailNthAllocation(n);
         EXPECT_EQ(InitAnimate(), nullptr);
         platform::FailNthAllocation(0);
-        EXPECT_EQ(!trace.lines().empty() && trace.lines()[0].find("Allocate SpriteArray FAILED!") !=
-                                                std::string::npos,
+        EXPECT_EQ(!trace.lines().empty() &&
+                      trace.lines()[0].find("Allocate SpriteArray FAILED!") != std::string::npos,
                   n == 3);
     }
 }
@@ -63,8 +65,10 @@ TEST(SpriteTable, AnchorsAndWhatShowingHidingAndMovingInvalidate) {
     const int32_t img = AddSpriteDib(e, dib.get()), s = AddSprite(e);
     SetSpriteSpriteDib(e, s, img);
     RECT r;
-    for (const auto &[mode, box] : {std::pair{0, Box{90, 80, 109, 119}}, {1, {90, 65, 109, 104}},
-                                    {-1, {100, 100, 119, 139}}, {7, {100, 100, 119, 139}}}) {
+    for (const auto &[mode, box] : {std::pair{0, Box{90, 80, 109, 119}},
+                                    {1, {90, 65, 109, 104}},
+                                    {-1, {100, 100, 119, 139}},
+                                    {7, {100, 100, 119, 139}}}) {
         SetSpritePosition(e, s, 100, 100, 3, mode);
         GetSpriteRect(e, &r, s);
         EXPECT_EQ(B(r), box) << mode;
@@ -128,8 +132,8 @@ TEST(SpriteTable, ImagesFromDibsFramesAndRectangles) {
         EXPECT_EQ(GetSpritePDib(e, b), nullptr) << reason;
         ASSERT_EQ(trace.lines().size(), 1u) << reason;
         EXPECT_TRUE(trace.lines()[0].starts_with("ANIMATE line ") &&
-                    trace.lines()[0].ends_with(": SetSpriteDibFromAnxFrameRect0: " +
-                                               std::string(reason) + ".\r\n"))
+                    trace.lines()[0].ends_with(
+                        ": SetSpriteDibFromAnxFrameRect0: " + std::string(reason) + ".\r\n"))
             << trace.lines()[0];
     }
     SetSpriteDibFromAnxFrameRect0(e, b, frame);

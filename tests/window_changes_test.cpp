@@ -1,7 +1,6 @@
 // A window's record for its presenter: every pixel the library writes lies
 // in a reported rectangle, the report fits the caller, and the colour
-// serial moves exactly when the shown colours do.
-#include <functional>
+// serial moves when the shown colours do (tests/palette_effects_test.cpp).
 #include <random>
 
 #include "engine_fixture.h"
@@ -28,15 +27,14 @@ Changes Take(HDC dc, int32_t capacity = 8) {
 struct Scene {
     Engine engine;
     Window window{kW, kH};
-    Dib background = MakeDib(kW, kH, [](int x, int y) { return uint8_t(10 + (x * 7 + y * 13) % 200); });
-    Dib ball = MakeDib(9, 7, [](int x, int y) { return uint8_t(x == 4 || y == 3 ? 0 : 20 + x + y); });
+    Dib background =
+        MakeDib(kW, kH, [](int x, int y) { return uint8_t(10 + (x * 7 + y * 13) % 200); });
+    Dib ball =
+        MakeDib(9, 7, [](int x, int y) { return uint8_t(x == 4 || y == 3 ? 0 : 20 + x + y); });
     int32_t sprite = -1;
 
     Scene() {
-        ColorsFromBI(engine, background.get(), 10, 245);
-        CreateMasterPalette(engine, 10, 245);
         SetBackgroundFromPDIB(engine, CopyDIB(background.get()));
-        SetPalette(engine, window);
         sprite = AddSprite(engine);
         SetSpriteSpriteDib(engine, sprite, AddSpriteDib(engine, ball.get()));
         PaintScene(engine, window);
@@ -75,7 +73,8 @@ TEST(WindowChanges, EveryWrittenPixelLiesInAReportedRectangle) {
             for (int32_t x = 0; x < kW; ++x)
                 if (before[y * kW + x] != after[y * kW + x]) {
                     changed = true;
-                    ASSERT_TRUE(Inside(c.rects, x, y)) << "round " << round << " at " << x << "," << y;
+                    ASSERT_TRUE(Inside(c.rects, x, y))
+                        << "round " << round << " at " << x << "," << y;
                 }
         for (const RECT &r : c.rects)
             EXPECT_TRUE(r.left >= 0 && r.top >= 0 && r.right < kW && r.bottom < kH &&
@@ -102,47 +101,6 @@ TEST(WindowChanges, JoinedByTheRuleAndTheWholeWindowWhenTheyDoNotFit) {
     SetJoinRectOverhead(3000);
 }
 
-TEST(WindowChanges, ColourSerialMovesExactlyWhenTheShownColoursDo) {
-    Scene s;
-    EngineState *e = s.engine;
-    RGBQUAD xray[30] = {};
-    for (int i = 0; i < 30; ++i) xray[i] = RGBQUAD{uint8_t(i * 8), uint8_t(255 - i), 40, 0};
-    Dib tile = MakeDib(4, 3, [](int x, int y) { return uint8_t(x + 4 * y); });
-    auto *tileColours = reinterpret_cast<RGBQUAD *>(tile.get() + 1);
-    for (int i = 0; i < 12; ++i) tileColours[i] = RGBQUAD{uint8_t(i * 20), 1, 2, 0};
-    // A palette adopted shows once it is selected and realised.
-    std::vector<uint8_t> block(sizeof(LOGPALETTE) + 255 * sizeof(PALETTEENTRY));
-    auto *logical = reinterpret_cast<LOGPALETTE *>(block.data());
-    *logical = LOGPALETTE{0x300, 256, {{0, 0, 0, 0}}};
-    for (int i = 1; i < 256; ++i) logical->palPalEntry[i] = PALETTEENTRY{uint8_t(i), uint8_t(i / 2), 99, 0};
-    HPALETTE original = MasterPalette(e);
-
-    const std::pair<std::function<void()>, bool> steps[] = {
-        {[] {}, false},
-        {[&] { SetBlacknessFade(e, 0); }, true},
-        {[&] { EXPECT_EQ(FadeBlacknessScene(e, 1), 1); }, true},
-        {[&] { EXPECT_EQ(FadeBlacknessScene(e, 0), 1); }, true},
-        {[&] { EXPECT_EQ(FadeBlacknessScene(e, 0), 0); }, false},
-        {[&] { SetBlacknessFade(e, 1); }, true},
-        {[&] { CyclePalette(e, 10, 40); }, true},
-        {[&] { SetXrayFade(e, xray, 0);
-                   EXPECT_EQ(FadeXrayScene(e, 1), 1); }, true},
-        {[&] { ScrollPaletteFromDIB(e, 1, 2, tile.get()); }, true},
-        // The surface's colours alone are not what the window shows.
-        {[&] { EXPECT_EQ(RedirectColor(e, 50, 60), 0); }, false},
-        {[&] { EXPECT_EQ(SetAnimPalette(e, AnimCreatePalette(logical)), 256); }, false},
-        {[&] { SetPalette(e, s.window); }, true},
-    };
-    uint32_t serial = Take(s.window).serial;
-    for (size_t i = 0; i < std::size(steps); ++i) {
-        steps[i].first();
-        const uint32_t now = Take(s.window).serial;
-        EXPECT_EQ(now != serial, steps[i].second) << "step " << i;
-        serial = now;
-    }
-    AnimDeletePalette(original);
-}
-
 TEST(WindowChanges, RefusalsKeepTheRecord) {
     Scene s;
     const RECT r{2, 2, 5, 5};
@@ -150,8 +108,11 @@ TEST(WindowChanges, RefusalsKeepTheRecord) {
     HDC gone = AnimCreateWindowDC(4, 4);
     AnimDestroyWindowDC(gone);
     RECT out[2];
-    for (auto [dc, rects, n] : {std::tuple{HDC(s.window), (RECT *)nullptr, 2}, {s.window, out, 0},
-                                {nullptr, out, 2}, {s.engine->canvas.hWinGDC, out, 2}, {gone, out, 2}})
+    for (auto [dc, rects, n] : {std::tuple{HDC(s.window), (RECT *)nullptr, 2},
+                                {s.window, out, 0},
+                                {nullptr, out, 2},
+                                {s.engine->canvas.hWinGDC, out, 2},
+                                {gone, out, 2}})
         EXPECT_EQ(AnimWindowChanges(dc, rects, n, nullptr), -1);
     EXPECT_EQ(AnimWindowChanges(s.window, out, 2, nullptr), 1);
     EXPECT_EQ(Boxes(out, 1), (std::vector<Box>{{2, 2, 5, 5}}));
