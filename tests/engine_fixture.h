@@ -1,6 +1,6 @@
-// Shared by the sprite-engine tests: an engine, a window, DIB builders and
-// the reference compositor (tests/reference/scene_reference.h) to hold the
-// painted window against.
+// Shared by the engine, canvas and palette tests: engines, a window, DIB
+// builders, a message-box catcher and the reference compositor
+// (tests/reference/scene_reference.h) to hold the painted window against.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,10 +9,13 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "animate.h"
 #include "animate/engine.h"
+#include "canvas/canvas.h"
+#include "platform/display.h"
 #include "test_support.h"
 #include "tests/reference/scene_reference.h"
 
@@ -33,14 +36,17 @@ Dib MakeDib(int32_t w, int32_t h, F f) {
 }
 
 using Box = std::vector<int32_t>;
-inline std::vector<Box> Boxes(const RECT *r, int32_t n) {
+inline std::vector<Box> Boxes(const RECT *r, size_t n) {
     std::vector<Box> out;
-    for (int32_t i = 0; i < n; ++i) out.push_back({r[i].left, r[i].top, r[i].right, r[i].bottom});
+    for (size_t i = 0; i < n; ++i) out.push_back({r[i].left, r[i].top, r[i].right, r[i].bottom});
     return out;
+}
+inline std::vector<Box> Boxes(const std::vector<RECT> &r) {
+    return Boxes(r.data(), r.size());
 }
 
 class Engine {
-public:
+  public:
     Engine() : e_(InitAnimate()) { EXPECT_NE(e_, nullptr); }
     ~Engine() {
         if (HPALETTE p = MasterPalette(e_)) AnimDeletePalette(p);
@@ -51,19 +57,21 @@ public:
     Engine &operator=(const Engine &) = delete;
     EngineState *operator->() const { return e_; }
     operator EngineState *() const { return e_; }
-    std::vector<RECT> Invalid() const { return {e_->invalidRects, e_->invalidRects + e_->invalidCount}; }
-    std::vector<Box> InvalidBoxes() const { return Boxes(e_->invalidRects, e_->invalidCount); }
+    std::vector<RECT> Invalid() const {
+        return {e_->invalidRects, e_->invalidRects + e_->invalidCount};
+    }
+    std::vector<Box> InvalidBoxes() const { return Boxes(Invalid()); }
+    canvas::Canvas &canvas() const { return e_->canvas; }
 
-private:
+  private:
     EngineState *e_;
 };
 
-class SceneWindow {
-public:
-    SceneWindow(int32_t w, int32_t h) : dc_(AnimCreateWindowDC(w, h)), w_(w), h_(h) {}
-    ~SceneWindow() { AnimDestroyWindowDC(dc_); }
-    SceneWindow(const SceneWindow &) = delete;
-    SceneWindow &operator=(const SceneWindow &) = delete;
+// An in-memory window, released when it goes out of scope.
+class Window {
+  public:
+    Window(int32_t w, int32_t h) : dc_(AnimCreateWindowDC(w, h)), w_(w), h_(h) {}
+    ~Window() { AnimDestroyWindowDC(dc_); }
     operator HDC() const { return dc_; }
 
     uint8_t At(int32_t x, int32_t y) const { return Row(y)[x]; }
@@ -75,8 +83,13 @@ public:
     void Fill(uint8_t value) {
         for (int32_t y = 0; y < h_; ++y) std::memset(const_cast<uint8_t *>(Row(y)), value, w_);
     }
+    std::vector<RGBQUAD> Colours() const {
+        std::vector<RGBQUAD> colours(256);
+        AnimWindowColors(dc_, colours.data());
+        return colours;
+    }
 
-private:
+  private:
     const uint8_t *Row(int32_t y) const {
         int32_t stride = 0;
         return AnimWindowPixels(dc_, &stride) + y * stride;
@@ -96,10 +109,72 @@ inline std::vector<uint8_t> Reference(EngineState *e, BITMAPINFOHEADER *backgrou
     return std::vector<uint8_t>(out.begin(), out.end());
 }
 
+// The colour serial of the window's record (taking the record).
+inline uint32_t ColourSerial(HDC dc) {
+    RECT rects[8];
+    uint32_t serial = 0;
+    AnimWindowChanges(dc, rects, 8, &serial);
+    return serial;
+}
+
 inline bool Inside(const std::vector<RECT> &rects, int32_t x, int32_t y) {
     return std::any_of(rects.begin(), rects.end(), [&](const RECT &r) {
         return x >= r.left && x <= r.right && y >= r.top && y <= r.bottom;
     });
+}
+
+// Collects every message box while alive and answers OK.
+class BoxCapture {
+  public:
+    BoxCapture() { AnimSetMessageBoxHandler(&BoxCapture::Receive, this); }
+    ~BoxCapture() { AnimSetMessageBoxHandler(nullptr, nullptr); }
+    // Each box as "caption|style|text".
+    std::vector<std::string> boxes;
+    // The canvas error number of each box, -1 for any other box.
+    std::vector<int> Codes() const {
+        std::vector<int> out;
+        for (const std::string &b : boxes)
+            out.push_back(b.starts_with("CANVAS|16|Canvas error ") ? std::stoi(b.substr(23)) : -1);
+        return out;
+    }
+
+  private:
+    static int32_t Receive(const char *text, const char *caption, uint32_t style, void *user) {
+        static_cast<BoxCapture *>(user)->boxes.push_back(std::string(caption) + "|" +
+                                                         std::to_string(style) + "|" + text);
+        return ANIM_IDOK;
+    }
+};
+
+inline RGBQUAD Rgb(uint8_t r, uint8_t g, uint8_t b) {
+    return RGBQUAD{b, g, r, 0};
+}
+// Red, green and blue as 0xRRGGBB: colours compare and print as one number.
+inline uint32_t Hex(const RGBQUAD &c) {
+    return c.rgbRed << 16 | c.rgbGreen << 8 | c.rgbBlue;
+}
+inline std::vector<uint32_t> Hexes(const RGBQUAD *c, int32_t first = 0, int32_t last = 255) {
+    std::vector<uint32_t> out;
+    for (int32_t i = first; i <= last; ++i) out.push_back(Hex(c[i]));
+    return out;
+}
+
+// Game colours 10..245 each distinct, taken as the master palette with its
+// animatable handle, as a background load does.
+inline HPALETTE LoadGameColours(EngineState *e) {
+    RGBQUAD table[256] = {};
+    for (int i = 0; i < 256; ++i) table[i] = Rgb(uint8_t(i), uint8_t(255 - i), uint8_t(i * 7));
+    ColorsFromTable(e, table, 10, 245);
+    return CreateMasterPalette(e, 10, 245);
+}
+
+// A surface whose pixel (x, y) holds x + 16 y + 1 (wrapping).
+inline void PatternSurface(EngineState *e, int32_t width, int32_t height) {
+    ASSERT_EQ(MakeOffScreenDib(e, width, height), 0);
+    for (int32_t y = 0; y < height; ++y)
+        for (int32_t x = 0; x < width; ++x)
+            e->canvas.pBits[GetPixelOffsetTopDown(x, y, width, height, e->canvas.topDown)] =
+                uint8_t(x + 16 * y + 1);
 }
 
 }  // namespace anim::test

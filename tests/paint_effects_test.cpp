@@ -1,9 +1,5 @@
 // Stretched, partial-depth, scrolled and wiped painting, held against the
 // plain paint and the reference compositor.
-#include <gtest/gtest.h>
-
-#include <vector>
-
 #include "engine_fixture.h"
 
 namespace anim::test {
@@ -29,7 +25,7 @@ struct Scene {
 
 TEST(PaintEffects, StretchAndPartialDepthAgreeWithThePlainPaint) {
     Scene plain, stretched, partial, doubled;
-    SceneWindow w1(kW, kH), w2(kW, kH), w3(kW, kH), w4(2 * kW, 2 * kH);
+    Window w1(kW, kH), w2(kW, kH), w3(kW, kH), w4(2 * kW, 2 * kH);
     PaintScene(plain.e, w1);
     PaintSceneStretch(stretched.e, w2, 1);
     PaintScenePartialDepth(partial.e, w3, 0, 32767);
@@ -47,7 +43,8 @@ TEST(PaintEffects, StretchAndPartialDepthAgreeWithThePlainPaint) {
     const RECT one{2, 1, 30, 20};
     PaintSceneRect(plain.e, w4, &one);
     for (int32_t y = 0; y < kH; ++y)
-        for (int32_t x = 0; x < kW; ++x) ASSERT_EQ(w4.At(x, y), Inside({one}, x, y) ? w1.At(x, y) : 255);
+        for (int32_t x = 0; x < kW; ++x)
+            ASSERT_EQ(w4.At(x, y), Inside({one}, x, y) ? w1.At(x, y) : 255);
     EXPECT_EQ(plain.e->invalidCount, 1);
 
     // Up to depth 100: no background copy, nothing deeper than 100.
@@ -69,7 +66,7 @@ int32_t Strip(HDC, BITMAPINFO *, uint8_t *, int32_t, int32_t, int32_t l, int32_t
 
 TEST(PaintEffects, WipesPaintFiveRowStripsAtLeast25MsApart) {
     Scene s;
-    SceneWindow w(kW, kH);
+    Window w(kW, kH);
     PaintScene(s.e, w);
     RegisterDrawCallback(s.e, Strip, 0, 0, 0);
     const std::pair<int16_t, std::vector<std::vector<int32_t>>> cases[] = {
@@ -81,10 +78,8 @@ TEST(PaintEffects, WipesPaintFiveRowStripsAtLeast25MsApart) {
         PaintSceneSFX(s.e, w, effect);
         ASSERT_EQ(g_strips.size(), strips.size());
         for (size_t i = 0; i < strips.size(); ++i) {
-            EXPECT_EQ(std::vector<int32_t>(g_strips[i].begin(), g_strips[i].begin() + 4), strips[i]);
-            if (i > 0) {
-                EXPECT_GE(uint32_t(g_strips[i][4] - g_strips[i - 1][4]), 25u);
-            }
+            EXPECT_EQ(std::vector(g_strips[i].begin(), g_strips[i].begin() + 4), strips[i]);
+            EXPECT_GE(uint32_t(g_strips[i][4] - g_strips[i - (i > 0)][4]), i > 0 ? 25u : 0u);
         }
         EXPECT_EQ(s.e->invalidCount, 0);
     }
@@ -92,7 +87,7 @@ TEST(PaintEffects, WipesPaintFiveRowStripsAtLeast25MsApart) {
 
 TEST(PaintEffects, ScrolledPaintComposesWholeRowsAndDoublesTheBackground) {
     Scene s;
-    SceneWindow w(2 * kW, 2 * kH);
+    Window w(2 * kW, 2 * kH);
     PaintScene(s.e, w);
     w.Fill(255);
     MakeScanlineInvalid(s.e, 25);
@@ -100,7 +95,8 @@ TEST(PaintEffects, ScrolledPaintComposesWholeRowsAndDoublesTheBackground) {
     // The row comes from the background moved by the scroll.
     for (int32_t y = 0; y < 2 * kH; ++y)
         for (int32_t x = 0; x < 2 * (kW - 3); ++x)
-            ASSERT_EQ(w.At(x, y), y / 2 == 25 ? *GetDIBPixelAddress(s.bg.get(), x / 2 + 3, 26) : 255)
+            ASSERT_EQ(w.At(x, y),
+                      y / 2 == 25 ? *GetDIBPixelAddress(s.bg.get(), x / 2 + 3, 26) : 255)
                 << x << "," << y;
     EXPECT_EQ(s.e->invalidRowCount, 0);
 
@@ -111,7 +107,8 @@ TEST(PaintEffects, ScrolledPaintComposesWholeRowsAndDoublesTheBackground) {
     PaintSceneStretchPlus(s.e, w, 1, 0, 0);
     for (int32_t y = 0; y < kH; ++y)
         for (int32_t x = 0; x < kW; ++x)
-            ASSERT_EQ(w.At(x, y), *GetDIBPixelAddress(s.bg.get(), x / 2, (kH - 1) / 2 - (kH - 1 - y) / 2))
+            ASSERT_EQ(w.At(x, y),
+                      *GetDIBPixelAddress(s.bg.get(), x / 2, (kH - 1) / 2 - (kH - 1 - y) / 2))
                 << x << "," << y;
 }
 

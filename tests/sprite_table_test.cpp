@@ -1,28 +1,27 @@
 // The sprite and image tables: start, limits, anchors, invalidation by
 // sprite changes, image sources, and refusal of handles out of range.
-#include <gtest/gtest.h>
-
 #include <climits>
-#include <cstring>
-#include <string>
-#include <vector>
+#include <functional>
 
 #include "engine_fixture.h"
 
 namespace anim::test {
 namespace {
 
-Box B(const RECT &r) { return Boxes(&r, 1)[0]; }
+Box B(const RECT &r) {
+    return Boxes(&r, 1)[0];
+}
 
-TEST(SpriteTable, AFailedStartLeavesNothingBehind) {
+TEST(SpriteTable, AFailedStartLeavesNothingBehindAndNamesTheSpriteTable) {
     LeakCheck leaks;
     for (uint32_t n = 1; n <= 3; ++n) {
         TraceCapture trace;
         platform::FailNthAllocation(n);
         EXPECT_EQ(InitAnimate(), nullptr);
         platform::FailNthAllocation(0);
-        const std::string traced = trace.lines().empty() ? "" : trace.lines()[0];
-        EXPECT_EQ(traced.find("Allocate SpriteArray FAILED!") != std::string::npos, n == 3);
+        EXPECT_EQ(!trace.lines().empty() &&
+                      trace.lines()[0].find("Allocate SpriteArray FAILED!") != std::string::npos,
+                  n == 3);
     }
 }
 
@@ -33,7 +32,8 @@ TEST(SpriteTable, SlotLimitsReuseAndHandlesOutOfRange) {
     for (int32_t i = 0; i < 256; ++i) ASSERT_EQ(AddSpriteDib(e, nullptr), i);
     EXPECT_EQ(Box({AddSprite(e), AddSpriteDib(e, nullptr)}), Box({-1, -1}));
     EXPECT_EQ(Box({DeleteSprite(e, 7), DeleteSprite(e, 7), AddSprite(e)}), Box({0, -1, 7}));
-    EXPECT_EQ(Box({DeleteSpriteDib(e, 9), DeleteSpriteDib(e, 9), AddSpriteDib(e, nullptr)}), Box({0, -1, 9}));
+    EXPECT_EQ(Box({DeleteSpriteDib(e, 9), DeleteSpriteDib(e, 9), AddSpriteDib(e, nullptr)}),
+              Box({0, -1, 9}));
 
     ASSERT_EQ(MakeOffScreenDib(e, 64, 64), 0);
     int32_t x = 5, y = 5, depth = 5, w = 5, h = 5;
@@ -54,7 +54,8 @@ TEST(SpriteTable, SlotLimitsReuseAndHandlesOutOfRange) {
         EXPECT_EQ(GetSpritePDib(e, badImage), nullptr);
         GetDibSize(e, badImage, &w, &h);
     }
-    EXPECT_EQ(Box({x, y, depth, w, h, r.left, r.bottom, e->invalidCount}), Box({5, 5, 5, 5, 5, 1, 4, 0}));
+    EXPECT_EQ(Box({x, y, depth, w, h, r.left, r.bottom, e->invalidCount}),
+              Box({5, 5, 5, 5, 5, 1, 4, 0}));
 }
 
 TEST(SpriteTable, AnchorsAndWhatShowingHidingAndMovingInvalidate) {
@@ -64,24 +65,24 @@ TEST(SpriteTable, AnchorsAndWhatShowingHidingAndMovingInvalidate) {
     const int32_t img = AddSpriteDib(e, dib.get()), s = AddSprite(e);
     SetSpriteSpriteDib(e, s, img);
     RECT r;
-    for (const auto &[mode, box] : {std::pair{0, Box{90, 80, 109, 119}}, {1, {90, 65, 109, 104}},
-                                    {-1, {100, 100, 119, 139}}, {7, {100, 100, 119, 139}}}) {
+    for (const auto &[mode, box] : {std::pair{0, Box{90, 80, 109, 119}},
+                                    {1, {90, 65, 109, 104}},
+                                    {-1, {100, 100, 119, 139}},
+                                    {7, {100, 100, 119, 139}}}) {
         SetSpritePosition(e, s, 100, 100, 3, mode);
         GetSpriteRect(e, &r, s);
         EXPECT_EQ(B(r), box) << mode;
     }
     EXPECT_EQ(e->invalidCount + e->sprites[s].shown, 0);
-
-    ShowSprite(e, s, 10, 10, 3, -1);  // hidden: the new place only
-    EXPECT_EQ(e.InvalidBoxes(), (std::vector<Box>{{10, 10, 29, 49}}));
-    animate::ClearInvalidRects(e);
-    ShowSprite(e, s, 11, 10, 3, -1);  // a short move: the union
-    EXPECT_EQ(e.InvalidBoxes(), (std::vector<Box>{{10, 10, 30, 49}}));
-    animate::ClearInvalidRects(e);
-    ShowSprite(e, s, 500, 400, 3, -1);  // a long one: new, then old
-    EXPECT_EQ(e.InvalidBoxes(), (std::vector<Box>{{500, 400, 519, 439}, {11, 10, 30, 49}}));
+    // Hidden: the new place only; a short move: the union; a long one: new, then old.
+    for (auto [x, y, want] : {std::tuple{10, 10, std::vector<Box>{{10, 10, 29, 49}}},
+                              {11, 10, {{10, 10, 30, 49}}},
+                              {500, 400, {{500, 400, 519, 439}, {11, 10, 30, 49}}}}) {
+        ShowSprite(e, s, x, y, 3, -1);
+        EXPECT_EQ(e.InvalidBoxes(), want) << x;
+        animate::ClearInvalidRects(e);
+    }
     EXPECT_EQ(B(e->sprites[s].prevRect), (Box{11, 10, 30, 49}));
-    animate::ClearInvalidRects(e);
     EXPECT_EQ(Box({UnHideSprite(e, s), HideSprite(e, s), HideSprite(e, s), UnHideSprite(e, s)}),
               Box({0, 1, 0, 1}));
     EXPECT_EQ(e->invalidCount, 1);
@@ -111,39 +112,39 @@ TEST(SpriteTable, ImagesFromDibsFramesAndRectangles) {
     ANXFRAME *frame = CopyDIBToAnxFrame(dib.get(), nullptr, rects, 2);
     SetSpriteDibFromAnxFrameRect0(e, a, frame);
     EXPECT_EQ(GetSpritePDib(e, a), reinterpret_cast<uint8_t *>(frame) + 32 + 2 * 8);
-    EXPECT_EQ(Box({e->images[a].isFramePixels, e->images[a].width, e->images[a].height}), Box({1, 13, 9}));
+    EXPECT_EQ(Box({e->images[a].isFramePixels, e->images[a].width, e->images[a].height}),
+              Box({1, 13, 9}));
     // Frames whose first rectangle has no raw rows to point at are refused,
     // each with its reason traced.
     const int32_t b = AddSpriteDib(e, nullptr);
-    TraceCapture trace;
-    frame->compression = 1;
+    auto *first = reinterpret_cast<ANXRECT *>(frame + 1);
+    const std::pair<std::function<void(bool)>, const char *> faults[] = {
+        {[&](bool on) { frame->compression = on; }, "compressed frame"},
+        {[&](bool on) { frame->rectCount = on ? 0 : 2; }, "frame without rectangles"},
+        {[&](bool on) { first->right = on ? -1 : 12; }, "empty first rectangle"},
+        {[&](bool on) { frame->dataSize += on ? -1 : 1; }, "pixel area too short"}};
+    frame->dataSize = 16 * 9;  // just enough
+    for (const auto &[fault, reason] : faults) {
+        TraceCapture trace;
+        fault(true);
+        SetSpriteDibFromAnxFrameRect0(e, b, frame);
+        fault(false);
+        EXPECT_EQ(GetSpritePDib(e, b), nullptr) << reason;
+        ASSERT_EQ(trace.lines().size(), 1u) << reason;
+        EXPECT_TRUE(trace.lines()[0].starts_with("ANIMATE line ") &&
+                    trace.lines()[0].ends_with(
+                        ": SetSpriteDibFromAnxFrameRect0: " + std::string(reason) + ".\r\n"))
+            << trace.lines()[0];
+    }
     SetSpriteDibFromAnxFrameRect0(e, b, frame);
-    frame->compression = 0;
-    frame->rectCount = 0;
-    SetSpriteDibFromAnxFrameRect0(e, b, frame);
-    frame->rectCount = 2;
-    const ANXRECT backwards{0, 0, -1, 8}, whole{0, 0, 12, 8};
-    std::memcpy(frame + 1, &backwards, sizeof backwards);  // the first entry
-    SetSpriteDibFromAnxFrameRect0(e, b, frame);
-    std::memcpy(frame + 1, &whole, sizeof whole);
-    frame->dataSize = 16 * 9 - 1;
-    SetSpriteDibFromAnxFrameRect0(e, b, frame);
-    EXPECT_EQ(GetSpritePDib(e, b), nullptr);
-    const char *reasons[] = {"compressed frame", "frame without rectangles", "empty first rectangle",
-                             "pixel area too short"};
-    ASSERT_EQ(trace.lines().size(), std::size(reasons));
-    for (size_t i = 0; i < std::size(reasons); ++i)
-        EXPECT_TRUE(trace.lines()[i].starts_with("ANIMATE line ") &&
-                    trace.lines()[i].ends_with(": SetSpriteDibFromAnxFrameRect0: " +
-                                               std::string(reasons[i]) + ".\r\n"))
-            << trace.lines()[i];
+    EXPECT_NE(GetSpritePDib(e, b), nullptr);
     DeleteAnxFrame(frame);
 }
 
 TEST(SpriteTable, SortModeOrdersEqualAndDeeperSprites) {
     for (int32_t mode : {1, 0}) {
         Engine e;
-        SceneWindow win(16, 8);  // narrower than the scene: copies are clipped
+        Window win(16, 8);  // narrower than the scene: copies are clipped
         ASSERT_EQ(MakeOffScreenDib(e, 300, 8), 0);
         SetSortMode(e, mode);
         std::vector<Dib> dibs;

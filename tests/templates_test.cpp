@@ -1,8 +1,4 @@
 // Sprite templates and pixel-exact hit testing.
-#include <gtest/gtest.h>
-
-#include <vector>
-
 #include "engine_fixture.h"
 
 namespace anim::test {
@@ -30,7 +26,7 @@ TEST(Templates, SlotsHandlesAndImagesCutFromSheets) {
     EXPECT_EQ(i.data, e->templates[owned]);
     SetSpriteDibFromTemplate(e, 1, img, 1, 2, 3, 4);
     EXPECT_EQ(i.data, sheet.get());
-    EXPECT_EQ(i.left + i.top + i.width + i.height, 10);
+    EXPECT_EQ(Box({i.left, i.top, i.width, i.height}), Box({1, 2, 3, 4}));
 
     // Handles are held against the number taken, not the table size.
     DeleteSpriteTemplate(e, 3);
@@ -56,13 +52,12 @@ TEST(Templates, HitTestFindsTheFrontMostOpaquePixel) {
     // Opaque except column 2.
     Dib dib = MakeDib(10, 10, [](int x, int) { return uint8_t(x == 2 ? 0 : 5); });
     const int32_t img = AddSpriteDib(e, dib.get());
-    auto show = [&](int32_t x, int32_t y, int32_t depth) {
+    const int32_t back = 0, front = 1, far = 2;  // the slots taken below
+    for (auto [x, y, depth] : {std::tuple{10, 10, 5}, {12, 10, 3}, {50, 50, 32000}}) {
         const int32_t s = AddSprite(e);
         SetSpriteSpriteDib(e, s, img);
         ShowSprite(e, s, x, y, depth, -1);
-        return s;
-    };
-    const int32_t back = show(10, 10, 5), front = show(12, 10, 3), far = show(50, 50, 32000);
+    }
     auto at = [&](int32_t x, int32_t y) {
         int32_t hit = -7;
         const int32_t found = GetSpriteFromPoint(e, x, y, &hit);
