@@ -1,9 +1,11 @@
 #include "scene_check.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <span>
 
 #include "animate/engine.h"
 #include "fuzz_support.h"
@@ -58,6 +60,20 @@ std::vector<reference::Overlay> Overlays(const EngineState *e, const PaintMode &
                 out.push_back({entry.lowDepth, pixels});
         }
     }
+    return out;
+}
+
+// The window's record of what changed since the last call, each rectangle
+// inside the window.
+std::span<const RECT> TakeChanges(HDC dc, std::int32_t width, std::int32_t height) {
+    static std::array<RECT, 16> rects;
+    const std::int32_t n =
+        AnimWindowChanges(dc, rects.data(), static_cast<std::int32_t>(rects.size()), nullptr);
+    FUZZ_CHECK(n >= 0 && n <= static_cast<std::int32_t>(rects.size()));
+    const std::span<const RECT> out(rects.data(), static_cast<std::size_t>(n));
+    for (const RECT &r : out)
+        FUZZ_CHECK(0 <= r.left && r.left <= r.right && r.right < width && 0 <= r.top &&
+                   r.top <= r.bottom && r.bottom < height);
     return out;
 }
 
@@ -130,6 +146,31 @@ void SceneCheck::Run(const PaintMode &mode, HDC dc) const {
     }
 }
 
+// A presenter shows again only what the window reports: every pixel a
+// paint changed lies in a reported rectangle.
+template <typename PaintFn>
+void SceneCheck::Watched(PaintFn paint) {
+    TakeChanges(window_, windowWidth_, windowHeight_);
+    std::int32_t stride = 0;
+    const std::uint8_t *now = AnimWindowPixels(window_, &stride);
+    FUZZ_CHECK(stride == windowWidth_);
+    const std::size_t size = static_cast<std::size_t>(stride) * windowHeight_;
+    shown_.assign(now, now + size);
+    paint();
+    // The old window with the reported rectangles taken from the new one
+    // must be the new one.
+    for (const RECT &r : TakeChanges(window_, windowWidth_, windowHeight_))
+        for (std::int32_t y = r.top; y <= r.bottom; ++y) {
+            const std::size_t at = static_cast<std::size_t>(y * stride + r.left);
+            std::memcpy(&shown_[at], now + at, static_cast<std::size_t>(r.right - r.left + 1));
+        }
+    if (std::memcmp(shown_.data(), now, size) == 0) return;
+    const auto at =
+        static_cast<std::int32_t>(std::mismatch(now, now + size, shown_.begin()).first - now);
+    Differs("a pixel changed outside the window's reported changes", at % stride, at / stride,
+            now[at], shown_[static_cast<std::size_t>(at)]);
+}
+
 std::vector<std::int16_t> SceneCheck::Surface(const Scene &scene) const {
     canvas::Canvas &c = engine_->canvas;
     std::vector<std::int16_t> out(static_cast<std::size_t>(scene.width) * scene.height);
@@ -179,6 +220,7 @@ void SceneCheck::CheckFullRepaint(const PaintMode &mode, const Scene &scene) {
     std::memset(fill, kUnpainted, static_cast<std::size_t>(stride) * windowHeight_);
     InvalidateAll();
     Run(mode, repaint_);
+    TakeChanges(repaint_, windowWidth_, windowHeight_);  // its record stays bounded and unread
     const std::int32_t w = std::min(scene.width * mode.scale, windowWidth_);
     const std::int32_t h = std::min(scene.height * mode.scale, windowHeight_);
     const std::vector<std::uint8_t> dirty = WindowPixels(window_, w, h);
@@ -273,20 +315,17 @@ void SceneCheck::Paint(const PaintMode &mode) {
                      engine_->invalidRects +
                          std::clamp(engine_->invalidCount, 0, animate::kMaxInvalidRects));
     }
-    Run(mode, window_);
+    Watched([&] { Run(mode, window_); });
     FUZZ_CHECK(engine_->invalidCount == 0);
     if (mode.painter == PaintMode::kStretchPlus) FUZZ_CHECK(engine_->invalidRowCount == 0);
     if (!paintable) return;
-    // Once the window keeps a record of the rectangles changed since the
-    // presenter last asked, check here that the rectangles it reports cover
-    // every pixel that differs from the window before this paint.
     if (!wholeLayers || !judged) {
         if (judged) CheckPartial(mode, scene, surface, before, rects);
         // The window no longer shows one state of the scene: paint it whole.
         const PaintMode plain{};
         last_ = plain;
         InvalidateAll();
-        Run(plain, window_);
+        Watched([&] { Run(plain, window_); });
         CheckFullRepaint(plain, scene);
         CheckReference(plain, scene);
         return;
@@ -300,7 +339,7 @@ void SceneCheck::Paint(const PaintMode &mode) {
 
 void SceneCheck::PaintRect(const RECT &rect) {
     if (!painted_ || !(last_ == PaintMode{})) Paint(PaintMode{});
-    PaintSceneRect(engine_, window_, &rect);
+    Watched([&] { PaintSceneRect(engine_, window_, &rect); });
 }
 
 }  // namespace anim::fuzz

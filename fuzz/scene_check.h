@@ -63,6 +63,8 @@ class SceneCheck {
     };
     bool Paintable(Scene &scene) const;
     void Run(const PaintMode &mode, HDC dc) const;
+    template <typename PaintFn>
+    void Watched(PaintFn paint);
     void CheckFullRepaint(const PaintMode &mode, const Scene &scene);
     void CheckReference(const PaintMode &mode, const Scene &scene);
     void CheckPartial(const PaintMode &mode, const Scene &scene,
@@ -82,6 +84,7 @@ class SceneCheck {
     // Pattern pictures for the current scene size.
     std::int32_t patternWidth_ = 0, patternHeight_ = 0;
     std::vector<std::vector<std::uint8_t>> patterns_;
+    std::vector<std::uint8_t> shown_;  // the window before a watched paint
 };
 
 }  // namespace anim::fuzz
