@@ -21,8 +21,7 @@ constexpr Target kTargets[] = {
     {"anx_inspect", &AnxInspectTarget},
     {"pack_bmp", &PackBmpTarget},
     {"manifest", &ManifestTarget},
-    // The indexed-PNG reader of tools/imageio joins here once it is
-    // merged: {"png_read", &PngReadTarget} (see fuzz/CMakeLists.txt).
+    {"png_read", &PngReadTarget},
 #endif
 };
 // clang-format on

@@ -29,6 +29,8 @@ int EngineTarget(const std::uint8_t *data, std::size_t size);
 int AnxInspectTarget(const std::uint8_t *data, std::size_t size);
 int PackBmpTarget(const std::uint8_t *data, std::size_t size);
 int ManifestTarget(const std::uint8_t *data, std::size_t size);
+// An indexed PNG read by the tools' reader, and written and read back.
+int PngReadTarget(const std::uint8_t *data, std::size_t size);
 
 struct Target {
     const char *name;
