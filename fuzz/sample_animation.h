@@ -1,5 +1,5 @@
 // A small multi-animation file made with the project's own writer: the file
-// the engine target plays, and a seed of the multi_anim target.
+// the engine target plays.
 //
 //   sequence 0, scalable: three frames of two sizes with position adjusts
 //     and shirt-number overlays, the third a repeat of the first
