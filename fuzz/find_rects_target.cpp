@@ -31,8 +31,8 @@ constexpr std::int32_t kMaxDivisor = 9;
 constexpr std::int32_t kMinSizeBias = 4;  // minimum sizes from -4 up
 
 bool Inside(const RECT &r, std::int32_t width, std::int32_t height) {
-    return r.left >= 0 && r.top >= 0 && r.left <= r.right && r.top <= r.bottom &&
-           r.right < width && r.bottom < height;
+    return r.left >= 0 && r.top >= 0 && r.left <= r.right && r.top <= r.bottom && r.right < width &&
+           r.bottom < height;
 }
 
 }  // namespace
@@ -71,10 +71,12 @@ int FindRectsTarget(const std::uint8_t *data, std::size_t size) {
             changed += v != key ? 1 : 0;
         }
     }
-    const std::vector<std::uint8_t> before(reinterpret_cast<std::uint8_t *>(dib),
-                                           reinterpret_cast<std::uint8_t *>(dib) +
-                                               platform::BlockSize(dib));
-    auto pixel = [&](std::int32_t x, std::int32_t y) { return rows[static_cast<std::size_t>(y)][x]; };
+    const std::vector<std::uint8_t> before(
+        reinterpret_cast<std::uint8_t *>(dib),
+        reinterpret_cast<std::uint8_t *>(dib) + platform::BlockSize(dib));
+    auto pixel = [&](std::int32_t x, std::int32_t y) {
+        return rows[static_cast<std::size_t>(y)][x];
+    };
 
     SetJoinRectOverhead(overhead);
     std::vector<RECT> rects(static_cast<std::size_t>(capacity), RECT{-9, -9, -9, -9});
@@ -118,8 +120,10 @@ int FindRectsTarget(const std::uint8_t *data, std::size_t size) {
             std::vector<std::int32_t> grid(w * (static_cast<std::size_t>(height) + 1));
             for (std::int32_t i = 0; i < count; ++i) {
                 const RECT &r = rects[static_cast<std::size_t>(i)];
-                const auto l = static_cast<std::size_t>(r.left), t = static_cast<std::size_t>(r.top);
-                const auto rr = static_cast<std::size_t>(r.right) + 1, b = static_cast<std::size_t>(r.bottom) + 1;
+                const auto l = static_cast<std::size_t>(r.left),
+                           t = static_cast<std::size_t>(r.top);
+                const auto rr = static_cast<std::size_t>(r.right) + 1,
+                           b = static_cast<std::size_t>(r.bottom) + 1;
                 ++grid[t * w + l];
                 --grid[t * w + rr];
                 --grid[b * w + l];
@@ -127,7 +131,8 @@ int FindRectsTarget(const std::uint8_t *data, std::size_t size) {
             }
             for (std::int32_t y = 0; y < height; ++y) {
                 for (std::int32_t x = 0; x < width; ++x) {
-                    const std::size_t at = static_cast<std::size_t>(y) * w + static_cast<std::size_t>(x);
+                    const std::size_t at =
+                        static_cast<std::size_t>(y) * w + static_cast<std::size_t>(x);
                     if (x > 0) grid[at] += grid[at - 1];
                     if (y > 0) grid[at] += grid[at - w];
                     if (x > 0 && y > 0) grid[at] -= grid[at - w - 1];

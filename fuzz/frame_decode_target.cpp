@@ -31,7 +31,7 @@ using Table = std::array<std::uint16_t, KOVRLE_TABLE_ENTRIES>;
 constexpr std::uint8_t kGuard = 0xA5;
 constexpr std::int64_t kMaxCallerBuffer = std::int64_t{1} << 20;
 constexpr std::int32_t kOddScales[] = {0, -1, 101, 1000, -100, 65636, 50, 100,
-                                       1,  99, 33,  67,   25,   75,    10, 150};
+                                       1, 99, 33,  67,   25,   75,    10, 150};
 constexpr std::uint32_t kHeaderSize = 32;
 constexpr std::uint32_t kEntrySize = 8;
 
@@ -91,14 +91,17 @@ int FrameDecodeTarget(const std::uint8_t *data, std::size_t size) {
     if (frame.size() >= kHeaderSize) {
         ANXFRAME header;
         std::memcpy(&header, frame.data(), sizeof header);
-        needed = kHeaderSize + std::uint64_t{kEntrySize} *
-                                   static_cast<std::uint64_t>(std::max<std::int16_t>(header.rectCount, 0)) +
+        needed = kHeaderSize +
+                 std::uint64_t{kEntrySize} *
+                     static_cast<std::uint64_t>(std::max<std::int16_t>(header.rectCount, 0)) +
                  header.dataSize;
     }
     const bool callerBuffer = (flags & 0x10) != 0;
     // The caller's buffer is sometimes a little short, mostly large enough.
-    const std::int64_t wanted = static_cast<std::int64_t>(needed) + slack % 64 - (slack & 0x100 ? 8 : 0);
-    const auto bufferSize = static_cast<std::uint64_t>(std::clamp<std::int64_t>(wanted, 0, kMaxCallerBuffer));
+    const std::int64_t wanted =
+        static_cast<std::int64_t>(needed) + slack % 64 - (slack & 0x100 ? 8 : 0);
+    const auto bufferSize =
+        static_cast<std::uint64_t>(std::clamp<std::int64_t>(wanted, 0, kMaxCallerBuffer));
 
     BlockBalance balance;
     const Table tableBefore = table;
@@ -125,7 +128,8 @@ int FrameDecodeTarget(const std::uint8_t *data, std::size_t size) {
     const ANXFRAME *result = codec::Expand(request);
     FUZZ_CHECK(table == tableBefore);
     if (result == nullptr) {
-        FUZZ_CHECK(std::all_of(buffer.begin(), buffer.end(), [](std::uint8_t b) { return b == kGuard; }));
+        FUZZ_CHECK(
+            std::all_of(buffer.begin(), buffer.end(), [](std::uint8_t b) { return b == kGuard; }));
         return 0;
     }
     FUZZ_CHECK(needed >= kHeaderSize);
@@ -146,9 +150,9 @@ int FrameDecodeTarget(const std::uint8_t *data, std::size_t size) {
     DirtyLineBuffer();
     std::vector<std::uint8_t> again(callerBuffer ? buffer.size() : static_cast<std::size_t>(needed),
                                     kGuard);
-    std::vector<std::uint8_t> first(static_cast<const std::uint8_t *>(static_cast<const void *>(result)),
-                                    static_cast<const std::uint8_t *>(static_cast<const void *>(result)) +
-                                        needed);
+    std::vector<std::uint8_t> first(
+        static_cast<const std::uint8_t *>(static_cast<const void *>(result)),
+        static_cast<const std::uint8_t *>(static_cast<const void *>(result)) + needed);
     if (!callerBuffer) {
         // A new block starts zeroed; so must the second output.
         std::fill(again.begin(), again.end(), 0);
