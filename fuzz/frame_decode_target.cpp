@@ -58,14 +58,12 @@ void DirtyLineBuffer() {
     const std::uint8_t record[] = {4, 0, 255, kDirt};
     std::memcpy(frame.data() + kHeaderSize + kEntrySize, record, sizeof record);
     std::array<std::uint8_t, kHeaderSize + kEntrySize + 256> out{};
-    codec::DecodeRequest request;
-    request.frame = frame.data();
-    request.frameSize = frame.size();
-    request.table = table.data();
-    request.buffer = out.data();
-    request.bufferSize = out.size();
-    request.streamKind = ANX_STREAM_LINE_BY_LINE;
-    FUZZ_CHECK(codec::Expand(request) != nullptr);
+    FUZZ_CHECK(codec::Expand({.frame = frame.data(),
+                              .frameSize = frame.size(),
+                              .table = table.data(),
+                              .buffer = out.data(),
+                              .bufferSize = out.size(),
+                              .streamKind = ANX_STREAM_LINE_BY_LINE}) != nullptr);
 }
 
 }  // namespace
@@ -105,19 +103,17 @@ int FrameDecodeTarget(const std::uint8_t *data, std::size_t size) {
 
     BlockBalance balance;
     const Table tableBefore = table;
-    codec::DecodeRequest request;
-    request.frame = frame.data();
-    request.frameSize = frame.size();
-    if ((flags & 0x08) != 0) {
-        request.overlay = overlay.data();
-        request.overlaySize = overlay.size();
-    }
-    request.table = table.data();
-    request.scale = scale;
-    request.numberIndex = numberIndex;
-    request.numberColour = colour;
-    request.mirror = (flags & 1) != 0;
-    request.streamKind = (flags >> 1) & 3;
+    const bool overlaid = (flags & 0x08) != 0;
+    codec::DecodeRequest request{.frame = frame.data(),
+                                 .frameSize = frame.size(),
+                                 .overlay = overlaid ? overlay.data() : nullptr,
+                                 .overlaySize = overlaid ? overlay.size() : codec::kUnboundedSize,
+                                 .table = table.data(),
+                                 .scale = scale,
+                                 .numberIndex = numberIndex,
+                                 .numberColour = colour,
+                                 .mirror = (flags & 1) != 0,
+                                 .streamKind = (flags >> 1) & 3};
 
     std::vector<std::uint8_t> buffer;
     if (callerBuffer) {
@@ -127,21 +123,23 @@ int FrameDecodeTarget(const std::uint8_t *data, std::size_t size) {
     }
     const ANXFRAME *result = codec::Expand(request);
     FUZZ_CHECK(table == tableBefore);
+    // Nothing written past this many bytes of the caller's buffer.
+    auto untouchedFrom = [&](std::size_t at) {
+        return std::all_of(buffer.begin() + static_cast<std::ptrdiff_t>(at), buffer.end(),
+                           [](std::uint8_t b) { return b == kGuard; });
+    };
     if (result == nullptr) {
-        FUZZ_CHECK(
-            std::all_of(buffer.begin(), buffer.end(), [](std::uint8_t b) { return b == kGuard; }));
+        FUZZ_CHECK(untouchedFrom(0));
         return 0;
     }
     FUZZ_CHECK(needed >= kHeaderSize);
     ANXFRAME out;
     std::memcpy(&out, result, sizeof out);
-    FUZZ_CHECK(out.compression == 0);
-    FUZZ_CHECK(out.rectCount == static_cast<std::int16_t>(frame[2] | frame[3] << 8));
+    FUZZ_CHECK(out.compression == 0 &&
+               out.rectCount == static_cast<std::int16_t>(frame[2] | frame[3] << 8));
     if (callerBuffer) {
-        FUZZ_CHECK(result == static_cast<const void *>(buffer.data()));
-        FUZZ_CHECK(needed <= bufferSize);
-        FUZZ_CHECK(std::all_of(buffer.begin() + static_cast<std::ptrdiff_t>(needed), buffer.end(),
-                               [](std::uint8_t b) { return b == kGuard; }));
+        FUZZ_CHECK(result == static_cast<const void *>(buffer.data()) && needed <= bufferSize &&
+                   untouchedFrom(needed));
     } else {
         FUZZ_CHECK(platform::BlockSize(result) >= needed);
     }

@@ -28,10 +28,6 @@ constexpr Target kTargets[] = {
 
 }  // namespace
 
-std::span<const Target> AllTargets() {
-    return kTargets;
-}
-
 const Target *FindTarget(const char *name) {
     for (const Target &t : kTargets) {
         if (std::string_view(t.name) == name) return &t;

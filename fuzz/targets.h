@@ -5,7 +5,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <span>
 
 namespace anim::fuzz {
 
@@ -37,8 +36,6 @@ struct Target {
     int (*run)(const std::uint8_t *, std::size_t);
 };
 
-// Every target by the name its fuzzer, corpus and regression folder use.
-std::span<const Target> AllTargets();
 // The target of that name, or null.
 const Target *FindTarget(const char *name);
 
