@@ -29,7 +29,6 @@
 #include "animate/engine.h"
 #include "dib/rect.h"
 #include "fuzz_support.h"
-#include "sample_animation.h"
 #include "scene_check.h"
 #include "targets.h"
 #include "tests/reference/scene_reference.h"
@@ -48,6 +47,13 @@ constexpr std::size_t kMaxTemplates = 4;
 constexpr std::size_t kMaxObjects = 4;
 constexpr std::int32_t kMaxCalls = 400;
 constexpr std::int32_t kFirstId = 100;
+// fixtures/sample.anx, made with the project's writer: sequence 0 scalable
+// (three frames of two sizes with position adjusts and shirt-number
+// overlays, the third a repeat of the first), sequence 1 delta (four
+// frames, a key frame every second one).
+constexpr std::int32_t kSampleSequences = 2;
+constexpr std::int32_t kSampleScalable = 0;
+constexpr std::int32_t kSampleDelta = 1;
 constexpr std::int32_t kDepths[] = {0, 1, 5, 5, 10, 20, 100, 32767, 32768, -1, 7, 50};
 constexpr std::int32_t kAnchors[] = {ANIM_ANCHOR_CENTRE, ANIM_ANCHOR_FOOT, ANIM_ANCHOR_TOP_LEFT, 2};
 
@@ -72,7 +78,7 @@ struct Fixtures {
     BITMAPINFOHEADER *sheet = Picture(32, 24, 11, false);
     std::vector<ANXFRAME *> frames;
     std::vector<std::string> backgroundFiles;
-    std::string animation = ScratchFile("sample.anx", SampleAnimation());
+    std::string animation = ANIMATE_FUZZ_FIXTURES "/sample.anx";
 
     Fixtures() {
         const RECT whole{0, 0, 12, 8}, part{2, 1, 6, 5};

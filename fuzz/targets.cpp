@@ -14,9 +14,7 @@ constexpr Target kTargets[] = {
     {"encode", &EncodeTarget},
     {"find_rects", &FindRectsTarget},
     {"multi_anim", &MultiAnimTarget},
-#ifdef ANIMATE_FUZZ_ENGINE
     {"engine", &EngineTarget},
-#endif
 #ifdef ANIMATE_FUZZ_TOOLS
     {"anx_inspect", &AnxInspectTarget},
     {"pack_bmp", &PackBmpTarget},

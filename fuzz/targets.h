@@ -20,7 +20,7 @@ int FindRectsTarget(const std::uint8_t *data, std::size_t size);
 // Bytes of a multi-animation file: loaded and every sequence played.
 int MultiAnimTarget(const std::uint8_t *data, std::size_t size);
 // A sequence of engine and projector calls, each paint held against a full
-// repaint and the reference compositor (built with the writer).
+// repaint and the reference compositor.
 int EngineTarget(const std::uint8_t *data, std::size_t size);
 // The asset tools' readers (built with the tools): a multi-animation file
 // read by the inspector and drawn as a contact sheet; a BMP file read by
