@@ -199,11 +199,8 @@ constexpr SpriteOp kSpriteOps[] = {
     },
     [](Game &g, GameSprite &s) {
         const bool was = g.Shown(s.handle);
-        if (g.Flag()) {
-            FUZZ_CHECK(HideSprite(g.e, s.handle) == (was ? 1 : 0));
-        } else {
-            FUZZ_CHECK(UnHideSprite(g.e, s.handle) == (was ? 0 : 1));
-        }
+        FUZZ_CHECK(g.Flag() ? HideSprite(g.e, s.handle) == was
+                            : UnHideSprite(g.e, s.handle) == !was);
     },
     [](Game &g, GameSprite &s) {  // deleted, hidden first
         HideSprite(g.e, s.handle);
@@ -442,23 +439,13 @@ constexpr ObjectOp kObjectOps[] = {
     },
     [](Game &g, GameObject &o) { (g.Flag() ? RewindAnx : OldRewindAnx)(g.e, o.handle); },
     [](Game &g, GameObject &o) {
-        switch (g.in.Byte() % 4) {
-            case 0:
-                ErasePreviousFrame(g.e, o.handle);
-                break;
-            case 1: {
-                const bool invalidate = g.Flag();
-                g.Repainting(o, invalidate,
-                             [&] { ErasePreviousFramePlus(g.e, o.handle, invalidate); });
-                break;
-            }
-            case 2:
-                HideFrame(g.e, o.handle);
-                break;
-            case 3:
-                ShowFrame(g.e, o.handle);
-                break;
-        }
+        const std::int32_t call = g.in.Byte() % 4;
+        if (call == 0) ErasePreviousFrame(g.e, o.handle);
+        if (call == 2) HideFrame(g.e, o.handle);
+        if (call == 3) ShowFrame(g.e, o.handle);
+        if (call != 1) return;
+        const bool invalidate = g.Flag();
+        g.Repainting(o, invalidate, [&] { ErasePreviousFramePlus(g.e, o.handle, invalidate); });
     },
     [](Game &g, GameObject &o) {
         const bool first = GetFrameNum(g.e, o.handle) == 1;
