@@ -54,18 +54,22 @@ int FindRectsTarget(const std::uint8_t *data, std::size_t size) {
     const bool exact = (flags & 2) != 0;
 
     BlockBalance balance;
-    std::size_t next = 0;
-    std::int32_t changed = 0;
-    BITMAPINFOHEADER *dib = FilledDib(width, height, [&](std::int32_t, std::int32_t) {
-        const std::uint8_t v = pixels.empty() ? key : pixels[next++ % pixels.size()];
-        changed += v != key ? 1 : 0;
-        return v;
-    });
+    BITMAPINFOHEADER *dib = CreateDIB(width, height);
+    FUZZ_CHECK(dib != nullptr);
     dib->biCompression = static_cast<std::uint32_t>(key) << 16;
     // Rows by their addresses, looked up once: the checks below read every
     // pixel, some more than once.
     std::vector<const std::uint8_t *> rows;
-    for (std::int32_t y = 0; y < height; ++y) rows.push_back(GetDIBPixelAddress(dib, 0, y));
+    std::size_t next = 0;
+    std::int32_t changed = 0;
+    for (std::int32_t y = 0; y < height; ++y) {
+        std::uint8_t *row = GetDIBPixelAddress(dib, 0, y);
+        rows.push_back(row);
+        for (std::int32_t x = 0; x < width; ++x) {
+            row[x] = pixels.empty() ? key : pixels[next++ % pixels.size()];
+            changed += row[x] != key ? 1 : 0;
+        }
+    }
     const std::vector<std::uint8_t> before(
         reinterpret_cast<std::uint8_t *>(dib),
         reinterpret_cast<std::uint8_t *>(dib) + platform::BlockSize(dib));
