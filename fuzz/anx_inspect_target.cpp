@@ -47,20 +47,17 @@ void CheckSequence(const anxinfo::Sequence &seq, std::size_t fileSize) {
 
 int AnxInspectTarget(const std::uint8_t *data, std::size_t size) {
     BlockBalance balance;
-    MemoryFile &memory = MemoryFile::Get();
-    memory.Write({data, size});
-
     std::string error;
-    const std::optional<anxinfo::AnxFile> file = anxinfo::ReadAnxFile(memory.path(), error);
+    const auto file = anxinfo::ReadAnxFile(MemoryFile::Holding(data, size), error);
     if (!file) {
         FUZZ_CHECK(size < anxinfo::kFileHeaderSize && !error.empty());
         return 0;
     }
     FUZZ_CHECK(file->bytes.size() == size &&
                std::equal(file->bytes.begin(), file->bytes.end(), data));
-    FUZZ_CHECK(file->directory.size() == file->sequenceCount ||
-               (file->directory.empty() && !file->problems.empty()));
-    FUZZ_CHECK(file->sequences.size() == file->directory.size());
+    FUZZ_CHECK(file->sequences.size() == file->directory.size() &&
+               (file->directory.size() == file->sequenceCount ||
+                (file->directory.empty() && !file->problems.empty())));
     for (const anxinfo::Sequence &seq : file->sequences) CheckSequence(seq, size);
 
     anxinfo::SheetOptions options;
@@ -68,9 +65,9 @@ int AnxInspectTarget(const std::uint8_t *data, std::size_t size) {
     options.number = size % 100;
     std::vector<std::string> problems;
     const imageio::IndexedImage sheet = anxinfo::DrawContactSheet(*file, options, problems);
-    FUZZ_CHECK(sheet.width > 0 && sheet.height > 0);
-    FUZZ_CHECK(sheet.pixels.size() ==
-               static_cast<std::size_t>(sheet.width) * static_cast<std::size_t>(sheet.height));
+    FUZZ_CHECK(sheet.width > 0 && sheet.height > 0 &&
+               sheet.pixels.size() ==
+                   static_cast<std::size_t>(sheet.width) * static_cast<std::size_t>(sheet.height));
     return 0;
 }
 

@@ -34,56 +34,41 @@ constexpr std::int32_t kWindowSide = 64;
 constexpr std::uint16_t kEightBits = 8;
 constexpr std::uint32_t kMaxWalkedBytes = std::uint32_t{1} << 16;
 
-const std::uint8_t *Bytes(const BITMAPINFOHEADER *dib) {
-    return reinterpret_cast<const std::uint8_t *>(dib);
-}
-
 bool SameDib(const BITMAPINFOHEADER *a, const BITMAPINFOHEADER *b) {
     return a->biSizeImage == b->biSizeImage &&
-           std::memcmp(Bytes(a), Bytes(b), kPixelOffset + a->biSizeImage) == 0;
+           std::memcmp(a, b, kPixelOffset + a->biSizeImage) == 0;
 }
 
-bool Compressed(const BITMAPINFOHEADER *dib) { return (dib->biCompression & 0xFFFFu) != 0; }
-
-void Paint(EngineState *engine, HDC dc) {
-    PaintScene(engine, dc);
+void Paint(const EngineScope &s) {
+    PaintScene(s.engine, s.dc);
     const RECT corner{0, 0, kWindowSide / 2, kWindowSide / 2};
-    PaintSceneRect(engine, dc, &corner);
+    PaintSceneRect(s.engine, s.dc, &corner);
 }
 
 // SetBackground reads the file itself and takes its colours; the DIB is then
 // shown as a sprite over it, the scene painted magnified, and the trimmed
 // copy adopted as the background in its place.
 void PaintAsBackground(const char *path, BITMAPINFOHEADER *dib, BITMAPINFOHEADER *adopted) {
-    EngineState *engine = InitAnimate();
-    if (engine == nullptr) {
-        DeleteDIB(adopted);
-        return;
-    }
-    HDC dc = AnimCreateWindowDC(kWindowSide, kWindowSide);
-    if (SetBackground(engine, path) == 1) Paint(engine, dc);
-    const std::int32_t image = AddSpriteDib(engine, dib);  // borrowed
-    const std::int32_t sprite = AddSprite(engine);
+    EngineScope s(kWindowSide, kWindowSide);
+    if (SetBackground(s.engine, path) == 1) Paint(s);
+    const std::int32_t image = AddSpriteDib(s.engine, dib);  // borrowed
+    const std::int32_t sprite = AddSprite(s.engine);
     FUZZ_CHECK(image >= 0 && sprite >= 0);
-    SetSpriteSpriteDib(engine, sprite, image);
+    SetSpriteSpriteDib(s.engine, sprite, image);
     for (std::int32_t anchor : {ANIM_ANCHOR_CENTRE, ANIM_ANCHOR_FOOT, ANIM_ANCHOR_TOP_LEFT}) {
-        ShowSprite(engine, sprite, 5 + anchor, 7, 10, anchor);
-        Paint(engine, dc);
+        ShowSprite(s.engine, sprite, 5 + anchor, 7, 10, anchor);
+        Paint(s);
         std::int32_t hit = -1;
-        GetSpriteFromPoint(engine, 6, 8, &hit);
+        GetSpriteFromPoint(s.engine, 6, 8, &hit);
     }
-    ReleasePalette(engine);
-    if (SetBackgroundPlus(engine, path, 2) == 1) PaintSceneStretch(engine, dc, 2);
-    HideSprite(engine, sprite);
-    DeleteSprite(engine, sprite);
-    DeleteSpriteDib(engine, image);
+    ReleasePalette(s.engine);
+    if (SetBackgroundPlus(s.engine, path, 2) == 1) PaintSceneStretch(s.engine, s.dc, 2);
+    HideSprite(s.engine, sprite);
+    DeleteSprite(s.engine, sprite);
+    DeleteSpriteDib(s.engine, image);
     // The engine owns the adopted DIB from here on, whether its surface is
     // made or not.
-    if (adopted != nullptr && SetBackgroundFromPDIB(engine, adopted) == 1) Paint(engine, dc);
-    AnimDestroyWindowDC(dc);
-    ReleasePalette(engine);
-    TerminateAnimate(engine);
-    FREE(engine);
+    if (adopted != nullptr && SetBackgroundFromPDIB(s.engine, adopted) == 1) Paint(s);
 }
 
 // The editing and frame operations on a DIB whose header came from a file:
@@ -92,26 +77,22 @@ void EditAndExchange(BITMAPINFOHEADER *dib, const RECT &rect) {
     POINT steps{-1, -1};
     GetDIBTemplateNumbers(dib, &steps);
     FUZZ_CHECK(steps.x >= 0 && steps.x <= dib->biWidth && steps.y >= 0 && steps.y <= dib->biHeight);
-
     if (BITMAPINFOHEADER *padded = PadCopyDIB(dib, 1, 2, 3, 4)) {
         FUZZ_CHECK(padded->biWidth == dib->biWidth + 4 && padded->biHeight == dib->biHeight + 6);
-        if (dib->biWidth > 0 && dib->biHeight > 0) {
-            FUZZ_CHECK(*GetDIBPixelAddress(padded, 1, 2) == *GetDIBPixelAddress(dib, 0, 0));
-        }
+        FUZZ_CHECK(dib->biWidth == 0 || dib->biHeight == 0 ||
+                   *GetDIBPixelAddress(padded, 1, 2) == *GetDIBPixelAddress(dib, 0, 0));
         DeleteDIB(padded);
     }
     std::int32_t empty = -1;
-    BITMAPINFOHEADER *cut = CopyDIBRectToDIB(dib, rect.left, rect.top, rect.right, rect.bottom, &empty);
+    BITMAPINFOHEADER *cut =
+        CopyDIBRectToDIB(dib, rect.left, rect.top, rect.right, rect.bottom, &empty);
     ANXFRAME *frame = CopyDIBToAnxFrame(dib, nullptr, &rect, 1);
     if (frame != nullptr && cut != nullptr) {
         // The same rectangle both ways gives the same pixels.
         BITMAPINFOHEADER *back = CopyAnxFrameRectToDIB(frame, 0);
-        FUZZ_CHECK(back != nullptr);
-        FUZZ_CHECK(back->biWidth == cut->biWidth && back->biHeight == cut->biHeight);
-        for (std::int32_t row = 0; row < cut->biHeight && cut->biWidth > 0; ++row) {
-            FUZZ_CHECK(std::memcmp(GetDIBPixelAddress(back, 0, row), GetDIBPixelAddress(cut, 0, row),
-                                   static_cast<std::size_t>(cut->biWidth)) == 0);
-        }
+        FUZZ_CHECK(back != nullptr && back->biWidth == cut->biWidth &&
+                   back->biHeight == cut->biHeight);
+        FUZZ_CHECK(SameRows(cut, 0, 0, back, cut->biWidth, cut->biHeight));
         DeleteDIB(back);
     }
     DeleteAnxFrame(frame);
@@ -129,16 +110,14 @@ void EditAndExchange(BITMAPINFOHEADER *dib, const RECT &rect) {
     FUZZ_CHECK(diff == fresh);
     // Without a free key index (every value 1-254 in use) both stay as they
     // were; with one, the old DIB takes the changed pixel.
-    if ((diff->biCompression >> 16) != 0) {
-        const std::uint8_t key = static_cast<std::uint8_t>(diff->biCompression >> 16);
+    if (const auto key = static_cast<std::uint8_t>(diff->biCompression >> 16); key != 0) {
         FUZZ_CHECK(*GetDIBPixelAddress(old, x, y) == (*GetDIBPixelAddress(dib, x, y) ^ 0x5A));
         FUZZ_CHECK(*GetDIBPixelAddress(diff, x, y) != key);
-        constexpr std::int32_t kCapacity = 16;
-        RECT rects[kCapacity];
-        std::int32_t count = kCapacity;
+        RECT rects[16];
+        std::int32_t count = 16;
         DIBFindNewRects(diff, rects, &count, 4, 1, 0, 2);
-        FUZZ_CHECK(count == 1);
-        FUZZ_CHECK(rects[0].left == x && rects[0].right == x && rects[0].top == y && rects[0].bottom == y);
+        FUZZ_CHECK(count == 1 && rects[0].left == x && rects[0].right == x && rects[0].top == y &&
+                   rects[0].bottom == y);
     }
     DeleteDIB(diff);
     DeleteDIB(old);
@@ -148,76 +127,53 @@ void EditAndExchange(BITMAPINFOHEADER *dib, const RECT &rect) {
 
 int DibFileTarget(const std::uint8_t *data, std::size_t size) {
     BlockBalance balance;
-    MemoryFile &file = MemoryFile::Get();
-    file.Write({data, size});
-
-    BITMAPINFOHEADER *dib = OpenDIB(file.path());
+    const char *path = MemoryFile::Holding(data, size);
+    BITMAPINFOHEADER *dib = OpenDIB(path);
     if (dib == nullptr) return 0;
-    FUZZ_CHECK(dib->biWidth >= 0 && dib->biHeight >= 0);
-    FUZZ_CHECK(dib->biClrUsed == 256);
     const auto stride = (static_cast<std::uint64_t>(dib->biWidth) + 3) & ~std::uint64_t{3};
+    FUZZ_CHECK(dib->biWidth >= 0 && dib->biHeight >= 0 && dib->biClrUsed == 256);
     FUZZ_CHECK(dib->biSizeImage >= stride * static_cast<std::uint64_t>(dib->biHeight));
     FUZZ_CHECK(platform::BlockSize(dib) >= kPixelOffset + dib->biSizeImage);
     if (dib->biSizeImage > kMaxWalkedBytes) {
         DeleteDIB(dib);
         return 0;
     }
-
     BITMAPINFOHEADER *copy = CopyDIB(dib);
-    FUZZ_CHECK(copy != nullptr);
-    FUZZ_CHECK(SameDib(dib, copy));
-
+    FUZZ_CHECK(copy != nullptr && SameDib(dib, copy));
     // Written with a file header and read back, the block comes back whole.
-    FUZZ_CHECK(WriteDIB(file.path(), dib) == 1);
-    BITMAPINFOHEADER *reread = OpenDIB(file.path());
-    FUZZ_CHECK(reread != nullptr);
-    FUZZ_CHECK(SameDib(dib, reread));
+    FUZZ_CHECK(WriteDIB(path, dib) == 1);
+    BITMAPINFOHEADER *reread = OpenDIB(path);
+    FUZZ_CHECK(reread != nullptr && SameDib(dib, reread));
     DeleteDIB(reread);
-
-    const bool compressed = Compressed(dib);
-    if (!compressed) {
-        FUZZ_CHECK(ChecksumDIB(dib) <= 0xFFFF);
-    }
+    const bool compressed = (dib->biCompression & 0xFFFFu) != 0;
+    if (!compressed) FUZZ_CHECK(ChecksumDIB(dib) <= 0xFFFF);
 
     // Trimmed to a rectangle from the file's tail (refused or not, the
     // rectangle must never reach outside), then to the non-zero pixels.
     RECT rect{};
     if (size >= sizeof rect) std::memcpy(&rect, data + size - sizeof rect, sizeof rect);
-    rect.left %= 300;
-    rect.top %= 300;
-    rect.right %= 300;
-    rect.bottom %= 300;
+    rect = {rect.left % 300, rect.top % 300, rect.right % 300, rect.bottom % 300};
     POINT origin{};
     if (BITMAPINFOHEADER *part = TrimDIB(copy, &rect, &origin)) {
-        FUZZ_CHECK(part->biWidth == rect.right - rect.left + 1);
-        FUZZ_CHECK(part->biHeight == rect.bottom - rect.top + 1);
-        for (std::int32_t y = 0; y < part->biHeight; ++y) {
-            FUZZ_CHECK(std::memcmp(GetDIBPixelAddress(part, 0, y),
-                                   GetDIBPixelAddress(dib, rect.left, rect.top + y),
-                                   static_cast<std::size_t>(part->biWidth)) == 0);
-        }
+        FUZZ_CHECK(part->biWidth == rect.right - rect.left + 1 &&
+                   part->biHeight == rect.bottom - rect.top + 1);
+        FUZZ_CHECK(SameRows(dib, rect.left, rect.top, part, part->biWidth, part->biHeight));
         copy = part;  // the input was released
     }
     BITMAPINFOHEADER *trimmed = TrimDIB(copy, nullptr, &origin);
-    if (trimmed == nullptr) {
-        DeleteDIB(copy);
-    } else {
-        // Everything outside the kept box was 0.
-        FUZZ_CHECK(trimmed->biWidth >= 1 && trimmed->biHeight >= 1);
-    }
+    if (trimmed == nullptr) DeleteDIB(copy);
+    // Everything outside the kept box was 0.
+    FUZZ_CHECK(trimmed == nullptr || (trimmed->biWidth >= 1 && trimmed->biHeight >= 1));
 
     if (!compressed) EditAndExchange(dib, rect);
     if (dib->biBitCount == kEightBits && !compressed) {
-        PaintAsBackground(file.path(), dib, trimmed);
+        PaintAsBackground(path, dib, trimmed);
         trimmed = nullptr;
     }
     DeleteDIB(trimmed);
-    if (compressed) {
-        // A compressed DIB is refused by the checksum, which releases it.
-        FUZZ_CHECK(ChecksumDIB(dib) == 0);
-    } else {
-        DeleteDIB(dib);
-    }
+    // A compressed DIB is refused by the checksum, which releases it.
+    if (compressed) FUZZ_CHECK(ChecksumDIB(dib) == 0);
+    if (!compressed) DeleteDIB(dib);
     return 0;
 }
 

@@ -5,7 +5,7 @@
 //   input := setup(1) call*
 //   setup := bit 0 top-down surfaces, bits 1-2 the starting scene (one of
 //            three backgrounds, or an off-screen image without one)
-//   call  := code(1) arguments (as Game::Call and the group it picks read them)
+//   call  := code(1) arguments (as Game::Call and the call it picks read them)
 //
 // The calls are a careful game's: it hides a sprite before it deletes it or
 // gives it another image, places sprites again after their image changed,
@@ -22,8 +22,6 @@
 // moves the sprite without marking anything by design.
 #include <algorithm>
 #include <array>
-#include <cstring>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -31,7 +29,6 @@
 #include "animate/engine.h"
 #include "dib/rect.h"
 #include "fuzz_support.h"
-#include "sample_animation.h"
 #include "scene_check.h"
 #include "targets.h"
 #include "tests/reference/scene_reference.h"
@@ -50,50 +47,40 @@ constexpr std::size_t kMaxTemplates = 4;
 constexpr std::size_t kMaxObjects = 4;
 constexpr std::int32_t kMaxCalls = 400;
 constexpr std::int32_t kFirstId = 100;
+// fixtures/sample.anx, made with the project's writer: sequence 0 scalable
+// (three frames of two sizes with position adjusts and shirt-number
+// overlays, the third a repeat of the first), sequence 1 delta (four
+// frames, a key frame every second one).
+constexpr std::int32_t kSampleSequences = 2;
+constexpr std::int32_t kSampleScalable = 0;
+constexpr std::int32_t kSampleDelta = 1;
 constexpr std::int32_t kDepths[] = {0, 1, 5, 5, 10, 20, 100, 32767, 32768, -1, 7, 50};
 constexpr std::int32_t kAnchors[] = {ANIM_ANCHOR_CENTRE, ANIM_ANCHOR_FOOT, ANIM_ANCHOR_TOP_LEFT, 2};
 
-std::uint8_t Art(std::int32_t x, std::int32_t y, std::uint32_t seed) {
-    const std::uint32_t v = (static_cast<std::uint32_t>(x * 7 + y * 3) + seed * 11) % 61;
-    return static_cast<std::uint8_t>(v < 9 ? 0 : 10 + v * 3);
-}
-
 BITMAPINFOHEADER *Picture(std::int32_t w, std::int32_t h, std::uint32_t seed, bool opaque) {
-    BITMAPINFOHEADER *dib = CreateDIB(w, h);
-    FUZZ_CHECK(dib != nullptr);
-    for (std::int32_t y = 0; y < h; ++y)
-        for (std::int32_t x = 0; x < w; ++x) {
-            const std::uint8_t v = Art(x, y, seed);
-            *GetDIBPixelAddress(dib, x, y) = opaque && v == 0 ? 1 : v;
-        }
-    return dib;
+    return FilledDib(w, h, [&](std::int32_t x, std::int32_t y) {
+        const std::uint32_t v = (static_cast<std::uint32_t>(x * 7 + y * 3) + seed * 11) % 61;
+        return static_cast<std::uint8_t>(v < 9 ? (opaque ? 1 : 0) : 10 + v * 3);
+    });
 }
 
-std::string WriteFile(const char *name, const std::vector<std::uint8_t> &bytes) {
-    const std::string path = (ScratchFolder() / name).string();
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char *>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-    return path;
-}
-
-// Pictures, frames and files every run borrows, made once.
+// Pictures, frames and files every run borrows, made once and never
+// destroyed: the blocks stay reachable to the leak check at exit.
 struct Fixtures {
-    std::vector<BITMAPINFOHEADER *> backgrounds;
-    std::vector<BITMAPINFOHEADER *> pictures;  // sprite images; null among them
-    BITMAPINFOHEADER *sheet;
+    std::vector<BITMAPINFOHEADER *> backgrounds{Picture(40, 32, 1, true),
+                                                Picture(kMaxSceneWidth, kMaxSceneHeight, 2, true),
+                                                Picture(24, 20, 3, true)};
+    // Sprite images; null among them.
+    std::vector<BITMAPINFOHEADER *> pictures{Picture(1, 1, 4, true),    Picture(5, 3, 5, false),
+                                             Picture(8, 8, 6, false),   Picture(13, 9, 7, false),
+                                             Picture(20, 16, 8, false), Picture(3, 30, 9, false),
+                                             Picture(40, 2, 10, false), nullptr};
+    BITMAPINFOHEADER *sheet = Picture(32, 24, 11, false);
     std::vector<ANXFRAME *> frames;
     std::vector<std::string> backgroundFiles;
-    std::string animation;
+    std::string animation = ANIMATE_FUZZ_FIXTURES "/sample.anx";
 
     Fixtures() {
-        backgrounds = {Picture(40, 32, 1, true), Picture(kMaxSceneWidth, kMaxSceneHeight, 2, true),
-                       Picture(24, 20, 3, true)};
-        pictures = {Picture(1, 1, 4, true),    Picture(5, 3, 5, false),
-                    Picture(8, 8, 6, false),   Picture(13, 9, 7, false),
-                    Picture(20, 16, 8, false), Picture(3, 30, 9, false),
-                    Picture(40, 2, 10, false), nullptr};
-        sheet = Picture(32, 24, 11, false);
         const RECT whole{0, 0, 12, 8}, part{2, 1, 6, 5};
         const RECT two[] = {{0, 0, 6, 4}, {3, 3, 12, 8}};
         const POINT origin{-3, 2};
@@ -101,29 +88,24 @@ struct Fixtures {
                   CopyDIBToAnxFrame(pictures[2], nullptr, &part, 1),
                   CopyDIBToAnxFrame(pictures[3], nullptr, two, 2)};
         for (const ANXFRAME *f : frames) FUZZ_CHECK(f != nullptr);
-        for (std::size_t i : {std::size_t{0}, std::size_t{2}}) {
-            const std::string path =
-                (ScratchFolder() / ("background" + std::to_string(i) + ".dib")).string();
-            FUZZ_CHECK(WriteDIB(path.c_str(), backgrounds[i]) == 1);
-            backgroundFiles.push_back(path);
+        for (std::size_t i : {0, 2}) {
+            backgroundFiles.push_back(ScratchFile("background" + std::to_string(i) + ".dib", {}));
+            FUZZ_CHECK(WriteDIB(backgroundFiles.back().c_str(), backgrounds[i]) == 1);
         }
-        animation = WriteFile("sample.anx", SampleAnimation());
     }
 };
 
-// Never destroyed: the blocks stay reachable to the leak check at exit.
 const Fixtures &Shared() {
     static const Fixtures *fixtures = new Fixtures;
     return *fixtures;
 }
 
-// What the game knows of its sprites and images.
+// What the game knows of its sprites, images and objects.
 struct GameSprite {
     std::int32_t handle;
-    std::size_t image;  // into Game::images_
+    std::size_t image;  // into Game::images
     std::int32_t x, y, depth, anchor;
 };
-
 struct GameImage {
     std::int32_t handle;
     // Frame pixels: the image's size bounds any part of it taken later
@@ -131,555 +113,431 @@ struct GameImage {
     bool framePixels;
     std::int32_t width, height;
 };
-
 struct GameObject {
     std::int32_t handle;
     std::int32_t sequence;  // kSampleScalable, kSampleDelta or -1
 };
+// A rectangle of a sprite template.
+struct Part {
+    std::int32_t left, top, w, h;
+};
 
-class Game {
-  public:
-    Game(EngineState *e, Input &in, SceneCheck &check) : e_(e), in_(in), check_(check) {}
+struct Game {
+    EngineState *e;
+    Input &in;
+    SceneCheck &check;
+    std::vector<GameSprite> sprites{};
+    std::vector<GameImage> images{};
+    std::vector<std::int32_t> templates{};
+    std::vector<GameObject> objects{};
+    std::vector<RECT> marked{};  // the invalid list before a scene call
+    bool deltaStartGone = false;
 
     void Call();
 
-  private:
-    std::int32_t X() { return in_.Range(-16, kMaxSceneWidth + 16); }
-    std::int32_t Y() { return in_.Range(-16, kMaxSceneHeight + 16); }
+    std::int32_t X() { return in.Range(-16, kMaxSceneWidth + 16); }
+    std::int32_t Y() { return in.Range(-16, kMaxSceneHeight + 16); }
     std::int32_t Depth() {
-        return in_.Flag() ? kDepths[in_.Byte() % std::size(kDepths)] : in_.Range(-2, 40);
+        return in.Flag() ? kDepths[in.Byte() % std::size(kDepths)] : in.Range(-2, 40);
     }
-    std::int32_t Anchor() { return kAnchors[in_.Byte() % std::size(kAnchors)]; }
+    std::int32_t Anchor() { return kAnchors[in.Byte() % std::size(kAnchors)]; }
+    bool Flag() { return in.Flag(); }
+    RECT Grown(RECT r, std::int32_t least, std::int32_t w, std::int32_t h) {
+        r.right = r.left + in.Range(least, w);
+        r.bottom = r.top + in.Range(least, h);
+        return r;
+    }
+    Part TemplatePart() {
+        return {in.Range(-6, 34), in.Range(-6, 26), in.Range(-2, 24), in.Range(-2, 20)};
+    }
     template <typename T>
     T *Pick(std::vector<T> &items) {
-        return items.empty() ? nullptr : &items[in_.Byte() % items.size()];
+        return items.empty() ? nullptr : &items[in.Byte() % items.size()];
+    }
+    template <typename T>
+    const T &Of(const std::vector<T> &items) {
+        return items[in.Byte() % items.size()];
     }
 
+    bool Shown(std::int32_t sprite) const { return e->sprites[sprite].shown != 0; }
     void Place(const GameSprite &s, bool shown) {
-        if (shown) {
-            ShowSprite(e_, s.handle, s.x, s.y, s.depth, s.anchor);
-        } else {
-            SetSpritePosition(e_, s.handle, s.x, s.y, s.depth, s.anchor);
-        }
-    }
-    bool Shown(std::int32_t sprite) const { return e_->sprites[sprite].shown != 0; }
-    // After an image changed: every sprite showing it placed again, which
-    // repaints where it was and where it is.
-    void PlaceUsersOf(std::size_t image) {
-        for (const GameSprite &s : sprites_) {
-            if (s.image == image) Place(s, Shown(s.handle));
-        }
+        (shown ? ShowSprite : SetSpritePosition)(e, s.handle, s.x, s.y, s.depth, s.anchor);
     }
     void MarkSprite(std::int32_t sprite) {
         if (sprite < 0 || !Shown(sprite)) return;
-        const RECT &r = e_->sprites[sprite].rect;
-        MakeRectInvalid(e_, r.left, r.top, r.right, r.bottom);
+        const RECT &r = e->sprites[sprite].rect;
+        MakeRectInvalid(e, r.left, r.top, r.right, r.bottom);
     }
-    // A projector call that by its contract repaints nothing: the caller
-    // marks where the object's sprite was and where it is now.
-    template <typename Call>
-    void Unrepainted(const GameObject &o, Call call) {
-        const std::int32_t sprite = GetSprite(e_, o.handle);
+    void MarkAgain() {
+        for (const RECT &r : marked) MakeRectInvalid(e, r.left, r.top, r.right, r.bottom);
+    }
+    // A projector call that by its contract repaints nothing unless told
+    // to: then the caller marks where the object's sprite was and is now.
+    template <typename F>
+    void Repainting(const GameObject &o, bool repaints, F call) {
+        const std::int32_t sprite = repaints ? -1 : GetSprite(e, o.handle);
         MarkSprite(sprite);
         call();
         MarkSprite(sprite);
     }
-
-    void AddSpriteCall();
-    void SpriteCall(std::uint8_t code);
-    void ImageCall(std::uint8_t code);
-    void SceneCall(std::uint8_t code);
-    void PaletteCall();
-    void ObjectCall(std::uint8_t code);
-    void PaintCall(std::uint8_t code);
-    std::size_t NewImage(std::int32_t handle);
-    void SetImageSize(GameImage &image);
-
-    EngineState *e_;
-    Input &in_;
-    SceneCheck &check_;
-    std::vector<GameSprite> sprites_;
-    std::vector<GameImage> images_;
-    std::vector<std::int32_t> templates_;
-    std::vector<GameObject> objects_;
-    bool deltaStartGone_ = false;
+    void NewImage(std::int32_t handle) {
+        images.push_back({handle, false, 0, 0});
+        GetDibSize(e, handle, &images.back().width, &images.back().height);
+    }
 };
 
-std::size_t Game::NewImage(std::int32_t handle) {
-    images_.push_back({handle, false, 0, 0});
-    return images_.size() - 1;
-}
+using SpriteOp = void (*)(Game &, GameSprite &);
+constexpr SpriteOp kSpriteOps[] = {
+    [](Game &g, GameSprite &s) {  // moved anywhere
+        s.x = g.X(), s.y = g.Y(), s.depth = g.Depth(), s.anchor = g.Anchor();
+        g.Place(s, true);
+    },
+    [](Game &g, GameSprite &s) {  // nudged: the old and new places overlap
+        s.x += g.in.Range(-3, 3);
+        s.y += g.in.Range(-3, 3);
+        g.Place(s, true);
+    },
+    [](Game &g, GameSprite &s) {
+        const bool was = g.Shown(s.handle);
+        FUZZ_CHECK(g.Flag() ? HideSprite(g.e, s.handle) == was
+                            : UnHideSprite(g.e, s.handle) == !was);
+    },
+    [](Game &g, GameSprite &s) {  // deleted, hidden first
+        HideSprite(g.e, s.handle);
+        FUZZ_CHECK(DeleteSprite(g.e, s.handle) == 0);
+        g.sprites.erase(g.sprites.begin() + (&s - g.sprites.data()));
+    },
+    [](Game &g, GameSprite &s) {  // another image: hidden first, shown again where it was
+        s.image = g.in.Byte() % g.images.size();
+        const bool shown = HideSprite(g.e, s.handle) != 0;
+        SetSpriteSpriteDib(g.e, s.handle, g.images[s.image].handle);
+        g.Place(s, shown);
+    },
+};
 
-void Game::SetImageSize(GameImage &image) {
-    GetDibSize(e_, image.handle, &image.width, &image.height);
-}
+// Calls on an image the game holds; true when its sprites are to be placed again.
+using ImageOp = bool (*)(Game &, GameImage &);
+constexpr ImageOp kImageOps[] = {
+    [](Game &g, GameImage &image) {
+        SetSpriteDib(g.e, image.handle, g.Of(Shared().pictures));
+        image.framePixels = false;
+        return true;
+    },
+    [](Game &g, GameImage &image) {
+        const Part p = g.TemplatePart();
+        if (g.templates.empty()) return false;
+        SetSpriteDibFromTemplate(g.e, g.Of(g.templates), image.handle, p.left, p.top, p.w, p.h);
+        image.framePixels = false;
+        return true;
+    },
+    [](Game &g, GameImage &image) {
+        SetSpriteDibFromAnxFrameRect0(g.e, image.handle, g.Of(Shared().frames));
+        image.framePixels = true;
+        return true;
+    },
+    [](Game &g, GameImage &image) {  // a part of the image's picture
+        RECT r = g.Grown({g.in.Range(-4, 30), g.in.Range(-4, 30), 0, 0}, -2, 24, 24);
+        if (image.framePixels) {
+            // Frame pixels have no size of their own beyond the image's.
+            r = {std::clamp<std::int32_t>(r.left, 0, image.width),
+                 std::clamp<std::int32_t>(r.top, 0, image.height),
+                 std::min(r.right, image.width - 1), std::min(r.bottom, image.height - 1)};
+        }
+        SetSpriteDibSizeFromRect(g.e, image.handle, &r);
+        return true;
+    },
+    [](Game &g, GameImage &image) {  // deleted, when no sprite shows it
+        const auto index = static_cast<std::size_t>(&image - g.images.data());
+        for (const GameSprite &s : g.sprites) {
+            if (s.image == index) return false;
+        }
+        FUZZ_CHECK(DeleteSpriteDib(g.e, image.handle) == 0);
+        g.images.erase(g.images.begin() + static_cast<std::ptrdiff_t>(index));
+        for (GameSprite &s : g.sprites) s.image -= s.image > index ? 1 : 0;
+        return false;
+    },
+};
 
-void Game::AddSpriteCall() {
-    const std::size_t image = in_.Byte() % std::max<std::size_t>(images_.size(), 1);
-    const bool show = in_.Flag();
-    GameSprite s{-1, image, X(), Y(), Depth(), Anchor()};
-    if (images_.empty() || sprites_.size() >= kMaxSprites) return;
-    s.handle = AddSprite(e_);
-    FUZZ_CHECK(s.handle >= 0 && !Shown(s.handle));
-    SetSpriteSpriteDib(e_, s.handle, images_[image].handle);
-    Place(s, show);
-    sprites_.push_back(s);
-}
+using Op = void (*)(Game &);
+constexpr Op kNewImageOps[] = {
+    [](Game &g) {  // a picture, or none
+        BITMAPINFOHEADER *dib = g.Of(Shared().pictures);
+        if (g.images.size() >= kMaxImages) return;
+        const std::int32_t handle = AddSpriteDib(g.e, dib);
+        FUZZ_CHECK(handle >= 0);
+        g.NewImage(handle);
+    },
+    [](Game &g) {  // from a template, any rectangle of it
+        const Part p = g.TemplatePart();
+        const bool another = g.Flag();
+        if (g.images.size() >= kMaxImages) return;
+        if (g.templates.empty() || another) {
+            if (g.templates.size() >= kMaxTemplates) return;
+            g.templates.push_back(AddSpriteTemplate(g.e, Shared().sheet));
+            FUZZ_CHECK(g.templates.back() >= 0);
+        }
+        const std::int32_t handle =
+            AddSpriteDibFromTemplate(g.e, g.templates.back(), p.left, p.top, p.w, p.h);
+        if (handle >= 0) g.NewImage(handle);
+    },
+    [](Game &g) {
+        if (g.templates.empty()) return;
+        DeleteSpriteTemplate(g.e, g.templates.back());
+        g.templates.pop_back();
+    },
+};
 
-void Game::SpriteCall(std::uint8_t code) {
-    GameSprite *s = Pick(sprites_);
-    if (s == nullptr) return;
-    switch (code) {
-        case 0:  // moved anywhere
-            s->x = X();
-            s->y = Y();
-            s->depth = Depth();
-            s->anchor = Anchor();
-            ShowSprite(e_, s->handle, s->x, s->y, s->depth, s->anchor);
-            break;
-        case 1:  // nudged: the old and new places overlap
-            s->x += in_.Range(-3, 3);
-            s->y += in_.Range(-3, 3);
-            ShowSprite(e_, s->handle, s->x, s->y, s->depth, s->anchor);
-            break;
-        case 2: {
-            const bool hide = in_.Flag();
-            const bool was = Shown(s->handle);
-            if (hide) {
-                FUZZ_CHECK(HideSprite(e_, s->handle) == (was ? 1 : 0));
-            } else {
-                FUZZ_CHECK(UnHideSprite(e_, s->handle) == (was ? 0 : 1));
-            }
-            break;
-        }
-        case 3: {  // deleted, hidden first
-            HideSprite(e_, s->handle);
-            FUZZ_CHECK(DeleteSprite(e_, s->handle) == 0);
-            sprites_.erase(sprites_.begin() + (s - sprites_.data()));
-            break;
-        }
-        case 4: {  // another image: hidden first, shown again where it was
-            const std::size_t image = in_.Byte() % images_.size();
-            const bool shown = HideSprite(e_, s->handle) != 0;
-            SetSpriteSpriteDib(e_, s->handle, images_[image].handle);
-            s->image = image;
-            Place(*s, shown);
-            break;
-        }
-    }
-}
-
-void Game::ImageCall(std::uint8_t code) {
-    const Fixtures &f = Shared();
-    switch (code) {
-        case 0: {  // a picture, or none
-            BITMAPINFOHEADER *dib = f.pictures[in_.Byte() % f.pictures.size()];
-            if (images_.size() >= kMaxImages) return;
-            const std::int32_t handle = AddSpriteDib(e_, dib);
-            FUZZ_CHECK(handle >= 0);
-            SetImageSize(images_[NewImage(handle)]);
-            return;
-        }
-        case 1: {  // from a template, any rectangle of it
-            const std::int32_t left = in_.Range(-6, 34), top = in_.Range(-6, 26);
-            const std::int32_t w = in_.Range(-2, 24), h = in_.Range(-2, 20);
-            const bool another = in_.Flag();
-            if (images_.size() >= kMaxImages) return;
-            if (templates_.empty() || another) {
-                if (templates_.size() >= kMaxTemplates) return;
-                const std::int32_t t = AddSpriteTemplate(e_, f.sheet);
-                FUZZ_CHECK(t >= 0);
-                templates_.push_back(t);
-            }
-            const std::int32_t t = templates_.back();
-            const std::int32_t handle = AddSpriteDibFromTemplate(e_, t, left, top, w, h);
-            if (handle >= 0) SetImageSize(images_[NewImage(handle)]);
-            return;
-        }
-        case 2:
-            if (!templates_.empty()) {
-                DeleteSpriteTemplate(e_, templates_.back());
-                templates_.pop_back();
-            }
-            return;
-    }
-    if (images_.empty()) return;
-    const std::size_t index = in_.Byte() % images_.size();
-    GameImage &image = images_[index];
-    switch (code) {
-        case 3:
-            SetSpriteDib(e_, image.handle, f.pictures[in_.Byte() % f.pictures.size()]);
-            image.framePixels = false;
-            break;
-        case 4: {
-            const std::int32_t left = in_.Range(-6, 34), top = in_.Range(-6, 26);
-            const std::int32_t w = in_.Range(-2, 24), h = in_.Range(-2, 20);
-            if (templates_.empty()) return;
-            SetSpriteDibFromTemplate(e_, templates_[in_.Byte() % templates_.size()], image.handle,
-                                     left, top, w, h);
-            image.framePixels = false;
-            break;
-        }
-        case 5:
-            SetSpriteDibFromAnxFrameRect0(e_, image.handle, f.frames[in_.Byte() % f.frames.size()]);
-            image.framePixels = true;
-            break;
-        case 6: {  // a part of the image's picture
-            RECT r{in_.Range(-4, 30), in_.Range(-4, 30), 0, 0};
-            r.right = r.left + in_.Range(-2, 24);
-            r.bottom = r.top + in_.Range(-2, 24);
-            if (image.framePixels) {
-                // Frame pixels have no size of their own beyond the image's.
-                r.left = std::clamp<std::int32_t>(r.left, 0, image.width);
-                r.top = std::clamp<std::int32_t>(r.top, 0, image.height);
-                r.right = std::min(r.right, image.width - 1);
-                r.bottom = std::min(r.bottom, image.height - 1);
-            }
-            SetSpriteDibSizeFromRect(e_, image.handle, &r);
-            break;
-        }
-        case 7: {  // deleted, when no sprite shows it
-            for (const GameSprite &s : sprites_) {
-                if (s.image == index) return;
-            }
-            FUZZ_CHECK(DeleteSpriteDib(e_, image.handle) == 0);
-            images_.erase(images_.begin() + static_cast<std::ptrdiff_t>(index));
-            for (GameSprite &s : sprites_) s.image -= s.image > index ? 1 : 0;
-            return;
-        }
-    }
-    SetImageSize(image);
-    PlaceUsersOf(index);
-}
-
-void Game::SceneCall(std::uint8_t code) {
-    const Fixtures &f = Shared();
-    // What the game had marked before a call that empties the list.
-    const std::vector<RECT> marked(e_->invalidRects,
-                                   e_->invalidRects + std::clamp(e_->invalidCount, 0, 256));
-    auto markAgain = [&] {
-        for (const RECT &r : marked) MakeRectInvalid(e_, r.left, r.top, r.right, r.bottom);
-    };
-    switch (code) {
-        case 0: {
-            const std::int32_t left = X(), top = Y(), right = X(), bottom = Y();
-            MakeRectInvalid(e_, left, top, right, bottom);
-            break;
-        }
-        case 1:
-            MakeScanlineInvalid(e_, in_.Range(-2, kMaxSceneHeight * 2));
-            break;
-        case 2: {  // sort order: the callbacks' layers need depth order
-            const std::int32_t mode = std::array{0, 1, -1, 7}[in_.Byte() % 4];
-            if (mode == 0 && e_->drawCallbackCount != 0) return;
-            SetSortMode(e_, mode);
-            check_.InvalidateAll();
-            break;
-        }
-        case 3: {  // the process-wide join settings
-            const std::int32_t overhead = std::array{3000, 0, -1, 100, 20000, 1}[in_.Byte() % 6];
-            SetJoinRectOverhead(overhead);
-            dib::SetJoinMode(in_.Flag() ? dib::JoinMode::kEdge : dib::JoinMode::kCost);
-            break;
-        }
-        case 4: {
-            const std::int32_t pattern = in_.Byte() % kPatterns;
-            const std::int32_t high = Depth(), low = Depth();
-            const bool none = in_.Byte() % 8 == 0;  // kept, never called
-            if (e_->sortMode == 0) return;
-            const bool full =
-                e_->drawCallbackCount >= static_cast<std::uint32_t>(animate::kMaxDrawCallbacks);
-            const std::uint16_t result =
-                RegisterDrawCallback(e_, none ? nullptr : &PatternCallback, high, low, pattern);
-            FUZZ_CHECK(result == (low > high ? 10 : full ? 8 : 0));
-            check_.InvalidateAll();
-            break;
-        }
-        case 5: {
-            if (e_->drawCallbackCount == 0) return;
-            const animate::DrawCallbackEntry entry =
-                e_->drawCallbacks[in_.Byte() % e_->drawCallbackCount];
-            FUZZ_CHECK(
-                UnregisterDrawCallback(e_, entry.function, entry.highDepth, entry.lowDepth) == 0);
-            check_.InvalidateAll();
-            break;
-        }
-        case 6:
-            FUZZ_CHECK(UnregisterAllDrawCallbacks(e_) == 0 && e_->drawCallbackCount == 0);
-            check_.InvalidateAll();
-            break;
-        case 7:  // the engine takes the copy and marks the whole scene
-            FUZZ_CHECK(SetBackgroundFromPDIB(
-                           e_, CopyDIB(f.backgrounds[in_.Byte() % f.backgrounds.size()])) == 1);
-            break;
-        case 8: {
-            const bool colours = in_.Flag();
-            if (colours) ReleasePalette(e_);
-            FUZZ_CHECK(SetBackgroundDibOnly(
-                           e_, f.backgroundFiles[in_.Byte() % f.backgroundFiles.size()].c_str(),
-                           colours ? 1 : 0) == 1);
-            markAgain();
-            // The engine marks where the picture lies unscrolled; a game that
-            // scrolls it marks the scene.
-            if (check_.Scrolled()) check_.InvalidateAll();
-            break;
-        }
-        case 9:
-            DeleteBackgroundDibOnly(e_);
-            break;
-        case 10: {  // a new surface holds nothing yet
-            const std::int32_t w = in_.Range(0, kMaxSceneWidth), h = in_.Range(0, kMaxSceneHeight);
-            FUZZ_CHECK(MakeOffScreenDib(e_, w, h) == (w > 0 && h > 0 ? 0 : 1));
-            markAgain();
-            check_.InvalidateAll();
-            break;
-        }
-        case 11:
-            SetBackgroundStretch(e_, 1 + in_.Byte() % 2);
-            check_.InvalidateAll();
-            break;
-        case 12: {  // the small picture only: magnified it must still fit the window
-            ReleasePalette(e_);
-            FUZZ_CHECK(
-                SetBackgroundPlus(e_, f.backgroundFiles.back().c_str(), 1 + in_.Byte() % 2) == 1);
-            break;
-        }
-        case 13:
-            FUZZ_CHECK(DeleteBackground(e_) == 0);
-            break;
-        case 14:
-            EnablePrinter(e_, in_.Flag() ? 1 : 0);
-            break;
-        case 15:
-            if (in_.Flag()) {
-                ResetFixupPaintTimes(e_);
-            } else {
-                std::uint32_t compose = 0, copy = 0;
-                GetFixupPaintTimes(e_, &compose, &copy);
-            }
-            break;
-        case 16: {
-            const std::int32_t x = X(), y = Y();
-            std::int32_t hit = -7;
-            const std::int32_t want = reference::SpriteAt(e_, x, y);
-            FUZZ_CHECK(GetSpriteFromPoint(e_, x, y, &hit) == (want >= 0 ? 1 : 0));
-            FUZZ_CHECK(hit == std::max(want, 0));
-            break;
-        }
-        case 17: {  // a picture as the model of the surface, and no background
-            BITMAPINFOHEADER *model = f.pictures[in_.Byte() % f.pictures.size()];
-            FUZZ_CHECK(SetOffScreenDib(e_, model) == nullptr);
-            markAgain();
-            check_.InvalidateAll();
-            break;
-        }
-        case 18: {  // moved, not resized, into the scene when it fits
-            RECT r{X(), Y(), 0, 0};
-            r.right = r.left + in_.Range(-1, kMaxSceneWidth);
-            r.bottom = r.top + in_.Range(-1, kMaxSceneHeight);
-            const RECT before = r, &scene = e_->sceneRect;
-            OffsetRectInsideBackground(e_, &r);
-            FUZZ_CHECK(r.right - r.left == before.right - before.left &&
-                       r.bottom - r.top == before.bottom - before.top);
-            if (scene.right >= 0 && scene.bottom >= 0 &&
-                before.right - before.left <= scene.right &&
-                before.bottom - before.top <= scene.bottom)
-                FUZZ_CHECK(r.left >= 0 && r.top >= 0 && r.right <= scene.right &&
-                           r.bottom <= scene.bottom);
-            break;
-        }
-    }
-}
+constexpr Op kSceneOps[] = {
+    [](Game &g) {
+        const RECT r{g.X(), g.Y(), g.X(), g.Y()};
+        MakeRectInvalid(g.e, r.left, r.top, r.right, r.bottom);
+    },
+    [](Game &g) { MakeScanlineInvalid(g.e, g.in.Range(-2, kMaxSceneHeight * 2)); },
+    [](Game &g) {  // sort order: the callbacks' layers need depth order
+        const std::int32_t mode = std::array{0, 1, -1, 7}[g.in.Byte() % 4];
+        if (mode == 0 && g.e->drawCallbackCount != 0) return;
+        SetSortMode(g.e, mode);
+        g.check.InvalidateAll();
+    },
+    [](Game &g) {  // the process-wide join settings
+        SetJoinRectOverhead(std::array{3000, 0, -1, 100, 20000, 1}[g.in.Byte() % 6]);
+        dib::SetJoinMode(g.Flag() ? dib::JoinMode::kEdge : dib::JoinMode::kCost);
+    },
+    [](Game &g) {
+        const std::int32_t pattern = g.in.Byte() % kPatterns;
+        const std::int32_t high = g.Depth(), low = g.Depth();
+        const bool none = g.in.Byte() % 8 == 0;  // kept, never called
+        if (g.e->sortMode == 0) return;
+        const bool full = g.e->drawCallbackCount >= std::uint32_t{animate::kMaxDrawCallbacks};
+        FUZZ_CHECK(RegisterDrawCallback(g.e, none ? nullptr : &PatternCallback, high, low,
+                                        pattern) == (low > high ? 10
+                                                     : full     ? 8
+                                                                : 0));
+        g.check.InvalidateAll();
+    },
+    [](Game &g) {
+        if (g.e->drawCallbackCount == 0) return;
+        const animate::DrawCallbackEntry entry =
+            g.e->drawCallbacks[g.in.Byte() % g.e->drawCallbackCount];
+        FUZZ_CHECK(UnregisterDrawCallback(g.e, entry.function, entry.highDepth, entry.lowDepth) ==
+                   0);
+        g.check.InvalidateAll();
+    },
+    [](Game &g) {
+        FUZZ_CHECK(UnregisterAllDrawCallbacks(g.e) == 0 && g.e->drawCallbackCount == 0);
+        g.check.InvalidateAll();
+    },
+    [](Game &g) {  // the engine takes the copy and marks the whole scene
+        FUZZ_CHECK(SetBackgroundFromPDIB(g.e, CopyDIB(g.Of(Shared().backgrounds))) == 1);
+    },
+    [](Game &g) {
+        const bool colours = g.Flag();
+        if (colours) ReleasePalette(g.e);
+        FUZZ_CHECK(SetBackgroundDibOnly(g.e, g.Of(Shared().backgroundFiles).c_str(), colours) == 1);
+        g.MarkAgain();
+        // The engine marks where the picture lies unscrolled; a game that
+        // scrolls it marks the scene.
+        if (g.check.Scrolled()) g.check.InvalidateAll();
+    },
+    [](Game &g) { DeleteBackgroundDibOnly(g.e); },
+    [](Game &g) {  // a new surface holds nothing yet
+        const std::int32_t w = g.in.Range(0, kMaxSceneWidth), h = g.in.Range(0, kMaxSceneHeight);
+        FUZZ_CHECK(MakeOffScreenDib(g.e, w, h) == (w > 0 && h > 0 ? 0 : 1));
+        g.MarkAgain();
+        g.check.InvalidateAll();
+    },
+    [](Game &g) {
+        SetBackgroundStretch(g.e, 1 + g.in.Byte() % 2);
+        g.check.InvalidateAll();
+    },
+    [](Game &g) {  // the small picture only: magnified it must still fit the window
+        ReleasePalette(g.e);
+        const char *path = Shared().backgroundFiles.back().c_str();
+        FUZZ_CHECK(SetBackgroundPlus(g.e, path, 1 + g.in.Byte() % 2) == 1);
+    },
+    [](Game &g) { FUZZ_CHECK(DeleteBackground(g.e) == 0); },
+    [](Game &g) { EnablePrinter(g.e, g.Flag()); },
+    [](Game &g) {
+        std::uint32_t compose = 0, copy = 0;
+        g.Flag() ? ResetFixupPaintTimes(g.e) : GetFixupPaintTimes(g.e, &compose, &copy);
+    },
+    [](Game &g) {
+        const std::int32_t x = g.X(), y = g.Y(), want = reference::SpriteAt(g.e, x, y);
+        std::int32_t hit = -7;
+        FUZZ_CHECK(GetSpriteFromPoint(g.e, x, y, &hit) == (want >= 0 ? 1 : 0));
+        FUZZ_CHECK(hit == std::max(want, 0));
+    },
+    [](Game &g) {  // a picture as the model of the surface, and no background
+        FUZZ_CHECK(SetOffScreenDib(g.e, g.Of(Shared().pictures)) == nullptr);
+        g.MarkAgain();
+        g.check.InvalidateAll();
+    },
+    [](Game &g) {  // moved, not resized, into the scene when it fits
+        const RECT before = g.Grown({g.X(), g.Y(), 0, 0}, -1, kMaxSceneWidth, kMaxSceneHeight);
+        const RECT &scene = g.e->sceneRect;
+        RECT r = before;
+        OffsetRectInsideBackground(g.e, &r);
+        const std::int32_t w = before.right - before.left, h = before.bottom - before.top;
+        FUZZ_CHECK(r.right - r.left == w && r.bottom - r.top == h);
+        if (scene.right >= 0 && scene.bottom >= 0 && w <= scene.right && h <= scene.bottom)
+            FUZZ_CHECK(r.left >= 0 && r.top >= 0 && r.right <= scene.right &&
+                       r.bottom <= scene.bottom);
+    },
+};
 
 // Colours only: the window's pixels are indices and stay as they are.
-void Game::PaletteCall() {
-    const std::int32_t first = in_.Range(-2, 257), last = in_.Range(-2, 257);
-    const RGBQUAD colour{in_.Byte(), in_.Byte(), in_.Byte(), 0};
-    switch (in_.Byte() % 8) {
-        case 0:
-            SetBlacknessFade(e_, in_.Flag() ? 1 : 0);
-            break;
-        case 1:
-            FadeBlacknessScene(e_, in_.Flag() ? 1 : 0);
-            break;
-        case 2:
-            FadeBlacknessSceneLimited(e_, in_.Flag() ? 1 : 0, first, last);
-            break;
-        case 3: {
-            std::array<RGBQUAD, animate::kXrayColourCount> colours;
-            colours.fill(colour);
-            SetXrayFade(e_, colours.data(), in_.Flag() ? 1 : 0);
-            break;
-        }
-        case 4:
-            FadeXrayScene(e_, in_.Flag() ? 1 : 0);
-            break;
-        case 5:
-            CyclePalette(e_, first, last);
-            break;
-        case 6:
-            RedirectColor(e_, first, last);
-            break;
-        case 7:
-            AddColor(e_, first, &colour);
-            break;
-    }
-}
+struct Colours {
+    std::int32_t first, last;
+    RGBQUAD colour;
+};
+using PaletteOp = void (*)(Game &, const Colours &);
+constexpr PaletteOp kPaletteOps[] = {
+    [](Game &g, const Colours &) { SetBlacknessFade(g.e, g.Flag()); },
+    [](Game &g, const Colours &) { FadeBlacknessScene(g.e, g.Flag()); },
+    [](Game &g, const Colours &c) { FadeBlacknessSceneLimited(g.e, g.Flag(), c.first, c.last); },
+    [](Game &g, const Colours &c) {
+        std::array<RGBQUAD, animate::kXrayColourCount> colours;
+        colours.fill(c.colour);
+        SetXrayFade(g.e, colours.data(), g.Flag());
+    },
+    [](Game &g, const Colours &) { FadeXrayScene(g.e, g.Flag()); },
+    [](Game &g, const Colours &c) { CyclePalette(g.e, c.first, c.last); },
+    [](Game &g, const Colours &c) { RedirectColor(g.e, c.first, c.last); },
+    [](Game &g, const Colours &c) { AddColor(g.e, c.first, &c.colour); },
+};
 
-void Game::ObjectCall(std::uint8_t code) {
-    if (code == 0) {
-        if (objects_.size() >= kMaxObjects) return;
-        const std::int32_t handle = GetAnimObject(e_);
-        FUZZ_CHECK(handle >= 0);
-        objects_.push_back({handle, -1});
-        return;
-    }
-    GameObject *o = Pick(objects_);
-    if (o == nullptr) return;
-    switch (code) {
-        case 1: {  // another sequence: what it showed is erased first
-            const std::int32_t choice = in_.Byte() % 4;
-            const std::int32_t table = in_.Byte() % 3;
-            HideFrame(e_, o->handle);
-            const std::int32_t id = choice < kSampleSequences ? kFirstId + choice
-                                    : choice == 2             ? 7
-                                                              : -1;
-            const std::int32_t bound = SetAnimObjectAnim(e_, o->handle, id, table, 0);
-            // A delta sequence whose frame 0 was released has no picture to
-            // start from.
-            const bool playable = choice != 2 && !(choice == kSampleDelta && deltaStartGone_);
-            FUZZ_CHECK(bound == (playable ? 1 : 0));
-            o->sequence = choice < kSampleSequences && playable ? choice : -1;
-            break;
+using ObjectOp = void (*)(Game &, GameObject &);
+constexpr ObjectOp kObjectOps[] = {
+    [](Game &g, GameObject &o) {  // another sequence: what it showed is erased first
+        const std::int32_t choice = g.in.Byte() % 4, table = g.in.Byte() % 3;
+        HideFrame(g.e, o.handle);
+        const std::int32_t id = choice < kSampleSequences ? kFirstId + choice
+                                : choice == 2             ? 7
+                                                          : -1;
+        // A delta sequence whose frame 0 was released has no picture to
+        // start from.
+        const bool playable = choice != 2 && !(choice == kSampleDelta && g.deltaStartGone);
+        FUZZ_CHECK(SetAnimObjectAnim(g.e, o.handle, id, table, 0) == (playable ? 1 : 0));
+        o.sequence = choice < kSampleSequences && playable ? choice : -1;
+    },
+    [](Game &g, GameObject &o) {
+        const std::int32_t number = g.in.Byte() % 100, flag = g.in.Byte() & 1;
+        SetAnimObjectPlayerNumber(g.e, o.handle, number, flag);
+    },
+    [](Game &g, GameObject &o) {
+        const std::int32_t x = g.X(), y = g.Y(), depth = g.Depth();
+        const bool show = g.in.Byte() % 4 != 0;
+        const std::int32_t scale = g.Flag() ? 100 : g.in.Range(1, 100), flags = g.in.Byte() & 1;
+        g.Repainting(o, show, [&] {
+            ProjectFrameScaleFlip(g.e, o.handle, x, y, depth, show, scale, flags);
+        });
+    },
+    [](Game &g, GameObject &o) {
+        const std::int32_t target = g.in.Range(-2, 6);
+        g.Repainting(o, g.Shown(GetSprite(g.e, o.handle)),
+                     [&] { SetFrameNum(g.e, o.handle, target); });
+    },
+    [](Game &g, GameObject &o) { (g.Flag() ? RewindAnx : OldRewindAnx)(g.e, o.handle); },
+    [](Game &g, GameObject &o) {
+        const std::int32_t call = g.in.Byte() % 4;
+        if (call == 0) ErasePreviousFrame(g.e, o.handle);
+        if (call == 2) HideFrame(g.e, o.handle);
+        if (call == 3) ShowFrame(g.e, o.handle);
+        if (call != 1) return;
+        const bool invalidate = g.Flag();
+        g.Repainting(o, invalidate, [&] { ErasePreviousFramePlus(g.e, o.handle, invalidate); });
+    },
+    [](Game &g, GameObject &o) {
+        const bool first = GetFrameNum(g.e, o.handle) == 1;
+        const std::int32_t released = DeleteFrameImmediate(g.e, o.handle);
+        g.deltaStartGone |= released == 1 && first && o.sequence == kSampleDelta;
+    },
+    [](Game &g, GameObject &o) {  // gone, erased first
+        HideFrame(g.e, o.handle);
+        DestroyAnimObject(g.e, o.handle);
+        g.objects.erase(g.objects.begin() + (&o - g.objects.data()));
+    },
+    [](Game &g, GameObject &o) {
+        const std::int32_t frame = g.in.Range(-1, 4), x = g.in.Range(-8, 8), y = g.in.Range(-8, 8);
+        if (g.Flag()) {
+            SetSeqFrameOffset(g.e, o.handle, frame, x, y);
+        } else if (o.sequence == kSampleScalable) {
+            SetFrameOffsetXY(g.e, o.handle, frame, x, y);
         }
-        case 2: {
-            const std::int32_t number = in_.Byte() % 100, flag = in_.Byte() & 1;
-            SetAnimObjectPlayerNumber(e_, o->handle, number, flag);
-            break;
-        }
-        case 3: {
-            const std::int32_t x = X(), y = Y(), depth = Depth();
-            const bool show = in_.Byte() % 4 != 0;
-            const std::int32_t scale = in_.Flag() ? 100 : in_.Range(1, 100);
-            const std::int32_t flags = in_.Byte() & 1;
-            if (show) {
-                ProjectFrameScaleFlip(e_, o->handle, x, y, depth, 1, scale, flags);
-            } else {
-                Unrepainted(*o, [&] {
-                    ProjectFrameScaleFlip(e_, o->handle, x, y, depth, 0, scale, flags);
-                });
-            }
-            break;
-        }
-        case 4: {
-            const std::int32_t target = in_.Range(-2, 6);
-            const std::int32_t sprite = GetSprite(e_, o->handle);
-            if (Shown(sprite)) {
-                SetFrameNum(e_, o->handle, target);
-            } else {
-                Unrepainted(*o, [&] { SetFrameNum(e_, o->handle, target); });
-            }
-            break;
-        }
-        case 5:
-            if (in_.Flag()) {
-                RewindAnx(e_, o->handle);
-            } else {
-                OldRewindAnx(e_, o->handle);
-            }
-            break;
-        case 6:
-            switch (in_.Byte() % 4) {
-                case 0:
-                    ErasePreviousFrame(e_, o->handle);
-                    break;
-                case 1:
-                    if (in_.Flag()) {
-                        ErasePreviousFramePlus(e_, o->handle, 1);
-                    } else {
-                        Unrepainted(*o, [&] { ErasePreviousFramePlus(e_, o->handle, 0); });
-                    }
-                    break;
-                case 2:
-                    HideFrame(e_, o->handle);
-                    break;
-                case 3:
-                    ShowFrame(e_, o->handle);
-                    break;
-            }
-            break;
-        case 7: {
-            const bool first = GetFrameNum(e_, o->handle) == 1;
-            const std::int32_t released = DeleteFrameImmediate(e_, o->handle);
-            deltaStartGone_ |= released == 1 && first && o->sequence == kSampleDelta;
-            break;
-        }
-        case 8:  // gone, erased first
-            HideFrame(e_, o->handle);
-            DestroyAnimObject(e_, o->handle);
-            objects_.erase(objects_.begin() + (o - objects_.data()));
-            break;
-        case 9: {
-            const std::int32_t frame = in_.Range(-1, 4), x = in_.Range(-8, 8), y = in_.Range(-8, 8);
-            if (in_.Flag()) {
-                SetSeqFrameOffset(e_, o->handle, frame, x, y);
-            } else if (o->sequence == kSampleScalable) {
-                SetFrameOffsetXY(e_, o->handle, frame, x, y);
-            }
-            break;
-        }
-        case 10: {
-            const std::int32_t x = X(), y = Y();
-            const std::int32_t hit = GetSeqFromPoint(e_, x, y);
-            const std::int32_t sprite = reference::SpriteAt(e_, x, y);
-            FUZZ_CHECK(hit == -1 || (sprite >= 0 && GetSprite(e_, hit) == sprite));
-            break;
-        }
-    }
-}
+    },
+    [](Game &g, GameObject &) {
+        const std::int32_t x = g.X(), y = g.Y();
+        const std::int32_t hit = GetSeqFromPoint(g.e, x, y),
+                           sprite = reference::SpriteAt(g.e, x, y);
+        FUZZ_CHECK(hit == -1 || (sprite >= 0 && GetSprite(g.e, hit) == sprite));
+    },
+};
 
-void Game::PaintCall(std::uint8_t code) {
-    PaintMode mode;
-    switch (code) {
-        case 0:
-            break;
-        case 1:
-            mode.painter = PaintMode::kStretch;
-            mode.scale = in_.Range(1, kMaxScale);
-            break;
-        case 2:
-            mode.painter = PaintMode::kPartial;
-            mode.low = Depth();
-            mode.high = in_.Flag() ? animate::kBackgroundDepth : Depth();
-            break;
-        case 3:
-            mode.painter = PaintMode::kStretchPlus;
-            mode.scale = in_.Range(1, kMaxScale);
-            mode.scrollX = in_.Range(-8, 8);
-            mode.scrollY = in_.Range(-8, 8);
-            break;
-        case 4: {
-            RECT r{X(), Y(), 0, 0};
-            r.right = r.left + in_.Range(-2, 30);
-            r.bottom = r.top + in_.Range(-2, 30);
-            check_.PaintRect(r);
-            return;
-        }
-    }
-    check_.Paint(mode);
-}
+constexpr Op kPaintOps[] = {
+    [](Game &g) { g.check.Paint({}); },
+    [](Game &g) {
+        g.check.Paint({PaintMode::kStretch, g.in.Range(1, kMaxScale)});
+    },
+    [](Game &g) {
+        PaintMode mode{PaintMode::kPartial, 1, g.Depth()};
+        mode.high = g.Flag() ? animate::kBackgroundDepth : g.Depth();
+        g.check.Paint(mode);
+    },
+    [](Game &g) {
+        g.check.Paint({PaintMode::kStretchPlus, g.in.Range(1, kMaxScale), 0, 32767,
+                       g.in.Range(-8, 8), g.in.Range(-8, 8)});
+    },
+    [](Game &g) {
+        g.check.PaintRect(g.Grown({g.X(), g.Y(), 0, 0}, -2, 30, 30));
+    },
+};
 
 // A call's code picks its group; each group takes as many of the 64 codes
 // as it is to be weighted.
 void Game::Call() {
-    const std::uint8_t code = in_.Byte() % 64;
-    if (code < 4) return AddSpriteCall();
-    if (code < 14) return SpriteCall(static_cast<std::uint8_t>(code % 5));
-    if (code < 22) return ImageCall(static_cast<std::uint8_t>(code - 14));
-    if (code < 41) return SceneCall(static_cast<std::uint8_t>(code - 22));
-    if (code < 43) return PaletteCall();
-    if (code < 56) return ObjectCall(static_cast<std::uint8_t>(code - 43) % 11);
-    return PaintCall(static_cast<std::uint8_t>(code - 56) % 5);
+    const std::int32_t code = in.Byte() % 64;
+    if (code < 4) {  // a new sprite
+        const std::size_t image = in.Byte() % std::max<std::size_t>(images.size(), 1);
+        const bool show = in.Flag();
+        GameSprite s{-1, image, X(), Y(), Depth(), Anchor()};
+        if (images.empty() || sprites.size() >= kMaxSprites) return;
+        s.handle = AddSprite(e);
+        FUZZ_CHECK(s.handle >= 0 && !Shown(s.handle));
+        SetSpriteSpriteDib(e, s.handle, images[image].handle);
+        Place(s, show);
+        sprites.push_back(s);
+    } else if (code < 14) {
+        if (GameSprite *s = Pick(sprites)) kSpriteOps[code % 5](*this, *s);
+    } else if (code < 17) {
+        kNewImageOps[code - 14](*this);
+    } else if (code < 22) {
+        if (images.empty()) return;
+        const std::size_t index = in.Byte() % images.size();
+        GameImage &image = images[index];
+        if (!kImageOps[code - 17](*this, image)) return;
+        GetDibSize(e, image.handle, &image.width, &image.height);
+        // Every sprite showing it placed again, which repaints where it was
+        // and where it is.
+        for (const GameSprite &s : sprites) {
+            if (s.image == index) Place(s, Shown(s.handle));
+        }
+    } else if (code < 41) {
+        marked.assign(e->invalidRects, e->invalidRects + std::clamp(e->invalidCount, 0, 256));
+        kSceneOps[code - 22](*this);
+    } else if (code < 43) {
+        const Colours c{in.Range(-2, 257), in.Range(-2, 257), {in.Byte(), in.Byte(), in.Byte(), 0}};
+        kPaletteOps[in.Byte() % 8](*this, c);
+    } else if (code < 56) {
+        if ((code - 43) % 11 == 0) {
+            if (objects.size() >= kMaxObjects) return;
+            objects.push_back({GetAnimObject(e), -1});
+            FUZZ_CHECK(objects.back().handle >= 0);
+        } else if (GameObject *o = Pick(objects)) {
+            kObjectOps[(code - 43) % 11 - 1](*this, *o);
+        }
+    } else {
+        kPaintOps[(code - 56) % 5](*this);
+    }
 }
 
 }  // namespace
@@ -700,19 +558,15 @@ int EngineTarget(const std::uint8_t *data, std::size_t size) {
         } else {
             FUZZ_CHECK(MakeOffScreenDib(e, kMaxSceneWidth, kMaxSceneHeight) == 0);
         }
-        FUZZ_CHECK(InitProjector(e, static_cast<std::int32_t>(kMaxObjects), kSampleSequences, 1) ==
-                   1);
+        FUZZ_CHECK(InitProjector(e, kMaxObjects, kSampleSequences, 1) == 1);
         DupKOVRLETableSetup(e, 16, 8, 32);
         SetPlayerNumbersTeamColor(e, 0, 200);
         SetPlayerNumbersTeamColor(e, 1, 201);
         std::array<std::int32_t, kSampleSequences> ids;
-        for (std::int32_t i = 0; i < kSampleSequences; ++i)
-            ids[static_cast<std::size_t>(i)] = kFirstId + i;
-        const std::int32_t animation = LoadMultiAnim(e, f.animation.c_str(), ids.data(),
-                                                     kSampleSequences, 2, ANIM_LOAD_PLAYER_NUMBERS);
-        FUZZ_CHECK(animation >= 0);
-
-        Game game(e, in, check);
+        for (std::int32_t i = 0; i < kSampleSequences; ++i) ids[i] = kFirstId + i;
+        FUZZ_CHECK(LoadMultiAnim(e, f.animation.c_str(), ids.data(), kSampleSequences, 2,
+                                 ANIM_LOAD_PLAYER_NUMBERS) >= 0);
+        Game game{e, in, check};
         for (std::int32_t calls = 0; calls < kMaxCalls && in.Remaining() > 0; ++calls) game.Call();
         check.Paint(PaintMode{});
         TerminateProjector(e);

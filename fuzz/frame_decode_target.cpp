@@ -31,7 +31,7 @@ using Table = std::array<std::uint16_t, KOVRLE_TABLE_ENTRIES>;
 constexpr std::uint8_t kGuard = 0xA5;
 constexpr std::int64_t kMaxCallerBuffer = std::int64_t{1} << 20;
 constexpr std::int32_t kOddScales[] = {0, -1, 101, 1000, -100, 65636, 50, 100,
-                                       1,  99, 33,  67,   25,   75,    10, 150};
+                                       1, 99, 33,  67,   25,   75,    10, 150};
 constexpr std::uint32_t kHeaderSize = 32;
 constexpr std::uint32_t kEntrySize = 8;
 
@@ -58,14 +58,12 @@ void DirtyLineBuffer() {
     const std::uint8_t record[] = {4, 0, 255, kDirt};
     std::memcpy(frame.data() + kHeaderSize + kEntrySize, record, sizeof record);
     std::array<std::uint8_t, kHeaderSize + kEntrySize + 256> out{};
-    codec::DecodeRequest request;
-    request.frame = frame.data();
-    request.frameSize = frame.size();
-    request.table = table.data();
-    request.buffer = out.data();
-    request.bufferSize = out.size();
-    request.streamKind = ANX_STREAM_LINE_BY_LINE;
-    FUZZ_CHECK(codec::Expand(request) != nullptr);
+    FUZZ_CHECK(codec::Expand({.frame = frame.data(),
+                              .frameSize = frame.size(),
+                              .table = table.data(),
+                              .buffer = out.data(),
+                              .bufferSize = out.size(),
+                              .streamKind = ANX_STREAM_LINE_BY_LINE}) != nullptr);
 }
 
 }  // namespace
@@ -91,30 +89,31 @@ int FrameDecodeTarget(const std::uint8_t *data, std::size_t size) {
     if (frame.size() >= kHeaderSize) {
         ANXFRAME header;
         std::memcpy(&header, frame.data(), sizeof header);
-        needed = kHeaderSize + std::uint64_t{kEntrySize} *
-                                   static_cast<std::uint64_t>(std::max<std::int16_t>(header.rectCount, 0)) +
+        needed = kHeaderSize +
+                 std::uint64_t{kEntrySize} *
+                     static_cast<std::uint64_t>(std::max<std::int16_t>(header.rectCount, 0)) +
                  header.dataSize;
     }
     const bool callerBuffer = (flags & 0x10) != 0;
     // The caller's buffer is sometimes a little short, mostly large enough.
-    const std::int64_t wanted = static_cast<std::int64_t>(needed) + slack % 64 - (slack & 0x100 ? 8 : 0);
-    const auto bufferSize = static_cast<std::uint64_t>(std::clamp<std::int64_t>(wanted, 0, kMaxCallerBuffer));
+    const std::int64_t wanted =
+        static_cast<std::int64_t>(needed) + slack % 64 - (slack & 0x100 ? 8 : 0);
+    const auto bufferSize =
+        static_cast<std::uint64_t>(std::clamp<std::int64_t>(wanted, 0, kMaxCallerBuffer));
 
     BlockBalance balance;
     const Table tableBefore = table;
-    codec::DecodeRequest request;
-    request.frame = frame.data();
-    request.frameSize = frame.size();
-    if ((flags & 0x08) != 0) {
-        request.overlay = overlay.data();
-        request.overlaySize = overlay.size();
-    }
-    request.table = table.data();
-    request.scale = scale;
-    request.numberIndex = numberIndex;
-    request.numberColour = colour;
-    request.mirror = (flags & 1) != 0;
-    request.streamKind = (flags >> 1) & 3;
+    const bool overlaid = (flags & 0x08) != 0;
+    codec::DecodeRequest request{.frame = frame.data(),
+                                 .frameSize = frame.size(),
+                                 .overlay = overlaid ? overlay.data() : nullptr,
+                                 .overlaySize = overlaid ? overlay.size() : codec::kUnboundedSize,
+                                 .table = table.data(),
+                                 .scale = scale,
+                                 .numberIndex = numberIndex,
+                                 .numberColour = colour,
+                                 .mirror = (flags & 1) != 0,
+                                 .streamKind = (flags >> 1) & 3};
 
     std::vector<std::uint8_t> buffer;
     if (callerBuffer) {
@@ -124,20 +123,23 @@ int FrameDecodeTarget(const std::uint8_t *data, std::size_t size) {
     }
     const ANXFRAME *result = codec::Expand(request);
     FUZZ_CHECK(table == tableBefore);
+    // Nothing written past this many bytes of the caller's buffer.
+    auto untouchedFrom = [&](std::size_t at) {
+        return std::all_of(buffer.begin() + static_cast<std::ptrdiff_t>(at), buffer.end(),
+                           [](std::uint8_t b) { return b == kGuard; });
+    };
     if (result == nullptr) {
-        FUZZ_CHECK(std::all_of(buffer.begin(), buffer.end(), [](std::uint8_t b) { return b == kGuard; }));
+        FUZZ_CHECK(untouchedFrom(0));
         return 0;
     }
     FUZZ_CHECK(needed >= kHeaderSize);
     ANXFRAME out;
     std::memcpy(&out, result, sizeof out);
-    FUZZ_CHECK(out.compression == 0);
-    FUZZ_CHECK(out.rectCount == static_cast<std::int16_t>(frame[2] | frame[3] << 8));
+    FUZZ_CHECK(out.compression == 0 &&
+               out.rectCount == static_cast<std::int16_t>(frame[2] | frame[3] << 8));
     if (callerBuffer) {
-        FUZZ_CHECK(result == static_cast<const void *>(buffer.data()));
-        FUZZ_CHECK(needed <= bufferSize);
-        FUZZ_CHECK(std::all_of(buffer.begin() + static_cast<std::ptrdiff_t>(needed), buffer.end(),
-                               [](std::uint8_t b) { return b == kGuard; }));
+        FUZZ_CHECK(result == static_cast<const void *>(buffer.data()) && needed <= bufferSize &&
+                   untouchedFrom(needed));
     } else {
         FUZZ_CHECK(platform::BlockSize(result) >= needed);
     }
@@ -146,9 +148,9 @@ int FrameDecodeTarget(const std::uint8_t *data, std::size_t size) {
     DirtyLineBuffer();
     std::vector<std::uint8_t> again(callerBuffer ? buffer.size() : static_cast<std::size_t>(needed),
                                     kGuard);
-    std::vector<std::uint8_t> first(static_cast<const std::uint8_t *>(static_cast<const void *>(result)),
-                                    static_cast<const std::uint8_t *>(static_cast<const void *>(result)) +
-                                        needed);
+    std::vector<std::uint8_t> first(
+        static_cast<const std::uint8_t *>(static_cast<const void *>(result)),
+        static_cast<const std::uint8_t *>(static_cast<const void *>(result)) + needed);
     if (!callerBuffer) {
         // A new block starts zeroed; so must the second output.
         std::fill(again.begin(), again.end(), 0);

@@ -31,8 +31,8 @@ void MemoryFile::Write(std::span<const std::uint8_t> bytes) {
     if (::ftruncate(fd_, 0) != 0) std::abort();
     std::size_t done = 0;
     while (done < bytes.size()) {
-        const ssize_t put = ::pwrite(fd_, bytes.data() + done, bytes.size() - done,
-                                     static_cast<off_t>(done));
+        const ssize_t put =
+            ::pwrite(fd_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
         if (put <= 0) std::abort();
         done += static_cast<std::size_t>(put);
     }
@@ -69,11 +69,13 @@ const std::filesystem::path &ScratchFolder() {
     if (g_scratch.empty()) {
         const std::filesystem::path shm = "/dev/shm";
         std::error_code error;
-        const std::filesystem::path base =
-            std::filesystem::is_directory(shm, error) ? shm : std::filesystem::temp_directory_path();
+        const std::filesystem::path base = std::filesystem::is_directory(shm, error)
+                                               ? shm
+                                               : std::filesystem::temp_directory_path();
         RemoveAbandoned(base);
         std::string name =
-            (base / (std::string(kScratchPrefix) + std::to_string(::getpid()) + "-XXXXXX")).string();
+            (base / (std::string(kScratchPrefix) + std::to_string(::getpid()) + "-XXXXXX"))
+                .string();
         if (::mkdtemp(name.data()) == nullptr) {
             std::perror("mkdtemp");
             std::abort();
@@ -82,6 +84,24 @@ const std::filesystem::path &ScratchFolder() {
         std::atexit(&RemoveScratch);
     }
     return g_scratch;
+}
+
+std::string ScratchFile(const std::string &name, std::span<const std::uint8_t> bytes) {
+    const std::string path = (ScratchFolder() / name).string();
+    FILE *out = std::fopen(path.c_str(), "wb");
+    FUZZ_CHECK(out != nullptr && std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size());
+    std::fclose(out);
+    return path;
+}
+
+bool SameRows(BITMAPINFOHEADER *a, std::int32_t ax, std::int32_t ay, BITMAPINFOHEADER *b,
+              std::int32_t width, std::int32_t height) {
+    for (std::int32_t y = 0; y < height && width > 0; ++y) {
+        if (std::memcmp(GetDIBPixelAddress(a, ax, ay + y), GetDIBPixelAddress(b, 0, y),
+                        static_cast<std::size_t>(width)) != 0)
+            return false;
+    }
+    return true;
 }
 
 void ReleasePalette(EngineState *engine) {
@@ -95,7 +115,8 @@ void Quiet(const char *, void *) {}
 // Canvas error boxes are expected on bad input too; an assertion box is
 // shown, as the abort that follows it is a finding.
 std::int32_t AssertionBoxesOnly(const char *text, const char *caption, std::uint32_t, void *) {
-    if (std::string_view(caption) == "Assertion Failed") std::fprintf(stderr, "%s%s\n", caption, text);
+    if (std::string_view(caption) == "Assertion Failed")
+        std::fprintf(stderr, "%s%s\n", caption, text);
     return ANIM_IDOK;
 }
 

@@ -19,9 +19,9 @@
 #include "platform/platform.h"
 
 // A broken promise of the library: report where, then stop as a crash does.
-#define FUZZ_CHECK(cond)                                                          \
-    do {                                                                          \
-        if (!(cond)) ::anim::fuzz::Finding(__FILE__, __LINE__, #cond);            \
+#define FUZZ_CHECK(cond)                                               \
+    do {                                                               \
+        if (!(cond)) ::anim::fuzz::Finding(__FILE__, __LINE__, #cond); \
     } while (0)
 
 namespace anim::fuzz {
@@ -34,7 +34,7 @@ namespace anim::fuzz {
 
 // Takes values off the front of the input; past its end every value is 0.
 class Input {
-public:
+  public:
     explicit Input(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
 
     std::uint8_t Byte() { return pos_ < bytes_.size() ? bytes_[pos_++] : 0; }
@@ -62,7 +62,7 @@ public:
     std::span<const std::uint8_t> Rest() { return Take(Remaining()); }
     std::size_t Remaining() const { return bytes_.size() - pos_; }
 
-private:
+  private:
     std::span<const std::uint8_t> bytes_;
     std::size_t pos_ = 0;
 };
@@ -70,12 +70,17 @@ private:
 // One in-memory file per process, reached through a path as the library's
 // file calls need; each Write replaces its whole content.
 class MemoryFile {
-public:
+  public:
     static MemoryFile &Get();
     void Write(std::span<const std::uint8_t> bytes);
+    // Replaces the content with data and gives the path.
+    static const char *Holding(const std::uint8_t *data, std::size_t size) {
+        Get().Write({data, size});
+        return Get().path();
+    }
     const char *path() const { return path_.c_str(); }
 
-private:
+  private:
     MemoryFile();
     int fd_ = -1;
     std::string path_;
@@ -89,15 +94,30 @@ const std::filesystem::path &ScratchFolder();
 // Fails the run when the memory blocks alive at its end differ from those
 // alive at its start: every target body must leave nothing behind.
 class BlockBalance {
-public:
+  public:
     BlockBalance() : before_(platform::LiveBlockCount()) {}
     ~BlockBalance() { FUZZ_CHECK(platform::LiveBlockCount() == before_); }
     BlockBalance(const BlockBalance &) = delete;
     BlockBalance &operator=(const BlockBalance &) = delete;
 
-private:
+  private:
     std::size_t before_;
 };
+
+// Writes bytes to name in the scratch folder; returns its path.
+std::string ScratchFile(const std::string &name, std::span<const std::uint8_t> bytes);
+
+// A new DIB of w x h with pixel(x, y) at each pixel.
+template <typename Pixel>
+BITMAPINFOHEADER *FilledDib(std::int32_t w, std::int32_t h, Pixel pixel) {
+    BITMAPINFOHEADER *dib = CreateDIB(w, h);
+    FUZZ_CHECK(dib != nullptr);
+    for (std::int32_t y = 0; y < h; ++y) {
+        std::uint8_t *row = GetDIBPixelAddress(dib, 0, y);
+        for (std::int32_t x = 0; x < w; ++x) row[x] = pixel(x, y);
+    }
+    return dib;
+}
 
 // The game's part of the master palette: the library makes a palette for
 // every background that brings its colours and never deletes one, so a
@@ -106,6 +126,45 @@ private:
 // display keeps every palette), but it makes libFuzzer look for leaks after
 // every run, which costs more than the run itself.
 void ReleasePalette(EngineState *engine);
+
+// An engine with a window of its own, let go of at the end of the scope.
+struct EngineScope {
+    EngineState *engine = InitAnimate();
+    HDC dc;
+    explicit EngineScope(std::int32_t width = 64, std::int32_t height = 64)
+        : dc(AnimCreateWindowDC(width, height)) {
+        FUZZ_CHECK(engine != nullptr && dc != nullptr);
+    }
+    ~EngineScope() {
+        AnimDestroyWindowDC(dc);
+        ReleasePalette(engine);
+        TerminateAnimate(engine);
+        FREE(engine);
+    }
+    EngineScope(const EngineScope &) = delete;
+    EngineScope &operator=(const EngineScope &) = delete;
+};
+
+// Whether rows 0 to height - 1 of two DIBs hold the same first width pixels.
+bool SameRows(BITMAPINFOHEADER *a, std::int32_t ax, std::int32_t ay, BITMAPINFOHEADER *b,
+              std::int32_t width, std::int32_t height);
+
+// One line of error text that starts with prefix.
+inline bool OneLine(const std::string &error, const std::string &prefix) {
+    return error.starts_with(prefix) && error.find('\n') == std::string::npos;
+}
+
+// The tools' readers are handed a 2 x 1 picture of 7s: they take a picture
+// whole, every pixel of the size it says, or leave the caller's as it was.
+template <typename Image>
+bool WholePicture(const Image &image) {
+    return image.width > 0 && image.height > 0 &&
+           image.pixels.size() == static_cast<std::size_t>(image.width) * image.height;
+}
+template <typename Image>
+bool UntouchedPicture(const Image &image) {
+    return image.width == 2 && image.height == 1 && image.pixels == decltype(image.pixels)(2, 7);
+}
 
 // The memory layer refuses blocks above this size while a target runs. The
 // library takes blocks up to 1 GiB, which is right and only slow: a fuzzer

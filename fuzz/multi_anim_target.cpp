@@ -32,13 +32,16 @@ constexpr std::int32_t kMaxFramesPerPass = 24;
 constexpr std::int32_t kScales[] = {100, 50, 23};
 constexpr std::uint8_t kTeamColour[] = {200, 201};
 
-struct Scene {
-    EngineState *engine;
-    HDC dc;
+struct Scene : EngineScope {
     std::array<std::int32_t, kMaxIds> ids;
+    Scene() : EngineScope(kSceneWidth, kSceneHeight) {
+        for (std::int32_t i = 0; i < kMaxIds; ++i) ids[static_cast<std::size_t>(i)] = kFirstId + i;
+    }
 };
 
-void Paint(const Scene &s) { PaintScene(s.engine, s.dc); }
+void Paint(const Scene &s) {
+    PaintScene(s.engine, s.dc);
+}
 
 // Projects up to kMaxFramesPerPass frames of both objects, alternately.
 void PlayThrough(const Scene &s, const std::int32_t (&objects)[2], std::int32_t scale,
@@ -108,7 +111,8 @@ bool LoadAndPlay(const Scene &s, const char *path, std::int32_t sequences, std::
         FUZZ_CHECK(platform::LiveBlockCount() == before);
         return false;
     }
-    for (std::int32_t i = 0; i < sequences; ++i) PlaySequence(s, s.ids[static_cast<std::size_t>(i)], tables, number);
+    for (std::int32_t i = 0; i < sequences; ++i)
+        PlaySequence(s, s.ids[static_cast<std::size_t>(i)], tables, number);
     FUZZ_CHECK(DestroyMultiAnim(s.engine, handle) == 1);
     return true;
 }
@@ -117,30 +121,21 @@ bool LoadAndPlay(const Scene &s, const char *path, std::int32_t sequences, std::
 
 int MultiAnimTarget(const std::uint8_t *data, std::size_t size) {
     BlockBalance balance;
-    MemoryFile &file = MemoryFile::Get();
-    file.Write({data, size});
+    const char *path = MemoryFile::Holding(data, size);
     std::uint16_t declared = 0;
     if (size >= 4) std::memcpy(&declared, data + 2, sizeof declared);
     const std::int32_t sequences = std::min<std::int32_t>(declared, kMaxIds);
     const std::int32_t number = size > 0 ? data[size - 1] % 100 : 7;
 
-    Scene s{InitAnimate(), AnimCreateWindowDC(kSceneWidth, kSceneHeight), {}};
-    FUZZ_CHECK(s.engine != nullptr && s.dc != nullptr);
-    for (std::int32_t i = 0; i < kMaxIds; ++i) s.ids[static_cast<std::size_t>(i)] = kFirstId + i;
+    Scene s;
     FUZZ_CHECK(MakeOffScreenDib(s.engine, kSceneWidth, kSceneHeight) == 0);
     FUZZ_CHECK(InitProjector(s.engine, 4, kMaxIds, 2) == 1);
     SetPlayerNumbersTeamColor(s.engine, 0, kTeamColour[0]);
     SetPlayerNumbersTeamColor(s.engine, 1, kTeamColour[1]);
     DupKOVRLETableSetup(s.engine, 16, 8, 32);
-
-    if (LoadAndPlay(s, file.path(), sequences, 2, ANIM_LOAD_PLAYER_NUMBERS, number)) {
-        LoadAndPlay(s, file.path(), sequences, 1, 0, number);
-    }
-
+    if (LoadAndPlay(s, path, sequences, 2, ANIM_LOAD_PLAYER_NUMBERS, number))
+        LoadAndPlay(s, path, sequences, 1, 0, number);
     TerminateProjector(s.engine);
-    TerminateAnimate(s.engine);
-    FREE(s.engine);
-    AnimDestroyWindowDC(s.dc);
     return 0;
 }
 

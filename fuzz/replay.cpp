@@ -43,8 +43,8 @@ int main(int argc, char **argv) {
         const std::string_view name = std::string_view(argv[first]).substr(kKernelsFlag.size());
         const auto *set = anim::blit::KernelsNamed(name);
         if (set == nullptr) {
-            std::printf("kernel set %.*s is not on this CPU: skipped\n", static_cast<int>(name.size()),
-                        name.data());
+            std::printf("kernel set %.*s is not on this CPU: skipped\n",
+                        static_cast<int>(name.size()), name.data());
             return ANIMATE_SKIP_CODE;
         }
         anim::blit::ForceKernels(set);

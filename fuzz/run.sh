@@ -4,9 +4,9 @@
 #
 #   fuzz/run.sh [--merge] SECONDS [TARGET...]
 #
-# Every run starts from the kept corpus (fuzz/corpus/<target>), the
-# generated seeds and the saved regressions. The fuzzers work in a scratch
-# copy, build-fuzz/corpus/<target>, and never write a tracked file. With
+# Every run starts from the kept corpus (fuzz/corpus/<target>) and the
+# saved regressions. The fuzzers work in a scratch copy,
+# build-fuzz/corpus/<target>, and never write a tracked file. With
 # --merge, what a run found that adds coverage is folded into the kept
 # corpus afterwards (libFuzzer -merge=1, minimised), so that the next
 # campaign starts where this one ended; commit the result.
@@ -37,11 +37,9 @@ targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
   IFS=';' read -r -a targets <"$build/fuzz/targets.txt"
 fi
-build_targets=(fuzz_seeds)
+build_targets=()
 for t in "${targets[@]}"; do build_targets+=("fuzz_$t"); done
 cmake --build "$build" -j"$jobs" --target "${build_targets[@]}" >/dev/null
-rm -rf "$build/seeds"
-"$build/fuzz/fuzz_seeds" "$build/seeds"
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:allocator_may_return_null=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
@@ -69,12 +67,12 @@ run_one() {
   local t=$1
   local corpus="$build/corpus/$t" findings="$build/findings/$t" log="$build/logs/$t.log"
   rm -rf "$findings"
-  mkdir -p "$corpus" "$findings" "$build/logs" "$build/seeds/$t"
+  mkdir -p "$corpus" "$findings" "$build/logs"
   [ -d "fuzz/corpus/$t" ] && cp -n fuzz/corpus/"$t"/* "$corpus"/ 2>/dev/null || true
   local dict=() words
   words=fuzz/dictionaries/$(dictionary "$t").dict
   [ -f "$words" ] && dict=(-dict="$words")
-  local inputs=("$corpus" "$build/seeds/$t")
+  local inputs=("$corpus")
   [ -d "fuzz/regressions/$t" ] && inputs+=("fuzz/regressions/$t")
   # -timeout: an input running this long is a hang, a finding like a crash.
   # The processor time it had goes beside the log: on a shared machine the

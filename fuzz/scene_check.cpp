@@ -1,9 +1,11 @@
 #include "scene_check.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <span>
 
 #include "animate/engine.h"
 #include "fuzz_support.h"
@@ -61,6 +63,20 @@ std::vector<reference::Overlay> Overlays(const EngineState *e, const PaintMode &
     return out;
 }
 
+// The window's record of what changed since the last call, each rectangle
+// inside the window.
+std::span<const RECT> TakeChanges(HDC dc, std::int32_t width, std::int32_t height) {
+    static std::array<RECT, 16> rects;
+    const std::int32_t n =
+        AnimWindowChanges(dc, rects.data(), static_cast<std::int32_t>(rects.size()), nullptr);
+    FUZZ_CHECK(n >= 0 && n <= static_cast<std::int32_t>(rects.size()));
+    const std::span<const RECT> out(rects.data(), static_cast<std::size_t>(n));
+    for (const RECT &r : out)
+        FUZZ_CHECK(0 <= r.left && r.left <= r.right && r.right < width && 0 <= r.top &&
+                   r.top <= r.bottom && r.bottom < height);
+    return out;
+}
+
 }  // namespace
 
 std::int32_t PatternCallback(HDC, BITMAPINFO *info, std::uint8_t *bits, std::int32_t, std::int32_t,
@@ -114,31 +130,37 @@ bool SceneCheck::Paintable(Scene &scene) const {
 }
 
 void SceneCheck::Run(const PaintMode &mode, HDC dc) const {
-    switch (mode.painter) {
-        case PaintMode::kScene:
-            PaintScene(engine_, dc);
-            break;
-        case PaintMode::kStretch:
-            PaintSceneStretch(engine_, dc, mode.scale);
-            break;
-        case PaintMode::kPartial:
-            PaintScenePartialDepth(engine_, dc, mode.low, mode.high);
-            break;
-        case PaintMode::kStretchPlus:
-            PaintSceneStretchPlus(engine_, dc, mode.scale, mode.scrollX, mode.scrollY);
-            break;
-    }
+    if (mode.painter == PaintMode::kScene) PaintScene(engine_, dc);
+    if (mode.painter == PaintMode::kStretch) PaintSceneStretch(engine_, dc, mode.scale);
+    if (mode.painter == PaintMode::kPartial)
+        PaintScenePartialDepth(engine_, dc, mode.low, mode.high);
+    if (mode.painter == PaintMode::kStretchPlus)
+        PaintSceneStretchPlus(engine_, dc, mode.scale, mode.scrollX, mode.scrollY);
 }
 
-std::vector<std::int16_t> SceneCheck::Surface(const Scene &scene) const {
-    canvas::Canvas &c = engine_->canvas;
-    std::vector<std::int16_t> out(static_cast<std::size_t>(scene.width) * scene.height);
-    for (std::int32_t y = 0; y < scene.height; ++y) {
-        const std::uint8_t *row = Row(c.bmi, c.pBits, y);
-        std::copy(row, row + scene.width,
-                  out.begin() + static_cast<std::ptrdiff_t>(y) * scene.width);
-    }
-    return out;
+// A presenter shows again only what the window reports: every pixel a
+// paint changed lies in a reported rectangle.
+template <typename PaintFn>
+void SceneCheck::Watched(PaintFn paint) {
+    TakeChanges(window_, windowWidth_, windowHeight_);
+    std::int32_t stride = 0;
+    const std::uint8_t *now = AnimWindowPixels(window_, &stride);
+    FUZZ_CHECK(stride == windowWidth_);
+    const std::size_t size = static_cast<std::size_t>(stride) * windowHeight_;
+    shown_.assign(now, now + size);
+    paint();
+    // The old window with the reported rectangles taken from the new one
+    // must be the new one.
+    for (const RECT &r : TakeChanges(window_, windowWidth_, windowHeight_))
+        for (std::int32_t y = r.top; y <= r.bottom; ++y) {
+            const std::size_t at = static_cast<std::size_t>(y * stride + r.left);
+            std::memcpy(&shown_[at], now + at, static_cast<std::size_t>(r.right - r.left + 1));
+        }
+    if (std::memcmp(shown_.data(), now, size) == 0) return;
+    const auto at =
+        static_cast<std::int32_t>(std::mismatch(now, now + size, shown_.begin()).first - now);
+    Differs("a pixel changed outside the window's reported changes", at % stride, at / stride,
+            now[at], shown_[static_cast<std::size_t>(at)]);
 }
 
 std::vector<std::uint8_t> SceneCheck::WindowPixels(HDC dc, std::int32_t width,
@@ -153,21 +175,19 @@ std::vector<std::uint8_t> SceneCheck::WindowPixels(HDC dc, std::int32_t width,
     return out;
 }
 
-const std::vector<std::uint8_t> &SceneCheck::Pattern(std::int32_t index, const Scene &scene) {
-    if (patternWidth_ != scene.width || patternHeight_ != scene.height || patterns_.empty()) {
-        patternWidth_ = scene.width;
-        patternHeight_ = scene.height;
-        patterns_.assign(kPatterns, std::vector<std::uint8_t>(
-                                        static_cast<std::size_t>(scene.width) * scene.height));
-        for (std::int32_t y = 0; y < scene.height; ++y)
-            for (std::int32_t x = 0; x < scene.width; ++x) {
-                const std::int32_t p = (x + 2 * y) % kPatterns;
-                patterns_[static_cast<std::size_t>(p)]
-                         [static_cast<std::size_t>(y * scene.width + x)] =
-                             static_cast<std::uint8_t>(kFirstPatternColour + p);
-            }
-    }
-    return patterns_[static_cast<std::size_t>(index)];
+const std::vector<std::vector<std::uint8_t>> &SceneCheck::Patterns(const Scene &scene) {
+    if (patternWidth_ == scene.width && patternHeight_ == scene.height) return patterns_;
+    patternWidth_ = scene.width;
+    patternHeight_ = scene.height;
+    patterns_.assign(kPatterns, std::vector<std::uint8_t>(static_cast<std::size_t>(scene.width) *
+                                                          static_cast<std::size_t>(scene.height)));
+    for (std::int32_t y = 0; y < scene.height; ++y)
+        for (std::int32_t x = 0; x < scene.width; ++x) {
+            const std::int32_t p = (x + 2 * y) % kPatterns;
+            patterns_[static_cast<std::size_t>(p)][static_cast<std::size_t>(y * scene.width + x)] =
+                static_cast<std::uint8_t>(kFirstPatternColour + p);
+        }
+    return patterns_;
 }
 
 // The window after a paint of the invalid rectangles equals the window
@@ -179,6 +199,7 @@ void SceneCheck::CheckFullRepaint(const PaintMode &mode, const Scene &scene) {
     std::memset(fill, kUnpainted, static_cast<std::size_t>(stride) * windowHeight_);
     InvalidateAll();
     Run(mode, repaint_);
+    TakeChanges(repaint_, windowWidth_, windowHeight_);  // its record stays bounded and unread
     const std::int32_t w = std::min(scene.width * mode.scale, windowWidth_);
     const std::int32_t h = std::min(scene.height * mode.scale, windowHeight_);
     const std::vector<std::uint8_t> dirty = WindowPixels(window_, w, h);
@@ -191,10 +212,15 @@ void SceneCheck::CheckFullRepaint(const PaintMode &mode, const Scene &scene) {
 }
 
 // The window against the reference compositor, wherever the scene decides
-// the pixel.
-void SceneCheck::CheckReference(const PaintMode &mode, const Scene &scene) {
+// the pixel. A paint of a band of depths that does not reach the
+// background draws over what the surface held: inside the rectangles the
+// window shows that with the band's sprites and callbacks over it, outside
+// them it is unchanged.
+void SceneCheck::CheckReference(const PaintMode &mode, const Scene &scene, const Partial *partial) {
     Picture base;
-    if (mode.painter != PaintMode::kStretchPlus) {
+    if (partial != nullptr) {
+        base = partial->surface;
+    } else if (mode.painter != PaintMode::kStretchPlus) {
         base = reference::BackgroundBase(engine_->background, scene.width, scene.height);
     } else if (engine_->backgroundScale == 1) {
         base = reference::BackgroundBase(engine_->background, scene.width, scene.height,
@@ -203,46 +229,26 @@ void SceneCheck::CheckReference(const PaintMode &mode, const Scene &scene) {
         // Doubled in whole 2 x 2 blocks from where each rectangle starts.
         base.assign(static_cast<std::size_t>(scene.width) * scene.height, kUnknown);
     }
-    for (std::int32_t i = 0; i < kPatterns; ++i) Pattern(i, scene);
-    const std::int32_t low = mode.painter == PaintMode::kPartial ? mode.low : animate::kFrontDepth;
-    const std::int32_t high =
-        mode.painter == PaintMode::kPartial ? mode.high : animate::kBackgroundDepth;
-    const Picture want = reference::Compose(engine_, std::move(base), scene.width, scene.height,
-                                            low, high, Overlays(engine_, mode, patterns_));
+    const bool band = mode.painter == PaintMode::kPartial;
+    Picture want = reference::Compose(
+        engine_, std::move(base), scene.width, scene.height, band ? mode.low : animate::kFrontDepth,
+        band ? mode.high : animate::kBackgroundDepth, Overlays(engine_, mode, Patterns(scene)));
     std::int32_t stride = 0;
     const std::uint8_t *window = AnimWindowPixels(window_, &stride);
     for (std::int32_t y = 0; y < scene.height && y * mode.scale < windowHeight_; ++y)
         for (std::int32_t x = 0; x < scene.width && x * mode.scale < windowWidth_; ++x) {
-            const std::int16_t v = want[static_cast<std::size_t>(y * scene.width + x)];
-            const std::uint8_t got =
-                window[static_cast<std::ptrdiff_t>(y) * mode.scale * stride + x * mode.scale];
-            if (v != kUnknown && got != v)
-                Differs("the window differs from the reference compositor", x * mode.scale,
-                        y * mode.scale, got, v);
-        }
-}
-
-// A paint of a band of depths that does not reach the background draws over
-// what the surface held: inside the rectangles the window shows that with
-// the band's sprites and callbacks over it, outside them it is unchanged.
-void SceneCheck::CheckPartial(const PaintMode &mode, const Scene &scene,
-                              const std::vector<std::int16_t> &surface,
-                              const std::vector<std::uint8_t> &windowBefore,
-                              const std::vector<RECT> &rects) {
-    for (std::int32_t i = 0; i < kPatterns; ++i) Pattern(i, scene);
-    const Picture want = reference::Compose(engine_, surface, scene.width, scene.height, mode.low,
-                                            mode.high, Overlays(engine_, mode, patterns_));
-    const std::vector<std::uint8_t> now = WindowPixels(window_, scene.width, scene.height);
-    for (std::int32_t y = 0; y < scene.height; ++y)
-        for (std::int32_t x = 0; x < scene.width; ++x) {
-            const bool inside = std::any_of(rects.begin(), rects.end(), [&](const RECT &r) {
-                return x >= r.left && x <= r.right && y >= r.top && y <= r.bottom;
-            });
-            const std::size_t at = static_cast<std::size_t>(y * scene.width + x);
-            const std::int32_t expected = inside ? want[at] : windowBefore[at];
-            if (expected != kUnknown && now[at] != expected)
-                Differs("a partial-depth paint differs from the surface with the band over it", x,
-                        y, now[at], expected);
+            const auto at = static_cast<std::size_t>(y * scene.width + x);
+            if (partial != nullptr &&
+                std::none_of(partial->rects.begin(), partial->rects.end(), [&](const RECT &r) {
+                    return x >= r.left && x <= r.right && y >= r.top && y <= r.bottom;
+                }))
+                want[at] = partial->window[at];
+            const std::uint8_t got = window[y * mode.scale * stride + x * mode.scale];
+            if (want[at] != kUnknown && got != want[at])
+                Differs(partial != nullptr ? "a partial-depth paint differs from the surface with "
+                                             "the band over it"
+                                           : "the window differs from the reference compositor",
+                        x * mode.scale, y * mode.scale, got, want[at]);
         }
 }
 
@@ -258,49 +264,46 @@ void SceneCheck::Paint(const PaintMode &mode) {
         mode.painter != PaintMode::kPartial || mode.high == animate::kBackgroundDepth;
     // A full list drops what joins none of its rectangles: the paint is
     // then only as whole as the list was.
-    const bool listWhole = engine_->invalidCount < animate::kMaxInvalidRects;
     const bool judged =
-        listWhole &&
+        engine_->invalidCount < animate::kMaxInvalidRects &&
         (mode.painter != PaintMode::kPartial ||
          (0 <= mode.low && mode.low <= mode.high && mode.high <= animate::kBackgroundDepth));
-    std::vector<std::int16_t> surface;
-    std::vector<std::uint8_t> before;
-    std::vector<RECT> rects;
+    Partial partial;
     if (paintable && !wholeLayers) {
-        surface = Surface(scene);
-        before = WindowPixels(window_, scene.width, scene.height);
-        rects.assign(engine_->invalidRects,
-                     engine_->invalidRects +
-                         std::clamp(engine_->invalidCount, 0, animate::kMaxInvalidRects));
+        const canvas::Canvas &c = engine_->canvas;
+        for (std::int32_t y = 0; y < scene.height; ++y) {
+            const std::uint8_t *row = Row(c.bmi, c.pBits, y);
+            partial.surface.insert(partial.surface.end(), row, row + scene.width);
+        }
+        partial.window = WindowPixels(window_, scene.width, scene.height);
+        partial.rects.assign(engine_->invalidRects,
+                             engine_->invalidRects +
+                                 std::clamp(engine_->invalidCount, 0, animate::kMaxInvalidRects));
     }
-    Run(mode, window_);
+    Watched([&] { Run(mode, window_); });
     FUZZ_CHECK(engine_->invalidCount == 0);
     if (mode.painter == PaintMode::kStretchPlus) FUZZ_CHECK(engine_->invalidRowCount == 0);
     if (!paintable) return;
-    // Once the window keeps a record of the rectangles changed since the
-    // presenter last asked, check here that the rectangles it reports cover
-    // every pixel that differs from the window before this paint.
     if (!wholeLayers || !judged) {
-        if (judged) CheckPartial(mode, scene, surface, before, rects);
+        if (judged) CheckReference(mode, scene, &partial);
         // The window no longer shows one state of the scene: paint it whole.
-        const PaintMode plain{};
-        last_ = plain;
+        last_ = PaintMode{};
         InvalidateAll();
-        Run(plain, window_);
-        CheckFullRepaint(plain, scene);
-        CheckReference(plain, scene);
+        Watched([&] { Run(last_, window_); });
+        CheckFullRepaint(last_, scene);
+        CheckReference(last_, scene, nullptr);
         return;
     }
     // Doubled background blocks start where each rectangle starts (the
     // canvas's 2 x 2 rule), so only a whole repaint decides them.
     if (mode.painter != PaintMode::kStretchPlus || engine_->backgroundScale == 1)
         CheckFullRepaint(mode, scene);
-    CheckReference(mode, scene);
+    CheckReference(mode, scene, nullptr);
 }
 
 void SceneCheck::PaintRect(const RECT &rect) {
     if (!painted_ || !(last_ == PaintMode{})) Paint(PaintMode{});
-    PaintSceneRect(engine_, window_, &rect);
+    Watched([&] { PaintSceneRect(engine_, window_, &rect); });
 }
 
 }  // namespace anim::fuzz

@@ -61,17 +61,21 @@ class SceneCheck {
     struct Scene {
         std::int32_t width, height;
     };
+    // What a paint of a band of depths draws over: the surface and the
+    // window before, and the rectangles it paints.
+    struct Partial {
+        std::vector<std::int16_t> surface;
+        std::vector<std::uint8_t> window;
+        std::vector<RECT> rects;
+    };
     bool Paintable(Scene &scene) const;
     void Run(const PaintMode &mode, HDC dc) const;
+    template <typename PaintFn>
+    void Watched(PaintFn paint);
     void CheckFullRepaint(const PaintMode &mode, const Scene &scene);
-    void CheckReference(const PaintMode &mode, const Scene &scene);
-    void CheckPartial(const PaintMode &mode, const Scene &scene,
-                      const std::vector<std::int16_t> &surface,
-                      const std::vector<std::uint8_t> &windowBefore,
-                      const std::vector<RECT> &rects);
-    std::vector<std::int16_t> Surface(const Scene &scene) const;
+    void CheckReference(const PaintMode &mode, const Scene &scene, const Partial *partial);
     std::vector<std::uint8_t> WindowPixels(HDC dc, std::int32_t width, std::int32_t height) const;
-    const std::vector<std::uint8_t> &Pattern(std::int32_t index, const Scene &scene);
+    const std::vector<std::vector<std::uint8_t>> &Patterns(const Scene &scene);
 
     EngineState *engine_;
     std::int32_t windowWidth_, windowHeight_;
@@ -82,6 +86,7 @@ class SceneCheck {
     // Pattern pictures for the current scene size.
     std::int32_t patternWidth_ = 0, patternHeight_ = 0;
     std::vector<std::vector<std::uint8_t>> patterns_;
+    std::vector<std::uint8_t> shown_;  // the window before a watched paint
 };
 
 }  // namespace anim::fuzz

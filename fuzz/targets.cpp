@@ -14,24 +14,17 @@ constexpr Target kTargets[] = {
     {"encode", &EncodeTarget},
     {"find_rects", &FindRectsTarget},
     {"multi_anim", &MultiAnimTarget},
-#ifdef ANIMATE_FUZZ_ENGINE
     {"engine", &EngineTarget},
-#endif
 #ifdef ANIMATE_FUZZ_TOOLS
     {"anx_inspect", &AnxInspectTarget},
     {"pack_bmp", &PackBmpTarget},
     {"manifest", &ManifestTarget},
-    // The indexed-PNG reader of tools/imageio joins here once it is
-    // merged: {"png_read", &PngReadTarget} (see fuzz/CMakeLists.txt).
+    {"png_read", &PngReadTarget},
 #endif
 };
 // clang-format on
 
 }  // namespace
-
-std::span<const Target> AllTargets() {
-    return kTargets;
-}
 
 const Target *FindTarget(const char *name) {
     for (const Target &t : kTargets) {

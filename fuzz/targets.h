@@ -5,7 +5,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <span>
 
 namespace anim::fuzz {
 
@@ -21,7 +20,7 @@ int FindRectsTarget(const std::uint8_t *data, std::size_t size);
 // Bytes of a multi-animation file: loaded and every sequence played.
 int MultiAnimTarget(const std::uint8_t *data, std::size_t size);
 // A sequence of engine and projector calls, each paint held against a full
-// repaint and the reference compositor (built with the writer).
+// repaint and the reference compositor.
 int EngineTarget(const std::uint8_t *data, std::size_t size);
 // The asset tools' readers (built with the tools): a multi-animation file
 // read by the inspector and drawn as a contact sheet; a BMP file read by
@@ -29,14 +28,14 @@ int EngineTarget(const std::uint8_t *data, std::size_t size);
 int AnxInspectTarget(const std::uint8_t *data, std::size_t size);
 int PackBmpTarget(const std::uint8_t *data, std::size_t size);
 int ManifestTarget(const std::uint8_t *data, std::size_t size);
+// An indexed PNG read by the tools' reader, and written and read back.
+int PngReadTarget(const std::uint8_t *data, std::size_t size);
 
 struct Target {
     const char *name;
     int (*run)(const std::uint8_t *, std::size_t);
 };
 
-// Every target by the name its fuzzer, corpus and regression folder use.
-std::span<const Target> AllTargets();
 // The target of that name, or null.
 const Target *FindTarget(const char *name);
 
