@@ -184,6 +184,10 @@ std::string ReadIndexedPng(std::span<const std::uint8_t> bytes, const std::strin
     source.size = bytes.size();
     Reader reader(source);
     if (!reader.ok()) return Named(name, "out of memory");
+    // Only the picture's own chunks are read; the rest are skipped unread,
+    // so a text or palette-suggestion chunk whose length claims gigabytes
+    // is never allocated.
+    png_set_keep_unknown_chunks(reader.png(), PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
     if (!ReadHead(reader.png(), reader.info()))
         return Named(name, std::string("PNG: ") + source.message);
     const PngForm form = FormOf(reader.png(), reader.info());
