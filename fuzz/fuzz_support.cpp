@@ -89,7 +89,8 @@ const std::filesystem::path &ScratchFolder() {
 std::string ScratchFile(const std::string &name, std::span<const std::uint8_t> bytes) {
     const std::string path = (ScratchFolder() / name).string();
     FILE *out = std::fopen(path.c_str(), "wb");
-    FUZZ_CHECK(out != nullptr && std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size());
+    FUZZ_CHECK(out != nullptr &&
+               (bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size()));
     std::fclose(out);
     return path;
 }

@@ -64,7 +64,7 @@ inline void WriteBmp(const std::string &path, const imageio::IndexedImage &image
     put(static_cast<std::uint32_t>(topDown ? -image.height : image.height), core ? 2 : 4);
     put(1, 2);
     put(static_cast<std::uint32_t>(bits), 2);
-    if (!core) put(0, 24);
+    if (!core) b.insert(b.end(), 24, std::uint8_t{0});  // compression to important colours: all 0
     for (int i = 0; i < colours; ++i) {
         const imageio::Rgb c = image.colours[static_cast<std::size_t>(i)];
         b.insert(b.end(), {c.b, c.g, c.r});
