@@ -29,6 +29,20 @@ function(animate_write_version_script header script)
   file(CONFIGURE OUTPUT "${script}" CONTENT "${body}")
 endfunction()
 
+# Makes target a versioned shared library whose dynamic symbols are exactly
+# header's exports; it relinks, and the project reconfigures, when the header
+# changes.
+function(animate_shared_exports target header)
+  set_target_properties(${target} PROPERTIES
+    VERSION ${PROJECT_VERSION}
+    SOVERSION ${PROJECT_VERSION_MAJOR})
+  set(script ${PROJECT_BINARY_DIR}/${target}.map)
+  animate_write_version_script(${header} ${script})
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${header})
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${script})
+  target_link_options(${target} PRIVATE -Wl,--no-undefined -Wl,--version-script=${script})
+endfunction()
+
 # Sets out_var to the exports that the given library sources define: the
 # functions whose definition starts a line with ANIM_API, as the header's
 # declarations do.
