@@ -119,6 +119,8 @@ def main():
     parser.add_argument("--jobs", type=int, default=2)
     parser.add_argument("--matrix", help="run every test of each mutant and append which failed "
                         "to this file (one JSON line a mutant): what each test catches")
+    parser.add_argument("--only", help="comma-separated mutant numbers of this seed and count to run, "
+                        "to check again what a test change may have let through")
     args = parser.parse_args()
 
     candidates = all_candidates(args.root)
@@ -147,7 +149,10 @@ def main():
     try:
         if run(build, None) != 0:
             sys.exit("the unmutated tree does not build")
+        wanted = {int(n) for n in args.only.split(",")} if args.only else None
         for number, (path, index, kind, new_line) in enumerate(chosen, 1):
+            if wanted is not None and number not in wanted:
+                continue
             full = os.path.join(args.root, path)
             with open(full) as f:
                 text = f.read()

@@ -7,10 +7,12 @@
 # counted), then the killed share. Every file is restored, even when
 # interrupted. A developer's tool, not part of CI.
 #
-#   scripts/mutation.sh [N] [SEED] [--matrix FILE]   defaults: 50 mutants, seed 1
+#   scripts/mutation.sh [N] [SEED] [--matrix FILE] [--only 3,17]
+#                                        defaults: 50 mutants, seed 1
 #
 # --matrix runs every test of each mutant and appends the failed ones to
-# FILE, one JSON line a mutant: which tests catch what.
+# FILE, one JSON line a mutant: which tests catch what. --only runs just the
+# listed mutants of that N and SEED (the sample depends on both).
 #
 # It builds only the GoogleTest binary in build/mutation and runs its tests
 # (CTest label "unit"), each with a timeout; the tools, examples, installs,
