@@ -2,8 +2,7 @@
 // expanded line by line at full size into the caller's buffer through the
 // export, then drawn with colour 0 transparent into a 640 x 480 surface.
 // Beside it, in the same binary, other libraries' run-length sprite blits of
-// the same picture onto their own 640 x 480 8-bit surfaces, and the same
-// path with the decoder that the library had before.
+// the same picture onto their own 640 x 480 8-bit surfaces.
 //
 // Counters: MP/s in picture pixels; x_<peer>, this path's speed over the
 // peer's (the peer's time per picture over this path's, measured in turns).
@@ -14,10 +13,8 @@
 #include <vector>
 
 #include "bench_art.h"
-#include "codec/anx_decode.h"
 #include "paired_timing.h"
 #include "peers.h"
-#include "tests/reference/anx_decode_reference.h"
 
 namespace anim::bench {
 namespace {
@@ -45,16 +42,6 @@ struct Projection {
             packed.get(), nullptr, packed.table.data(), reinterpret_cast<ANXFRAME *>(buffer.data()),
             static_cast<std::uint32_t>(buffer.size()), 100, 0, 0, 0, ANX_STREAM_LINE_BY_LINE);
         Draw(out);
-    }
-    // The same with the reference decoder behind the same arguments.
-    void RunReference() {
-        codec::DecodeRequest r;
-        r.frame = packed.frame.data();
-        r.table = packed.table.data();
-        r.buffer = buffer.data();
-        r.bufferSize = static_cast<std::uint32_t>(buffer.size());
-        r.streamKind = ANX_STREAM_LINE_BY_LINE;
-        Draw(codec::reference::Expand(r));
     }
     void Draw(const ANXFRAME *out) {
         constexpr std::size_t kPixelsAt = 40;
@@ -105,8 +92,7 @@ void ReportRate(benchmark::State &state, const Picture &picture) {
     state.SetLabel(state.range(0) == 0 ? "player" : "shaded");
 }
 
-template <bool reference>
-void Path(benchmark::State &state) {
+void BM_ProjectionPath(benchmark::State &state) {
     Projection ours(PictureOf(static_cast<int>(state.range(0))));
     Peers peers = MakePeers(ours.picture);
     for (PeerBlit *peer : {peers.sdl.get(), peers.allegro.get()}) {
@@ -115,13 +101,7 @@ void Path(benchmark::State &state) {
             return;
         }
     }
-    auto run = [&] {
-        if constexpr (reference) {
-            ours.RunReference();
-        } else {
-            ours.Run();
-        }
-    };
+    auto run = [&] { ours.Run(); };
     for (auto _ : state) {
         run();
         benchmark::ClobberMemory();
@@ -131,15 +111,7 @@ void Path(benchmark::State &state) {
     std::vector<Contender> contenders = {{"ours", run}};
     if (peers.sdl) contenders.push_back({"sdl_rle", [&] { peers.sdl->Draw(); }});
     if (peers.allegro) contenders.push_back({"allegro_rle", [&] { peers.allegro->Draw(); }});
-    if (!reference) contenders.push_back({"reference_path", [&] { ours.RunReference(); }});
     ReportSpeedRatios(state, contenders);
-}
-
-void BM_ProjectionPath(benchmark::State &state) {
-    Path<false>(state);
-}
-void BM_ProjectionPathReference(benchmark::State &state) {
-    Path<true>(state);
 }
 
 void Peer(benchmark::State &state, std::unique_ptr<PeerBlit> (*make)(const Picture &, int, int)) {
@@ -165,7 +137,6 @@ void BM_AllegroDrawRleSprite(benchmark::State &state) {
 
 BENCHMARK(BM_SdlRleBlit)->Arg(0)->Arg(1);
 BENCHMARK(BM_AllegroDrawRleSprite)->Arg(0)->Arg(1);
-BENCHMARK(BM_ProjectionPathReference)->Arg(0)->Arg(1);
 BENCHMARK(BM_ProjectionPath)->Arg(0)->Arg(1);
 
 }  // namespace
