@@ -1,8 +1,8 @@
+// Tables finished from run statistics: which unused byte becomes the escape
+// byte, which become markers, ties and limits, and the unused-marker trace.
 #include <gtest/gtest.h>
 
 #include <array>
-#include <numeric>
-#include <string>
 #include <vector>
 
 #include "animate.h"
@@ -18,29 +18,6 @@ Stats NewStats() {
     KOVRLEStartDecompTable(s.data());
     return s;
 }
-uint64_t Total(const Stats &s) { return std::accumulate(s.begin(), s.end(), 0ull); }
-
-TEST(DecompTable, CountsRunsBelowOneHundredAndEndsThemAtRowEnds) {
-    Stats s = NewStats();
-    EXPECT_EQ(Total(s), 0u);
-    std::vector<uint8_t> data = {1, 1, 2, 2, 2, 1};
-    data.insert(data.end(), 100, 3);
-    data.insert(data.end(), 99, 4);
-    KOVRLEUpdateDecompTable(data.data(), uint32_t(data.size()), s.data());
-    for (int at : {1 * 100 + 2, 2 * 100 + 3, 1 * 100 + 1, 4 * 100 + 99}) EXPECT_EQ(s[at], 1u) << at;
-    EXPECT_EQ(Total(s), 4u);  // nothing for the 100
-    const uint8_t rows[] = {5, 5, 5, 5, 5, 5};
-    KOVRLEUpdateDecompTableLineByLine(rows, 3, 2, s.data());
-    EXPECT_EQ(s[5 * 100 + 3], 2u);
-    KOVRLEUpdateDecompTable(rows, 0, s.data());
-    KOVRLEUpdateDecompTableLineByLine(rows, 0, 2, s.data());
-    EXPECT_EQ(Total(s), 6u);
-    // Row by row a run of 100 or more is still counted, in slot 0 of its value.
-    const std::vector<uint8_t> longRow(150, 7);
-    KOVRLEUpdateDecompTableLineByLine(longRow.data(), 150, 1, s.data());
-    EXPECT_EQ(s[7 * 100], 1u);
-}
-
 struct Count {  // count runs of n pixels of v
     uint8_t v;
     uint32_t n, count;
@@ -119,17 +96,6 @@ TEST(DecompTable, FinishedTables) {
         if (c.traces >= 0) { EXPECT_EQ(int(trace.lines().size()), c.traces); }
         if (c.traces > 0) { EXPECT_EQ(trace.lines()[0], "Unused KOVRLE marker!! - could lose compression efficiency\n\r"); }
     }
-}
-
-TEST(DecompTable, LineFormMarksEveryPlainEntryButTheHeader) {
-    Table t;
-    t.fill(0x0001);
-    t[2] = 0x0310;
-    t[5] = 0x0710;
-    KOVRLEConvertTableToLineForm(t.data());
-    for (auto [b, e] : {std::pair{0, 0x0001}, {1, 0x0101}, {2, 0x0310}, {5, 0x0710}, {6, 0x0106}, {255, 0x01FF}})
-        EXPECT_EQ(t[b], e) << b;
-    KOVRLEConvertTableToLineForm(nullptr);
 }
 
 }  // namespace
