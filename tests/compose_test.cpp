@@ -60,8 +60,8 @@ TEST(Compose, DebugDisplayTracesAndOutlinesEachRepaintedRectangle) {
     TraceCapture trace;
     PaintScene(s.e, s.w);
     SetJoinRectOverhead(3000);
-    EXPECT_EQ(trace.lines(), (std::vector<std::string>{"Rect: 0  (0,0,9,9)\r\n",
-                                                       "Rect: 1  (86,54,95,63)\r\n"}));
+    EXPECT_EQ(trace.lines(),
+              (std::vector<std::string>{"Rect: 0  (0,0,9,9)\r\n", "Rect: 1  (86,54,95,63)\r\n"}));
     auto bg = [&](int32_t x, int32_t y) { return int32_t(*GetDIBPixelAddress(s.bg.get(), x, y)); };
     EXPECT_EQ(Box({s.w.At(0, 0), s.w.At(95, 63), s.w.At(5, 5)}),
               Box({bg(0, 0) ^ 0xFF, bg(95, 63) ^ 0xFF, bg(5, 5)}));

@@ -1,13 +1,10 @@
 // Shared by the engine, canvas and palette tests: engines, a window, DIB
-// builders, a message-box catcher and the reference compositor
-// (tests/reference/scene_reference.h) to hold the painted window against.
+// builders, a message-box catcher and colour helpers.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,7 +14,6 @@
 #include "canvas/canvas.h"
 #include "platform/display.h"
 #include "test_support.h"
-#include "tests/reference/scene_reference.h"
 
 namespace anim::test {
 
@@ -91,22 +87,6 @@ class Window {
     int32_t w_, h_;
 };
 
-// What the scene should look like: the background (0 without one), then
-// every shown sprite deepest first, colour 0 transparent.
-inline std::vector<uint8_t> Reference(EngineState *e, BITMAPINFOHEADER *background, int32_t w,
-                                      int32_t h) {
-    reference::Picture base = reference::BackgroundBase(background, w, h);
-    std::replace(base.begin(), base.end(), reference::kUnknown, int16_t{0});
-    const reference::Picture out = reference::Compose(e, std::move(base), w, h, 0, 32767);
-    return std::vector<uint8_t>(out.begin(), out.end());
-}
-
-inline bool Inside(const std::vector<RECT> &rects, int32_t x, int32_t y) {
-    return std::any_of(rects.begin(), rects.end(), [&](const RECT &r) {
-        return x >= r.left && x <= r.right && y >= r.top && y <= r.bottom;
-    });
-}
-
 // Collects every message box, as "caption|style|text", while alive and
 // answers OK.
 class BoxCapture {
@@ -132,6 +112,14 @@ inline std::vector<uint32_t> Hexes(const RGBQUAD *c, int32_t first = 0, int32_t 
     for (int32_t i = first; i <= last; ++i)
         out.push_back(c[i].rgbRed << 16 | c[i].rgbGreen << 8 | c[i].rgbBlue);
     return out;
+}
+
+// The colour serial of the window's record (taking the record).
+inline uint32_t ColourSerial(HDC dc) {
+    RECT rects[8];
+    uint32_t serial = 0;
+    AnimWindowChanges(dc, rects, 8, &serial);
+    return serial;
 }
 
 // Game colours 10..245 each distinct, taken as the master palette with its

@@ -33,9 +33,7 @@ struct EffectScene {
     operator EngineState *() const { return engine; }
     std::vector<uint32_t> Shown(int32_t first = 0, int32_t last = 255) {
         const std::vector<uint32_t> all = Hexes(window.Colours().data());
-        RECT rects[8];
-        uint32_t now = 0;
-        AnimWindowChanges(window, rects, 8, &now);
+        const uint32_t now = ColourSerial(window);
         EXPECT_TRUE(all == seen || now != serial) << "the colours changed, the serial did not";
         EXPECT_TRUE(all != seen || now == serial) << "the serial moved, the colours did not";
         seen = all;
@@ -81,14 +79,10 @@ TEST(PaletteFades, BlacknessStepsBetweenBlackAndTheMasterColours) {
 
 TEST(PaletteCycling, RotatesTheRangeAndKeepsTheResult) {
     EffectScene s;
-    for (int i = 20; i <= 22; ++i) {
-        const RGBQUAD c = Rgb(uint8_t(i), uint8_t(i), uint8_t(i));
-        AddColor(s, i, &c);
-    }
     SetBlacknessFade(s, 1);
     const std::vector<uint32_t> before = s.Shown();
     CyclePalette(s, 20, 22);
-    const std::vector<uint32_t> rotated{before[19], 0x151515, 0x161616, 0x141414, before[23]};
+    const std::vector<uint32_t> rotated{before[19], before[21], before[22], before[20], before[23]};
     EXPECT_EQ(s.Shown(19, 23), rotated);
     // The master copy keeps the rotation, so a fade comes back to it.
     SetBlacknessFade(s, 0);
@@ -106,12 +100,11 @@ TEST(ScrollingPalette, SpreadsTheSourceOverTheTilesWithAnOffset) {
     // 100 + 3 m + c, coloured (m, c, 7).
     Dib source(CreateDIB(3, 2));
     auto *bytes = reinterpret_cast<uint8_t *>(source.get());
-    for (int m = 0; m < 2; ++m)
-        for (int c = 0; c < 3; ++c) {
-            bytes[1064 + 4 * m + c] = uint8_t(100 + 3 * m + c);
-            reinterpret_cast<RGBQUAD *>(bytes + 40)[100 + 3 * m + c] =
-                RGBQUAD{7, uint8_t(c), uint8_t(m), 99};
-        }
+    for (int n = 0; n < 6; ++n) {
+        bytes[1064 + 4 * (n / 3) + n % 3] = uint8_t(100 + n);
+        reinterpret_cast<RGBQUAD *>(bytes + 40)[100 + n] =
+            RGBQUAD{7, uint8_t(n % 3), uint8_t(n / 3), 99};
+    }
     EXPECT_EQ(Dib(CreateScrollingDIB(16, 15, 2, 1)), nullptr) << "a tile of more than 236";
     Dib tiles(CreateScrollingDIB(3, 2, 2, 2));
     EffectScene s;
@@ -138,7 +131,8 @@ TEST(ScrollingPalette, SpreadsTheSourceOverTheTilesWithAnOffset) {
     const std::vector<uint32_t> before = s.Shown();
     Dib big(CreateDIB(16, 15)), liar(CreateDIB(2, 2));
     liar->biWidth = 100;
-    for (BITMAPINFOHEADER *refused : {big.get(), liar.get()}) ScrollPaletteFromDIB(s, 0, 0, refused);
+    for (BITMAPINFOHEADER *refused : {big.get(), liar.get()})
+        ScrollPaletteFromDIB(s, 0, 0, refused);
     EXPECT_EQ(s.Shown(), before);
 }
 
