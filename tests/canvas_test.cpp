@@ -16,7 +16,7 @@ std::vector<uint8_t> Copied(Engine &engine, const RECT &rect, int32_t scale, uin
     return window.Pixels();
 }
 
-TEST(CanvasWindowCopy, GdiAndWinGPathsPutTheSamePixels) {
+TEST(CanvasWindowCopy, DirectAndPrinterPathsPutTheSamePixels) {
     LeakCheck leaks;
     RGBQUAD printer[256];
     for (int i = 0; i < 256; ++i) printer[i] = Rgb(1, 2, uint8_t(i));
@@ -30,9 +30,9 @@ TEST(CanvasWindowCopy, GdiAndWinGPathsPutTheSamePixels) {
             for (RECT r : {RECT{2, 1, 10, 7}, RECT{-3, -2, 4, 3}, RECT{8, 5, 20, 30}}) {
                 SCOPED_TRACE(testing::Message() << "topDown " << topDown << " scale " << scale
                                                 << " rect " << r.left << "," << r.top);
-                const std::vector<uint8_t> wing = Copied(engine, r, scale, 0, nullptr);
-                EXPECT_EQ(Copied(engine, r, scale, 3, printer), wing);
-                // The GDI copy carries the given colours with flag 2.
+                const std::vector<uint8_t> seen = Copied(engine, r, scale, 0, nullptr);
+                EXPECT_EQ(Copied(engine, r, scale, 3, printer), seen);
+                // The printer path carries the given colours with flag 2.
                 EXPECT_EQ(Hexes(platform::LastStretchDIBitsInfo().bmiColors), Hexes(printer));
                 // Exactly the rectangle's surface pixels, magnified.
                 for (int32_t y = 0; y < kHeight * 2; ++y)
@@ -40,7 +40,7 @@ TEST(CanvasWindowCopy, GdiAndWinGPathsPutTheSamePixels) {
                         const int32_t sx = x / scale, sy = y / scale;
                         const bool inside = sx >= r.left && sx <= r.right && sy >= r.top &&
                                             sy <= r.bottom && sx < kWidth && sy < kHeight;
-                        ASSERT_EQ(wing[y * kWidth * 2 + x], inside ? uint8_t(sx + 16 * sy + 1) : 0)
+                        ASSERT_EQ(seen[y * kWidth * 2 + x], inside ? uint8_t(sx + 16 * sy + 1) : 0)
                             << x << "," << y;
                     }
             }

@@ -14,8 +14,8 @@ std::vector<uint32_t> EntriesOf(HPALETTE palette) {
     return Hexes(colours.data());
 }
 
-// The master copy, the surface's colours and those of its bitmap (what a
-// WinG copy shows).
+// The master copy, the surface's colours and those of its bitmap (what the
+// direct copy shows).
 std::vector<std::vector<uint32_t>> Copies(const Engine &e) {
     return {Hexes(e->masterColors), Hexes(e.canvas().colors),
             Hexes(e.canvas().hBitmap->colors.data())};
@@ -42,7 +42,7 @@ TEST(MasterPalette, ColourCopiesReachEveryTableAndRedirectOnlyTheSurface) {
     for (const std::vector<uint32_t> &copy : Copies(engine))
         EXPECT_EQ(Box({int32_t(copy[42]), int32_t(copy[77])}), Box({0x090807, 0x090807}));
 
-    // Refusals change nothing and say why.
+    // Refusals say why.
     AddColor(engine, 256, &colour);
     TraceCapture trace;
     ColorsFromBI(engine, nullptr, 10, 245);
