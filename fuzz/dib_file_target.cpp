@@ -127,7 +127,7 @@ void EditAndExchange(BITMAPINFOHEADER *dib, const RECT &rect) {
 
 int DibFileTarget(const std::uint8_t *data, std::size_t size) {
     BlockBalance balance;
-    const char *path = MemoryFile::Holding(data, size);
+    const char *path = MemoryFile({data, size});
     BITMAPINFOHEADER *dib = OpenDIB(path);
     if (dib == nullptr) return 0;
     const auto stride = (static_cast<std::uint64_t>(dib->biWidth) + 3) & ~std::uint64_t{3};

@@ -121,7 +121,7 @@ bool LoadAndPlay(const Scene &s, const char *path, std::int32_t sequences, std::
 
 int MultiAnimTarget(const std::uint8_t *data, std::size_t size) {
     BlockBalance balance;
-    const char *path = MemoryFile::Holding(data, size);
+    const char *path = MemoryFile({data, size});
     std::uint16_t declared = 0;
     if (size >= 4) std::memcpy(&declared, data + 2, sizeof declared);
     const std::int32_t sequences = std::min<std::int32_t>(declared, kMaxIds);

@@ -59,7 +59,7 @@ void SameAsLibrary(const std::string &path, const imageio::IndexedImage &image) 
 
 int PackBmpTarget(const std::uint8_t *data, std::size_t size) {
     BlockBalance balance;
-    const std::string path = MemoryFile::Holding(data, size);
+    const std::string path = MemoryFile({data, size});
     imageio::IndexedImage image(2, 1, 7);
     const std::string error = anxpack::ReadBmp8(path, image);
     if (!error.empty()) {
