@@ -551,7 +551,7 @@ int EngineTarget(const std::uint8_t *data, std::size_t size) {
     EngineState *e = InitAnimate();
     FUZZ_CHECK(e != nullptr);
     {
-        SceneCheck check(e, kMaxSceneWidth, kMaxSceneHeight, kMaxScale);
+        SceneCheck check(e, kMaxSceneWidth * kMaxScale, kMaxSceneHeight * kMaxScale);
         const std::size_t scene = (setup >> 1) % 4;
         if (scene < f.backgrounds.size()) {
             FUZZ_CHECK(SetBackgroundFromPDIB(e, CopyDIB(f.backgrounds[scene])) == 1);
