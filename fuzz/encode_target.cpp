@@ -22,8 +22,8 @@
 // the rest of a run together, whatever the picture's size.
 #include <algorithm>
 #include <array>
-#include <functional>
 #include <cstring>
+#include <functional>
 #include <tuple>
 #include <vector>
 
@@ -226,7 +226,8 @@ void EscapeFrameRoundTrip(const Picture &pic) {
     const Bytes raw = BlockBytes(frame);
     ANXFRAME *coded = CompressAnxFrame(frame);
     const std::uint8_t escape = coded != nullptr ? FrameHeader(coded).compression : 0;
-    if (!EscapeRoundTrip(frame, raw, coded, kFramePixels, escape, {raw.begin() + kFramePixels, raw.end()}))
+    if (!EscapeRoundTrip(frame, raw, coded, kFramePixels, escape,
+                         {raw.begin() + kFramePixels, raw.end()}))
         DeleteAnxFrame(frame);
     DeleteAnxFrame(coded);
 }

@@ -95,8 +95,9 @@ int FrameDecodeTarget(const std::uint8_t *data, std::size_t size) {
     const std::int64_t wanted =
         static_cast<std::int64_t>(needed) + slack % 64 - (slack & 0x100 ? 8 : 0);
     std::vector<std::uint8_t> buffer(
-        callerBuffer ? static_cast<std::size_t>(std::clamp<std::int64_t>(wanted, 0, kMaxCallerBuffer))
-                     : 0,
+        callerBuffer
+            ? static_cast<std::size_t>(std::clamp<std::int64_t>(wanted, 0, kMaxCallerBuffer))
+            : 0,
         kGuard);
 
     BlockBalance balance;
@@ -118,8 +119,9 @@ int FrameDecodeTarget(const std::uint8_t *data, std::size_t size) {
     FUZZ_CHECK(table == tableBefore);
     // Nothing written past this many bytes of the caller's buffer.
     auto untouchedFrom = [&](std::uint64_t at) {
-        return std::all_of(buffer.begin() + static_cast<std::ptrdiff_t>(std::min(at, buffer.size())),
-                           buffer.end(), [](std::uint8_t b) { return b == kGuard; });
+        return std::all_of(
+            buffer.begin() + static_cast<std::ptrdiff_t>(std::min(at, buffer.size())), buffer.end(),
+            [](std::uint8_t b) { return b == kGuard; });
     };
     if (result == nullptr) {
         FUZZ_CHECK(untouchedFrom(0));

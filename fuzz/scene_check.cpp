@@ -63,8 +63,8 @@ template <typename A, typename B>
 void Compare(const char *what, const A &got, const B &want, std::int32_t w) {
     const auto at = std::mismatch(got.begin(), got.end(), want.begin()).first - got.begin();
     if (at != static_cast<std::ptrdiff_t>(got.size()))
-        Differs(what, static_cast<std::int32_t>(at % w), static_cast<std::int32_t>(at / w),
-                got[at], want[at]);
+        Differs(what, static_cast<std::int32_t>(at % w), static_cast<std::int32_t>(at / w), got[at],
+                want[at]);
 }
 
 // The window's record of what changed since the last call, each rectangle
@@ -107,8 +107,7 @@ struct Overlays {
     std::vector<std::vector<std::uint8_t>> patterns;
     std::vector<reference::Overlay> list;
 
-    Overlays(const EngineState *e, const PaintMode &mode, std::int32_t w, std::int32_t h)
-    {
+    Overlays(const EngineState *e, const PaintMode &mode, std::int32_t w, std::int32_t h) {
         const std::uint32_t count =
             std::min<std::uint32_t>(e->drawCallbackCount, animate::kMaxDrawCallbacks);
         if (count == 0) return;
