@@ -105,13 +105,6 @@ struct GameSprite {
     std::size_t image;  // into Game::images
     std::int32_t x, y, depth, anchor;
 };
-struct GameImage {
-    std::int32_t handle;
-    // Frame pixels: the image's size bounds any part of it taken later
-    // (the engine addresses such pixels by the image's own width).
-    bool framePixels;
-    std::int32_t width, height;
-};
 struct GameObject {
     std::int32_t handle;
     std::int32_t sequence;  // kSampleScalable, kSampleDelta or -1
@@ -126,7 +119,7 @@ struct Game {
     Input &in;
     SceneCheck &check;
     std::vector<GameSprite> sprites{};
-    std::vector<GameImage> images{};
+    std::vector<std::int32_t> images{};
     std::vector<std::int32_t> templates{};
     std::vector<GameObject> objects{};
     std::vector<RECT> marked{};  // the invalid list before a scene call
@@ -177,10 +170,6 @@ struct Game {
         call();
         MarkSprite(sprite);
     }
-    void NewImage(std::int32_t handle) {
-        images.push_back({handle, false, 0, 0});
-        GetDibSize(e, handle, &images.back().width, &images.back().height);
-    }
 };
 
 using SpriteOp = void (*)(Game &, GameSprite &);
@@ -207,50 +196,47 @@ constexpr SpriteOp kSpriteOps[] = {
     [](Game &g, GameSprite &s) {  // another image: hidden first, shown again where it was
         s.image = g.in.Byte() % g.images.size();
         const bool shown = HideSprite(g.e, s.handle) != 0;
-        SetSpriteSpriteDib(g.e, s.handle, g.images[s.image].handle);
+        SetSpriteSpriteDib(g.e, s.handle, g.images[s.image]);
         g.Place(s, shown);
     },
 };
 
 // Calls on an image the game holds; true when its sprites are to be placed again.
-using ImageOp = bool (*)(Game &, GameImage &);
+using ImageOp = bool (*)(Game &, std::size_t index);
 constexpr ImageOp kImageOps[] = {
-    [](Game &g, GameImage &image) {
-        SetSpriteDib(g.e, image.handle, g.Of(Shared().pictures));
-        image.framePixels = false;
+    [](Game &g, std::size_t i) {
+        SetSpriteDib(g.e, g.images[i], g.Of(Shared().pictures));
         return true;
     },
-    [](Game &g, GameImage &image) {
+    [](Game &g, std::size_t i) {
         const Part p = g.TemplatePart();
         if (g.templates.empty()) return false;
-        SetSpriteDibFromTemplate(g.e, g.Of(g.templates), image.handle, p.left, p.top, p.w, p.h);
-        image.framePixels = false;
+        SetSpriteDibFromTemplate(g.e, g.Of(g.templates), g.images[i], p.left, p.top, p.w, p.h);
         return true;
     },
-    [](Game &g, GameImage &image) {
-        SetSpriteDibFromAnxFrameRect0(g.e, image.handle, g.Of(Shared().frames));
-        image.framePixels = true;
+    [](Game &g, std::size_t i) {
+        SetSpriteDibFromAnxFrameRect0(g.e, g.images[i], g.Of(Shared().frames));
         return true;
     },
-    [](Game &g, GameImage &image) {  // a part of the image's picture
+    [](Game &g, std::size_t i) {  // a part of the image's picture
         RECT r = g.Grown({g.in.Range(-4, 30), g.in.Range(-4, 30), 0, 0}, -2, 24, 24);
-        if (image.framePixels) {
-            // Frame pixels have no size of their own beyond the image's.
-            r = {std::clamp<std::int32_t>(r.left, 0, image.width),
-                 std::clamp<std::int32_t>(r.top, 0, image.height),
-                 std::min(r.right, image.width - 1), std::min(r.bottom, image.height - 1)};
-        }
-        SetSpriteDibSizeFromRect(g.e, image.handle, &r);
+        std::int32_t w = 0, h = 0;
+        GetDibSize(g.e, g.images[i], &w, &h);
+        // Frame pixels have no size of their own beyond the image's (the
+        // engine addresses them by the image's own width).
+        if (g.e->images[g.images[i]].isFramePixels != 0)
+            r = {std::clamp<std::int32_t>(r.left, 0, w), std::clamp<std::int32_t>(r.top, 0, h),
+                 std::min(r.right, w - 1), std::min(r.bottom, h - 1)};
+        SetSpriteDibSizeFromRect(g.e, g.images[i], &r);
         return true;
     },
-    [](Game &g, GameImage &image) {  // deleted, when no sprite shows it
-        const auto index = static_cast<std::size_t>(&image - g.images.data());
+    [](Game &g, std::size_t i) {  // deleted, when no sprite shows it
         for (const GameSprite &s : g.sprites) {
-            if (s.image == index) return false;
+            if (s.image == i) return false;
         }
-        FUZZ_CHECK(DeleteSpriteDib(g.e, image.handle) == 0);
-        g.images.erase(g.images.begin() + static_cast<std::ptrdiff_t>(index));
-        for (GameSprite &s : g.sprites) s.image -= s.image > index ? 1 : 0;
+        FUZZ_CHECK(DeleteSpriteDib(g.e, g.images[i]) == 0);
+        g.images.erase(g.images.begin() + static_cast<std::ptrdiff_t>(i));
+        for (GameSprite &s : g.sprites) s.image -= s.image > i ? 1 : 0;
         return false;
     },
 };
@@ -262,7 +248,7 @@ constexpr Op kNewImageOps[] = {
         if (g.images.size() >= kMaxImages) return;
         const std::int32_t handle = AddSpriteDib(g.e, dib);
         FUZZ_CHECK(handle >= 0);
-        g.NewImage(handle);
+        g.images.push_back(handle);
     },
     [](Game &g) {  // from a template, any rectangle of it
         const Part p = g.TemplatePart();
@@ -275,7 +261,7 @@ constexpr Op kNewImageOps[] = {
         }
         const std::int32_t handle =
             AddSpriteDibFromTemplate(g.e, g.templates.back(), p.left, p.top, p.w, p.h);
-        if (handle >= 0) g.NewImage(handle);
+        if (handle >= 0) g.images.push_back(handle);
     },
     [](Game &g) {
         if (g.templates.empty()) return;
@@ -499,7 +485,7 @@ void Game::Call() {
         if (images.empty() || sprites.size() >= kMaxSprites) return;
         s.handle = AddSprite(e);
         FUZZ_CHECK(s.handle >= 0 && !Shown(s.handle));
-        SetSpriteSpriteDib(e, s.handle, images[image].handle);
+        SetSpriteSpriteDib(e, s.handle, images[image]);
         Place(s, show);
         sprites.push_back(s);
     } else if (code < 14) {
@@ -509,9 +495,7 @@ void Game::Call() {
     } else if (code < 22) {
         if (images.empty()) return;
         const std::size_t index = in.Byte() % images.size();
-        GameImage &image = images[index];
-        if (!kImageOps[code - 17](*this, image)) return;
-        GetDibSize(e, image.handle, &image.width, &image.height);
+        if (!kImageOps[code - 17](*this, index)) return;
         // Every sprite showing it placed again, which repaints where it was
         // and where it is.
         for (const GameSprite &s : sprites) {
