@@ -20,7 +20,6 @@
 namespace anim::fuzz {
 namespace {
 
-
 void CheckFrame(const anxinfo::StoredFrame &f, std::size_t fileSize) {
     if (!f.valid) return;
     const std::size_t entries =
