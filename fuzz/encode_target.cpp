@@ -96,34 +96,6 @@ struct Picture {
     }
 };
 
-// Checks a refused encode (which leaves its input as it was: only a stream
-// that uses every escape value can be refused) or decodes a single-escape
-// stream: X value length for runs of 3 or more, bytes otherwise.
-bool EscapeRoundTrip(const void *in, const Bytes &before, const void *out, std::size_t at,
-                     std::uint8_t escape, const Bytes &coded) {
-    if (out == nullptr) {
-        std::array<bool, 256> seen{};
-        for (std::uint8_t b : coded) seen[b] = true;
-        FUZZ_CHECK(std::all_of(&seen[kFirstEscape], &seen[kLastEscape + 1], std::identity{}));
-        FUZZ_CHECK(BlockBytes(in) == before);
-        return false;
-    }
-    FUZZ_CHECK(escape >= kFirstEscape && escape <= kLastEscape);
-    const Bytes stream = BlockBytes(out);
-    Bytes plain;
-    for (std::size_t i = at; i < stream.size(); ++i) {
-        if (stream[i] != escape) {
-            plain.push_back(stream[i]);
-            continue;
-        }
-        FUZZ_CHECK(i + 2 < stream.size());
-        plain.insert(plain.end(), stream[i + 2], stream[i + 1]);
-        i += 2;
-    }
-    FUZZ_CHECK(plain == coded);
-    return true;
-}
-
 void WholeFrameRoundTrip(const Picture &pic, const RECT &extra, std::uint32_t reserve,
                          std::uint32_t limit) {
     const RECT rects[2] = {{0, 0, pic.width - 1, pic.height - 1}, extra};
@@ -219,38 +191,53 @@ void LineRoundTrip(const Picture &pic, std::uint32_t reserve, std::uint32_t limi
     DeleteAnxFrame(overlay);
 }
 
-// The single-escape stream of a frame, against a reference decoder, since
-// the library has none.
-void EscapeFrameRoundTrip(const Picture &pic) {
-    ANXFRAME *frame = pic.Frame();
-    const Bytes raw = BlockBytes(frame);
-    ANXFRAME *coded = CompressAnxFrame(frame);
-    const std::uint8_t escape = coded != nullptr ? FrameHeader(coded).compression : 0;
-    if (!EscapeRoundTrip(frame, raw, coded, kFramePixels, escape,
-                         {raw.begin() + kFramePixels, raw.end()}))
-        DeleteAnxFrame(frame);
-    DeleteAnxFrame(coded);
-}
-
-// The single-escape stream of a DIB, over whole rows or over each row's
-// pixels.
-void EscapeDibRoundTrip(const Picture &pic, bool contiguous) {
-    BITMAPINFOHEADER *dib = CopyDIB(pic.dib);
-    FUZZ_CHECK(dib != nullptr);
-    const Bytes before = BlockBytes(dib);
-    Bytes coded;  // what the encoder is to code
-    for (std::int32_t r = 0; r < pic.height; ++r) {
-        const auto *row = before.data() + kDibPixelOffset + r * pic.stride;
-        coded.insert(coded.end(), row, row + (contiguous ? pic.stride : pic.width));
+// The single-escape stream of a frame, or of a DIB over whole rows or over
+// each row's pixels, against a reference decoder, since the library has
+// none: X value length for runs of 3 or more, bytes otherwise. Only a
+// stream that uses every escape value can be refused, which leaves the
+// input as it was; the encoder takes in what it codes.
+void EscapeRoundTrip(const Picture &pic, bool ofDib, bool contiguous) {
+    BITMAPINFOHEADER *dib = ofDib ? CopyDIB(pic.dib) : nullptr;
+    ANXFRAME *frame = ofDib ? nullptr : pic.Frame();
+    const void *in = ofDib ? static_cast<const void *>(dib) : frame;
+    FUZZ_CHECK(in != nullptr);
+    const Bytes before = BlockBytes(in);
+    Bytes coded(before.begin() + kFramePixels, before.end());  // what the encoder is to code
+    if (ofDib) {
+        coded.clear();
+        for (std::int32_t r = 0; r < pic.height; ++r) {
+            const auto *row = before.data() + kDibPixelOffset + r * pic.stride;
+            coded.insert(coded.end(), row, row + (contiguous ? pic.stride : pic.width));
+        }
     }
-    BITMAPINFOHEADER *result = CompressPDIB(dib, contiguous ? 1 : 0);
-    const std::uint8_t escape = result != nullptr ? result->biCompression & 0xFF : 0;
-    if (!EscapeRoundTrip(dib, before, result, kDibPixelOffset, escape, coded)) {
-        DeleteDIB(dib);
+    void *out = ofDib ? static_cast<void *>(CompressPDIB(dib, contiguous ? 1 : 0))
+                      : static_cast<void *>(CompressAnxFrame(frame));
+    if (out == nullptr) {
+        std::array<bool, 256> seen{};
+        for (std::uint8_t b : coded) seen[b] = true;
+        FUZZ_CHECK(std::all_of(&seen[kFirstEscape], &seen[kLastEscape + 1], std::identity{}));
+        FUZZ_CHECK(BlockBytes(in) == before);
+        ofDib ? DeleteDIB(dib) : DeleteAnxFrame(frame);
         return;
     }
-    FUZZ_CHECK(std::memcmp(result, before.data(), 16) == 0);
-    DeleteDIB(result);
+    const std::uint32_t escape = ofDib ? static_cast<BITMAPINFOHEADER *>(out)->biCompression & 0xFF
+                                       : FrameHeader(out).compression;
+    FUZZ_CHECK(escape >= kFirstEscape && escape <= kLastEscape);
+    const Bytes stream = BlockBytes(out);
+    Bytes plain;
+    for (std::size_t i = ofDib ? kDibPixelOffset : kFramePixels; i < stream.size(); ++i) {
+        if (stream[i] != escape) {
+            plain.push_back(stream[i]);
+            continue;
+        }
+        FUZZ_CHECK(i + 2 < stream.size());
+        plain.insert(plain.end(), stream[i + 2], stream[i + 1]);
+        i += 2;
+    }
+    FUZZ_CHECK(plain == coded);
+    if (ofDib) FUZZ_CHECK(std::memcmp(out, before.data(), 16) == 0);
+    ofDib ? DeleteDIB(static_cast<BITMAPINFOHEADER *>(out))
+          : DeleteAnxFrame(static_cast<ANXFRAME *>(out));
 }
 
 }  // namespace
@@ -281,11 +268,7 @@ int EncodeTarget(const std::uint8_t *data, std::size_t size) {
     } else {
         WholeFrameRoundTrip(pic, extra, reserve, limit);
     }
-    if ((paths & 2) != 0) {
-        EscapeDibRoundTrip(pic, (paths & 8) != 0);
-    } else {
-        EscapeFrameRoundTrip(pic);
-    }
+    EscapeRoundTrip(pic, (paths & 2) != 0, (paths & 8) != 0);
     DeleteDIB(pic.dib);
     return 0;
 }
