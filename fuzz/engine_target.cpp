@@ -528,9 +528,9 @@ int EngineTarget(const std::uint8_t *data, std::size_t size) {
     Input in({data, size});
     const std::uint8_t setup = in.Byte();
     AnimSetDisplayFormat(8, (setup & 1) != 0 ? 1 : 0);
-    EngineState *e = InitAnimate();
-    FUZZ_CHECK(e != nullptr);
     {
+        const EngineScope scope(1, 1);  // the window is SceneCheck's
+        EngineState *e = scope.engine;
         SceneCheck check(e, kMaxSceneWidth * kMaxScale, kMaxSceneHeight * kMaxScale);
         const std::size_t scene = (setup >> 1) % 4;
         if (scene < f.backgrounds.size()) {
@@ -550,9 +550,6 @@ int EngineTarget(const std::uint8_t *data, std::size_t size) {
         check.Paint(PaintMode{});
         TerminateProjector(e);
     }
-    ReleasePalette(e);
-    TerminateAnimate(e);
-    FREE(e);
     AnimSetDisplayFormat(8, 1);
     SetJoinRectOverhead(3000);
     dib::SetJoinMode(dib::JoinMode::kCost);
