@@ -20,15 +20,12 @@
 namespace anim::fuzz {
 namespace {
 
-constexpr std::size_t kHeaderSize = 32;
-constexpr std::size_t kEntrySize = 8;
-
 void CheckFrame(const anxinfo::StoredFrame &f, std::size_t fileSize) {
     if (!f.valid) return;
     const std::size_t entries =
-        kEntrySize * static_cast<std::size_t>(std::max<std::int16_t>(f.rectCount, 0));
+        kRectEntrySize * static_cast<std::size_t>(std::max<std::int16_t>(f.rectCount, 0));
     FUZZ_CHECK(f.at <= fileSize && f.available <= fileSize - f.at);
-    FUZZ_CHECK(kHeaderSize + entries <= f.available);
+    FUZZ_CHECK(kFrameHeaderSize + entries <= f.available);
 }
 
 void CheckSequence(const anxinfo::Sequence &seq, std::size_t fileSize) {
@@ -48,7 +45,7 @@ void CheckSequence(const anxinfo::Sequence &seq, std::size_t fileSize) {
 int AnxInspectTarget(const std::uint8_t *data, std::size_t size) {
     BlockBalance balance;
     std::string error;
-    const auto file = anxinfo::ReadAnxFile(MemoryFile::Holding(data, size), error);
+    const auto file = anxinfo::ReadAnxFile(MemoryFile({data, size}), error);
     if (!file) {
         FUZZ_CHECK(size < anxinfo::kFileHeaderSize && !error.empty());
         return 0;

@@ -21,6 +21,7 @@
 // are taken whatever their other side: nothing may walk that side.
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "animate.h"
 #include "fuzz_support.h"
@@ -29,14 +30,13 @@
 namespace anim::fuzz {
 namespace {
 
-constexpr std::size_t kPixelOffset = 1064;
 constexpr std::int32_t kWindowSide = 64;
 constexpr std::uint16_t kEightBits = 8;
 constexpr std::uint32_t kMaxWalkedBytes = std::uint32_t{1} << 16;
 
 bool SameDib(const BITMAPINFOHEADER *a, const BITMAPINFOHEADER *b) {
     return a->biSizeImage == b->biSizeImage &&
-           std::memcmp(a, b, kPixelOffset + a->biSizeImage) == 0;
+           std::memcmp(a, b, kDibPixelOffset + a->biSizeImage) == 0;
 }
 
 void Paint(const EngineScope &s) {
@@ -127,13 +127,13 @@ void EditAndExchange(BITMAPINFOHEADER *dib, const RECT &rect) {
 
 int DibFileTarget(const std::uint8_t *data, std::size_t size) {
     BlockBalance balance;
-    const char *path = MemoryFile::Holding(data, size);
+    const char *path = MemoryFile({data, size});
     BITMAPINFOHEADER *dib = OpenDIB(path);
     if (dib == nullptr) return 0;
     const auto stride = (static_cast<std::uint64_t>(dib->biWidth) + 3) & ~std::uint64_t{3};
     FUZZ_CHECK(dib->biWidth >= 0 && dib->biHeight >= 0 && dib->biClrUsed == 256);
     FUZZ_CHECK(dib->biSizeImage >= stride * static_cast<std::uint64_t>(dib->biHeight));
-    FUZZ_CHECK(platform::BlockSize(dib) >= kPixelOffset + dib->biSizeImage);
+    FUZZ_CHECK(platform::BlockSize(dib) >= kDibPixelOffset + dib->biSizeImage);
     if (dib->biSizeImage > kMaxWalkedBytes) {
         DeleteDIB(dib);
         return 0;
@@ -165,15 +165,17 @@ int DibFileTarget(const std::uint8_t *data, std::size_t size) {
     // Everything outside the kept box was 0.
     FUZZ_CHECK(trimmed == nullptr || (trimmed->biWidth >= 1 && trimmed->biHeight >= 1));
 
-    if (!compressed) EditAndExchange(dib, rect);
-    if (dib->biBitCount == kEightBits && !compressed) {
-        PaintAsBackground(path, dib, trimmed);
-        trimmed = nullptr;
+    if (compressed) {
+        DeleteDIB(trimmed);
+        // A compressed DIB is refused by the checksum, which releases it.
+        FUZZ_CHECK(ChecksumDIB(dib) == 0);
+        return 0;
     }
+    EditAndExchange(dib, rect);
+    if (dib->biBitCount == kEightBits)
+        PaintAsBackground(path, dib, std::exchange(trimmed, nullptr));
     DeleteDIB(trimmed);
-    // A compressed DIB is refused by the checksum, which releases it.
-    if (compressed) FUZZ_CHECK(ChecksumDIB(dib) == 0);
-    if (!compressed) DeleteDIB(dib);
+    DeleteDIB(dib);
     return 0;
 }
 

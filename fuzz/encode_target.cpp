@@ -23,6 +23,8 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <functional>
+#include <tuple>
 #include <vector>
 
 #include "animate.h"
@@ -37,29 +39,13 @@ namespace {
 using Table = std::array<std::uint16_t, KOVRLE_TABLE_ENTRIES>;
 using Bytes = std::vector<std::uint8_t>;
 
-constexpr std::uint32_t kHeaderSize = 32;
-constexpr std::uint32_t kEntrySize = 8;
-constexpr std::uint32_t kPixelOffset = 1064;
+// The pixels of a one-rectangle frame start after its header and entry.
+constexpr std::uint32_t kFramePixels = kFrameHeaderSize + kRectEntrySize;
 // The number index whose word lights all fourteen segments (88).
 constexpr std::int32_t kAllSegments = 88;
 constexpr std::uint32_t kFirstEscape = 1;
 constexpr std::uint32_t kLastEscape = 254;
 constexpr std::int32_t kMaxHeight = 48;
-constexpr std::uint8_t kSegmentArt[] = {1, 4, 2, 3, 5, 7, 6, 9, 8, 246, 247, 248, 250, 249};
-
-const std::uint8_t *BytesOf(const void *block) {
-    return static_cast<const std::uint8_t *>(block);
-}
-
-Bytes BlockCopy(const void *block) {
-    return Bytes(BytesOf(block), BytesOf(block) + platform::BlockSize(block));
-}
-
-ANXFRAME Header(const void *frame) {
-    ANXFRAME h;
-    std::memcpy(&h, frame, sizeof h);
-    return h;
-}
 
 // A table from statistics gathered by update; the counters, cleared by
 // KOVRLEStartDecompTable before each use, are one block for the process
@@ -70,6 +56,16 @@ void BuildTable(Table &table, std::uint32_t reserve, std::uint32_t limit, Update
     KOVRLEStartDecompTable(stats.data());
     update(stats.data());
     KOVRLEFinishDecompTable(stats.data(), table.data(), reserve, limit);
+}
+
+// A coded frame decoded into a block of its own, as bytes.
+Bytes Decode(codec::DecodeRequest request) {
+    request.frameSize = platform::BlockSize(request.frame);
+    ANXFRAME *back = codec::Expand(request);
+    FUZZ_CHECK(back != nullptr);
+    Bytes bytes = BlockBytes(back);
+    DeleteAnxFrame(back);
+    return bytes;
 }
 
 // Positions kept when n positions are scaled to a percentage: an accumulator
@@ -92,48 +88,13 @@ struct Picture {
     BITMAPINFOHEADER *dib;
     std::int64_t stride = platform::RowStride(width);
 
-    ANXFRAME *Frame(Bytes &raw) const {
+    ANXFRAME *Frame() const {
         const RECT whole{0, 0, width - 1, height - 1};
         ANXFRAME *frame = CopyDIBToAnxFrame(dib, nullptr, &whole, 1);
         FUZZ_CHECK(frame != nullptr);
-        raw = BlockCopy(frame);
         return frame;
     }
-    // Pixel (x, y) of a one-rectangle frame's pixels.
-    static std::uint8_t At(const void *frame, std::int64_t stride, std::int32_t x, std::int32_t y) {
-        return BytesOf(frame)[kHeaderSize + kEntrySize + y * stride + x];
-    }
 };
-
-// Checks a refused encode (which leaves its input as it was: only a stream
-// that uses every escape value can be refused) or decodes a single-escape
-// stream: X value length for runs of 3 or more, bytes otherwise.
-template <typename Block>
-bool EscapeRoundTrip(Block *in, const Bytes &before, const void *out, std::size_t at,
-                     std::uint8_t escape, const Bytes &coded) {
-    if (out == nullptr) {
-        std::array<bool, 256> seen{};
-        for (std::uint8_t b : coded) seen[b] = true;
-        FUZZ_CHECK(
-            std::all_of(&seen[kFirstEscape], &seen[kLastEscape + 1], [](bool b) { return b; }));
-        FUZZ_CHECK(BlockCopy(in) == before);
-        return false;
-    }
-    FUZZ_CHECK(escape >= kFirstEscape && escape <= kLastEscape);
-    const Bytes stream(BytesOf(out) + at, BytesOf(out) + platform::BlockSize(out));
-    Bytes plain;
-    for (std::size_t i = 0; i < stream.size(); ++i) {
-        if (stream[i] != escape) {
-            plain.push_back(stream[i]);
-            continue;
-        }
-        FUZZ_CHECK(i + 2 < stream.size());
-        plain.insert(plain.end(), stream[i + 2], stream[i + 1]);
-        i += 2;
-    }
-    FUZZ_CHECK(plain == coded);
-    return true;
-}
 
 void WholeFrameRoundTrip(const Picture &pic, const RECT &extra, std::uint32_t reserve,
                          std::uint32_t limit) {
@@ -142,35 +103,28 @@ void WholeFrameRoundTrip(const Picture &pic, const RECT &extra, std::uint32_t re
     ANXFRAME *frame = CopyDIBToAnxFrame(pic.dib, &origin, rects, 2);
     if (frame == nullptr) frame = CopyDIBToAnxFrame(pic.dib, &origin, rects, 1);
     FUZZ_CHECK(frame != nullptr);
-    const ANXFRAME header = Header(frame);
-    const Bytes raw = BlockCopy(frame);
-    const auto area = kHeaderSize + kEntrySize * static_cast<std::uint32_t>(
-                                                     std::max<std::int16_t>(header.rectCount, 0));
+    const ANXFRAME header = FrameHeader(frame);
+    const Bytes raw = BlockBytes(frame);
+    const auto area = static_cast<std::ptrdiff_t>(
+        kFrameHeaderSize + kRectEntrySize * std::max<std::int16_t>(header.rectCount, 0));
     Table table{};
     BuildTable(table, reserve, limit, [&](std::uint32_t *stats) {
         KOVRLEUpdateDecompTable(raw.data() + area, header.dataSize, stats);
     });
     ANXFRAME *coded = AnxKOVRLEFrame(frame, table.data());
     if (header.dataSize == 0) {
-        FUZZ_CHECK(coded == nullptr && BlockCopy(frame) == raw);
+        FUZZ_CHECK(coded == nullptr && BlockBytes(frame) == raw);
         DeleteAnxFrame(frame);
         return;
     }
     // Nothing but a failed allocation may refuse a raw frame here.
-    FUZZ_CHECK(coded != nullptr && Header(coded).compression == 1 &&
-               Header(coded).dataSize == header.dataSize);
+    FUZZ_CHECK(coded != nullptr && FrameHeader(coded).compression == 1 &&
+               FrameHeader(coded).dataSize == header.dataSize);
     Table lineForm = table;
     KOVRLEConvertTableToLineForm(lineForm.data());
     for (Table *t : {&table, &lineForm}) {
-        ANXFRAME *back = codec::Expand({.frame = coded,
-                                        .frameSize = platform::BlockSize(coded),
-                                        .overlaySize = 0,
-                                        .table = t->data(),
-                                        .streamKind = ANX_STREAM_WHOLE_FRAME});
-        FUZZ_CHECK(back != nullptr);
-        const Bytes decoded = BlockCopy(back);
+        const Bytes decoded = Decode({.frame = coded, .overlaySize = 0, .table = t->data()});
         FUZZ_CHECK(std::equal(raw.begin() + area, raw.end(), decoded.begin() + area));
-        DeleteAnxFrame(back);
     }
     DeleteAnxFrame(coded);
 }
@@ -182,96 +136,108 @@ void WholeFrameRoundTrip(const Picture &pic, const RECT &extra, std::uint32_t re
 // picture's.
 void LineRoundTrip(const Picture &pic, std::uint32_t reserve, std::uint32_t limit,
                    std::int32_t scale, bool mirror, std::uint8_t colour) {
-    Bytes raw;
-    ANXFRAME *frame = pic.Frame(raw);
+    ANXFRAME *frame = pic.Frame();
+    const Bytes raw = BlockBytes(frame);
+    auto at = [&](const Bytes &frame, std::int64_t stride, std::int32_t x, std::int32_t y) {
+        return frame[kFramePixels + y * stride + x];
+    };
     Table table{};
     BuildTable(table, reserve, limit, [&](std::uint32_t *stats) {
         // Line statistics take the rows back to back, without padding.
         Bytes rows;
         for (std::int32_t r = 0; r < pic.height; ++r)
-            rows.insert(rows.end(), &raw[kHeaderSize + kEntrySize + r * pic.stride],
-                        &raw[kHeaderSize + kEntrySize + r * pic.stride + pic.width]);
+            rows.insert(rows.end(), &raw[kFramePixels + r * pic.stride],
+                        &raw[kFramePixels + r * pic.stride + pic.width]);
         KOVRLEUpdateDecompTableLineByLine(rows.data(), static_cast<std::uint32_t>(pic.width),
                                           static_cast<std::uint32_t>(pic.height), stats);
     });
     KOVRLEConvertTableToLineForm(table.data());
-    const auto w = static_cast<std::uint16_t>(pic.width),
-               h = static_cast<std::uint16_t>(pic.height);
+    const auto w = static_cast<std::uint16_t>(pic.width);
+    const auto h = static_cast<std::uint16_t>(pic.height);
     ANXFRAME *coded = AnxKOVRLEFrameLineByLine(frame, table.data(), w, h);
-    Bytes art;
-    ANXFRAME *overlay = AnxFrameLineByLine(pic.Frame(art), nullptr, w, h);
     // Each overlay code covers 1 to 15 pixels in one byte: every row fits.
+    ANXFRAME *overlay = AnxFrameLineByLine(pic.Frame(), nullptr, w, h);
     FUZZ_CHECK(overlay != nullptr);
     if (coded == nullptr) {
-        FUZZ_CHECK(BlockCopy(frame) == raw);
+        FUZZ_CHECK(BlockBytes(frame) == raw);
         DeleteAnxFrame(frame);
     } else {
-        FUZZ_CHECK(Header(coded).compression == 1);
+        FUZZ_CHECK(FrameHeader(coded).compression == 1);
         std::array<bool, 256> segment{};
-        for (std::uint8_t v : kSegmentArt) segment[v] = true;
+        for (std::uint8_t v : kSegmentColours) segment[v] = true;
         for (const auto &[s, m, lit] :
              {std::tuple{100, false, false}, {scale, mirror, false}, {100, mirror, true}}) {
-            ANXFRAME *back = codec::Expand({.frame = coded,
-                                            .frameSize = platform::BlockSize(coded),
-                                            .overlay = lit ? overlay : nullptr,
-                                            .overlaySize = lit ? platform::BlockSize(overlay) : 0,
-                                            .table = table.data(),
-                                            .scale = s,
-                                            .numberIndex = lit ? kAllSegments : 0,
-                                            .numberColour = lit ? colour : 0u,
-                                            .mirror = m,
-                                            .streamKind = ANX_STREAM_LINE_BY_LINE});
-            FUZZ_CHECK(back != nullptr);
+            const Bytes back = Decode({.frame = coded,
+                                       .overlay = lit ? overlay : nullptr,
+                                       .overlaySize = lit ? platform::BlockSize(overlay) : 0,
+                                       .table = table.data(),
+                                       .scale = s,
+                                       .numberIndex = lit ? kAllSegments : 0,
+                                       .numberColour = lit ? colour : 0u,
+                                       .mirror = m,
+                                       .streamKind = ANX_STREAM_LINE_BY_LINE});
             const auto cols = KeptPositions(pic.width, s), rows = KeptPositions(pic.height, s);
             const auto outWidth = static_cast<std::int32_t>(cols.size());
-            const std::int64_t outStride = platform::RowStride(outWidth);
             for (std::size_t r = 0; r < rows.size(); ++r)
                 for (std::int32_t x = 0; x < outWidth; ++x) {
-                    const std::uint8_t v = Picture::At(
-                        raw.data(), pic.stride,
-                        cols[static_cast<std::size_t>(m ? outWidth - 1 - x : x)], rows[r]);
-                    FUZZ_CHECK(Picture::At(back, outStride, x, static_cast<std::int32_t>(r)) ==
+                    const std::size_t col = static_cast<std::size_t>(m ? outWidth - 1 - x : x);
+                    const std::uint8_t v = at(raw, pic.stride, cols[col], rows[r]);
+                    FUZZ_CHECK(at(back, platform::RowStride(outWidth), x, r) ==
                                (lit && segment[v] ? colour : v));
                 }
-            DeleteAnxFrame(back);
         }
         DeleteAnxFrame(coded);
     }
     DeleteAnxFrame(overlay);
 }
 
-// The single-escape stream of a frame, against a reference decoder, since
-// the library has none.
-void EscapeFrameRoundTrip(const Picture &pic) {
-    Bytes raw;
-    ANXFRAME *frame = pic.Frame(raw);
-    ANXFRAME *coded = CompressAnxFrame(frame);
-    const Bytes area(raw.begin() + kHeaderSize + kEntrySize, raw.end());
-    const std::uint8_t escape = coded != nullptr ? Header(coded).compression : 0;
-    if (!EscapeRoundTrip(frame, raw, coded, kHeaderSize + kEntrySize, escape, area))
-        DeleteAnxFrame(frame);
-    DeleteAnxFrame(coded);
-}
-
-// The single-escape stream of a DIB, over whole rows or over each row's
-// pixels.
-void EscapeDibRoundTrip(const Picture &pic, bool contiguous) {
-    BITMAPINFOHEADER *dib = CopyDIB(pic.dib);
-    FUZZ_CHECK(dib != nullptr);
-    const Bytes before = BlockCopy(dib);
-    Bytes coded;  // what the encoder is to code
-    for (std::int32_t r = 0; r < pic.height; ++r) {
-        const auto *row = before.data() + kPixelOffset + r * pic.stride;
-        coded.insert(coded.end(), row, row + (contiguous ? pic.stride : pic.width));
+// The single-escape stream of a frame, or of a DIB over whole rows or over
+// each row's pixels, against a reference decoder, since the library has
+// none: X value length for runs of 3 or more, bytes otherwise. Only a
+// stream that uses every escape value can be refused, which leaves the
+// input as it was; the encoder takes in what it codes.
+void EscapeRoundTrip(const Picture &pic, bool ofDib, bool contiguous) {
+    BITMAPINFOHEADER *dib = ofDib ? CopyDIB(pic.dib) : nullptr;
+    ANXFRAME *frame = ofDib ? nullptr : pic.Frame();
+    const void *in = ofDib ? static_cast<const void *>(dib) : frame;
+    FUZZ_CHECK(in != nullptr);
+    const Bytes before = BlockBytes(in);
+    Bytes coded(before.begin() + kFramePixels, before.end());  // what the encoder is to code
+    if (ofDib) {
+        coded.clear();
+        for (std::int32_t r = 0; r < pic.height; ++r) {
+            const auto *row = before.data() + kDibPixelOffset + r * pic.stride;
+            coded.insert(coded.end(), row, row + (contiguous ? pic.stride : pic.width));
+        }
     }
-    BITMAPINFOHEADER *result = CompressPDIB(dib, contiguous ? 1 : 0);
-    const std::uint8_t escape = result != nullptr ? result->biCompression & 0xFF : 0;
-    if (!EscapeRoundTrip(dib, before, result, kPixelOffset, escape, coded)) {
-        DeleteDIB(dib);
+    void *out = ofDib ? static_cast<void *>(CompressPDIB(dib, contiguous ? 1 : 0))
+                      : static_cast<void *>(CompressAnxFrame(frame));
+    if (out == nullptr) {
+        std::array<bool, 256> seen{};
+        for (std::uint8_t b : coded) seen[b] = true;
+        FUZZ_CHECK(std::all_of(&seen[kFirstEscape], &seen[kLastEscape + 1], std::identity{}));
+        FUZZ_CHECK(BlockBytes(in) == before);
+        ofDib ? DeleteDIB(dib) : DeleteAnxFrame(frame);
         return;
     }
-    FUZZ_CHECK(std::memcmp(result, before.data(), 16) == 0);
-    DeleteDIB(result);
+    const std::uint32_t escape = ofDib ? static_cast<BITMAPINFOHEADER *>(out)->biCompression & 0xFF
+                                       : FrameHeader(out).compression;
+    FUZZ_CHECK(escape >= kFirstEscape && escape <= kLastEscape);
+    const Bytes stream = BlockBytes(out);
+    Bytes plain;
+    for (std::size_t i = ofDib ? kDibPixelOffset : kFramePixels; i < stream.size(); ++i) {
+        if (stream[i] != escape) {
+            plain.push_back(stream[i]);
+            continue;
+        }
+        FUZZ_CHECK(i + 2 < stream.size());
+        plain.insert(plain.end(), stream[i + 2], stream[i + 1]);
+        i += 2;
+    }
+    FUZZ_CHECK(plain == coded);
+    if (ofDib) FUZZ_CHECK(std::memcmp(out, before.data(), 16) == 0);
+    ofDib ? DeleteDIB(static_cast<BITMAPINFOHEADER *>(out))
+          : DeleteAnxFrame(static_cast<ANXFRAME *>(out));
 }
 
 }  // namespace
@@ -302,11 +268,7 @@ int EncodeTarget(const std::uint8_t *data, std::size_t size) {
     } else {
         WholeFrameRoundTrip(pic, extra, reserve, limit);
     }
-    if ((paths & 2) != 0) {
-        EscapeDibRoundTrip(pic, (paths & 8) != 0);
-    } else {
-        EscapeFrameRoundTrip(pic);
-    }
+    EscapeRoundTrip(pic, (paths & 2) != 0, (paths & 8) != 0);
     DeleteDIB(pic.dib);
     return 0;
 }

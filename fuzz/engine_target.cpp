@@ -70,23 +70,22 @@ struct Fixtures {
     std::vector<BITMAPINFOHEADER *> backgrounds{Picture(40, 32, 1, true),
                                                 Picture(kMaxSceneWidth, kMaxSceneHeight, 2, true),
                                                 Picture(24, 20, 3, true)};
-    // Sprite images; null among them.
-    std::vector<BITMAPINFOHEADER *> pictures{Picture(1, 1, 4, true),    Picture(5, 3, 5, false),
-                                             Picture(8, 8, 6, false),   Picture(13, 9, 7, false),
-                                             Picture(20, 16, 8, false), Picture(3, 30, 9, false),
-                                             Picture(40, 2, 10, false), nullptr};
+    std::vector<BITMAPINFOHEADER *> pictures;  // sprite images; null among them
     BITMAPINFOHEADER *sheet = Picture(32, 24, 11, false);
     std::vector<ANXFRAME *> frames;
     std::vector<std::string> backgroundFiles;
-    std::string animation = ANIMATE_FUZZ_FIXTURES "/sample.anx";
 
     Fixtures() {
-        const RECT whole{0, 0, 12, 8}, part{2, 1, 6, 5};
-        const RECT two[] = {{0, 0, 6, 4}, {3, 3, 12, 8}};
+        const std::pair<std::int32_t, std::int32_t> sizes[] = {{1, 1},   {5, 3},  {8, 8}, {13, 9},
+                                                               {20, 16}, {3, 30}, {40, 2}};
+        for (std::uint32_t i = 0; i < std::size(sizes); ++i)
+            pictures.push_back(Picture(sizes[i].first, sizes[i].second, 4 + i, i == 0));
+        pictures.push_back(nullptr);
+        const RECT rects[] = {{0, 0, 12, 8}, {2, 1, 6, 5}, {0, 0, 6, 4}, {3, 3, 12, 8}};
         const POINT origin{-3, 2};
-        frames = {CopyDIBToAnxFrame(pictures[3], &origin, &whole, 1),
-                  CopyDIBToAnxFrame(pictures[2], nullptr, &part, 1),
-                  CopyDIBToAnxFrame(pictures[3], nullptr, two, 2)};
+        frames = {CopyDIBToAnxFrame(pictures[3], &origin, &rects[0], 1),
+                  CopyDIBToAnxFrame(pictures[2], nullptr, &rects[1], 1),
+                  CopyDIBToAnxFrame(pictures[3], nullptr, &rects[2], 2)};
         for (const ANXFRAME *f : frames) FUZZ_CHECK(f != nullptr);
         for (std::size_t i : {0, 2}) {
             backgroundFiles.push_back(ScratchFile("background" + std::to_string(i) + ".dib", {}));
@@ -106,13 +105,6 @@ struct GameSprite {
     std::size_t image;  // into Game::images
     std::int32_t x, y, depth, anchor;
 };
-struct GameImage {
-    std::int32_t handle;
-    // Frame pixels: the image's size bounds any part of it taken later
-    // (the engine addresses such pixels by the image's own width).
-    bool framePixels;
-    std::int32_t width, height;
-};
 struct GameObject {
     std::int32_t handle;
     std::int32_t sequence;  // kSampleScalable, kSampleDelta or -1
@@ -127,7 +119,7 @@ struct Game {
     Input &in;
     SceneCheck &check;
     std::vector<GameSprite> sprites{};
-    std::vector<GameImage> images{};
+    std::vector<std::int32_t> images{};
     std::vector<std::int32_t> templates{};
     std::vector<GameObject> objects{};
     std::vector<RECT> marked{};  // the invalid list before a scene call
@@ -141,7 +133,6 @@ struct Game {
         return in.Flag() ? kDepths[in.Byte() % std::size(kDepths)] : in.Range(-2, 40);
     }
     std::int32_t Anchor() { return kAnchors[in.Byte() % std::size(kAnchors)]; }
-    bool Flag() { return in.Flag(); }
     RECT Grown(RECT r, std::int32_t least, std::int32_t w, std::int32_t h) {
         r.right = r.left + in.Range(least, w);
         r.bottom = r.top + in.Range(least, h);
@@ -163,13 +154,12 @@ struct Game {
     void Place(const GameSprite &s, bool shown) {
         (shown ? ShowSprite : SetSpritePosition)(e, s.handle, s.x, s.y, s.depth, s.anchor);
     }
+    void Mark(const RECT &r) { MakeRectInvalid(e, r.left, r.top, r.right, r.bottom); }
     void MarkSprite(std::int32_t sprite) {
-        if (sprite < 0 || !Shown(sprite)) return;
-        const RECT &r = e->sprites[sprite].rect;
-        MakeRectInvalid(e, r.left, r.top, r.right, r.bottom);
+        if (sprite >= 0 && Shown(sprite)) Mark(e->sprites[sprite].rect);
     }
     void MarkAgain() {
-        for (const RECT &r : marked) MakeRectInvalid(e, r.left, r.top, r.right, r.bottom);
+        for (const RECT &r : marked) Mark(r);
     }
     // A projector call that by its contract repaints nothing unless told
     // to: then the caller marks where the object's sprite was and is now.
@@ -179,10 +169,6 @@ struct Game {
         MarkSprite(sprite);
         call();
         MarkSprite(sprite);
-    }
-    void NewImage(std::int32_t handle) {
-        images.push_back({handle, false, 0, 0});
-        GetDibSize(e, handle, &images.back().width, &images.back().height);
     }
 };
 
@@ -199,8 +185,8 @@ constexpr SpriteOp kSpriteOps[] = {
     },
     [](Game &g, GameSprite &s) {
         const bool was = g.Shown(s.handle);
-        FUZZ_CHECK(g.Flag() ? HideSprite(g.e, s.handle) == was
-                            : UnHideSprite(g.e, s.handle) == !was);
+        FUZZ_CHECK(g.in.Flag() ? HideSprite(g.e, s.handle) == was
+                               : UnHideSprite(g.e, s.handle) == !was);
     },
     [](Game &g, GameSprite &s) {  // deleted, hidden first
         HideSprite(g.e, s.handle);
@@ -210,50 +196,47 @@ constexpr SpriteOp kSpriteOps[] = {
     [](Game &g, GameSprite &s) {  // another image: hidden first, shown again where it was
         s.image = g.in.Byte() % g.images.size();
         const bool shown = HideSprite(g.e, s.handle) != 0;
-        SetSpriteSpriteDib(g.e, s.handle, g.images[s.image].handle);
+        SetSpriteSpriteDib(g.e, s.handle, g.images[s.image]);
         g.Place(s, shown);
     },
 };
 
 // Calls on an image the game holds; true when its sprites are to be placed again.
-using ImageOp = bool (*)(Game &, GameImage &);
+using ImageOp = bool (*)(Game &, std::size_t index);
 constexpr ImageOp kImageOps[] = {
-    [](Game &g, GameImage &image) {
-        SetSpriteDib(g.e, image.handle, g.Of(Shared().pictures));
-        image.framePixels = false;
+    [](Game &g, std::size_t i) {
+        SetSpriteDib(g.e, g.images[i], g.Of(Shared().pictures));
         return true;
     },
-    [](Game &g, GameImage &image) {
+    [](Game &g, std::size_t i) {
         const Part p = g.TemplatePart();
         if (g.templates.empty()) return false;
-        SetSpriteDibFromTemplate(g.e, g.Of(g.templates), image.handle, p.left, p.top, p.w, p.h);
-        image.framePixels = false;
+        SetSpriteDibFromTemplate(g.e, g.Of(g.templates), g.images[i], p.left, p.top, p.w, p.h);
         return true;
     },
-    [](Game &g, GameImage &image) {
-        SetSpriteDibFromAnxFrameRect0(g.e, image.handle, g.Of(Shared().frames));
-        image.framePixels = true;
+    [](Game &g, std::size_t i) {
+        SetSpriteDibFromAnxFrameRect0(g.e, g.images[i], g.Of(Shared().frames));
         return true;
     },
-    [](Game &g, GameImage &image) {  // a part of the image's picture
+    [](Game &g, std::size_t i) {  // a part of the image's picture
         RECT r = g.Grown({g.in.Range(-4, 30), g.in.Range(-4, 30), 0, 0}, -2, 24, 24);
-        if (image.framePixels) {
-            // Frame pixels have no size of their own beyond the image's.
-            r = {std::clamp<std::int32_t>(r.left, 0, image.width),
-                 std::clamp<std::int32_t>(r.top, 0, image.height),
-                 std::min(r.right, image.width - 1), std::min(r.bottom, image.height - 1)};
-        }
-        SetSpriteDibSizeFromRect(g.e, image.handle, &r);
+        std::int32_t w = 0, h = 0;
+        GetDibSize(g.e, g.images[i], &w, &h);
+        // Frame pixels have no size of their own beyond the image's (the
+        // engine addresses them by the image's own width).
+        if (g.e->images[g.images[i]].isFramePixels != 0)
+            r = {std::clamp<std::int32_t>(r.left, 0, w), std::clamp<std::int32_t>(r.top, 0, h),
+                 std::min(r.right, w - 1), std::min(r.bottom, h - 1)};
+        SetSpriteDibSizeFromRect(g.e, g.images[i], &r);
         return true;
     },
-    [](Game &g, GameImage &image) {  // deleted, when no sprite shows it
-        const auto index = static_cast<std::size_t>(&image - g.images.data());
+    [](Game &g, std::size_t i) {  // deleted, when no sprite shows it
         for (const GameSprite &s : g.sprites) {
-            if (s.image == index) return false;
+            if (s.image == i) return false;
         }
-        FUZZ_CHECK(DeleteSpriteDib(g.e, image.handle) == 0);
-        g.images.erase(g.images.begin() + static_cast<std::ptrdiff_t>(index));
-        for (GameSprite &s : g.sprites) s.image -= s.image > index ? 1 : 0;
+        FUZZ_CHECK(DeleteSpriteDib(g.e, g.images[i]) == 0);
+        g.images.erase(g.images.begin() + static_cast<std::ptrdiff_t>(i));
+        for (GameSprite &s : g.sprites) s.image -= s.image > i ? 1 : 0;
         return false;
     },
 };
@@ -265,11 +248,11 @@ constexpr Op kNewImageOps[] = {
         if (g.images.size() >= kMaxImages) return;
         const std::int32_t handle = AddSpriteDib(g.e, dib);
         FUZZ_CHECK(handle >= 0);
-        g.NewImage(handle);
+        g.images.push_back(handle);
     },
     [](Game &g) {  // from a template, any rectangle of it
         const Part p = g.TemplatePart();
-        const bool another = g.Flag();
+        const bool another = g.in.Flag();
         if (g.images.size() >= kMaxImages) return;
         if (g.templates.empty() || another) {
             if (g.templates.size() >= kMaxTemplates) return;
@@ -278,7 +261,7 @@ constexpr Op kNewImageOps[] = {
         }
         const std::int32_t handle =
             AddSpriteDibFromTemplate(g.e, g.templates.back(), p.left, p.top, p.w, p.h);
-        if (handle >= 0) g.NewImage(handle);
+        if (handle >= 0) g.images.push_back(handle);
     },
     [](Game &g) {
         if (g.templates.empty()) return;
@@ -289,8 +272,7 @@ constexpr Op kNewImageOps[] = {
 
 constexpr Op kSceneOps[] = {
     [](Game &g) {
-        const RECT r{g.X(), g.Y(), g.X(), g.Y()};
-        MakeRectInvalid(g.e, r.left, r.top, r.right, r.bottom);
+        g.Mark({g.X(), g.Y(), g.X(), g.Y()});
     },
     [](Game &g) { MakeScanlineInvalid(g.e, g.in.Range(-2, kMaxSceneHeight * 2)); },
     [](Game &g) {  // sort order: the callbacks' layers need depth order
@@ -301,7 +283,7 @@ constexpr Op kSceneOps[] = {
     },
     [](Game &g) {  // the process-wide join settings
         SetJoinRectOverhead(std::array{3000, 0, -1, 100, 20000, 1}[g.in.Byte() % 6]);
-        dib::SetJoinMode(g.Flag() ? dib::JoinMode::kEdge : dib::JoinMode::kCost);
+        dib::SetJoinMode(g.in.Flag() ? dib::JoinMode::kEdge : dib::JoinMode::kCost);
     },
     [](Game &g) {
         const std::int32_t pattern = g.in.Byte() % kPatterns;
@@ -331,7 +313,7 @@ constexpr Op kSceneOps[] = {
         FUZZ_CHECK(SetBackgroundFromPDIB(g.e, CopyDIB(g.Of(Shared().backgrounds))) == 1);
     },
     [](Game &g) {
-        const bool colours = g.Flag();
+        const bool colours = g.in.Flag();
         if (colours) ReleasePalette(g.e);
         FUZZ_CHECK(SetBackgroundDibOnly(g.e, g.Of(Shared().backgroundFiles).c_str(), colours) == 1);
         g.MarkAgain();
@@ -356,10 +338,10 @@ constexpr Op kSceneOps[] = {
         FUZZ_CHECK(SetBackgroundPlus(g.e, path, 1 + g.in.Byte() % 2) == 1);
     },
     [](Game &g) { FUZZ_CHECK(DeleteBackground(g.e) == 0); },
-    [](Game &g) { EnablePrinter(g.e, g.Flag()); },
+    [](Game &g) { EnablePrinter(g.e, g.in.Flag()); },
     [](Game &g) {
         std::uint32_t compose = 0, copy = 0;
-        g.Flag() ? ResetFixupPaintTimes(g.e) : GetFixupPaintTimes(g.e, &compose, &copy);
+        g.in.Flag() ? ResetFixupPaintTimes(g.e) : GetFixupPaintTimes(g.e, &compose, &copy);
     },
     [](Game &g) {
         const std::int32_t x = g.X(), y = g.Y(), want = reference::SpriteAt(g.e, x, y);
@@ -392,15 +374,15 @@ struct Colours {
 };
 using PaletteOp = void (*)(Game &, const Colours &);
 constexpr PaletteOp kPaletteOps[] = {
-    [](Game &g, const Colours &) { SetBlacknessFade(g.e, g.Flag()); },
-    [](Game &g, const Colours &) { FadeBlacknessScene(g.e, g.Flag()); },
-    [](Game &g, const Colours &c) { FadeBlacknessSceneLimited(g.e, g.Flag(), c.first, c.last); },
+    [](Game &g, const Colours &) { SetBlacknessFade(g.e, g.in.Flag()); },
+    [](Game &g, const Colours &) { FadeBlacknessScene(g.e, g.in.Flag()); },
+    [](Game &g, const Colours &c) { FadeBlacknessSceneLimited(g.e, g.in.Flag(), c.first, c.last); },
     [](Game &g, const Colours &c) {
         std::array<RGBQUAD, animate::kXrayColourCount> colours;
         colours.fill(c.colour);
-        SetXrayFade(g.e, colours.data(), g.Flag());
+        SetXrayFade(g.e, colours.data(), g.in.Flag());
     },
-    [](Game &g, const Colours &) { FadeXrayScene(g.e, g.Flag()); },
+    [](Game &g, const Colours &) { FadeXrayScene(g.e, g.in.Flag()); },
     [](Game &g, const Colours &c) { CyclePalette(g.e, c.first, c.last); },
     [](Game &g, const Colours &c) { RedirectColor(g.e, c.first, c.last); },
     [](Game &g, const Colours &c) { AddColor(g.e, c.first, &c.colour); },
@@ -427,7 +409,7 @@ constexpr ObjectOp kObjectOps[] = {
     [](Game &g, GameObject &o) {
         const std::int32_t x = g.X(), y = g.Y(), depth = g.Depth();
         const bool show = g.in.Byte() % 4 != 0;
-        const std::int32_t scale = g.Flag() ? 100 : g.in.Range(1, 100), flags = g.in.Byte() & 1;
+        const std::int32_t scale = g.in.Flag() ? 100 : g.in.Range(1, 100), flags = g.in.Byte() & 1;
         g.Repainting(o, show, [&] {
             ProjectFrameScaleFlip(g.e, o.handle, x, y, depth, show, scale, flags);
         });
@@ -437,14 +419,14 @@ constexpr ObjectOp kObjectOps[] = {
         g.Repainting(o, g.Shown(GetSprite(g.e, o.handle)),
                      [&] { SetFrameNum(g.e, o.handle, target); });
     },
-    [](Game &g, GameObject &o) { (g.Flag() ? RewindAnx : OldRewindAnx)(g.e, o.handle); },
+    [](Game &g, GameObject &o) { (g.in.Flag() ? RewindAnx : OldRewindAnx)(g.e, o.handle); },
     [](Game &g, GameObject &o) {
         const std::int32_t call = g.in.Byte() % 4;
         if (call == 0) ErasePreviousFrame(g.e, o.handle);
         if (call == 2) HideFrame(g.e, o.handle);
         if (call == 3) ShowFrame(g.e, o.handle);
         if (call != 1) return;
-        const bool invalidate = g.Flag();
+        const bool invalidate = g.in.Flag();
         g.Repainting(o, invalidate, [&] { ErasePreviousFramePlus(g.e, o.handle, invalidate); });
     },
     [](Game &g, GameObject &o) {
@@ -459,7 +441,7 @@ constexpr ObjectOp kObjectOps[] = {
     },
     [](Game &g, GameObject &o) {
         const std::int32_t frame = g.in.Range(-1, 4), x = g.in.Range(-8, 8), y = g.in.Range(-8, 8);
-        if (g.Flag()) {
+        if (g.in.Flag()) {
             SetSeqFrameOffset(g.e, o.handle, frame, x, y);
         } else if (o.sequence == kSampleScalable) {
             SetFrameOffsetXY(g.e, o.handle, frame, x, y);
@@ -480,7 +462,7 @@ constexpr Op kPaintOps[] = {
     },
     [](Game &g) {
         PaintMode mode{PaintMode::kPartial, 1, g.Depth()};
-        mode.high = g.Flag() ? animate::kBackgroundDepth : g.Depth();
+        mode.high = g.in.Flag() ? animate::kBackgroundDepth : g.Depth();
         g.check.Paint(mode);
     },
     [](Game &g) {
@@ -503,7 +485,7 @@ void Game::Call() {
         if (images.empty() || sprites.size() >= kMaxSprites) return;
         s.handle = AddSprite(e);
         FUZZ_CHECK(s.handle >= 0 && !Shown(s.handle));
-        SetSpriteSpriteDib(e, s.handle, images[image].handle);
+        SetSpriteSpriteDib(e, s.handle, images[image]);
         Place(s, show);
         sprites.push_back(s);
     } else if (code < 14) {
@@ -513,9 +495,7 @@ void Game::Call() {
     } else if (code < 22) {
         if (images.empty()) return;
         const std::size_t index = in.Byte() % images.size();
-        GameImage &image = images[index];
-        if (!kImageOps[code - 17](*this, image)) return;
-        GetDibSize(e, image.handle, &image.width, &image.height);
+        if (!kImageOps[code - 17](*this, index)) return;
         // Every sprite showing it placed again, which repaints where it was
         // and where it is.
         for (const GameSprite &s : sprites) {
@@ -548,10 +528,10 @@ int EngineTarget(const std::uint8_t *data, std::size_t size) {
     Input in({data, size});
     const std::uint8_t setup = in.Byte();
     AnimSetDisplayFormat(8, (setup & 1) != 0 ? 1 : 0);
-    EngineState *e = InitAnimate();
-    FUZZ_CHECK(e != nullptr);
     {
-        SceneCheck check(e, kMaxSceneWidth, kMaxSceneHeight, kMaxScale);
+        const EngineScope scope(1, 1);  // the window is SceneCheck's
+        EngineState *e = scope.engine;
+        SceneCheck check(e, kMaxSceneWidth * kMaxScale, kMaxSceneHeight * kMaxScale);
         const std::size_t scene = (setup >> 1) % 4;
         if (scene < f.backgrounds.size()) {
             FUZZ_CHECK(SetBackgroundFromPDIB(e, CopyDIB(f.backgrounds[scene])) == 1);
@@ -562,18 +542,14 @@ int EngineTarget(const std::uint8_t *data, std::size_t size) {
         DupKOVRLETableSetup(e, 16, 8, 32);
         SetPlayerNumbersTeamColor(e, 0, 200);
         SetPlayerNumbersTeamColor(e, 1, 201);
-        std::array<std::int32_t, kSampleSequences> ids;
-        for (std::int32_t i = 0; i < kSampleSequences; ++i) ids[i] = kFirstId + i;
-        FUZZ_CHECK(LoadMultiAnim(e, f.animation.c_str(), ids.data(), kSampleSequences, 2,
-                                 ANIM_LOAD_PLAYER_NUMBERS) >= 0);
+        const std::array<std::int32_t, kSampleSequences> ids{kFirstId, kFirstId + 1};
+        FUZZ_CHECK(LoadMultiAnim(e, ANIMATE_FUZZ_FIXTURES "/sample.anx", ids.data(),
+                                 kSampleSequences, 2, ANIM_LOAD_PLAYER_NUMBERS) >= 0);
         Game game{e, in, check};
         for (std::int32_t calls = 0; calls < kMaxCalls && in.Remaining() > 0; ++calls) game.Call();
         check.Paint(PaintMode{});
         TerminateProjector(e);
     }
-    ReleasePalette(e);
-    TerminateAnimate(e);
-    FREE(e);
     AnimSetDisplayFormat(8, 1);
     SetJoinRectOverhead(3000);
     dib::SetJoinMode(dib::JoinMode::kCost);

@@ -32,8 +32,6 @@ constexpr std::uint8_t kGuard = 0xA5;
 constexpr std::int64_t kMaxCallerBuffer = std::int64_t{1} << 20;
 constexpr std::int32_t kOddScales[] = {0, -1, 101, 1000, -100, 65636, 50, 100,
                                        1, 99, 33,  67,   25,   75,    10, 150};
-constexpr std::uint32_t kHeaderSize = 32;
-constexpr std::uint32_t kEntrySize = 8;
 
 std::int32_t ScaleFrom(std::uint8_t b) {
     constexpr std::uint8_t kOddFrom = 240;
@@ -46,18 +44,18 @@ void DirtyLineBuffer() {
     constexpr std::uint8_t kDirt = 0xEE;
     Table table{};
     table[kDirt] = 0x0100 | kDirt;
-    std::array<std::uint8_t, kHeaderSize + kEntrySize + 4> frame{};
     ANXFRAME header{};
     header.rectCount = 1;
     header.dataSize = 256;
     header.compression = 1;
     header.rect = ANXRECT{0, 0, 254, 0};
-    std::memcpy(frame.data(), &header, sizeof header);
-    std::memcpy(frame.data() + kHeaderSize, &header.rect, sizeof header.rect);
     // One record: length 4, escape (entry 0's low byte, 0), 255 pixels, kDirt.
     const std::uint8_t record[] = {4, 0, 255, kDirt};
-    std::memcpy(frame.data() + kHeaderSize + kEntrySize, record, sizeof record);
-    std::array<std::uint8_t, kHeaderSize + kEntrySize + 256> out{};
+    std::array<std::uint8_t, kFrameHeaderSize + kRectEntrySize + sizeof record> frame{};
+    std::memcpy(frame.data(), &header, sizeof header);
+    std::memcpy(frame.data() + kFrameHeaderSize, &header.rect, sizeof header.rect);
+    std::memcpy(frame.data() + kFrameHeaderSize + kRectEntrySize, record, sizeof record);
+    std::array<std::uint8_t, kFrameHeaderSize + kRectEntrySize + 256> out{};
     FUZZ_CHECK(codec::Expand({.frame = frame.data(),
                               .frameSize = frame.size(),
                               .table = table.data(),
@@ -78,28 +76,29 @@ int FrameDecodeTarget(const std::uint8_t *data, std::size_t size) {
     const auto tableBytes = in.Take(sizeof table);
     std::memcpy(table.data(), tableBytes.data(), tableBytes.size());
     if ((flags & 0x20) != 0) KOVRLEConvertTableToLineForm(table.data());
+    // Exact-size copies, so that a read past either block is caught.
     const auto overlaySpan = in.Take(in.U16());
+    const std::vector<std::uint8_t> overlay(overlaySpan.begin(), overlaySpan.end());
     const std::uint16_t slack = in.U16();
     const auto frameSpan = in.Rest();
-    // Exact-size copies, so that a read past either block is caught.
-    const std::vector<std::uint8_t> overlay(overlaySpan.begin(), overlaySpan.end());
     const std::vector<std::uint8_t> frame(frameSpan.begin(), frameSpan.end());
 
     std::uint64_t needed = 0;
-    if (frame.size() >= kHeaderSize) {
-        ANXFRAME header;
-        std::memcpy(&header, frame.data(), sizeof header);
-        needed = kHeaderSize +
-                 std::uint64_t{kEntrySize} *
-                     static_cast<std::uint64_t>(std::max<std::int16_t>(header.rectCount, 0)) +
-                 header.dataSize;
+    if (frame.size() >= kFrameHeaderSize) {
+        const ANXFRAME header = FrameHeader(frame.data());
+        needed = kFrameHeaderSize + header.dataSize +
+                 std::uint64_t{kRectEntrySize} *
+                     static_cast<std::uint64_t>(std::max<std::int16_t>(header.rectCount, 0));
     }
     const bool callerBuffer = (flags & 0x10) != 0;
     // The caller's buffer is sometimes a little short, mostly large enough.
     const std::int64_t wanted =
         static_cast<std::int64_t>(needed) + slack % 64 - (slack & 0x100 ? 8 : 0);
-    const auto bufferSize =
-        static_cast<std::uint64_t>(std::clamp<std::int64_t>(wanted, 0, kMaxCallerBuffer));
+    std::vector<std::uint8_t> buffer(
+        callerBuffer
+            ? static_cast<std::size_t>(std::clamp<std::int64_t>(wanted, 0, kMaxCallerBuffer))
+            : 0,
+        kGuard);
 
     BlockBalance balance;
     const Table tableBefore = table;
@@ -109,53 +108,43 @@ int FrameDecodeTarget(const std::uint8_t *data, std::size_t size) {
                                  .overlay = overlaid ? overlay.data() : nullptr,
                                  .overlaySize = overlaid ? overlay.size() : codec::kUnboundedSize,
                                  .table = table.data(),
+                                 .buffer = callerBuffer ? buffer.data() : nullptr,
+                                 .bufferSize = static_cast<std::uint32_t>(buffer.size()),
                                  .scale = scale,
                                  .numberIndex = numberIndex,
                                  .numberColour = colour,
                                  .mirror = (flags & 1) != 0,
                                  .streamKind = (flags >> 1) & 3};
-
-    std::vector<std::uint8_t> buffer;
-    if (callerBuffer) {
-        buffer.assign(static_cast<std::size_t>(bufferSize), kGuard);
-        request.buffer = buffer.data();
-        request.bufferSize = static_cast<std::uint32_t>(bufferSize);
-    }
     const ANXFRAME *result = codec::Expand(request);
     FUZZ_CHECK(table == tableBefore);
     // Nothing written past this many bytes of the caller's buffer.
-    auto untouchedFrom = [&](std::size_t at) {
-        return std::all_of(buffer.begin() + static_cast<std::ptrdiff_t>(at), buffer.end(),
-                           [](std::uint8_t b) { return b == kGuard; });
+    auto untouchedFrom = [&](std::uint64_t at) {
+        return std::all_of(
+            buffer.begin() + static_cast<std::ptrdiff_t>(std::min(at, buffer.size())), buffer.end(),
+            [](std::uint8_t b) { return b == kGuard; });
     };
     if (result == nullptr) {
         FUZZ_CHECK(untouchedFrom(0));
         return 0;
     }
-    FUZZ_CHECK(needed >= kHeaderSize);
-    ANXFRAME out;
-    std::memcpy(&out, result, sizeof out);
-    FUZZ_CHECK(out.compression == 0 &&
-               out.rectCount == static_cast<std::int16_t>(frame[2] | frame[3] << 8));
+    FUZZ_CHECK(needed >= kFrameHeaderSize);
+    const ANXFRAME out = FrameHeader(result);
+    FUZZ_CHECK(out.compression == 0 && out.rectCount == FrameHeader(frame.data()).rectCount);
     if (callerBuffer) {
-        FUZZ_CHECK(result == static_cast<const void *>(buffer.data()) && needed <= bufferSize &&
+        FUZZ_CHECK(result == static_cast<const void *>(buffer.data()) && needed <= buffer.size() &&
                    untouchedFrom(needed));
     } else {
         FUZZ_CHECK(platform::BlockSize(result) >= needed);
     }
 
-    // The same decode after another has filled the line buffer.
+    // The same decode after another has filled the line buffer; a new block
+    // starts zeroed, so must the second output then.
+    const auto *bytes = static_cast<const std::uint8_t *>(static_cast<const void *>(result));
+    const std::vector<std::uint8_t> first(bytes, bytes + needed);
+    std::vector<std::uint8_t> again(callerBuffer ? buffer.size() : first.size(),
+                                    callerBuffer ? kGuard : 0);
+    if (!callerBuffer) DeleteAnxFrame(const_cast<ANXFRAME *>(result));
     DirtyLineBuffer();
-    std::vector<std::uint8_t> again(callerBuffer ? buffer.size() : static_cast<std::size_t>(needed),
-                                    kGuard);
-    std::vector<std::uint8_t> first(
-        static_cast<const std::uint8_t *>(static_cast<const void *>(result)),
-        static_cast<const std::uint8_t *>(static_cast<const void *>(result)) + needed);
-    if (!callerBuffer) {
-        // A new block starts zeroed; so must the second output.
-        std::fill(again.begin(), again.end(), 0);
-        DeleteAnxFrame(const_cast<ANXFRAME *>(result));
-    }
     request.buffer = again.data();
     request.bufferSize = static_cast<std::uint32_t>(again.size());
     FUZZ_CHECK(codec::Expand(request) != nullptr);

@@ -9,44 +9,32 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "animate.h"
-
 namespace anim::fuzz {
 
-MemoryFile::MemoryFile() {
-    fd_ = ::memfd_create("animate-fuzz", 0);
-    if (fd_ < 0) {
-        std::perror("memfd_create");
-        std::abort();
-    }
-    path_ = "/proc/self/fd/" + std::to_string(fd_);
-}
-
-MemoryFile &MemoryFile::Get() {
-    static MemoryFile file;
-    return file;
-}
-
-void MemoryFile::Write(std::span<const std::uint8_t> bytes) {
-    if (::ftruncate(fd_, 0) != 0) std::abort();
-    std::size_t done = 0;
-    while (done < bytes.size()) {
+const char *MemoryFile(std::span<const std::uint8_t> bytes) {
+    static const int fd = ::memfd_create("animate-fuzz", 0);
+    static const std::string path = "/proc/self/fd/" + std::to_string(fd);
+    FUZZ_CHECK(fd >= 0 && ::ftruncate(fd, 0) == 0);
+    for (std::size_t done = 0; done < bytes.size();) {
         const ssize_t put =
-            ::pwrite(fd_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
-        if (put <= 0) std::abort();
+            ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+        FUZZ_CHECK(put > 0);
         done += static_cast<std::size_t>(put);
     }
+    return path.c_str();
 }
 
 namespace {
 
-std::filesystem::path g_scratch;
-
 constexpr std::string_view kScratchPrefix = "animate-fuzz-";
+
+// Never destroyed: the exit handler that removes the folder runs after
+// the destructors of statics made before it was registered.
+const std::filesystem::path *g_scratch = nullptr;
 
 void RemoveScratch() {
     std::error_code ignored;
-    std::filesystem::remove_all(g_scratch, ignored);
+    std::filesystem::remove_all(*g_scratch, ignored);
 }
 
 // A process that crashes (a finding) never reaches its exit handlers: the
@@ -57,33 +45,25 @@ void RemoveAbandoned(const std::filesystem::path &base) {
         const std::string name = entry.path().filename().string();
         if (!name.starts_with(kScratchPrefix)) continue;
         const long pid = std::strtol(name.c_str() + kScratchPrefix.size(), nullptr, 10);
-        if (pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) {
+        if (pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
             std::filesystem::remove_all(entry.path(), error);
-        }
     }
 }
 
 }  // namespace
 
 const std::filesystem::path &ScratchFolder() {
-    if (g_scratch.empty()) {
-        const std::filesystem::path shm = "/dev/shm";
-        std::error_code error;
-        const std::filesystem::path base = std::filesystem::is_directory(shm, error)
-                                               ? shm
-                                               : std::filesystem::temp_directory_path();
-        RemoveAbandoned(base);
-        std::string name =
-            (base / (std::string(kScratchPrefix) + std::to_string(::getpid()) + "-XXXXXX"))
-                .string();
-        if (::mkdtemp(name.data()) == nullptr) {
-            std::perror("mkdtemp");
-            std::abort();
-        }
-        g_scratch = name;
-        std::atexit(&RemoveScratch);
-    }
-    return g_scratch;
+    if (g_scratch != nullptr) return *g_scratch;
+    std::error_code error;
+    const std::filesystem::path base = std::filesystem::is_directory("/dev/shm", error)
+                                           ? "/dev/shm"
+                                           : std::filesystem::temp_directory_path();
+    RemoveAbandoned(base);
+    std::string name = (base / kScratchPrefix).string() + std::to_string(::getpid()) + "-XXXXXX";
+    FUZZ_CHECK(::mkdtemp(name.data()) != nullptr);
+    g_scratch = new std::filesystem::path(name);
+    std::atexit(&RemoveScratch);
+    return *g_scratch;
 }
 
 std::string ScratchFile(const std::string &name, std::span<const std::uint8_t> bytes) {

@@ -1,12 +1,14 @@
 // Shared by the fuzz targets: reading control values from the input,
 // handing file bytes to the library through a path (or a scratch folder
-// where a name in a folder is needed), the game's side of the palette, and
-// the checks that turn a broken promise into a crash the fuzzer records.
+// where a name in a folder is needed), the game's side of the palette,
+// the layouts several targets read, and the checks that turn a broken
+// promise into a crash the fuzzer records.
 //
 // The same target bodies run under libFuzzer (clang, sanitizers) and in the
 // replay program of the normal build, so nothing here depends on either.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -14,6 +16,7 @@
 #include <filesystem>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "animate.h"
 #include "platform/platform.h"
@@ -32,6 +35,15 @@ namespace anim::fuzz {
     __builtin_trap();
 }
 
+// Frame records: a 32-byte header, 8 bytes a rectangle, then the data. A
+// packed DIB: its header and 256 colours, then the pixels.
+inline constexpr std::uint32_t kFrameHeaderSize = 32;
+inline constexpr std::uint32_t kRectEntrySize = 8;
+inline constexpr std::uint32_t kDibPixelOffset = 1064;
+// The colours of the fourteen number segments, in segment order.
+inline constexpr std::uint8_t kSegmentColours[] = {1, 4, 2,   3,   5,   7,   6,
+                                                   9, 8, 246, 247, 248, 250, 249};
+
 // Takes values off the front of the input; past its end every value is 0.
 class Input {
   public:
@@ -42,10 +54,6 @@ class Input {
         const std::uint16_t low = Byte();
         return static_cast<std::uint16_t>(low | Byte() << 8);
     }
-    std::uint32_t U32() {
-        const std::uint32_t low = U16();
-        return low | static_cast<std::uint32_t>(U16()) << 16;
-    }
     bool Flag() { return (Byte() & 1) != 0; }
     // A value from lo to hi inclusive.
     std::int32_t Range(std::int32_t lo, std::int32_t hi) {
@@ -54,9 +62,8 @@ class Input {
     }
     // Up to count bytes (fewer at the end of the input).
     std::span<const std::uint8_t> Take(std::size_t count) {
-        const std::size_t n = count < Remaining() ? count : Remaining();
-        auto out = bytes_.subspan(pos_, n);
-        pos_ += n;
+        auto out = bytes_.subspan(pos_, std::min(count, Remaining()));
+        pos_ += out.size();
         return out;
     }
     std::span<const std::uint8_t> Rest() { return Take(Remaining()); }
@@ -67,45 +74,35 @@ class Input {
     std::size_t pos_ = 0;
 };
 
-// One in-memory file per process, reached through a path as the library's
-// file calls need; each Write replaces its whole content.
-class MemoryFile {
-  public:
-    static MemoryFile &Get();
-    void Write(std::span<const std::uint8_t> bytes);
-    // Replaces the content with data and gives the path.
-    static const char *Holding(const std::uint8_t *data, std::size_t size) {
-        Get().Write({data, size});
-        return Get().path();
-    }
-    const char *path() const { return path_.c_str(); }
-
-  private:
-    MemoryFile();
-    int fd_ = -1;
-    std::string path_;
-};
+// One in-memory file per process, reached through the path returned, as
+// the library's file calls need; each call replaces its whole content.
+const char *MemoryFile(std::span<const std::uint8_t> bytes);
 
 // A folder of the process's own, on a memory file system where there is
 // one, made on first use and removed when the process ends: for what can
 // only be written as a named file in a named folder.
 const std::filesystem::path &ScratchFolder();
 
-// Fails the run when the memory blocks alive at its end differ from those
-// alive at its start: every target body must leave nothing behind.
-class BlockBalance {
-  public:
-    BlockBalance() : before_(platform::LiveBlockCount()) {}
-    ~BlockBalance() { FUZZ_CHECK(platform::LiveBlockCount() == before_); }
-    BlockBalance(const BlockBalance &) = delete;
-    BlockBalance &operator=(const BlockBalance &) = delete;
-
-  private:
-    std::size_t before_;
-};
-
 // Writes bytes to name in the scratch folder; returns its path.
 std::string ScratchFile(const std::string &name, std::span<const std::uint8_t> bytes);
+
+// Fails the run when the memory blocks alive at its end differ from those
+// alive at its start: every target body must leave nothing behind.
+struct BlockBalance {
+    std::size_t before = platform::LiveBlockCount();
+    ~BlockBalance() { FUZZ_CHECK(platform::LiveBlockCount() == before); }
+};
+
+// A library block's bytes, and a frame's header.
+inline std::vector<std::uint8_t> BlockBytes(const void *block) {
+    const auto *bytes = static_cast<const std::uint8_t *>(block);
+    return {bytes, bytes + platform::BlockSize(block)};
+}
+inline ANXFRAME FrameHeader(const void *frame) {
+    ANXFRAME header;
+    std::memcpy(&header, frame, sizeof header);
+    return header;
+}
 
 // A new DIB of w x h with pixel(x, y) at each pixel.
 template <typename Pixel>
@@ -131,8 +128,7 @@ void ReleasePalette(EngineState *engine);
 struct EngineScope {
     EngineState *engine = InitAnimate();
     HDC dc;
-    explicit EngineScope(std::int32_t width = 64, std::int32_t height = 64)
-        : dc(AnimCreateWindowDC(width, height)) {
+    EngineScope(std::int32_t width, std::int32_t height) : dc(AnimCreateWindowDC(width, height)) {
         FUZZ_CHECK(engine != nullptr && dc != nullptr);
     }
     ~EngineScope() {
@@ -141,8 +137,6 @@ struct EngineScope {
         TerminateAnimate(engine);
         FREE(engine);
     }
-    EngineScope(const EngineScope &) = delete;
-    EngineScope &operator=(const EngineScope &) = delete;
 };
 
 // Whether rows 0 to height - 1 of two DIBs hold the same first width pixels.

@@ -33,34 +33,33 @@ constexpr char kOutput[] = "out.anx";
 constexpr std::uint8_t kMark = 255;  // each sheet cell's top-left pixel
 constexpr std::int32_t kCellWidth = 12;
 constexpr std::int32_t kCellHeight = 16;
-constexpr std::uint8_t kSegments[] = {1, 4, 2, 3, 5, 7, 6, 9, 8, 246, 247, 248, 250, 249};
 
 template <typename Fill>
 imageio::IndexedImage Filled(std::int32_t w, std::int32_t h, Fill fill) {
     imageio::IndexedImage image(w, h);
     for (std::int32_t y = 0; y < h; ++y)
-        for (std::int32_t x = 0; x < w; ++x) image.At(x, y) = fill(x, y);
+        for (std::int32_t x = 0; x < w; ++x) image.At(x, y) = static_cast<std::uint8_t>(fill(x, y));
     return image;
 }
 
-imageio::IndexedImage Art(std::int32_t w, std::int32_t h, std::uint32_t seed) {
+imageio::IndexedImage Art(std::int32_t w, std::int32_t h, std::int32_t seed) {
     return Filled(w, h, [seed](std::int32_t x, std::int32_t y) {
-        const std::uint32_t v = (static_cast<std::uint32_t>(x * 3 + y * 5) + seed) % 23;
-        return static_cast<std::uint8_t>(v < 6 ? 0 : 16 + v);
+        const std::int32_t v = (x * 3 + y * 5 + seed) % 23;
+        return v < 6 ? 0 : 16 + v;
     });
 }
 
-// across x down cells with the grid mark in each top-left corner, filled by
+// 3 x 2 cells with the grid mark in each top-left corner, filled by
 // fill(x, y) elsewhere.
 template <typename Fill>
-imageio::IndexedImage Sheet(std::int32_t across, std::int32_t down, Fill fill) {
-    return Filled(across * kCellWidth, down * kCellHeight, [&](std::int32_t x, std::int32_t y) {
+imageio::IndexedImage Sheet(Fill fill) {
+    return Filled(3 * kCellWidth, 2 * kCellHeight, [&](std::int32_t x, std::int32_t y) {
         return x % kCellWidth == 0 && y % kCellHeight == 0 ? kMark : fill(x, y);
     });
 }
 
 std::uint8_t Segment(std::int32_t i) {
-    return kSegments[static_cast<std::size_t>(i) % sizeof kSegments];
+    return kSegmentColours[static_cast<std::size_t>(i) % std::size(kSegmentColours)];
 }
 
 std::set<std::string> FolderNow() {
@@ -75,13 +74,11 @@ std::set<std::string> FolderNow() {
 const std::set<std::string> &Pictures() {
     static const std::set<std::string> names = [] {
         const std::pair<const char *, imageio::IndexedImage> pictures[] = {
-            {"sheet.bmp", Sheet(3, 2,
-                                [](std::int32_t x, std::int32_t y) {
-                                    return static_cast<std::uint8_t>(
-                                        (x / 2 + y) % 5 == 0 ? 0 : 16 + (x + y) % 8);
-                                })},
+            {"sheet.bmp", Sheet([](std::int32_t x, std::int32_t y) {
+                 return static_cast<std::uint8_t>((x / 2 + y) % 5 == 0 ? 0 : 16 + (x + y) % 8);
+             })},
             {"numbers.bmp",
-             Sheet(3, 2, [](std::int32_t x, std::int32_t y) { return Segment(x + 2 * y); })},
+             Sheet([](std::int32_t x, std::int32_t y) { return Segment(x + 2 * y); })},
             {"nogrid.bmp", Art(24, 16, 0)},
             {"a.bmp", Art(10, 12, 1)},
             {"b.bmp", Art(10, 12, 2)},
@@ -103,17 +100,15 @@ const std::set<std::string> &Pictures() {
     return names;
 }
 
-// A file name that stays in the folder: no path at all.
-bool Plain(const std::string &name) {
-    return name.empty() || (name.find('/') == std::string::npos && name != "." && name != "..");
-}
-
+// Whether every file the manifest names stays in the folder: no path at all.
 bool Confined(const anxpack::Manifest &m) {
+    auto plain = [](const std::string &name) {
+        return name.find('/') == std::string::npos && name != "." && name != "..";
+    };
     for (const anxpack::ManifestSequence &seq : m.sequences) {
-        if (!Plain(seq.sheet) || !Plain(seq.numberSheet)) return false;
-        for (const anxpack::ManifestFrame &f : seq.frames) {
-            if (!Plain(f.bmp) || !Plain(f.numberBmp)) return false;
-        }
+        if (!plain(seq.sheet) || !plain(seq.numberSheet)) return false;
+        for (const anxpack::ManifestFrame &f : seq.frames)
+            if (!plain(f.bmp) || !plain(f.numberBmp)) return false;
     }
     return true;
 }
@@ -181,16 +176,15 @@ int ManifestTarget(const std::uint8_t *data, std::size_t size) {
     const std::string output = (ScratchFolder() / kOutput).string();
     const anxpack::PackResult result = anxpack::Pack(*manifest, output);
     std::set<std::string> expected = pictures;
-    if (result) {
-        expected.insert(kOutput);
-        FUZZ_CHECK(FolderNow() == expected);
-        CheckPacked(*manifest, result, output);
-        fs::remove(output);
-    } else {
+    if (result) expected.insert(kOutput);
+    FUZZ_CHECK(FolderNow() == expected);
+    if (!result) {
         FUZZ_CHECK(result.failure == anxpack::PackFailure::kBadInput);
         CheckError(result.error);
-        FUZZ_CHECK(FolderNow() == expected);
+        return 0;
     }
+    CheckPacked(*manifest, result, output);
+    fs::remove(output);
     return 0;
 }
 

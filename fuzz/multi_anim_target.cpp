@@ -32,19 +32,8 @@ constexpr std::int32_t kMaxFramesPerPass = 24;
 constexpr std::int32_t kScales[] = {100, 50, 23};
 constexpr std::uint8_t kTeamColour[] = {200, 201};
 
-struct Scene : EngineScope {
-    std::array<std::int32_t, kMaxIds> ids;
-    Scene() : EngineScope(kSceneWidth, kSceneHeight) {
-        for (std::int32_t i = 0; i < kMaxIds; ++i) ids[static_cast<std::size_t>(i)] = kFirstId + i;
-    }
-};
-
-void Paint(const Scene &s) {
-    PaintScene(s.engine, s.dc);
-}
-
 // Projects up to kMaxFramesPerPass frames of both objects, alternately.
-void PlayThrough(const Scene &s, const std::int32_t (&objects)[2], std::int32_t scale,
+void PlayThrough(const EngineScope &s, const std::int32_t (&objects)[2], std::int32_t scale,
                  std::int32_t flags) {
     for (std::int32_t k = 0; k < kMaxFramesPerPass; ++k) {
         bool any = false;
@@ -55,10 +44,10 @@ void PlayThrough(const Scene &s, const std::int32_t (&objects)[2], std::int32_t 
         }
         if (!any) break;
     }
-    Paint(s);
+    PaintScene(s.engine, s.dc);
 }
 
-void SeekAround(const Scene &s, std::int32_t object) {
+void SeekAround(const EngineScope &s, std::int32_t object) {
     const std::int32_t frames = FrameCount(s.engine, object);
     const std::int32_t targets[] = {frames - 1, 0, frames / 2, -3, frames + 5, 1, frames / 3};
     for (std::int32_t target : targets) {
@@ -76,10 +65,10 @@ void SeekAround(const Scene &s, std::int32_t object) {
     ShowFrame(s.engine, object);
     ErasePreviousFramePlus(s.engine, object, 0);
     ErasePreviousFrame(s.engine, object);
-    Paint(s);
+    PaintScene(s.engine, s.dc);
 }
 
-void PlaySequence(const Scene &s, std::int32_t id, std::int32_t tables, std::int32_t number) {
+void PlaySequence(const EngineScope &s, std::int32_t id, std::int32_t tables, std::int32_t number) {
     std::int32_t objects[2] = {GetAnimObject(s.engine), GetAnimObject(s.engine)};
     FUZZ_CHECK(objects[0] >= 0 && objects[1] >= 0);
     bool bound = true;
@@ -103,16 +92,17 @@ void PlaySequence(const Scene &s, std::int32_t id, std::int32_t tables, std::int
 }
 
 // Loads, plays every sequence, releases; false when the load was refused.
-bool LoadAndPlay(const Scene &s, const char *path, std::int32_t sequences, std::int32_t tables,
-                 std::int32_t flags, std::int32_t number) {
+bool LoadAndPlay(const EngineScope &s, const char *path, std::int32_t sequences,
+                 std::int32_t tables, std::int32_t flags, std::int32_t number) {
+    std::array<std::int32_t, kMaxIds> ids;
+    for (std::int32_t i = 0; i < kMaxIds; ++i) ids[static_cast<std::size_t>(i)] = kFirstId + i;
     const std::size_t before = platform::LiveBlockCount();
-    const std::int32_t handle = LoadMultiAnim(s.engine, path, s.ids.data(), kMaxIds, tables, flags);
+    const std::int32_t handle = LoadMultiAnim(s.engine, path, ids.data(), kMaxIds, tables, flags);
     if (handle < 0) {
         FUZZ_CHECK(platform::LiveBlockCount() == before);
         return false;
     }
-    for (std::int32_t i = 0; i < sequences; ++i)
-        PlaySequence(s, s.ids[static_cast<std::size_t>(i)], tables, number);
+    for (std::int32_t i = 0; i < sequences; ++i) PlaySequence(s, kFirstId + i, tables, number);
     FUZZ_CHECK(DestroyMultiAnim(s.engine, handle) == 1);
     return true;
 }
@@ -121,13 +111,13 @@ bool LoadAndPlay(const Scene &s, const char *path, std::int32_t sequences, std::
 
 int MultiAnimTarget(const std::uint8_t *data, std::size_t size) {
     BlockBalance balance;
-    const char *path = MemoryFile::Holding(data, size);
+    const char *path = MemoryFile({data, size});
     std::uint16_t declared = 0;
     if (size >= 4) std::memcpy(&declared, data + 2, sizeof declared);
     const std::int32_t sequences = std::min<std::int32_t>(declared, kMaxIds);
     const std::int32_t number = size > 0 ? data[size - 1] % 100 : 7;
 
-    Scene s;
+    EngineScope s(kSceneWidth, kSceneHeight);
     FUZZ_CHECK(MakeOffScreenDib(s.engine, kSceneWidth, kSceneHeight) == 0);
     FUZZ_CHECK(InitProjector(s.engine, 4, kMaxIds, 2) == 1);
     SetPlayerNumbersTeamColor(s.engine, 0, kTeamColour[0]);

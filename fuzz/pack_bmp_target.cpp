@@ -22,20 +22,15 @@ namespace {
 constexpr std::size_t kFileHeaderSize = 14;
 constexpr std::uint32_t kPlainPixelOffset = 1078;
 
-std::uint32_t U32At(const std::uint8_t *data, std::size_t at) {
-    std::uint32_t v;
-    std::memcpy(&v, data + at, sizeof v);
-    return v;
-}
-
 // The form both readers describe alike.
 bool PlainForm(const std::uint8_t *data, std::size_t size) {
-    if (size < kFileHeaderSize + sizeof(BITMAPINFOHEADER) || data[0] != 'B' || data[1] != 'M')
-        return false;
     BITMAPINFOHEADER info;
+    std::uint32_t pixelOffset;
+    if (size < kFileHeaderSize + sizeof info || data[0] != 'B' || data[1] != 'M') return false;
+    std::memcpy(&pixelOffset, data + 10, sizeof pixelOffset);
     std::memcpy(&info, data + kFileHeaderSize, sizeof info);
-    return U32At(data, 10) == kPlainPixelOffset && info.biSize == sizeof info &&
-           info.biHeight > 0 && (info.biClrUsed == 0 || info.biClrUsed == 256);
+    return pixelOffset == kPlainPixelOffset && info.biSize == sizeof info && info.biHeight > 0 &&
+           (info.biClrUsed == 0 || info.biClrUsed == 256);
 }
 
 void SameAsLibrary(const std::string &path, const imageio::IndexedImage &image) {
@@ -47,11 +42,9 @@ void SameAsLibrary(const std::string &path, const imageio::IndexedImage &image) 
     RGBQUAD colours[256];
     std::memcpy(colours, reinterpret_cast<const std::uint8_t *>(dib) + sizeof(BITMAPINFOHEADER),
                 sizeof colours);
-    for (std::size_t i = 0; i < 256; ++i) {
-        const imageio::Rgb &c = image.colours[i];
-        FUZZ_CHECK(c.r == colours[i].rgbRed && c.g == colours[i].rgbGreen &&
-                   c.b == colours[i].rgbBlue);
-    }
+    for (std::size_t i = 0; i < 256; ++i)
+        FUZZ_CHECK(image.colours[i] ==
+                   (imageio::Rgb{colours[i].rgbRed, colours[i].rgbGreen, colours[i].rgbBlue}));
     DeleteDIB(dib);
 }
 
@@ -59,7 +52,7 @@ void SameAsLibrary(const std::string &path, const imageio::IndexedImage &image) 
 
 int PackBmpTarget(const std::uint8_t *data, std::size_t size) {
     BlockBalance balance;
-    const std::string path = MemoryFile::Holding(data, size);
+    const std::string path = MemoryFile({data, size});
     imageio::IndexedImage image(2, 1, 7);
     const std::string error = anxpack::ReadBmp8(path, image);
     if (!error.empty()) {

@@ -19,57 +19,46 @@
 #include "fuzz_support.h"
 #include "targets.h"
 
-namespace {
-
-std::vector<std::filesystem::path> InputsOf(const std::filesystem::path &path) {
-    std::vector<std::filesystem::path> inputs;
-    if (std::filesystem::is_directory(path)) {
-        for (const auto &entry : std::filesystem::directory_iterator(path)) {
-            if (entry.is_regular_file()) inputs.push_back(entry.path());
-        }
-        std::sort(inputs.begin(), inputs.end());
-    } else if (std::filesystem::is_regular_file(path)) {
-        inputs.push_back(path);
-    }
-    return inputs;
-}
-
-}  // namespace
-
 int main(int argc, char **argv) {
+    namespace fs = std::filesystem;
+    const std::vector<std::string_view> args(argv + 1, argv + argc);
+    std::size_t first = 0;
     constexpr std::string_view kKernelsFlag = "--kernels=";
-    int first = 1;
-    if (argc > first && std::string_view(argv[first]).starts_with(kKernelsFlag)) {
-        const std::string_view name = std::string_view(argv[first]).substr(kKernelsFlag.size());
-        const auto *set = anim::blit::KernelsNamed(name);
+    if (!args.empty() && args[0].starts_with(kKernelsFlag)) {
+        const auto *set = anim::blit::KernelsNamed(args[0].substr(kKernelsFlag.size()));
         if (set == nullptr) {
-            std::printf("kernel set %.*s is not on this CPU: skipped\n",
-                        static_cast<int>(name.size()), name.data());
+            std::printf("kernel set %s is not on this CPU: skipped\n",
+                        argv[1] + kKernelsFlag.size());
             return ANIMATE_SKIP_CODE;
         }
         anim::blit::ForceKernels(set);
         ++first;
     }
-    if (argc < first + 2) {
-        std::fprintf(stderr, "usage: %s [--kernels=NAME] TARGET PATH...\n", argv[0]);
-        return 2;
-    }
-    const anim::fuzz::Target *target = anim::fuzz::FindTarget(argv[first]);
-    if (target == nullptr) {
-        std::fprintf(stderr, "no fuzz target named %s\n", argv[first]);
+    const auto *target = std::find_if(
+        std::begin(anim::fuzz::kTargets), std::end(anim::fuzz::kTargets),
+        [&](const auto &t) { return args.size() > first + 1 && args[first] == t.name; });
+    if (target == std::end(anim::fuzz::kTargets)) {
+        std::fprintf(stderr, "usage: %s [--kernels=NAME] TARGET PATH... (a known target)\n",
+                     argv[0]);
         return 2;
     }
     anim::fuzz::PrepareProcess();
-    std::size_t replayed = 0;
-    for (int i = first + 1; i < argc; ++i) {
-        for (const auto &input : InputsOf(argv[i])) {
-            std::ifstream file(input, std::ios::binary);
-            const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(file), {}};
-            std::fprintf(stderr, "%s\n", input.c_str());
-            target->run(bytes.data(), bytes.size());
-            ++replayed;
+    std::vector<fs::path> inputs;
+    for (std::size_t i = first + 1; i < args.size(); ++i) {
+        const auto before = static_cast<std::ptrdiff_t>(inputs.size());
+        if (fs::is_regular_file(args[i])) inputs.emplace_back(args[i]);
+        if (fs::is_directory(args[i])) {
+            for (const auto &entry : fs::directory_iterator(args[i]))
+                if (entry.is_regular_file()) inputs.push_back(entry.path());
+            std::sort(inputs.begin() + before, inputs.end());
         }
     }
-    std::printf("%s: replayed %zu inputs\n", target->name, replayed);
-    return replayed == 0 ? 1 : 0;
+    for (const fs::path &input : inputs) {
+        std::ifstream file(input, std::ios::binary);
+        const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(file), {}};
+        std::fprintf(stderr, "%s\n", input.c_str());
+        target->run(bytes.data(), bytes.size());
+    }
+    std::printf("%s: replayed %zu inputs\n", target->name, inputs.size());
+    return inputs.empty() ? 1 : 0;
 }

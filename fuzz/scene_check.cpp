@@ -30,37 +30,41 @@ constexpr std::uint8_t kUnpainted = 0xEE;
     Finding(__FILE__, __LINE__, what);
 }
 
+std::int32_t Height(const BITMAPINFOHEADER &header) {
+    return header.biHeight < 0 ? -header.biHeight : header.biHeight;
+}
+
 std::uint8_t *Row(const BITMAPINFOHEADER &header, std::uint8_t *bits, std::int32_t y) {
-    const std::int64_t height =
-        header.biHeight < 0 ? -std::int64_t{header.biHeight} : header.biHeight;
-    const std::int64_t stored = header.biHeight < 0 ? y : height - 1 - y;
+    const std::int64_t stored = header.biHeight < 0 ? y : Height(header) - 1 - y;
     return bits + stored * platform::RowStride(header.biWidth);
 }
 
-// Is the callback entry called at all by a paint of depths up to high, and
-// where do its pixels fall: in front of sprites of depth `front` or deeper.
-// The scrolled painter calls callbacks once, at the background layer.
-std::vector<reference::Overlay> Overlays(const EngineState *e, const PaintMode &mode,
-                                         const std::vector<std::vector<std::uint8_t>> &patterns) {
-    std::vector<reference::Overlay> out;
-    const std::uint32_t count =
-        std::min<std::uint32_t>(e->drawCallbackCount, animate::kMaxDrawCallbacks);
-    for (std::uint32_t i = 0; i < count; ++i) {
-        const animate::DrawCallbackEntry &entry = e->drawCallbacks[i];
-        if (entry.function != &PatternCallback) continue;
-        const auto *pixels = &patterns[static_cast<std::size_t>(entry.user % kPatterns)];
-        if (mode.painter == PaintMode::kStretchPlus) {
-            if (entry.lowDepth <= animate::kBackgroundDepth &&
-                entry.highDepth >= animate::kBackgroundDepth)
-                out.push_back({std::numeric_limits<std::int32_t>::max(), pixels});
-        } else {
-            const std::int32_t high =
-                mode.painter == PaintMode::kPartial ? mode.high : animate::kBackgroundDepth;
-            if (entry.lowDepth <= high && entry.highDepth >= animate::kFrontDepth)
-                out.push_back({entry.lowDepth, pixels});
-        }
-    }
+void Run(EngineState *e, const PaintMode &mode, HDC dc) {
+    if (mode.painter == PaintMode::kScene) PaintScene(e, dc);
+    if (mode.painter == PaintMode::kStretch) PaintSceneStretch(e, dc, mode.scale);
+    if (mode.painter == PaintMode::kPartial) PaintScenePartialDepth(e, dc, mode.low, mode.high);
+    if (mode.painter == PaintMode::kStretchPlus)
+        PaintSceneStretchPlus(e, dc, mode.scale, mode.scrollX, mode.scrollY);
+}
+
+// The first width pixels of the first height rows of a window.
+std::vector<std::uint8_t> WindowPixels(HDC dc, std::int32_t width, std::int32_t height) {
+    std::int32_t stride = 0;
+    const std::uint8_t *pixels = AnimWindowPixels(dc, &stride);
+    std::vector<std::uint8_t> out;
+    for (std::int32_t y = 0; y < height; ++y)
+        out.insert(out.end(), pixels + static_cast<std::ptrdiff_t>(y) * stride,
+                   pixels + static_cast<std::ptrdiff_t>(y) * stride + width);
     return out;
+}
+
+// The first pixel where two pictures of width w differ.
+template <typename A, typename B>
+void Compare(const char *what, const A &got, const B &want, std::int32_t w) {
+    const auto at = std::mismatch(got.begin(), got.end(), want.begin()).first - got.begin();
+    if (at != static_cast<std::ptrdiff_t>(got.size()))
+        Differs(what, static_cast<std::int32_t>(at % w), static_cast<std::int32_t>(at / w), got[at],
+                want[at]);
 }
 
 // The window's record of what changed since the last call, each rectangle
@@ -77,31 +81,81 @@ std::span<const RECT> TakeChanges(HDC dc, std::int32_t width, std::int32_t heigh
     return out;
 }
 
+// A presenter shows again only what the window reports: every pixel a
+// paint changed lies in a reported rectangle. The old window with the
+// reported rectangles taken from the new one must be the new one.
+template <typename PaintFn>
+void Watched(HDC window, std::int32_t width, std::int32_t height, PaintFn paint) {
+    TakeChanges(window, width, height);
+    std::vector<std::uint8_t> shown = WindowPixels(window, width, height);
+    paint();
+    const std::vector<std::uint8_t> now = WindowPixels(window, width, height);
+    for (const RECT &r : TakeChanges(window, width, height))
+        for (std::int32_t y = r.top; y <= r.bottom; ++y) {
+            const auto at = static_cast<std::ptrdiff_t>(y) * width + r.left;
+            std::copy(now.begin() + at, now.begin() + at + r.right - r.left + 1,
+                      shown.begin() + at);
+        }
+    Compare("a pixel changed outside the window's reported changes", now, shown, width);
+}
+
+// The pattern pictures of a scene's size, and for every callback entry
+// called at all by a paint of depths up to high, where its pixels fall: in
+// front of sprites of depth `front` or deeper. The scrolled painter calls
+// callbacks once, at the background layer.
+struct Overlays {
+    std::vector<std::vector<std::uint8_t>> patterns;
+    std::vector<reference::Overlay> list;
+
+    Overlays(const EngineState *e, const PaintMode &mode, std::int32_t w, std::int32_t h) {
+        const std::uint32_t count =
+            std::min<std::uint32_t>(e->drawCallbackCount, animate::kMaxDrawCallbacks);
+        if (count == 0) return;
+        patterns.assign(kPatterns, std::vector<std::uint8_t>(static_cast<std::size_t>(w) * h));
+        for (std::int32_t y = 0; y < h; ++y)
+            for (std::int32_t x = 0; x < w; ++x) {
+                const std::int32_t p = (x + 2 * y) % kPatterns;
+                patterns[p][static_cast<std::size_t>(y * w + x)] =
+                    static_cast<std::uint8_t>(kFirstPatternColour + p);
+            }
+        const bool scrolled = mode.painter == PaintMode::kStretchPlus;
+        const std::int32_t high =
+            mode.painter == PaintMode::kPartial ? mode.high : animate::kBackgroundDepth;
+        for (const animate::DrawCallbackEntry &entry : std::span(e->drawCallbacks, count)) {
+            if (entry.function != &PatternCallback) continue;
+            const auto *pixels = &patterns[static_cast<std::size_t>(entry.user % kPatterns)];
+            if (scrolled && entry.lowDepth <= animate::kBackgroundDepth &&
+                entry.highDepth >= animate::kBackgroundDepth)
+                list.push_back({std::numeric_limits<std::int32_t>::max(), pixels});
+            if (!scrolled && entry.lowDepth <= high && entry.highDepth >= animate::kFrontDepth)
+                list.push_back({entry.lowDepth, pixels});
+        }
+    }
+};
+
 }  // namespace
 
 std::int32_t PatternCallback(HDC, BITMAPINFO *info, std::uint8_t *bits, std::int32_t, std::int32_t,
                              std::int32_t left, std::int32_t top, std::int32_t right,
                              std::int32_t bottom, std::int32_t user) {
     const BITMAPINFOHEADER &header = info->bmiHeader;
-    const std::int32_t height = header.biHeight < 0 ? -header.biHeight : header.biHeight;
     const std::int32_t pattern = user % kPatterns;
-    const auto colour = static_cast<std::uint8_t>(kFirstPatternColour + pattern);
-    for (std::int32_t y = std::max(top, 0); y < std::min(bottom, height); ++y) {
+    for (std::int32_t y = std::max(top, 0); y < std::min(bottom, Height(header)); ++y) {
         std::uint8_t *row = Row(header, bits, y);
         for (std::int32_t x = std::max(left, 0); x < std::min(right, header.biWidth); ++x) {
-            if ((x + 2 * y) % kPatterns == pattern) row[x] = colour;
+            if ((x + 2 * y) % kPatterns == pattern)
+                row[x] = static_cast<std::uint8_t>(kFirstPatternColour + pattern);
         }
     }
     return 0;
 }
 
-SceneCheck::SceneCheck(EngineState *engine, std::int32_t maxWidth, std::int32_t maxHeight,
-                       std::int32_t maxScale)
+SceneCheck::SceneCheck(EngineState *engine, std::int32_t width, std::int32_t height)
     : engine_(engine),
-      windowWidth_(maxWidth * maxScale),
-      windowHeight_(maxHeight * maxScale),
-      window_(AnimCreateWindowDC(windowWidth_, windowHeight_)),
-      repaint_(AnimCreateWindowDC(windowWidth_, windowHeight_)) {
+      width_(width),
+      height_(height),
+      window_(AnimCreateWindowDC(width, height)),
+      repaint_(AnimCreateWindowDC(width, height)) {
     FUZZ_CHECK(window_ != nullptr && repaint_ != nullptr);
 }
 
@@ -115,100 +169,20 @@ void SceneCheck::InvalidateAll() {
     MakeRectInvalid(engine_, r.left, r.top, r.right, r.bottom);
 }
 
-// A scene to compare: a surface to compose into and a scene extent, cut to
-// the surface (a scene set by one background outlives a surface made by
-// another).
-bool SceneCheck::Paintable(Scene &scene) const {
-    const canvas::Canvas &c = engine_->canvas;
-    const RECT &r = engine_->sceneRect;
-    if (c.pBits == nullptr || r.left != 0 || r.top != 0 || r.right < 0 || r.bottom < 0)
-        return false;
-    const std::int32_t surfaceHeight = c.bmi.biHeight < 0 ? -c.bmi.biHeight : c.bmi.biHeight;
-    scene.width = std::min(r.right + 1, c.bmi.biWidth);
-    scene.height = std::min(r.bottom + 1, surfaceHeight);
-    return scene.width > 0 && scene.height > 0;
-}
-
-void SceneCheck::Run(const PaintMode &mode, HDC dc) const {
-    if (mode.painter == PaintMode::kScene) PaintScene(engine_, dc);
-    if (mode.painter == PaintMode::kStretch) PaintSceneStretch(engine_, dc, mode.scale);
-    if (mode.painter == PaintMode::kPartial)
-        PaintScenePartialDepth(engine_, dc, mode.low, mode.high);
-    if (mode.painter == PaintMode::kStretchPlus)
-        PaintSceneStretchPlus(engine_, dc, mode.scale, mode.scrollX, mode.scrollY);
-}
-
-// A presenter shows again only what the window reports: every pixel a
-// paint changed lies in a reported rectangle.
-template <typename PaintFn>
-void SceneCheck::Watched(PaintFn paint) {
-    TakeChanges(window_, windowWidth_, windowHeight_);
-    std::int32_t stride = 0;
-    const std::uint8_t *now = AnimWindowPixels(window_, &stride);
-    FUZZ_CHECK(stride == windowWidth_);
-    const std::size_t size = static_cast<std::size_t>(stride) * windowHeight_;
-    shown_.assign(now, now + size);
-    paint();
-    // The old window with the reported rectangles taken from the new one
-    // must be the new one.
-    for (const RECT &r : TakeChanges(window_, windowWidth_, windowHeight_))
-        for (std::int32_t y = r.top; y <= r.bottom; ++y) {
-            const std::size_t at = static_cast<std::size_t>(y * stride + r.left);
-            std::memcpy(&shown_[at], now + at, static_cast<std::size_t>(r.right - r.left + 1));
-        }
-    if (std::memcmp(shown_.data(), now, size) == 0) return;
-    const auto at =
-        static_cast<std::int32_t>(std::mismatch(now, now + size, shown_.begin()).first - now);
-    Differs("a pixel changed outside the window's reported changes", at % stride, at / stride,
-            now[at], shown_[static_cast<std::size_t>(at)]);
-}
-
-std::vector<std::uint8_t> SceneCheck::WindowPixels(HDC dc, std::int32_t width,
-                                                   std::int32_t height) const {
-    std::int32_t stride = 0;
-    const std::uint8_t *pixels = AnimWindowPixels(dc, &stride);
-    std::vector<std::uint8_t> out(static_cast<std::size_t>(width) * height);
-    for (std::int32_t y = 0; y < height; ++y)
-        std::memcpy(&out[static_cast<std::size_t>(y) * width],
-                    pixels + static_cast<std::ptrdiff_t>(y) * stride,
-                    static_cast<std::size_t>(width));
-    return out;
-}
-
-const std::vector<std::vector<std::uint8_t>> &SceneCheck::Patterns(const Scene &scene) {
-    if (patternWidth_ == scene.width && patternHeight_ == scene.height) return patterns_;
-    patternWidth_ = scene.width;
-    patternHeight_ = scene.height;
-    patterns_.assign(kPatterns, std::vector<std::uint8_t>(static_cast<std::size_t>(scene.width) *
-                                                          static_cast<std::size_t>(scene.height)));
-    for (std::int32_t y = 0; y < scene.height; ++y)
-        for (std::int32_t x = 0; x < scene.width; ++x) {
-            const std::int32_t p = (x + 2 * y) % kPatterns;
-            patterns_[static_cast<std::size_t>(p)][static_cast<std::size_t>(y * scene.width + x)] =
-                static_cast<std::uint8_t>(kFirstPatternColour + p);
-        }
-    return patterns_;
-}
-
 // The window after a paint of the invalid rectangles equals the window
 // after a paint of the whole scene in the same state: nothing changed
 // without being marked.
 void SceneCheck::CheckFullRepaint(const PaintMode &mode, const Scene &scene) {
     std::int32_t stride = 0;
     auto *fill = const_cast<std::uint8_t *>(AnimWindowPixels(repaint_, &stride));
-    std::memset(fill, kUnpainted, static_cast<std::size_t>(stride) * windowHeight_);
+    std::memset(fill, kUnpainted, static_cast<std::size_t>(stride) * height_);
     InvalidateAll();
-    Run(mode, repaint_);
-    TakeChanges(repaint_, windowWidth_, windowHeight_);  // its record stays bounded and unread
-    const std::int32_t w = std::min(scene.width * mode.scale, windowWidth_);
-    const std::int32_t h = std::min(scene.height * mode.scale, windowHeight_);
-    const std::vector<std::uint8_t> dirty = WindowPixels(window_, w, h);
-    const std::vector<std::uint8_t> whole = WindowPixels(repaint_, w, h);
-    if (dirty == whole) return;
-    const auto at = static_cast<std::int32_t>(
-        std::mismatch(dirty.begin(), dirty.end(), whole.begin()).first - dirty.begin());
-    Differs("the dirty-rectangle paint differs from a full repaint", at % w, at / w, dirty[at],
-            whole[at]);
+    Run(engine_, mode, repaint_);
+    TakeChanges(repaint_, width_, height_);  // its record stays bounded and unread
+    const std::int32_t w = std::min(scene.width * mode.scale, width_);
+    const std::int32_t h = std::min(scene.height * mode.scale, height_);
+    Compare("the dirty-rectangle paint differs from a full repaint", WindowPixels(window_, w, h),
+            WindowPixels(repaint_, w, h), w);
 }
 
 // The window against the reference compositor, wherever the scene decides
@@ -220,9 +194,7 @@ void SceneCheck::CheckReference(const PaintMode &mode, const Scene &scene, const
     Picture base;
     if (partial != nullptr) {
         base = partial->surface;
-    } else if (mode.painter != PaintMode::kStretchPlus) {
-        base = reference::BackgroundBase(engine_->background, scene.width, scene.height);
-    } else if (engine_->backgroundScale == 1) {
+    } else if (mode.painter != PaintMode::kStretchPlus || engine_->backgroundScale == 1) {
         base = reference::BackgroundBase(engine_->background, scene.width, scene.height,
                                          mode.scrollX, mode.scrollY);
     } else {
@@ -230,13 +202,14 @@ void SceneCheck::CheckReference(const PaintMode &mode, const Scene &scene, const
         base.assign(static_cast<std::size_t>(scene.width) * scene.height, kUnknown);
     }
     const bool band = mode.painter == PaintMode::kPartial;
-    Picture want = reference::Compose(
-        engine_, std::move(base), scene.width, scene.height, band ? mode.low : animate::kFrontDepth,
-        band ? mode.high : animate::kBackgroundDepth, Overlays(engine_, mode, Patterns(scene)));
+    const Overlays overlays(engine_, mode, scene.width, scene.height);
+    Picture want = reference::Compose(engine_, std::move(base), scene.width, scene.height,
+                                      band ? mode.low : animate::kFrontDepth,
+                                      band ? mode.high : animate::kBackgroundDepth, overlays.list);
     std::int32_t stride = 0;
     const std::uint8_t *window = AnimWindowPixels(window_, &stride);
-    for (std::int32_t y = 0; y < scene.height && y * mode.scale < windowHeight_; ++y)
-        for (std::int32_t x = 0; x < scene.width && x * mode.scale < windowWidth_; ++x) {
+    for (std::int32_t y = 0; y < scene.height && y * mode.scale < height_; ++y)
+        for (std::int32_t x = 0; x < scene.width && x * mode.scale < width_; ++x) {
             const auto at = static_cast<std::size_t>(y * scene.width + x);
             if (partial != nullptr &&
                 std::none_of(partial->rects.begin(), partial->rects.end(), [&](const RECT &r) {
@@ -253,8 +226,14 @@ void SceneCheck::CheckReference(const PaintMode &mode, const Scene &scene, const
 }
 
 void SceneCheck::Paint(const PaintMode &mode) {
-    Scene scene{};
-    const bool paintable = Paintable(scene);
+    // A scene to compare: a surface to compose into and a scene extent, cut
+    // to the surface (a scene set by one background outlives a surface made
+    // by another).
+    const canvas::Canvas &c = engine_->canvas;
+    const RECT &r = engine_->sceneRect;
+    const Scene scene{std::min(r.right + 1, c.bmi.biWidth), std::min(r.bottom + 1, Height(c.bmi))};
+    const bool paintable = c.pBits != nullptr && r.left == 0 && r.top == 0 && r.right >= 0 &&
+                           r.bottom >= 0 && scene.width > 0 && scene.height > 0;
     if (!painted_ || !(mode == last_)) InvalidateAll();
     last_ = mode;
     painted_ = true;
@@ -270,7 +249,6 @@ void SceneCheck::Paint(const PaintMode &mode) {
          (0 <= mode.low && mode.low <= mode.high && mode.high <= animate::kBackgroundDepth));
     Partial partial;
     if (paintable && !wholeLayers) {
-        const canvas::Canvas &c = engine_->canvas;
         for (std::int32_t y = 0; y < scene.height; ++y) {
             const std::uint8_t *row = Row(c.bmi, c.pBits, y);
             partial.surface.insert(partial.surface.end(), row, row + scene.width);
@@ -280,7 +258,7 @@ void SceneCheck::Paint(const PaintMode &mode) {
                              engine_->invalidRects +
                                  std::clamp(engine_->invalidCount, 0, animate::kMaxInvalidRects));
     }
-    Watched([&] { Run(mode, window_); });
+    Watched(window_, width_, height_, [&] { Run(engine_, mode, window_); });
     FUZZ_CHECK(engine_->invalidCount == 0);
     if (mode.painter == PaintMode::kStretchPlus) FUZZ_CHECK(engine_->invalidRowCount == 0);
     if (!paintable) return;
@@ -289,7 +267,7 @@ void SceneCheck::Paint(const PaintMode &mode) {
         // The window no longer shows one state of the scene: paint it whole.
         last_ = PaintMode{};
         InvalidateAll();
-        Watched([&] { Run(last_, window_); });
+        Watched(window_, width_, height_, [&] { Run(engine_, last_, window_); });
         CheckFullRepaint(last_, scene);
         CheckReference(last_, scene, nullptr);
         return;
@@ -303,7 +281,7 @@ void SceneCheck::Paint(const PaintMode &mode) {
 
 void SceneCheck::PaintRect(const RECT &rect) {
     if (!painted_ || !(last_ == PaintMode{})) Paint(PaintMode{});
-    Watched([&] { PaintSceneRect(engine_, window_, &rect); });
+    Watched(window_, width_, height_, [&] { PaintSceneRect(engine_, window_, &rect); });
 }
 
 }  // namespace anim::fuzz

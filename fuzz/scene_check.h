@@ -33,13 +33,10 @@ struct PaintMode {
 
 class SceneCheck {
   public:
-    // Windows large enough for scenes of up to maxWidth x maxHeight shown at
-    // up to maxScale.
-    SceneCheck(EngineState *engine, std::int32_t maxWidth, std::int32_t maxHeight,
-               std::int32_t maxScale);
+    // Windows of width x height, large enough for every scene at every
+    // scale the game uses.
+    SceneCheck(EngineState *engine, std::int32_t width, std::int32_t height);
     ~SceneCheck();
-    SceneCheck(const SceneCheck &) = delete;
-    SceneCheck &operator=(const SceneCheck &) = delete;
 
     // Paints the invalid rectangles the way mode says (the whole scene
     // first when the mode differs from the last paint's) and checks the
@@ -68,25 +65,15 @@ class SceneCheck {
         std::vector<std::uint8_t> window;
         std::vector<RECT> rects;
     };
-    bool Paintable(Scene &scene) const;
-    void Run(const PaintMode &mode, HDC dc) const;
-    template <typename PaintFn>
-    void Watched(PaintFn paint);
     void CheckFullRepaint(const PaintMode &mode, const Scene &scene);
     void CheckReference(const PaintMode &mode, const Scene &scene, const Partial *partial);
-    std::vector<std::uint8_t> WindowPixels(HDC dc, std::int32_t width, std::int32_t height) const;
-    const std::vector<std::vector<std::uint8_t>> &Patterns(const Scene &scene);
 
     EngineState *engine_;
-    std::int32_t windowWidth_, windowHeight_;
+    std::int32_t width_, height_;
     HDC window_;   // what the game sees
     HDC repaint_;  // the same state painted whole
     PaintMode last_;
     bool painted_ = false;
-    // Pattern pictures for the current scene size.
-    std::int32_t patternWidth_ = 0, patternHeight_ = 0;
-    std::vector<std::vector<std::uint8_t>> patterns_;
-    std::vector<std::uint8_t> shown_;  // the window before a watched paint
 };
 
 }  // namespace anim::fuzz

@@ -8,6 +8,8 @@
 
 namespace anim::fuzz {
 
+using TargetBody = int (*)(const std::uint8_t *data, std::size_t size);
+
 // Bytes of a DIB file: OpenDIB, CopyDIB, TrimDIB, ChecksumDIB, WriteDIB and
 // back, and the DIB painted as a background.
 int DibFileTarget(const std::uint8_t *data, std::size_t size);
@@ -31,12 +33,20 @@ int ManifestTarget(const std::uint8_t *data, std::size_t size);
 // An indexed PNG read by the tools' reader, and written and read back.
 int PngReadTarget(const std::uint8_t *data, std::size_t size);
 
+// Every body this build holds, by the name its program, corpus,
+// regressions and dictionary use.
 struct Target {
     const char *name;
-    int (*run)(const std::uint8_t *, std::size_t);
+    TargetBody run;
 };
-
-// The target of that name, or null.
-const Target *FindTarget(const char *name);
+inline constexpr Target kTargets[] = {
+    {"dib_file", &DibFileTarget},       {"frame_decode", &FrameDecodeTarget},
+    {"encode", &EncodeTarget},          {"find_rects", &FindRectsTarget},
+    {"multi_anim", &MultiAnimTarget},   {"engine", &EngineTarget},
+#ifdef ANIMATE_FUZZ_TOOLS
+    {"anx_inspect", &AnxInspectTarget}, {"pack_bmp", &PackBmpTarget},
+    {"manifest", &ManifestTarget},      {"png_read", &PngReadTarget},
+#endif
+};
 
 }  // namespace anim::fuzz

@@ -1,13 +1,10 @@
 // Shared by the engine, canvas and palette tests: engines, a window, DIB
-// builders, a message-box catcher and the reference compositor
-// (tests/reference/scene_reference.h) to hold the painted window against.
+// builders, a message-box catcher and colour helpers.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,7 +14,6 @@
 #include "canvas/canvas.h"
 #include "platform/display.h"
 #include "test_support.h"
-#include "tests/reference/scene_reference.h"
 
 namespace anim::test {
 
@@ -36,13 +32,10 @@ Dib MakeDib(int32_t w, int32_t h, F f) {
 }
 
 using Box = std::vector<int32_t>;
-inline std::vector<Box> Boxes(const RECT *r, size_t n) {
-    std::vector<Box> out;
-    for (size_t i = 0; i < n; ++i) out.push_back({r[i].left, r[i].top, r[i].right, r[i].bottom});
-    return out;
-}
 inline std::vector<Box> Boxes(const std::vector<RECT> &r) {
-    return Boxes(r.data(), r.size());
+    std::vector<Box> out;
+    for (const RECT &one : r) out.push_back({one.left, one.top, one.right, one.bottom});
+    return out;
 }
 
 class Engine {
@@ -57,10 +50,9 @@ class Engine {
     Engine &operator=(const Engine &) = delete;
     EngineState *operator->() const { return e_; }
     operator EngineState *() const { return e_; }
-    std::vector<RECT> Invalid() const {
-        return {e_->invalidRects, e_->invalidRects + e_->invalidCount};
+    std::vector<Box> InvalidBoxes() const {
+        return Boxes({e_->invalidRects, e_->invalidRects + e_->invalidCount});
     }
-    std::vector<Box> InvalidBoxes() const { return Boxes(Invalid()); }
     canvas::Canvas &canvas() const { return e_->canvas; }
 
   private:
@@ -74,14 +66,15 @@ class Window {
     ~Window() { AnimDestroyWindowDC(dc_); }
     operator HDC() const { return dc_; }
 
-    uint8_t At(int32_t x, int32_t y) const { return Row(y)[x]; }
+    uint8_t At(int32_t x, int32_t y) const {
+        int32_t stride = 0;
+        return AnimWindowPixels(dc_, &stride)[y * stride + x];
+    }
     std::vector<uint8_t> Pixels() const {  // top row first, w * h bytes
         std::vector<uint8_t> out;
-        for (int32_t y = 0; y < h_; ++y) out.insert(out.end(), Row(y), Row(y) + w_);
+        for (int32_t y = 0; y < h_; ++y)
+            for (int32_t x = 0; x < w_; ++x) out.push_back(At(x, y));
         return out;
-    }
-    void Fill(uint8_t value) {
-        for (int32_t y = 0; y < h_; ++y) std::memset(const_cast<uint8_t *>(Row(y)), value, w_);
     }
     std::vector<RGBQUAD> Colours() const {
         std::vector<RGBQUAD> colours(256);
@@ -90,53 +83,17 @@ class Window {
     }
 
   private:
-    const uint8_t *Row(int32_t y) const {
-        int32_t stride = 0;
-        return AnimWindowPixels(dc_, &stride) + y * stride;
-    }
     HDC dc_;
     int32_t w_, h_;
 };
 
-// What the scene should look like: the background (0 without one), then
-// every shown sprite of depths low..high deepest first (equal depths in slot
-// order), colour 0 transparent.
-inline std::vector<uint8_t> Reference(EngineState *e, BITMAPINFOHEADER *background, int32_t w,
-                                      int32_t h, int32_t low = 0, int32_t high = 32767) {
-    reference::Picture base = reference::BackgroundBase(background, w, h);
-    std::replace(base.begin(), base.end(), reference::kUnknown, int16_t{0});
-    const reference::Picture out = reference::Compose(e, std::move(base), w, h, low, high);
-    return std::vector<uint8_t>(out.begin(), out.end());
-}
-
-// The colour serial of the window's record (taking the record).
-inline uint32_t ColourSerial(HDC dc) {
-    RECT rects[8];
-    uint32_t serial = 0;
-    AnimWindowChanges(dc, rects, 8, &serial);
-    return serial;
-}
-
-inline bool Inside(const std::vector<RECT> &rects, int32_t x, int32_t y) {
-    return std::any_of(rects.begin(), rects.end(), [&](const RECT &r) {
-        return x >= r.left && x <= r.right && y >= r.top && y <= r.bottom;
-    });
-}
-
-// Collects every message box while alive and answers OK.
+// Collects every message box, as "caption|style|text", while alive and
+// answers OK.
 class BoxCapture {
   public:
     BoxCapture() { AnimSetMessageBoxHandler(&BoxCapture::Receive, this); }
     ~BoxCapture() { AnimSetMessageBoxHandler(nullptr, nullptr); }
-    // Each box as "caption|style|text".
     std::vector<std::string> boxes;
-    // The canvas error number of each box, -1 for any other box.
-    std::vector<int> Codes() const {
-        std::vector<int> out;
-        for (const std::string &b : boxes)
-            out.push_back(b.starts_with("CANVAS|16|Canvas error ") ? std::stoi(b.substr(23)) : -1);
-        return out;
-    }
 
   private:
     static int32_t Receive(const char *text, const char *caption, uint32_t style, void *user) {
@@ -150,13 +107,19 @@ inline RGBQUAD Rgb(uint8_t r, uint8_t g, uint8_t b) {
     return RGBQUAD{b, g, r, 0};
 }
 // Red, green and blue as 0xRRGGBB: colours compare and print as one number.
-inline uint32_t Hex(const RGBQUAD &c) {
-    return c.rgbRed << 16 | c.rgbGreen << 8 | c.rgbBlue;
-}
 inline std::vector<uint32_t> Hexes(const RGBQUAD *c, int32_t first = 0, int32_t last = 255) {
     std::vector<uint32_t> out;
-    for (int32_t i = first; i <= last; ++i) out.push_back(Hex(c[i]));
+    for (int32_t i = first; i <= last; ++i)
+        out.push_back(c[i].rgbRed << 16 | c[i].rgbGreen << 8 | c[i].rgbBlue);
     return out;
+}
+
+// The colour serial of the window's record (taking the record).
+inline uint32_t ColourSerial(HDC dc) {
+    RECT rects[8];
+    uint32_t serial = 0;
+    AnimWindowChanges(dc, rects, 8, &serial);
+    return serial;
 }
 
 // Game colours 10..245 each distinct, taken as the master palette with its
