@@ -139,7 +139,10 @@ Bytes PackedRows(const PaletteForm &f) {
 Bytes Stream(const PaletteForm &f) {
     Bytes s;
     for (int r = 0; r < kFormH; ++r) {
-        for (int x = 0; x < kFormW; ++x) s.insert(s.end(), {1, uint8_t(FormPixel(x, kFormH - 1 - r, 4) << (f.bits == 4 ? 4 : 0))});
+        for (int x = 0; x < kFormW; ++x) {
+            const uint8_t value = FormPixel(x, kFormH - 1 - r, 4);
+            s.insert(s.end(), {1, uint8_t(value << (f.bits == 4 ? 4 : 0))});
+        }
         s.insert(s.end(), {0, uint8_t(r + 1 < kFormH ? 0 : 1)});
     }
     return s;

@@ -137,6 +137,7 @@ TEST(DibCalls, RefuseAsDocumented) {
         {"ALLOCATE past 1 GiB", ALLOCATE(0x40000001u) == nullptr},
         {"CreateDIB of a negative height", CreateDIB(4, -1) == nullptr},
         {"CreateDIB whose stride rounding would wrap", CreateDIB(INT32_MAX, 1) == nullptr},
+        {"CreateDIB past 1 GiB", CreateDIB(65536, 65536) == nullptr},
         {"CreateCompatibleDIB of null", CreateCompatibleDIB(nullptr) == nullptr},
         {"CopyDIB of null", CopyDIB(nullptr) == nullptr},
         {"GetDIBPixelAddress right of the picture", GetDIBPixelAddress(dib.get(), 4, 0) == nullptr},
