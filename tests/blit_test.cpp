@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <random>
 #include <vector>
 
@@ -106,67 +105,20 @@ TEST(BlitKernels, EveryKernelSetMatchesThePlainLoopOnRandomSpans) {
     }
 }
 
-TEST(BlitSpans, RowEdgesPaddingAndDirections) {
-    // Width 5: one word and one byte a row; the padding stays as it was.
-    uint8_t src[16], dst[16];
-    for (int i = 0; i < 16; ++i) src[i] = static_cast<uint8_t>(i + 1);
-    std::memset(dst, 0xEE, sizeof dst);
-    CopyDIBBits(dst, src, 5, 2, 8, 8);
-    for (int r = 0; r < 2; ++r) {
-        for (int i = 0; i < 5; ++i) EXPECT_EQ(dst[r * 8 + i], src[r * 8 + i]);
-        for (int i = 5; i < 8; ++i) EXPECT_EQ(dst[r * 8 + i], 0xEE);
-    }
-    // Gapless rows, up or down the block: the same rows land, nothing beyond.
-    for (const int32_t stride : {4, -4}) {
-        std::memset(dst, 0xEE, sizeof dst);
-        const int first = stride > 0 ? 4 : 12;  // rows 4-15 either way
-        CopyDIBBits(dst + first, src + first, 4, 3, stride, stride);
-        for (int i = 0; i < 16; ++i) {
-            EXPECT_EQ(dst[i], i >= 4 ? src[i] : 0xEE) << "stride " << stride << " byte " << i;
-        }
-    }
-    // Nothing is written for an empty width or height, by any blitter.
-    std::memset(dst, 0xEE, sizeof dst);
-    TransCopyDIBBits(dst, src, 0, 3, 8, 8, 0);
-    CopyDIBBitsReverseX(dst, src, 4, 0, 8, 8);
-    FillDIBBits(dst, 0, 2, 8, 1);
-    StretchDIBBits2x(dst, src, 3, 0, 8, 8);
-    HazeCopyDIBBits(dst, src, 0, 2, 8, 8, 0, 1, 0, 255, 255);
-    ZeroDIBUsingMonoMask(dst, src, 8, 0, 8, 1);
-    PaintHorizDIBBits(dst, 0, 1);
-    for (uint8_t b : dst) EXPECT_EQ(b, 0xEE);
-    // The X form is the plain form at an offset.
-    const uint8_t abc[3] = {'a', 'b', 'c'};
-    uint8_t x_form[8] = {}, plain[8] = {};
-    TransCopyDIBBitsX(x_form, 2, abc, 3, 1, 3, 3, 'b');
-    TransCopyDIBBits(plain + 2, abc, 3, 1, 3, 3, 'b');
-    EXPECT_EQ(std::memcmp(x_form, plain, 8), 0);
-    EXPECT_EQ(x_form[3], 0);
-    uint8_t run[9] = {};
-    PaintHorizDIBBits(run + 1, 7, 0x1FF);
-    EXPECT_EQ(run[0], 0);
-    EXPECT_EQ(run[8], 0);
-    for (int i = 1; i <= 7; ++i) EXPECT_EQ(run[i], 0xFF);
-    EXPECT_EQ(EnableManualDoubling(1), 0);
-}
-
-std::vector<int> EffectColumns(uint32_t phase, uint32_t p1, uint32_t p2, int row) {
-    std::vector<uint8_t> src(24 * 3, 7), dst(24 * 3, 0);
-    HazeCopyDIBBits(dst.data(), src.data(), 24, 3, 24, 24, 0, 9, phase, p1, p2);
+// Bit 0 of the phase swaps the row patterns, phase / 2 rotates them left.
+std::vector<int> HazedColumnsOfRow0(uint32_t phase) {
+    std::vector<uint8_t> src(24 * 2, 7), dst(24 * 2, 0);
+    HazeCopyDIBBits(dst.data(), src.data(), 24, 2, 24, 24, 0, 9, phase, 1, 0);
     std::vector<int> columns;
     for (int i = 0; i < 24; ++i)
-        if (dst[row * 24 + i] == 9) columns.push_back(i);
+        if (dst[i] == 9) columns.push_back(i);
     return columns;
 }
 
-TEST(BlitEffects, PatternsAndPhasesPlaceTheEffect) {
-    const std::vector<int> every8{0, 8, 16}, none{}, shifted{7, 15, 23};
-    EXPECT_EQ(EffectColumns(0, 1, 0, 0), every8);
-    EXPECT_EQ(EffectColumns(0, 1, 0, 1), none);
-    EXPECT_EQ(EffectColumns(0, 1, 0, 2), every8);
-    EXPECT_EQ(EffectColumns(1, 1, 0, 0), none);  // phase 1: odd rows carry it
-    EXPECT_EQ(EffectColumns(1, 1, 0, 1), every8);
-    EXPECT_EQ(EffectColumns(2, 1, 0, 0), shifted);  // phase 2: rotated left once
+TEST(BlitEffects, PhaseSwapsAndRotatesThePatterns) {
+    EXPECT_EQ(HazedColumnsOfRow0(0), (std::vector<int>{0, 8, 16}));
+    EXPECT_EQ(HazedColumnsOfRow0(1), std::vector<int>{});
+    EXPECT_EQ(HazedColumnsOfRow0(2), (std::vector<int>{7, 15, 23}));
 }
 
 }  // namespace

@@ -1,55 +1,21 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "animate.h"
-#include "platform/platform.h"
-#include "platform/checked_size.h"
+#include "animate/engine_state.h"
+#include "canvas/canvas.h"
+#include "platform/display.h"
 #include "test_support.h"
 
 namespace {
 
-using anim::test::TraceCapture;
-
-TEST(Memory, BlocksAreZeroFilledAndKnowTheirSize) {
-    anim::test::LeakCheck leaks;
-    auto *block = static_cast<uint8_t *>(ALLOCATE(4099));
-    ASSERT_NE(block, nullptr);
-    EXPECT_GE(anim::platform::BlockSize(block), 4099u);
-    for (int i = 0; i < 4099; ++i) ASSERT_EQ(block[i], 0) << i;
-    FREE(block);
-    FREE(nullptr);
-    void *empty = ALLOCATE(0);
-    EXPECT_NE(empty, nullptr);
-    FREE(empty);
-}
-
-TEST(Memory, RefusesOversizedRequestsAndInjectedFailures) {
-    anim::test::LeakCheck leaks;
-    EXPECT_EQ(ALLOCATE(0xFFFFFFFFu), nullptr);
-    anim::platform::FailNthAllocation(2);
-    void *first = ALLOCATE(16);
-    EXPECT_NE(first, nullptr);
-    EXPECT_EQ(ALLOCATE(16), nullptr);
-    void *third = ALLOCATE(16);
-    EXPECT_NE(third, nullptr);
-    FREE(first);
-    FREE(third);
-}
-
-TEST(CheckedSize, RefusesOverflowAndNegatives) {
-    using anim::platform::CheckedSize;
-    EXPECT_EQ(CheckedSize(12, 10, 1064), 1184u);
-    EXPECT_EQ(CheckedSize(0, 1 << 30, 0), 0u);
-    EXPECT_EQ((std::vector<bool>{bool(CheckedSize(-1, 4)), bool(CheckedSize(1 << 20, 1 << 20)),
-                                 bool(CheckedSize(1 << 15, 1 << 15, 1)), bool(CheckedSize(INT64_MAX, INT64_MAX))}),
-              std::vector<bool>(4, false));
-}
+namespace platform = anim::platform;
 
 TEST(Trace, LineFormatLeavesOutMissingParts) {
-    TraceCapture trace;
+    anim::test::TraceCapture trace;
     const std::string longText(3000, 'x');  // past any fixed buffer: whole, not cut
     TraceMessage("ANIMATE", 170, "Allocate SpriteArray FAILED!", 2);
     TraceMessage(nullptr, 0, "just the text", 1);
@@ -66,7 +32,9 @@ int32_t AssertionBoxToStderr(const char *text, const char *caption, uint32_t sty
     return ANIM_IDOK;
 }
 
-TEST(ReportAssertionDeathTest, ShowsTheBoxThenAborts) {
+// The header in front of each block is the memory layer's only record of it;
+// a block released twice no longer has one, and the game is told where.
+TEST(AssertionDeathTest, ShowsTheBoxThenAbortsAlsoForADoubleFree) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_DEATH(
         {
@@ -75,12 +43,6 @@ TEST(ReportAssertionDeathTest, ShowsTheBoxThenAborts) {
         },
         "\\[box caption=Assertion Failed style=16\\]\n Assertion failed: PROJCTOR, line 42\n"
         "\r\nabnormal program termination");
-}
-
-// The header in front of each block is the memory layer's only record of it;
-// a block released twice no longer has one, and the game is told where.
-TEST(MemoryDeathTest, DoubleFreeEndsThroughTheAssertion) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_DEATH(
         {
             void *block = ALLOCATE(16);
@@ -90,25 +52,33 @@ TEST(MemoryDeathTest, DoubleFreeEndsThroughTheAssertion) {
         "Assertion failed: MEMORY, line [0-9]+");
 }
 
-struct PumpScript {
-    int waiting;
-    int calls;
-};
+TEST(Display, AnswersFollowTheDisplayFormat) {
+    BITMAPINFO info{};
+    AnimSetDisplayFormat(16, 0);
+    EXPECT_EQ(NumColorsReserved(), 20) << "a display without palette";
+    EXPECT_EQ(anim::canvas::CanvasRecommendFormat(&info), 1);
+    AnimSetDisplayFormat(8, 1);
+    EXPECT_EQ(NumColorsReserved(), 2 * platform::kStaticColoursPerEnd);
 
-int32_t ScriptedPump(void *user) {
-    auto *script = static_cast<PumpScript *>(user);
-    ++script->calls;
-    return script->waiting > 0 ? script->waiting-- : 0;
+    HDC screen = platform::GetScreenDC();
+    const std::uint32_t original = platform::SetSystemPaletteUse(screen, platform::kSysPalNoStatic);
+    EXPECT_EQ(platform::SetSystemPaletteUse(screen, platform::kSysPalStatic), platform::kSysPalNoStatic);
+    EXPECT_EQ(platform::SetSystemPaletteUse(screen, 7), 0u) << "an unknown use is refused";
+    platform::SetSystemPaletteUse(screen, original);
+    platform::ReleaseScreenDC(screen);
 }
 
-TEST(PumpMessages, RunsTheGamePumpUntilNothingIsWaiting) {
-    PumpScript script{3, 0};
-    AnimSetMessagePump(ScriptedPump, &script);
-    PumpMessages();
-    EXPECT_EQ(script.calls, 4);
-    AnimSetMessagePump(nullptr, nullptr);
-    PumpMessages();  // the default has nothing waiting
-    EXPECT_EQ(script.calls, 4);
+TEST(Display, ResetZeroesThePaintTimers) {
+    EngineState *engine = InitAnimate();
+    ASSERT_NE(engine, nullptr);
+    engine->composeTime = 9;
+    engine->copyTime = 7;
+    ResetFixupPaintTimes(engine);
+    std::uint32_t compose = 1, copy = 1;
+    GetFixupPaintTimes(engine, &compose, &copy);
+    EXPECT_EQ((std::vector<std::uint32_t>{compose, copy}), (std::vector<std::uint32_t>{0, 0}));
+    TerminateAnimate(engine);
+    FREE(engine);
 }
 
 }  // namespace
