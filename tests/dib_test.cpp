@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstddef>
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -123,6 +124,32 @@ TEST(FillDIBRect, ClipsTheFarEdges) {
         const int32_t x = i % 6, y = i / 6;
         EXPECT_EQ(Px(dib, x, y), x >= 1 && (y == 1 || y == 2) ? 9 : (x == 0 && y == 3 ? 7 : 0)) << x << "," << y;
     }
+}
+
+// The header promises these calls work on a packed DIB in the game's own
+// memory, which has no block size to ask for.
+TEST(DibInCallerMemory, CallsThatNeedNoBlockSizeWork) {
+    LeakCheck leaks;
+    struct PackedDib {
+        BITMAPINFOHEADER header;
+        uint8_t colours[anim::dib::kColourTableSize];
+        uint8_t pixels[8 * 4];
+    };
+    static_assert(offsetof(PackedDib, pixels) == anim::dib::kPixelOffset);
+    static PackedDib mine;
+    BITMAPINFOHEADER *dib = &mine.header;
+    *dib = BITMAPINFOHEADER{40, 6, 4, 1, 8, 0, sizeof mine.pixels, 0, 0, 0, 0};
+    Px(dib, 4, 2) = 99;
+    Owned twin(CreateDIB(6, 4)), copy(CopyDIB(dib)), padded(PadCopyDIB(dib, 1, 1, 1, 1));
+    Px(twin, 4, 2) = 99;
+    EXPECT_EQ(ChecksumDIB(dib), ChecksumDIB(twin.get()));
+    ASSERT_TRUE(copy && padded);
+    EXPECT_EQ(std::memcmp(copy.get(), dib, sizeof mine), 0);
+    EXPECT_EQ(Px(padded, 5, 3), 99);
+    const RECT whole{0, 0, 5, 3};
+    ANXFRAME *frame = CopyDIBToAnxFrame(dib, nullptr, &whole, 1);
+    EXPECT_NE(frame, nullptr);
+    DeleteAnxFrame(frame);
 }
 
 // Each documented refusal once. What a refused call was given stays the
