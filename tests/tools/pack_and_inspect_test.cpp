@@ -129,7 +129,6 @@ protected:
         for (int x = 2; x < 8; ++x) number.At(x, 2) = 9;
         Bmp8("n.bmp", number);
     }
-    void TearDown() override { AnimSetTraceHandler(nullptr, nullptr); }
     void Bmp8(const std::string &name, const IndexedImage &img) { ASSERT_EQ(anxpack::WriteBmp8(dir.File(name), img), ""); }
 
     // Repeats, origins, adjusts, numbers and team colours, read back with
@@ -256,15 +255,11 @@ TEST(Pictures, EachFormIsReportedAndReadWithItsIndices) {
         anim::test::WriteFileBytes(path, bytes);
         ASSERT_TRUE(!c.png || WritePng(path, art, c.bits, c.transparent));
         bytes = ReadFileBytes(path);
-        imageio::PngForm form;
-        IndexedImage back;
-        imageio::ReadIndexedPng(bytes, "", back, &form);
-        EXPECT_EQ(form.bitDepth, c.png ? (c.bits > 0 ? c.bits : 8) : 0) << "the PNG is not of the form under test";
         const anxinfo::PictureReport report = anxinfo::DescribePicture(bytes, path);
         for (const std::string &line : c.lines) EXPECT_NE(report.text.find(line), std::string::npos) << report.text;
         EXPECT_EQ(report.usable, c.usable);
 
-        back = IndexedImage();
+        IndexedImage back;
         const std::string error = anxpack::ReadPicture(path, back);
         ASSERT_EQ(error.empty(), c.usable && !c.rle) << error;
         if (!error.empty()) continue;
@@ -288,23 +283,12 @@ TEST_F(PackTest, PackedFileInspectsAndPlaysAsTheManifestSays) {
     PackFile();
     ASSERT_EQ(packed.ids, (std::vector<std::int32_t>{42, 43}));
     ASSERT_EQ(file->sequences.size(), 2u);
-    const anxinfo::Sequence &walk = file->sequences[0];
-    EXPECT_EQ(walk.frameCount, 3);
-    EXPECT_EQ(walk.RepeatFrames(), 1);
-    EXPECT_EQ(walk.expandSize, anxpack::ExpandSize(12, 20));
-    EXPECT_EQ(walk.meta->name, "walk");
-    ASSERT_TRUE(walk.numbers);
-    EXPECT_EQ(walk.numbers->overlays.size(), 3u);
-    EXPECT_FALSE(walk.numbers->overlays[1]);
-    EXPECT_TRUE(file->sequences[1].delta);
-    // The two tools state the same costs for the same file.
-    for (std::size_t i = 0; i < 2; ++i) {
-        EXPECT_EQ(file->sequences[i].StoredBytes(), packed.stats[i].storedBytes) << i;
-        EXPECT_EQ(file->sequences[i].RawBytes(), packed.stats[i].rawBytes) << i;
-        EXPECT_EQ(file->sequences[i].Markers(), packed.stats[i].markers) << i;
-    }
-    // Notes that are not the packer's are none.
-    EXPECT_FALSE(anxpack::DecodeMeta(Bytes(walk.skipArea.begin(), walk.skipArea.end() - 1)));
+    // The two tools state the same costs for the same file (the command
+    // line check compares their stored sizes and ratios).
+    for (std::size_t i = 0; i < 2; ++i) EXPECT_EQ(file->sequences[i].Markers(), packed.stats[i].markers) << i;
+    // Notes cut short are none.
+    const std::vector<std::uint8_t> &notes = file->sequences[0].skipArea;
+    EXPECT_FALSE(anxpack::DecodeMeta(Bytes(notes.begin(), notes.end() - 1)));
 
     EngineState *engine = InitAnimate();
     ASSERT_EQ(InitProjector(engine, 4, 4, 1), 1);
@@ -377,8 +361,8 @@ TEST_F(PackTest, ContactSheetShowsKitsNumbersAndLabels) {
 
 // Frames share one master palette: a picture that gives an index another
 // colour than the reference is named with the index and both colours, a
-// few lines and then a count; number art is left alone. Under --strict any
-// such line refuses the pack.
+// few lines and then a count; number art is left alone. (The command line
+// check holds a finding refusing the pack under --strict.)
 TEST_F(PackTest, ColoursThatWouldShowWrongAreNamed) {
     IndexedImage other = Figure(12, 20, 70, 71);
     other.colours[70] = {1, 2, 3};
@@ -404,16 +388,11 @@ TEST_F(PackTest, ColoursThatWouldShowWrongAreNamed) {
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.frames);
-        for (const bool strict : {false, true}) {
-            anxpack::PackOptions options;
-            options.strict = strict;
-            if (c.ownPalette) options.palette = anxpack::ColourReference{"palette.png", palette.colours};
-            const anxpack::PackResult r = PackText(OneSequence(c.frames), options);
-            EXPECT_EQ(static_cast<bool>(r), !strict || c.lines.empty()) << r.error;
-            ASSERT_EQ(r.warnings.size(), c.lines.size());
-            for (std::size_t i = 0; i < c.lines.size(); ++i)
-                EXPECT_NE(r.warnings[i].find(c.lines[i]), std::string::npos) << r.warnings[i];
-        }
+        anxpack::PackOptions options;
+        if (c.ownPalette) options.palette = anxpack::ColourReference{"palette.png", palette.colours};
+        const anxpack::PackResult r = PackText(OneSequence(c.frames), options);
+        ASSERT_EQ(r.warnings.size(), c.lines.size());
+        for (std::size_t i = 0; i < c.lines.size(); ++i) EXPECT_NE(r.warnings[i].find(c.lines[i]), std::string::npos) << r.warnings[i];
     }
 }
 
