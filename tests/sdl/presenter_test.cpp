@@ -69,16 +69,15 @@ struct Match {
 
     // The window through the colours it shows, as ARGB8888.
     std::vector<uint32_t> Shown() const {
-        RGBQUAD colours[256];
-        AnimWindowColors(window, colours);
+        RGBQUAD c[256];
+        AnimWindowColors(window, c);
+        uint32_t argb[256];
+        for (int i = 0; i < 256; ++i) argb[i] = 0xFF000000u | uint32_t(c[i].rgbRed) << 16 | uint32_t(c[i].rgbGreen) << 8 | c[i].rgbBlue;
         int32_t stride = 0;
         const uint8_t *pixels = AnimWindowPixels(window, &stride);
         std::vector<uint32_t> out;
         for (int32_t y = 0; y < kH; ++y)
-            for (int32_t x = 0; x < kW; ++x) {
-                const RGBQUAD c = colours[pixels[y * stride + x]];
-                out.push_back(0xFF000000u | uint32_t(c.rgbRed) << 16 | uint32_t(c.rgbGreen) << 8 | c.rgbBlue);
-            }
+            for (int32_t x = 0; x < kW; ++x) out.push_back(argb[pixels[y * stride + x]]);
         return out;
     }
 };
@@ -120,10 +119,7 @@ TEST(SdlPresenter, TheRendererShowsTheWindowAfterEveryPresent) {
             expected = 0;  // nothing changed
         }
         const int32_t converted = AnimSdlPresent(p);
-        ASSERT_GE(converted, 0) << SDL_GetError();
-        if (expected != -2) {
-            EXPECT_EQ(converted, expected) << "step " << step << ", action " << what;
-        }
+        EXPECT_TRUE(expected == -2 || converted == expected) << converted << " at step " << step << ", action " << what << ": " << SDL_GetError();
         ASSERT_EQ(target->Read(), m.Shown()) << "step " << step << ", action " << what;
     }
     AnimSdlDestroyPresenter(p);
@@ -158,11 +154,9 @@ TEST(SdlPresenter, ScalingPlacesThePictureAndFailuresAreAnsweredWithSdlErrors) {
 
     auto failed = [](const char *part) { return std::string(SDL_GetError()).find(part) != std::string::npos; };
     SDL_ClearError();
-    EXPECT_EQ(AnimSdlCreatePresenter(nullptr, m.window, ANIM_SDL_WHOLE_SCALE), nullptr);
-    EXPECT_TRUE(failed("renderer"));
+    EXPECT_TRUE(AnimSdlCreatePresenter(nullptr, m.window, ANIM_SDL_WHOLE_SCALE) == nullptr && failed("renderer"));
     EXPECT_EQ(AnimSdlCreatePresenter(target.renderer, m.window, 7), nullptr);
-    EXPECT_EQ(AnimSdlCreatePresenter(target.renderer, nullptr, ANIM_SDL_WHOLE_SCALE), nullptr);
-    EXPECT_TRUE(failed("window"));
+    EXPECT_TRUE(AnimSdlCreatePresenter(target.renderer, nullptr, ANIM_SDL_WHOLE_SCALE) == nullptr && failed("window"));
     EXPECT_EQ(AnimSdlUpdate(nullptr), -1);
     EXPECT_EQ(AnimSdlDraw(nullptr), -1);
     EXPECT_EQ(AnimSdlPresent(nullptr), -1);
@@ -174,8 +168,7 @@ TEST(SdlPresenter, ScalingPlacesThePictureAndFailuresAreAnsweredWithSdlErrors) {
     EXPECT_NE(AnimSdlTexture(p), nullptr);
     AnimDestroyWindowDC(doomed);
     SDL_ClearError();
-    EXPECT_EQ(AnimSdlPresent(p), -1);
-    EXPECT_TRUE(failed("window is gone"));
+    EXPECT_TRUE(AnimSdlPresent(p) == -1 && failed("window is gone"));
     AnimSdlDestroyPresenter(p);
 }
 
