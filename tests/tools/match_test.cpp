@@ -69,17 +69,12 @@ TEST_F(MatchTest, ArtKeepsTheColourRulesPlayingDependsOn) {
         EXPECT_TRUE(mark || n == 0 || (IsSegmentColour(n) && In(v, demo::kKitA, demo::kKitCount))) << i;
     }
     for (std::uint8_t v : demo::DrawPitch(4).pixels) ASSERT_TRUE(v >= demo::kGameFirst && v <= demo::kGameLast) << int(v);
+    EXPECT_NE(demo::DrawPitch(4).pixels, demo::DrawPitch(5).pixels) << "the seed draws another crowd";
+    EXPECT_NE(demo::DrawScoreboard(0, 0, 1).pixels, demo::DrawScoreboard(12, 3, 2).pixels) << "the board shows the score";
     int lights = 0;
     for (std::uint8_t v : demo::DrawScoreboard(0, 0, 1).pixels) lights += In(v, demo::kLights, demo::kLightCount);
     EXPECT_GT(lights, 100);
 }
-
-// Which pixels of a sprite show the number, top row first.
-struct Ink {
-    int width = 0, height = 0;
-    std::vector<std::uint8_t> on;
-    bool operator==(const Ink &) const = default;
-};
 
 // Each numbered view's first running frame, played from the packed file at
 // the smallest scale the match draws players at: every digit, as the
@@ -95,20 +90,18 @@ TEST_F(MatchTest, ShirtNumbersStayLegibleAtTheSmallestScale) {
         ProjectFrameScaleFlip(engine, obj, 0, 0, 10, 1, demo::kSmallestScale, mirror ? ANIM_PROJECT_MIRROR : 0);
         RECT r{};
         GetSpriteRect(engine, &r, GetSprite(engine, obj));
-        Ink ink{r.right - r.left + 1, r.bottom - r.top + 1, {}};
-        const std::uint8_t *pixels = GetSpritePDib(engine, GetSpriteDib(engine, obj));  // bottom-up
-        for (int y = ink.height - 1; y >= 0; --y)
-            for (int x = 0; x < ink.width; ++x) ink.on.push_back(pixels[y * ((ink.width + 3) & ~3) + x] == demo::kNumberA);
+        const int width = r.right - r.left + 1;
+        const std::uint8_t *pixels = GetSpritePDib(engine, GetSpriteDib(engine, obj));
+        std::vector<bool> ink;  // which pixels show the number
+        for (int i = 0; i < width * (r.bottom - r.top + 1); ++i) ink.push_back(pixels[i / width * ((width + 3) & ~3) + i % width] == demo::kNumberA);
         return ink;
     };
-    for (demo::View view : {demo::View::kFront, demo::View::kFrontRight, demo::View::kBackRight, demo::View::kBack}) {
-        for (bool mirror : {false, true}) {
-            Ink digit[10];
-            for (int d = 0; d < 10; ++d) digit[d] = paint(view, 10 + d, mirror);
-            for (int a = 0; a < 10; ++a)
-                for (int b = a + 1; b < 10; ++b)
-                    EXPECT_NE(digit[a], digit[b]) << a << " looks like " << b << " in view " << int(view) << (mirror ? ", mirrored" : "");
-        }
+    const demo::View views[] = {demo::View::kFront, demo::View::kFrontRight, demo::View::kBackRight, demo::View::kBack};
+    for (int v = 0; v < 8; ++v) {
+        std::vector<bool> digit[10];
+        for (int d = 0; d < 10; ++d) digit[d] = paint(views[v / 2], 10 + d, v % 2 == 1);
+        for (int a = 0; a < 10; ++a)
+            for (int b = a + 1; b < 10; ++b) EXPECT_NE(digit[a], digit[b]) << a << " looks like " << b << " in view " << v / 2 << (v % 2 ? ", mirrored" : "");
     }
 }
 
