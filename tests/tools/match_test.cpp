@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 #include <algorithm>
 
 #include "animate.h"
@@ -243,10 +244,7 @@ TEST(GifAnimation, ViewerSeesEveryFrameAsHandedInAndNothingUnfinishedIsLeft) {
     const auto frames = PlayBack(dir.File("t.gif"));
     ASSERT_EQ(frames.size(), pictures.size());
     for (std::size_t i = 0; i < frames.size(); ++i) EXPECT_TRUE(frames[i] == Shown(pictures[i])) << "frame " << i << " differs";
-    {
-        imageio::GifAnimation unfinished;
-        ASSERT_EQ(unfinished.Open(dir.File("u.gif"), 4, 4), "");
-    }
+    ASSERT_EQ(std::make_unique<imageio::GifAnimation>()->Open(dir.File("u.gif"), 4, 4), "");  // and abandoned at once
     EXPECT_FALSE(std::filesystem::exists(dir.File("u.gif.part"))) << "an abandoned file leaves its temporary";
 }
 
