@@ -54,26 +54,4 @@ std::string WritePng(const std::string &path, const IndexedImage &image,
     return CommitFile(path);
 }
 
-std::string ReadPngColours(const std::string &path, int &width, int &height,
-                           std::vector<Rgb> &pixels) {
-    png_image png{};
-    png.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&png, path.c_str())) {
-        return path + ": " + (png.message[0] ? png.message : "not a PNG file");
-    }
-    png.format = PNG_FORMAT_RGB;
-    std::vector<std::uint8_t> buffer(PNG_IMAGE_SIZE(png));
-    if (!png_image_finish_read(&png, nullptr, buffer.data(), 0, nullptr)) {
-        png_image_free(&png);
-        return path + ": " + (png.message[0] ? png.message : "unreadable PNG");
-    }
-    width = static_cast<int>(png.width);
-    height = static_cast<int>(png.height);
-    pixels.resize(static_cast<std::size_t>(width) * height);
-    for (std::size_t i = 0; i < pixels.size(); ++i) {
-        pixels[i] = Rgb{buffer[3 * i], buffer[3 * i + 1], buffer[3 * i + 2]};
-    }
-    return {};
-}
-
 }  // namespace imageio

@@ -29,11 +29,6 @@ enum class Transparency {
 std::string WritePng(const std::string &path, const IndexedImage &image,
                      Transparency transparency = Transparency::kNone);
 
-// Reads any PNG as colours, top row first, for tests and tools that compare
-// what a picture shows. Empty string on success.
-std::string ReadPngColours(const std::string &path, int &width, int &height,
-                           std::vector<Rgb> &pixels);
-
 // What a PNG's header chunks say, as far as they were read.
 struct PngForm {
     int width = 0;
