@@ -1,15 +1,71 @@
 // Anim objects playing sequences in a painted scene: what the window shows,
-// seeking, and the object operations' edge cases.
+// seeking and the object operations' edge cases; refused multi-animation
+// loads as a game's trace handler sees them; the projector's tables.
 #include <gtest/gtest.h>
 
+#include <functional>
+
+#include "animate/engine_state.h"
+#include "player_art.h"
 #include "projector/container.h"
 #include "projector/projector.h"
-#include "projector_fixture.h"
+#include "test_support.h"
 
 namespace {
 
 using namespace anim::test;
 namespace layout = anim::projector;
+
+constexpr std::int32_t kSceneWidth = 200;
+constexpr std::int32_t kSceneHeight = 150;
+std::uint8_t BackgroundAt(std::int32_t x, std::int32_t y) {
+    return static_cast<std::uint8_t>(40 + (x / 5 + y / 7) % 4);
+}
+
+// An engine with a projector, a patterned background and a window to paint
+// it into.
+class Projector {
+public:
+    explicit Projector(std::int32_t objects = 4, std::int32_t sequences = 8, std::int32_t files = 2)
+        : engine_(InitAnimate()), dc_(AnimCreateWindowDC(kSceneWidth, kSceneHeight)) {
+        BITMAPINFOHEADER *background = CreateDIB(kSceneWidth, kSceneHeight);
+        for (std::int32_t y = 0; y < kSceneHeight; ++y)
+            for (std::int32_t x = 0; x < kSceneWidth; ++x)
+                *GetDIBPixelAddress(background, x, y) = BackgroundAt(x, y);
+        EXPECT_EQ(SetBackgroundFromPDIB(engine_, background), 1);
+        EXPECT_EQ(InitProjector(engine_, objects, sequences, files), 1);
+    }
+    ~Projector() {
+        TerminateProjector(engine_);
+        TerminateAnimate(engine_);
+        FREE(engine_);
+        AnimDestroyWindowDC(dc_);
+    }
+    Projector(const Projector &) = delete;
+    Projector &operator=(const Projector &) = delete;
+
+    EngineState *engine() const { return engine_; }
+    // Writes bytes to the scratch folder and loads them as the standard ids.
+    std::int32_t Load(const std::vector<std::uint8_t> &bytes, std::int32_t tables = 1,
+                      std::int32_t flags = ANIM_LOAD_PLAYER_NUMBERS) {
+        WriteFileBytes(dir.File("standard.anx"), bytes);
+        return LoadMultiAnim(engine_, dir.File("standard.anx").c_str(), kStandardIds, 3, tables, flags);
+    }
+    // The window's rows are top-down with no padding at this width.
+    std::vector<std::uint8_t> Paint() {
+        PaintScene(engine_, dc_);
+        std::int32_t stride = 0;
+        const std::uint8_t *pixels = AnimWindowPixels(dc_, &stride);
+        EXPECT_EQ(stride, kSceneWidth);
+        return {pixels, pixels + kSceneWidth * kSceneHeight};
+    }
+
+    ScratchDir dir;
+
+private:
+    EngineState *engine_;
+    HDC dc_;
+};
 
 // The background with the opaque pixels of a picture placed at (left, top).
 writer::Image Expected(const writer::Image &picture, std::int32_t left, std::int32_t top) {
@@ -50,7 +106,7 @@ TEST(Projection, ScaledMirroredNumberedFramesPaintAsPinned) {
             const std::int32_t step = c.moving ? 5 * k : 0, flags = c.mirror ? ANIM_PROJECT_MIRROR : 0;
             ASSERT_EQ(ProjectFrameScaleFlip(engine, home, 50 + step, 100, 10, 1, c.scale, flags), 1);
             ASSERT_EQ(ProjectFrameScaleFlip(engine, away, 140 - step, 100, 10, 1, c.scale, flags), 1);
-            for (const std::uint8_t v : scene.Paint().pixels) digest = (digest ^ v) * 16777619u;
+            for (const std::uint8_t v : scene.Paint()) digest = (digest ^ v) * 16777619u;
         }
         EXPECT_EQ(digest, c.digest);
         EXPECT_EQ(ProjectFrame(engine, home, 50, 100, 10), 0);  // no wrap-around
@@ -62,7 +118,7 @@ TEST(Projection, ScaledMirroredNumberedFramesPaintAsPinned) {
     ErasePreviousFrame(engine, away);
     ASSERT_EQ(ProjectFrame(engine, home, 80, 120, 10), 1);
     const writer::Frame f = NumberedRun()[0];
-    EXPECT_EQ(scene.Paint().pixels, Expected(f.image, 80 + f.originX + f.adjustX, 120 + f.originY + f.adjustY).pixels);
+    EXPECT_EQ(scene.Paint(), Expected(f.image, 80 + f.originX + f.adjustX, 120 + f.originY + f.adjustY).pixels);
 }
 
 TEST(Projection, DeltaSeeksShowWhatPlayingThroughShows) {
@@ -81,12 +137,12 @@ TEST(Projection, DeltaSeeksShowWhatPlayingThroughShows) {
     const std::int32_t o = GetAnimObject(engine);
     ASSERT_EQ(SetAnimObjectAnim(engine, o, kDeltaId, 0, 0), 1);
     constexpr std::int32_t kX = 30, kY = 40;
-    std::vector<writer::Image> through;
+    std::vector<std::vector<std::uint8_t>> through;
     for (std::int32_t k = 0; k < kDeltaFrames; ++k) {
         ASSERT_EQ(ProjectFrame(engine, o, kX, kY, 3), 1);
         through.push_back(scene.Paint());
         const writer::Frame &f = source[k];
-        ASSERT_EQ(through.back().pixels, Expected(f.image, kX + f.originX, kY + f.originY).pixels) << k;
+        ASSERT_EQ(through.back(), Expected(f.image, kX + f.originX, kY + f.originY).pixels) << k;
     }
     // Back across a key frame, back to the start, forward across one, and
     // forward within a key interval. (The frame after the next one is only
@@ -95,11 +151,11 @@ TEST(Projection, DeltaSeeksShowWhatPlayingThroughShows) {
         SCOPED_TRACE(target);
         EXPECT_EQ(SetFrameNum(engine, o, target), target);
         ASSERT_EQ(ProjectFrame(engine, o, kX, kY, 3), 1);
-        EXPECT_EQ(scene.Paint().pixels, through[static_cast<std::size_t>(target)].pixels);
+        EXPECT_EQ(scene.Paint(), through[static_cast<std::size_t>(target)]);
     }
     RewindAnx(engine, o);
     ASSERT_EQ(ProjectFrame(engine, o, kX, kY, 3), 1);
-    EXPECT_EQ(scene.Paint().pixels, through[0].pixels);
+    EXPECT_EQ(scene.Paint(), through[0]);
     OldRewindAnx(engine, o);
     EXPECT_EQ(GetFrameNum(engine, o), 1);
     // A second object on the same sequence shares the expanded frames.
@@ -107,7 +163,7 @@ TEST(Projection, DeltaSeeksShowWhatPlayingThroughShows) {
     ASSERT_EQ(SetAnimObjectAnim(engine, twin, kDeltaId, 0, 0), 1);
     ErasePreviousFrame(engine, o);
     for (std::int32_t k = 0; k < 4; ++k) ASSERT_EQ(ProjectFrame(engine, twin, kX, kY, 3), 1);
-    EXPECT_EQ(scene.Paint().pixels, through[3].pixels);
+    EXPECT_EQ(scene.Paint(), through[3]);
     // Releasing the frame projected last stops later seeks and projections there.
     EXPECT_EQ(DeleteFrameImmediate(engine, twin), 1);
     EXPECT_EQ(DeleteFrameImmediate(engine, twin), 0);
@@ -156,15 +212,10 @@ TEST(AnimObjects, SlotsBindingsOffsetsAndRefusals) {
     EXPECT_EQ(GetSeqFromPoint(engine, 70, 55), 0);
 
     // Objects outside the table are refused, never indexed.
-    EXPECT_EQ(GetSprite(engine, 99), -1);
     EXPECT_EQ(ProjectFrame(engine, 99, 0, 0, 0), 0);
     EXPECT_EQ(SetFrameNum(engine, 99, 1), -1);
-    EXPECT_EQ(SetAnimObjectAnim(engine, 99, kRunId, 0, 0), 0);
     EXPECT_EQ(FrameCount(engine, 99), 0);
     EXPECT_EQ(HideFrame(engine, 99), 0);
-    DestroyAnimObject(engine, 99);
-    RewindAnx(engine, 99);
-    ShowFrame(engine, 99);
 
     // A sequence whose frames need more than the object's buffer is refused.
     for (std::int32_t i = 0; i < 2; ++i) SetAnimObjectAnim(engine, i, -1, 0, 0);
@@ -174,6 +225,110 @@ TEST(AnimObjects, SlotsBindingsOffsetsAndRefusals) {
     ASSERT_TRUE(layout::StoreLe(std::span(bytes), layout::BodyStart(3) + layout::kExpandAt, tooLarge));
     ASSERT_EQ(scene.Load(bytes, 1, 0), 0);
     EXPECT_EQ(SetAnimObjectAnim(engine, 0, kRunId, 0, 0), 0);
+}
+
+// What a game's trace handler sees: each refusal traces exactly one line,
+// "LoadMultiAnim: " and its reason, and leaves nothing loaded.
+TEST(MultiAnimLoad, EachRefusalTracesItsReasonAndLeavesNoSlot) {
+    using Bytes = std::vector<std::uint8_t>;
+    LeakCheck leaks;
+    ScratchDir dir;
+    const Bytes good = StandardFile();
+    const auto header = *layout::ParseFileHeader(good);
+    const std::size_t body = layout::BodyStart(3);
+    const std::size_t numbersEntry = layout::BodyStart(1) + layout::kEntryNumbersAt;
+    const std::uint32_t numbersAt = layout::ReadLe<std::uint32_t>(good, numbersEntry);
+    auto recordOf = [&](std::size_t i) { return body + layout::ReadLe<std::uint32_t>(good, layout::BodyStart(i)); };
+    const auto numbered = *layout::SequenceRecordView::Open(std::span(good).subspan(recordOf(1)));
+    // The value's type says how many bytes it takes.
+    auto put = [](std::size_t at, auto value) {
+        return [=](Bytes &b) { ASSERT_TRUE(layout::StoreLe(std::span(b), at, value)); };
+    };
+    const std::string full = std::to_string(header.fullBody);
+
+    struct Case {
+        std::string trace;
+        std::function<void(Bytes &)> patch = [](Bytes &) {};
+        const char *path = "file.anx";  // in the scratch folder; nullptr: none
+        const std::int32_t *ids = kStandardIds;
+        std::int32_t maxIds = 3;
+        std::int32_t sequences = 8;  // the projector's capacity
+        bool preload = false;        // the one multi-animation slot taken first
+        std::uint32_t failAllocation = 0;
+    };
+    const Case cases[] = {
+        {.trace = "no file name.", .path = nullptr},
+        {.trace = "cannot open the file.", .path = "missing.anx"},
+        {.trace = "truncated: the file ends inside its 16-byte header.", .patch = [](Bytes &b) { b.resize(10); }},
+        {.trace = "truncated: the header promises " + std::to_string(8 * 3 + header.fullBody) +
+                  " bytes after it, the file holds 84.",
+         .patch = [](Bytes &b) { b.resize(100); }},
+        {.trace = "bad header: its sequence part (" + std::to_string(header.fullBody + 1) +
+                  " bytes) is larger than the whole body (" + full + " bytes).",
+         .patch = put(layout::kShortBodyAt, header.fullBody + 1)},
+        {.trace = "bad header: a body of 4294967280 bytes is more than one block holds.",
+         .patch = put(layout::kFullBodyAt, 0xFFFFFFF0u)},
+        {.trace = "bad mark: the header's mark is 0, no multi-animation file.", .patch = put(0, std::uint16_t{0})},
+        {.trace = "no ids given.", .ids = nullptr},
+        {.trace = "the file holds 3 sequences, more than the 2 ids given.", .maxIds = 2},
+        {.trace = "the multi-animation table is full (capacity 1).", .preload = true},
+        {.trace = "out of memory for the file's ", .failAllocation = 1},
+        {.trace = "sequence 0: its record lies outside the body.",
+         .patch = put(layout::BodyStart(0), header.shortBody + 1)},
+        {.trace = "sequence 0: wrong version (this library reads version 4).",
+         .patch = put(recordOf(0) + layout::kVersionAt, std::uint8_t{3})},
+        {.trace = "sequence 0: its frames run past the body.",
+         .patch = put(recordOf(0) + numbered.OffsetsAt(), 0x00FFFFFFu)},
+        // Frame 2 of the numbered run repeats frame 0.
+        {.trace = "sequence 1: a repeat frame names no real frame.",
+         .patch = put(recordOf(1) + *numbered.FramesAt() + numbered.FrameOffset(2) + layout::kRepeatAt, std::uint8_t{9})},
+        {.trace = "sequence 2: the sequence table is full.", .sequences = 2},
+        {.trace = "sequence 0: out of memory.", .failAllocation = 2},
+        {.trace = "bad header: more number records than the 1 it counts.",
+         .patch = put(layout::BodyStart(0) + layout::kEntryNumbersAt, numbersAt)},
+        {.trace = "numbers of sequence 1: its record lies outside the body.",
+         .patch = put(numbersEntry, header.fullBody + 1)},
+        {.trace = "numbers of sequence 1: its frame count is negative.",
+         .patch = put(body + numbersAt + 1, std::uint8_t{0x80})},
+        {.trace = "numbers of sequence 1: out of memory.", .failAllocation = 5},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.trace + " " + (c.path ? c.path : ""));
+        Bytes bytes = good;
+        c.patch(bytes);
+        WriteFileBytes(dir.File("file.anx"), bytes);
+        Projector projector(4, c.sequences, 1);
+        EngineState *engine = projector.engine();
+        const std::int32_t other[] = {20, 21, 22};
+        if (c.preload) { ASSERT_EQ(LoadMultiAnim(engine, dir.File("file.anx").c_str(), other, 3, 1, 0), 0); }
+        TraceCapture trace;
+        anim::platform::FailNthAllocation(c.failAllocation);
+        const std::string path = c.path ? dir.File(c.path) : "";
+        EXPECT_EQ(LoadMultiAnim(engine, c.path ? path.c_str() : nullptr, c.ids, c.maxIds, 1, ANIM_LOAD_PLAYER_NUMBERS), -1);
+        anim::platform::FailNthAllocation(0);
+        ASSERT_EQ(trace.lines().size(), 1u);
+        const std::string &line = trace.lines()[0];
+        EXPECT_TRUE(line.starts_with("PROJCTOR line ") && line.ends_with(".\r\n")) << line;
+        EXPECT_NE(line.find(": LoadMultiAnim: " + c.trace), std::string::npos) << line;
+        EXPECT_EQ(engine->multiAnims.count, c.preload ? 1 : 0);
+        EXPECT_EQ(engine->sequences.count + engine->playerNumbers.count, c.preload ? 3 : 0);
+    }
+}
+
+// The documented refusals of InitProjector, and the programming errors
+// that end the process: loading before the projector is made, a number
+// past 99.
+TEST(ProjectorTables, RefusalsAndProgrammingErrors) {
+    LeakCheck leaks;
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    auto *bare = static_cast<EngineState *>(ALLOCATE(sizeof(EngineState)));
+    EXPECT_EQ(InitProjector(bare, -1, 1, 1), 0);
+    EXPECT_DEATH(LoadMultiAnim(bare, "x", kStandardIds, 3, 1, 0), "Assertion failed: PROJCTOR");
+    FREE(bare);
+    Projector projector;
+    EngineState *engine = projector.engine();
+    EXPECT_EQ(InitProjector(engine, 1, 1, 1), 0);  // already made
+    EXPECT_DEATH(SetAnimObjectPlayerNumber(engine, GetAnimObject(engine), 100, 0), "Assertion failed: PROJCTOR");
 }
 
 }  // namespace
