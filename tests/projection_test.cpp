@@ -3,6 +3,7 @@
 // loads as a game's trace handler sees them; the projector's tables.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <functional>
 
 #include "animate/engine_state.h"
@@ -158,18 +159,13 @@ TEST(Projection, DeltaSeeksShowWhatPlayingThroughShows) {
     EXPECT_EQ(scene.Paint(), through[0]);
     OldRewindAnx(engine, o);
     EXPECT_EQ(GetFrameNum(engine, o), 1);
-    // A second object on the same sequence shares the expanded frames.
-    const std::int32_t twin = GetAnimObject(engine);
-    ASSERT_EQ(SetAnimObjectAnim(engine, twin, kDeltaId, 0, 0), 1);
-    ErasePreviousFrame(engine, o);
-    for (std::int32_t k = 0; k < 4; ++k) ASSERT_EQ(ProjectFrame(engine, twin, kX, kY, 3), 1);
-    EXPECT_EQ(scene.Paint(), through[3]);
     // Releasing the frame projected last stops later seeks and projections there.
-    EXPECT_EQ(DeleteFrameImmediate(engine, twin), 1);
-    EXPECT_EQ(DeleteFrameImmediate(engine, twin), 0);
-    SetFrameNum(engine, twin, 3);
-    EXPECT_EQ(ProjectFrame(engine, twin, kX, kY, 3), 0);
-    // The file stays while its sequences play; the tear-down frees it all.
+    ASSERT_EQ(ProjectFrame(engine, o, kX, kY, 3), 1);
+    EXPECT_EQ(DeleteFrameImmediate(engine, o), 1);
+    EXPECT_EQ(DeleteFrameImmediate(engine, o), 0);
+    SetFrameNum(engine, o, 1);
+    EXPECT_EQ(ProjectFrame(engine, o, kX, kY, 3), 0);
+    // The file stays while its sequence plays; the tear-down frees it all.
     EXPECT_EQ(DestroyMultiAnim(engine, 0), 0);
     EXPECT_EQ(DestroyMultiAnim(engine, 7), 0);  // not a handle
 }
@@ -188,6 +184,20 @@ TEST(AnimObjects, SlotsBindingsOffsetsAndRefusals) {
     EXPECT_EQ(engine->animObjects.entries[0].flags, anim::projector::kObjectCreated);
     ASSERT_EQ(ProjectFrame(engine, 0, 60, 60, 1), 1);
 
+    // The object is found where its sprite shows; show 0 and a quiet erase
+    // mark nothing for repainting.
+    scene.Paint();
+    EXPECT_EQ(GetSeqFromPoint(engine, 60, 55), 0);
+    ASSERT_EQ(ProjectFramePlus(engine, 0, 70, 60, 1, 0), 1);
+    ErasePreviousFramePlus(engine, 0, 0);
+    EXPECT_EQ(engine->invalidCount, 0);
+    EXPECT_EQ(GetSeqFromPoint(engine, 70, 55), -1);
+    ShowFrame(engine, 0);
+    EXPECT_EQ(GetSeqFromPoint(engine, 70, 55), 0);
+
+    SetFrameNum(engine, 0, 0);
+    ASSERT_EQ(ProjectFrame(engine, 0, 60, 60, 1), 1);
+
     // Offsets: the sequence's are shared; the frame's own moves the stored
     // position only when it is the frame projected last.
     ASSERT_EQ(SetAnimObjectAnim(engine, 1, kRunId, 0, 0), 1);
@@ -199,17 +209,6 @@ TEST(AnimObjects, SlotsBindingsOffsetsAndRefusals) {
     SetFrameOffsetXY(engine, 0, 0, 3, 5);
     SetFrameOffsetXY(engine, 0, 1, 1, 1);
     EXPECT_EQ(engine->animObjects.entries[0].x, before + 3);
-
-    // The object is found where its sprite shows; show 0 and a quiet erase
-    // mark nothing for repainting.
-    scene.Paint();
-    EXPECT_EQ(GetSeqFromPoint(engine, 60, 55), 0);
-    ASSERT_EQ(ProjectFramePlus(engine, 0, 70, 60, 1, 0), 1);
-    ErasePreviousFramePlus(engine, 0, 0);
-    EXPECT_EQ(engine->invalidCount, 0);
-    EXPECT_EQ(GetSeqFromPoint(engine, 70, 55), -1);
-    ShowFrame(engine, 0);
-    EXPECT_EQ(GetSeqFromPoint(engine, 70, 55), 0);
 
     // Objects outside the table are refused, never indexed.
     EXPECT_EQ(ProjectFrame(engine, 99, 0, 0, 0), 0);
@@ -242,13 +241,16 @@ TEST(MultiAnimLoad, EachRefusalTracesItsReasonAndLeavesNoSlot) {
     const auto numbered = *layout::SequenceRecordView::Open(std::span(good).subspan(recordOf(1)));
     // The value's type says how many bytes it takes.
     auto put = [](std::size_t at, auto value) {
-        return [=](Bytes &b) { ASSERT_TRUE(layout::StoreLe(std::span(b), at, value)); };
+        return [=](Bytes b) {
+            EXPECT_TRUE(layout::StoreLe(std::span(b), at, value));
+            return b;
+        };
     };
-    const std::string full = std::to_string(header.fullBody);
+    auto cut = [](std::size_t size) { return [=](const Bytes &b) { return Bytes(b.begin(), b.begin() + size); }; };
 
     struct Case {
         std::string trace;
-        std::function<void(Bytes &)> patch = [](Bytes &) {};
+        std::function<Bytes(Bytes)> patch = [](Bytes b) { return b; };
         const char *path = "file.anx";  // in the scratch folder; nullptr: none
         const std::int32_t *ids = kStandardIds;
         std::int32_t maxIds = 3;
@@ -259,12 +261,12 @@ TEST(MultiAnimLoad, EachRefusalTracesItsReasonAndLeavesNoSlot) {
     const Case cases[] = {
         {.trace = "no file name.", .path = nullptr},
         {.trace = "cannot open the file.", .path = "missing.anx"},
-        {.trace = "truncated: the file ends inside its 16-byte header.", .patch = [](Bytes &b) { b.resize(10); }},
+        {.trace = "truncated: the file ends inside its 16-byte header.", .patch = cut(10)},
         {.trace = "truncated: the header promises " + std::to_string(8 * 3 + header.fullBody) +
                   " bytes after it, the file holds 84.",
-         .patch = [](Bytes &b) { b.resize(100); }},
+         .patch = cut(100)},
         {.trace = "bad header: its sequence part (" + std::to_string(header.fullBody + 1) +
-                  " bytes) is larger than the whole body (" + full + " bytes).",
+                  " bytes) is larger than the whole body (" + std::to_string(header.fullBody) + " bytes).",
          .patch = put(layout::kShortBodyAt, header.fullBody + 1)},
         {.trace = "bad header: a body of 4294967280 bytes is more than one block holds.",
          .patch = put(layout::kFullBodyAt, 0xFFFFFFF0u)},
@@ -293,14 +295,13 @@ TEST(MultiAnimLoad, EachRefusalTracesItsReasonAndLeavesNoSlot) {
         {.trace = "numbers of sequence 1: out of memory.", .failAllocation = 5},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.trace + " " + (c.path ? c.path : ""));
-        Bytes bytes = good;
-        c.patch(bytes);
-        WriteFileBytes(dir.File("file.anx"), bytes);
+        SCOPED_TRACE(c.trace);
+        WriteFileBytes(dir.File("file.anx"), c.patch(good));
         Projector projector(4, c.sequences, 1);
         EngineState *engine = projector.engine();
-        const std::int32_t other[] = {20, 21, 22};
-        if (c.preload) { ASSERT_EQ(LoadMultiAnim(engine, dir.File("file.anx").c_str(), other, 3, 1, 0), 0); }
+        if (c.preload) {
+            ASSERT_EQ(LoadMultiAnim(engine, dir.File("file.anx").c_str(), std::array{20, 21, 22}.data(), 3, 1, 0), 0);
+        }
         TraceCapture trace;
         anim::platform::FailNthAllocation(c.failAllocation);
         const std::string path = c.path ? dir.File(c.path) : "";
