@@ -32,10 +32,10 @@ BITMAPINFOHEADER *Picture(std::int32_t w, std::int32_t h) {
 }
 
 // What an operation is given, made before failures start: the caller's
-// blocks (a 13 x 9 picture, or a 17 x 11 raw frame, coded when asked, and a
-// line-form table made from it), or an engine made up to a stage; and a
+// blocks (a 13 x 9 picture, or a 17 x 11 raw frame and a line-form table
+// made from it), or an engine made up to a stage; and a
 // window to paint into after a failure.
-enum Given { kNothing, kPicture, kFrame, kCoded, kEngine, kAdopting, kSurface, kProjector, kLoaded, kObject, kPlaying };
+enum Given { kNothing, kPicture, kFrame, kEngine, kAdopting, kSurface, kProjector, kLoaded, kObject, kPlaying };
 
 struct Stage {
     BITMAPINFOHEADER *dib = nullptr;
@@ -44,14 +44,12 @@ struct Stage {
     HDC dc = AnimCreateWindowDC(8, 8);
     void *result = nullptr;
     EngineState *engine = nullptr;
-    std::int32_t file = -1;
-    std::int32_t object = -1;
-    std::size_t blocks = 0;  // live when built
+    std::int32_t file = -1, object = -1;
 
     void Build(Given given, const std::string &path) {
         if (given >= kEngine) engine = InitAnimate();
         if (given == kPicture || given == kAdopting) dib = Picture(13, 9);
-        if (given == kFrame || given == kCoded) {
+        if (given == kFrame) {
             BITMAPINFOHEADER *art = Picture(17, 11);
             const RECT whole{0, 0, 16, 10};
             frame = CopyDIBToAnxFrame(art, nullptr, &whole, 1);
@@ -61,33 +59,27 @@ struct Stage {
             KOVRLEUpdateDecompTable(GetAnxFrameRectAddress(frame, 0), frame->dataSize, stats.data());
             KOVRLEFinishDecompTable(stats.data(), table.data(), 0, KOVRLE_AUTO_LIMIT);
             KOVRLEConvertTableToLineForm(table.data());
-            if (given == kCoded) frame = AnxKOVRLEFrameLineByLine(frame, table.data(), 17, 11);
         }
         if (given >= kSurface) { ASSERT_EQ(MakeOffScreenDib(engine, 120, 90), 0); }
         if (given >= kProjector) { ASSERT_EQ(InitProjector(engine, 4, 8, 2), 1); }
         if (given >= kLoaded) {
-            file = LoadMultiAnim(engine, path.c_str(), kStandardIds, 3, 2, ANIM_LOAD_PLAYER_NUMBERS);
-            ASSERT_GE(file, 0);
+            ASSERT_GE(file = LoadMultiAnim(engine, path.c_str(), kStandardIds, 3, 2, ANIM_LOAD_PLAYER_NUMBERS), 0);
         }
         if (given >= kObject) { ASSERT_GE(object = GetAnimObject(engine), 0); }
         if (given >= kPlaying) {
             ASSERT_EQ(SetAnimObjectAnim(engine, object, kDeltaId, 0, 0), 1);
             ASSERT_EQ(ProjectFrame(engine, object, 10, 10, 5), 1);
         }
-        blocks = LiveBlockCount();
     }
     // The caller's block an operation must leave as it was when it fails.
     void *Kept() const { return engine != nullptr ? nullptr : dib != nullptr ? static_cast<void *>(dib) : frame; }
     bool Made(void *block) { return (result = block) != nullptr; }
-    // Every object let go, the file must be released: a failed step may not
+    // The object gone, the file must be released: a failed step may not
     // leave a reference behind.
     void Release(bool inputReplaced) {
         FREE(result);
         if (!inputReplaced) FREE(Kept());
-        if (object >= 0) {
-            SetAnimObjectAnim(engine, object, -1, 0, 0);
-            DestroyAnimObject(engine, object);
-        }
+        if (object >= 0) DestroyAnimObject(engine, object);
         if (file >= 0) { EXPECT_EQ(DestroyMultiAnim(engine, file), 1); }
         if (engine != nullptr) {
             TerminateProjector(engine);
@@ -113,7 +105,7 @@ TEST(AllocationFailure, EachFailureGivesTheFailureResultKeepsInputsAndLeaksNothi
     const char *file = picture.c_str();
     POINT origin{};
     std::int32_t empty = -1;
-    const RECT trim{3, 1, 9, 7}, rects[2] = {{0, 0, 12, 8}, {2, 3, 5, 4}};
+    const RECT rects[2] = {{0, 0, 12, 8}, {2, 3, 5, 4}};
 
     struct Case {
         const char *name;
@@ -132,10 +124,7 @@ TEST(AllocationFailure, EachFailureGivesTheFailureResultKeepsInputsAndLeaksNothi
         {"CopyDIBRectToDIB", kPicture, [&](Stage &s) { return s.Made(CopyDIBRectToDIB(s.dib, 1, 2, 8, 6, &empty)); }},
         {"PadCopyDIB", kPicture, [](Stage &s) { return s.Made(PadCopyDIB(s.dib, 1, 2, 3, 4)); }},
         {"TrimDIB", kPicture, [&](Stage &s) { return s.Made(TrimDIB(s.dib, nullptr, &origin)); }, 1, false, true},
-        {"TrimDIB to a rectangle", kPicture,
-         [&](Stage &s) { return s.Made(TrimDIB(s.dib, &trim, &origin)); }, 1, false, true},
-        {"CompressPDIB contiguous", kPicture, [](Stage &s) { return s.Made(CompressPDIB(s.dib, 1)); }, 1, false, true},
-        {"CompressPDIB by rows", kPicture, [](Stage &s) { return s.Made(CompressPDIB(s.dib, 0)); }, 1, false, true},
+        {"CompressPDIB", kPicture, [](Stage &s) { return s.Made(CompressPDIB(s.dib, 1)); }, 1, false, true},
         {"CopyDIBToAnxFrame", kPicture, [&](Stage &s) { return s.Made(CopyDIBToAnxFrame(s.dib, nullptr, rects, 2)); }},
         {"CopyAnxFrameRectToDIB", kFrame, [](Stage &s) { return s.Made(CopyAnxFrameRectToDIB(s.frame, 0)); }},
         {"AnxKOVRLEFrame", kFrame, [](Stage &s) { return s.Made(AnxKOVRLEFrame(s.frame, s.table.data())); }, 1, false, true},
@@ -144,10 +133,7 @@ TEST(AllocationFailure, EachFailureGivesTheFailureResultKeepsInputsAndLeaksNothi
         {"AnxFrameLineByLine without a table", kFrame,
          [](Stage &s) { return s.Made(AnxFrameLineByLine(s.frame, nullptr, 17, 11)); }, 1, false, true},
         {"CompressAnxFrame", kFrame, [](Stage &s) { return s.Made(CompressAnxFrame(s.frame)); }, 1, false, true},
-        {"AnxUnKOVRLEFrame of a line stream", kCoded, [](Stage &s) {
-             return s.Made(AnxUnKOVRLEFrame(s.frame, nullptr, s.table.data(), nullptr, 0, 60, 0, 0, 1, ANX_STREAM_LINE_BY_LINE));
-         }},
-        {"AnxUnKOVRLEFrame of a raw frame", kFrame, [](Stage &s) {
+        {"AnxUnKOVRLEFrame", kFrame, [](Stage &s) {
              return s.Made(AnxUnKOVRLEFrame(s.frame, nullptr, s.table.data(), nullptr, 0, 100, 0, 0, 0, ANX_STREAM_WHOLE_FRAME));
          }},
         // The state and its tables.
@@ -170,8 +156,9 @@ TEST(AllocationFailure, EachFailureGivesTheFailureResultKeepsInputsAndLeaksNothi
          }},
         {"InitProjector", kSurface, [](Stage &s) { return InitProjector(s.engine, 4, 8, 2) == 1; }, 4},  // a table each
         {"LoadMultiAnim", kProjector, [&](Stage &s) {
+             const std::size_t built = LiveBlockCount();
              s.file = LoadMultiAnim(s.engine, path.c_str(), kStandardIds, 3, 2, ANIM_LOAD_PLAYER_NUMBERS);
-             EXPECT_TRUE(s.file >= 0 || LiveBlockCount() == s.blocks);
+             EXPECT_TRUE(s.file >= 0 || LiveBlockCount() == built);
              return s.file >= 0;
          }, 4},  // the file's block, then each sequence's and number set's
         {"GetAnimObject", kLoaded, [](Stage &s) { return (s.object = GetAnimObject(s.engine)) >= 0; }},

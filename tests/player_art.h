@@ -109,16 +109,12 @@ inline constexpr std::int32_t kStandardIds[] = {kRunId, kNumberedId, kDeltaId};
 inline constexpr std::int32_t kNumberedFrames = 4;
 inline constexpr std::int32_t kDeltaFrames = 10;
 
-inline std::vector<writer::Frame> NumberedRun() {
-    auto run = PlayerRun(kNumberedFrames, 40, 50, true, 2);
-    run[1].number.reset();
-    return run;
-}
-
 inline std::vector<std::uint8_t> StandardFile() {
     writer::Writer writer;
     EXPECT_TRUE(writer.AddScalableSequence(PlayerRun(3, 16, 20, false), "run"));
-    EXPECT_TRUE(writer.AddScalableSequence(NumberedRun(), "numbered"));
+    auto numbered = PlayerRun(kNumberedFrames, 40, 50, true, 2);
+    numbered[1].number.reset();
+    EXPECT_TRUE(writer.AddScalableSequence(numbered, "numbered"));
     writer::DeltaOptions options;
     options.keyInterval = 4;
     EXPECT_TRUE(writer.AddDeltaSequence(DeltaScene(kDeltaFrames, 48, 30), "scene", options));
