@@ -133,14 +133,16 @@ TEST(AllocationFailure, EachFailureGivesTheFailureResultKeepsInputsAndLeaksNothi
         {"CompressPDIB", kPicture, [](Stage &s) { return s.Made(CompressPDIB(s.dib, 1)); }, 1, false, true},
         {"CopyDIBToAnxFrame", kPicture, [&](Stage &s) { return s.Made(CopyDIBToAnxFrame(s.dib, nullptr, rects, 2)); }},
         {"CopyAnxFrameRectToDIB", kFrame, [](Stage &s) { return s.Made(CopyAnxFrameRectToDIB(s.frame, 0)); }},
-        {"AnxKOVRLEFrame", kFrame, [](Stage &s) { return s.Made(AnxKOVRLEFrame(s.frame, s.table.data())); }, 1, false, true},
+        {"AnxKOVRLEFrame", kFrame,
+         [](Stage &s) { return s.Made(AnxKOVRLEFrame(s.frame, s.table.data())); }, 1, false, true},
         {"AnxKOVRLEFrameLineByLine", kFrame,
          [](Stage &s) { return s.Made(AnxKOVRLEFrameLineByLine(s.frame, s.table.data(), 17, 11)); }, 1, false, true},
         {"AnxFrameLineByLine without a table", kFrame,
          [](Stage &s) { return s.Made(AnxFrameLineByLine(s.frame, nullptr, 17, 11)); }, 1, false, true},
         {"CompressAnxFrame", kFrame, [](Stage &s) { return s.Made(CompressAnxFrame(s.frame)); }, 1, false, true},
         {"AnxUnKOVRLEFrame", kFrame, [](Stage &s) {
-             return s.Made(AnxUnKOVRLEFrame(s.frame, nullptr, s.table.data(), nullptr, 0, 100, 0, 0, 0, ANX_STREAM_WHOLE_FRAME));
+             return s.Made(AnxUnKOVRLEFrame(s.frame, nullptr, s.table.data(), nullptr, 0, 100, 0, 0, 0,
+                                            ANX_STREAM_WHOLE_FRAME));
          }},
         // The state and its tables.
         {"InitAnimate", kNothing, [](Stage &s) { return (s.engine = InitAnimate()) != nullptr; }, 2},

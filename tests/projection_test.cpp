@@ -268,7 +268,8 @@ TEST(MultiAnimLoad, EachRefusalTracesItsReasonAndLeavesNoSlot) {
          .patch = put(recordOf(0) + numbered.OffsetsAt(), 0x00FFFFFFu)},
         // Frame 2 of the numbered run repeats frame 0.
         {.trace = "sequence 1: a repeat frame names no real frame.",
-         .patch = put(recordOf(1) + *numbered.FramesAt() + numbered.FrameOffset(2) + layout::kRepeatAt, std::uint8_t{9})},
+         .patch = put(recordOf(1) + *numbered.FramesAt() + numbered.FrameOffset(2) + layout::kRepeatAt,
+                      std::uint8_t{9})},
         {.trace = "sequence 2: the sequence table is full.", .sequences = 2},
         {.trace = "sequence 0: out of memory.", .failAllocation = 2},
         {.trace = "bad header: more number records than the 1 it counts.",
@@ -290,7 +291,8 @@ TEST(MultiAnimLoad, EachRefusalTracesItsReasonAndLeavesNoSlot) {
         TraceCapture trace;
         anim::platform::FailNthAllocation(c.failAllocation);
         const std::string path = c.path ? dir.File(c.path) : "";
-        EXPECT_EQ(LoadMultiAnim(engine, c.path ? path.c_str() : nullptr, c.ids, c.maxIds, 1, ANIM_LOAD_PLAYER_NUMBERS), -1);
+        const char *name = c.path ? path.c_str() : nullptr;
+        EXPECT_EQ(LoadMultiAnim(engine, name, c.ids, c.maxIds, 1, ANIM_LOAD_PLAYER_NUMBERS), -1);
         anim::platform::FailNthAllocation(0);
         ASSERT_EQ(trace.lines().size(), 1u);
         const std::string &line = trace.lines()[0];
