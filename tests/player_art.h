@@ -1,7 +1,10 @@
 // Pictures for the projector and writer tests: small players with kit
 // colours, shirt-number art and moving delta scenes, all made from seeds so
-// that every test can rebuild the same frames.
+// that every test can rebuild the same frames; and the multi-animation file
+// the projector tests load, made from them.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <vector>
@@ -92,6 +95,32 @@ inline std::vector<writer::Frame> DeltaScene(std::int32_t frames, std::int32_t w
         f.originY = 7;
     }
     return scene;
+}
+
+// Sequence ids the standard file's sequences are loaded under.
+inline constexpr std::int32_t kRunId = 10;
+inline constexpr std::int32_t kNumberedId = 11;
+inline constexpr std::int32_t kDeltaId = 12;
+inline constexpr std::int32_t kStandardIds[] = {kRunId, kNumberedId, kDeltaId};
+
+// The standard file: a plain run, a numbered run whose frame 2 repeats
+// frame 0 and whose frame 1 has no number, and a delta scene with key frames
+// at 0, 4 and 8.
+inline constexpr std::int32_t kNumberedFrames = 4;
+inline constexpr std::int32_t kDeltaFrames = 10;
+
+inline std::vector<std::uint8_t> StandardFile() {
+    writer::Writer writer;
+    EXPECT_TRUE(writer.AddScalableSequence(PlayerRun(3, 16, 20, false), "run"));
+    auto numbered = PlayerRun(kNumberedFrames, 40, 50, true, 2);
+    numbered[1].number.reset();
+    EXPECT_TRUE(writer.AddScalableSequence(numbered, "numbered"));
+    writer::DeltaOptions options;
+    options.keyInterval = 4;
+    EXPECT_TRUE(writer.AddDeltaSequence(DeltaScene(kDeltaFrames, 48, 30), "scene", options));
+    std::vector<std::uint8_t> bytes;
+    EXPECT_TRUE(writer.Build(bytes));
+    return bytes;
 }
 
 }  // namespace anim::test
