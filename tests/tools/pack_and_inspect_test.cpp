@@ -103,8 +103,7 @@ std::string OneSequence(const std::string &frames, const std::string &extra = ""
     return R"({"sequences": [{"id": 5, "kind": ")" + kind + R"(", )" + extra + R"("frames": [)" + frames + "]}]}";
 }
 
-// Trace lines silenced, a scratch folder with a few frames in it, and a
-// file of every kind of sequence, frame and note packed from them.
+// Trace lines silenced and a scratch folder with a few frames in it.
 class PackTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -120,29 +119,12 @@ protected:
     }
     void Bmp8(const std::string &name, const IndexedImage &img) { ASSERT_EQ(anxpack::WriteBmp8(dir.File(name), img), ""); }
 
-    // Repeats, origins, adjusts, numbers and team colours, read back with
-    // the inspector.
-    void PackFile() {
-        packed = PackText(R"({
-            "team_colours": {"first": 70, "count": 3, "shift": 10},
-            "sequences": [
-              {"id": 42, "name": "walk", "kind": "scalable", "origin": [-6, -20],
-               "frames": [{"bmp": "a.bmp", "number": "n.bmp"}, {"bmp": "b.bmp", "adjust": [3, -2], "origin": [-4, -20]}, {"repeat": 0}]},
-              {"id": 43, "kind": "delta", "frames": [{"bmp": "a.bmp"}, {"bmp": "b.bmp"}]}]})");
-        ASSERT_TRUE(packed) << packed.error;
-        std::string error;
-        file = anxinfo::ReadAnxFile(dir.File("out.anx"), error);
-        ASSERT_TRUE(file) << error;
-    }
-
     anxpack::PackResult PackText(const std::string &text, const anxpack::PackOptions &options = {}) {
         anim::test::WriteFileBytes(dir.File("m.json"), Bytes(text.begin(), text.end()));
         return anxpack::PackManifest(dir.File("m.json"), dir.File("out.anx"), {}, options);
     }
 
     anim::test::ScratchDir dir;
-    anxpack::PackResult packed;
-    std::optional<anxinfo::AnxFile> file;
 };
 
 TEST_F(PackTest, RefusesEachBadManifestWithAMessageNamingTheProblem) {
@@ -267,11 +249,20 @@ TEST(Pictures, EachFormIsReportedAndReadWithItsIndices) {
     EXPECT_NE(anxpack::DecodeBmp(dib, "x.bmp", back).find("unusable size"), std::string::npos);
 }
 
-// Frames, repeats, origins, adjusts, notes and team colours as the
-// inspector reports them and the library plays them, the right way up.
-TEST_F(PackTest, PackedFileInspectsAndPlaysAsTheManifestSays) {
-    PackFile();
-    ASSERT_EQ(packed.ids, (std::vector<std::int32_t>{42, 43}));
+// A file of every kind of sequence, frame and note: frames, repeats,
+// origins, adjusts, notes and team colours as the inspector reports them
+// and the library plays them, the right way up; then its contact sheet.
+TEST_F(PackTest, PackedFileInspectsPlaysAndDrawsAsTheManifestSays) {
+    const anxpack::PackResult packed = PackText(R"({
+        "team_colours": {"first": 70, "count": 3, "shift": 10},
+        "sequences": [
+          {"id": 42, "name": "walk", "kind": "scalable", "origin": [-6, -20],
+           "frames": [{"bmp": "a.bmp", "number": "n.bmp"}, {"bmp": "b.bmp", "adjust": [3, -2], "origin": [-4, -20]}, {"repeat": 0}]},
+          {"id": 43, "kind": "delta", "frames": [{"bmp": "a.bmp"}, {"bmp": "b.bmp"}]}]})");
+    ASSERT_TRUE(packed) << packed.error;
+    std::string error;
+    const std::optional<anxinfo::AnxFile> file = anxinfo::ReadAnxFile(dir.File("out.anx"), error);
+    ASSERT_TRUE(file) << error;
     ASSERT_EQ(file->sequences.size(), 2u);
     // The two tools state the same costs for the same file (the command
     // line check compares their stored sizes and ratios).
@@ -279,7 +270,6 @@ TEST_F(PackTest, PackedFileInspectsAndPlaysAsTheManifestSays) {
         EXPECT_TRUE(file->sequences[i].Markers() == packed.stats[i].markers && file->sequences[i].RawBytes() == packed.stats[i].rawBytes) << i;
     EXPECT_EQ(file->sequences[0].expandSize, anxpack::ExpandSize(12, 20));
     // Cut by a byte, the file is described as damaged.
-    std::string error;
     EXPECT_FALSE(anxinfo::ParseAnxFile(Bytes(file->bytes.begin(), file->bytes.end() - 1), "cut.anx", error).value().problems.empty());
     // Notes cut short, or another tool's, are none.
     Bytes notes = file->sequences[0].skipArea;
@@ -310,13 +300,11 @@ TEST_F(PackTest, PackedFileInspectsAndPlaysAsTheManifestSays) {
     TerminateProjector(engine);
     TerminateAnimate(engine);
     FREE(engine);
-}
 
-// Rows labelled in boxes of colour 250 with letters of 251, a second row in
-// the second kit for each scalable sequence alone (a delta sequence plays in
-// its own colours only), the number drawn in the segments it lights.
-TEST_F(PackTest, ContactSheetShowsKitsNumbersAndLabels) {
-    PackFile();
+    // The sheet: rows labelled in boxes of colour 250 with letters of 251, a
+    // second row in the second kit for each scalable sequence alone (a delta
+    // sequence plays in its own colours only), the number drawn in the
+    // segments it lights.
     anxinfo::SheetOptions options;
     options.colours.fill({128, 128, 128});
     options.colours[250] = {255, 255, 255};
