@@ -31,10 +31,13 @@ struct Target {
         if (renderer != nullptr) SDL_DestroyRenderer(renderer);
         SDL_FreeSurface(surface);
     }
-    // A 32-bit surface has no padding at the end of its rows.
-    std::vector<uint32_t> Read() const {
+    // The picture as drawn at scale 2 from (20, 5): one pixel of each
+    // square. A 32-bit surface has no padding at the end of its rows.
+    std::vector<uint32_t> Picture() const {
         const auto *pixels = static_cast<const uint32_t *>(surface->pixels);
-        return {pixels, pixels + surface->w * surface->h};
+        std::vector<uint32_t> out;
+        for (int i = 0; i < kW * kH; ++i) out.push_back(pixels[(5 + i / kW * 2) * surface->w + 20 + i % kW * 2]);
+        return out;
     }
 };
 
@@ -81,11 +84,15 @@ struct Match {
     }
 };
 
-TEST(SdlPresenter, TheRendererShowsTheWindowAfterEveryPresent) {
+// On a 200 x 130 output: the whole-number scale 2, centred, then
+// letterboxed.
+TEST(SdlPresenter, TheRendererShowsTheWindowScaledAfterEveryPresent) {
     Match m;
-    auto target = std::make_unique<Target>(kW, kH);
+    auto target = std::make_unique<Target>(200, 130);
     AnimSdlPresenter *p = AnimSdlCreatePresenter(target->renderer, m.window, ANIM_SDL_WHOLE_SCALE);
     ASSERT_NE(p, nullptr) << SDL_GetError();
+    int32_t x = -1, y = -1;
+    EXPECT_EQ(AnimSdlWindowPoint(p, 100, 60, &x, &y), 0) << "nothing drawn yet";
     EXPECT_EQ(AnimSdlPresent(p), kW * kH) << "the first present converts everything";
     std::mt19937 rng(3);
     auto any = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
@@ -110,7 +117,7 @@ TEST(SdlPresenter, TheRendererShowsTheWindowAfterEveryPresent) {
             AnimSdlHandleEvent(p, &reset);
             expected = kW * kH;
         } else if (what == 7 && step > 40) {
-            auto next = std::make_unique<Target>(kW, kH);
+            auto next = std::make_unique<Target>(200, 130);
             ASSERT_EQ(AnimSdlSetRenderer(p, next->renderer), 0) << SDL_GetError();
             target = std::move(next);  // the old renderer frees the old texture
             expected = kW * kH;
@@ -119,25 +126,10 @@ TEST(SdlPresenter, TheRendererShowsTheWindowAfterEveryPresent) {
         }
         const int32_t converted = AnimSdlPresent(p);
         EXPECT_TRUE(expected == -2 || converted == expected) << converted << " at step " << step << ", action " << what << ": " << SDL_GetError();
-        ASSERT_EQ(target->Read(), m.Shown()) << "step " << step << ", action " << what;
+        ASSERT_EQ(target->Picture(), m.Shown()) << "step " << step << ", action " << what;
     }
-    AnimSdlDestroyPresenter(p);
-}
-
-// Failures read as SDL errors: -1 or null, and the reason.
-TEST(SdlPresenter, ScalingPlacesThePictureAndFailuresAreAnsweredWithSdlErrors) {
-    Match m;
-    Target target(200, 130);
-    AnimSdlPresenter *p = AnimSdlCreatePresenter(target.renderer, m.window, ANIM_SDL_WHOLE_SCALE);
-    ASSERT_NE(p, nullptr);
-    int32_t x = -1, y = -1;
-    EXPECT_EQ(AnimSdlWindowPoint(p, 100, 60, &x, &y), 0) << "nothing drawn yet";
-    ASSERT_EQ(AnimSdlPresent(p), kW * kH);
-    // Scale 2, centred: the picture covers (20, 5) to (179, 124).
-    const std::vector<uint32_t> shown = m.Shown(), screen = target.Read();
-    EXPECT_EQ(screen[0], 0xFF000000u);
-    EXPECT_EQ(screen[5 * 200 + 20], shown[0]);
-    EXPECT_EQ(screen[124 * 200 + 179], shown[kH * kW - 1]);
+    const auto *screen = static_cast<const uint32_t *>(target->surface->pixels);
+    EXPECT_EQ(screen[0], 0xFF000000u) << "black around the picture";
     EXPECT_EQ(AnimSdlWindowPoint(p, 179, 124, &x, &y), 1);
     EXPECT_EQ(x * 1000 + y, 79 * 1000 + 59);
     // Letterboxed: the height decides, 173 x 130 from x = 13.
@@ -147,21 +139,25 @@ TEST(SdlPresenter, ScalingPlacesThePictureAndFailuresAreAnsweredWithSdlErrors) {
     EXPECT_EQ(AnimSdlWindowPoint(p, 13, 0, &x, &y), 1);
     EXPECT_EQ(x * 1000 + y, 0);
     EXPECT_EQ(AnimSdlWindowPoint(p, 12, 0, &x, &y), 0);
-    EXPECT_EQ(target.Read()[129 * 200 + 185], shown[kH * kW - 1]);
+    EXPECT_EQ(screen[129 * 200 + 185], m.Shown().back());
     AnimSdlDestroyPresenter(p);
+}
 
+// Failures read as SDL errors: -1 or null, and the reason.
+TEST(SdlPresenter, FailuresAreAnsweredWithSdlErrors) {
+    Target target(8, 8);
+    HDC doomed = AnimCreateWindowDC(8, 8);
     auto failed = [](const char *part) { return std::string(SDL_GetError()).find(part) != std::string::npos; };
     SDL_ClearError();
-    EXPECT_TRUE(AnimSdlCreatePresenter(nullptr, m.window, ANIM_SDL_WHOLE_SCALE) == nullptr && failed("renderer"));
-    EXPECT_EQ(AnimSdlCreatePresenter(target.renderer, m.window, 7), nullptr);
+    EXPECT_TRUE(AnimSdlCreatePresenter(nullptr, doomed, ANIM_SDL_WHOLE_SCALE) == nullptr && failed("renderer"));
+    EXPECT_EQ(AnimSdlCreatePresenter(target.renderer, doomed, 7), nullptr);
     EXPECT_TRUE(AnimSdlCreatePresenter(target.renderer, nullptr, ANIM_SDL_WHOLE_SCALE) == nullptr && failed("window"));
     EXPECT_EQ(AnimSdlDraw(nullptr), -1);
     EXPECT_EQ(AnimSdlPresent(nullptr), -1);
     EXPECT_EQ(AnimSdlSetRenderer(nullptr, target.renderer), -1);
     EXPECT_EQ(AnimSdlTexture(nullptr), nullptr);
     AnimSdlHandleEvent(nullptr, nullptr);
-    HDC doomed = AnimCreateWindowDC(8, 8);
-    p = AnimSdlCreatePresenter(target.renderer, doomed, ANIM_SDL_LETTERBOX);
+    AnimSdlPresenter *p = AnimSdlCreatePresenter(target.renderer, doomed, ANIM_SDL_LETTERBOX);
     EXPECT_NE(AnimSdlTexture(p), nullptr);
     AnimDestroyWindowDC(doomed);
     SDL_ClearError();
