@@ -71,10 +71,9 @@ TEST_F(MatchTest, ArtKeepsTheColourRulesPlayingDependsOn) {
     }
     for (std::uint8_t v : demo::DrawPitch(4).pixels) ASSERT_TRUE(v >= demo::kGameFirst && v <= demo::kGameLast) << int(v);
     EXPECT_NE(demo::DrawPitch(4).pixels, demo::DrawPitch(5).pixels) << "the seed draws another crowd";
-    EXPECT_NE(demo::DrawScoreboard(0, 0, 1).pixels, demo::DrawScoreboard(12, 3, 2).pixels) << "the board shows the score";
-    int lights = 0;
-    for (std::uint8_t v : demo::DrawScoreboard(0, 0, 1).pixels) lights += In(v, demo::kLights, demo::kLightCount);
-    EXPECT_GT(lights, 100);
+    const IndexedImage board = demo::DrawScoreboard(0, 0, 1);
+    EXPECT_NE(board.pixels, demo::DrawScoreboard(12, 3, 2).pixels) << "the board shows the score";
+    EXPECT_GT(std::count_if(board.pixels.begin(), board.pixels.end(), [](std::uint8_t v) { return In(v, demo::kLights, demo::kLightCount); }), 100);
 }
 
 // Each numbered view's first running frame, played from the packed file at
@@ -91,15 +90,12 @@ TEST_F(MatchTest, ShirtNumbersStayLegibleAtTheSmallestScale) {
         ProjectFrameScaleFlip(engine, obj, 0, 0, 10, 1, demo::kSmallestScale, mirror ? ANIM_PROJECT_MIRROR : 0);
         RECT r{};
         GetSpriteRect(engine, &r, GetSprite(engine, obj));
-        const int width = r.right - r.left + 1;
         const std::uint8_t *pixels = GetSpritePDib(engine, GetSpriteDib(engine, obj));
-        std::vector<bool> ink;  // which pixels show the number
-        for (int i = 0; i < width * (r.bottom - r.top + 1); ++i) ink.push_back(pixels[i / width * ((width + 3) & ~3) + i % width] == demo::kNumberA);
-        return ink;
+        return std::vector<std::uint8_t>(pixels, pixels + ((r.right - r.left + 4) & ~3) * (r.bottom - r.top + 1));
     };
     const demo::View views[] = {demo::View::kFront, demo::View::kFrontRight, demo::View::kBackRight, demo::View::kBack};
     for (int v = 0; v < 8; ++v) {
-        std::vector<bool> digit[10];
+        std::vector<std::uint8_t> digit[10];
         for (int d = 0; d < 10; ++d) digit[d] = paint(views[v / 2], 10 + d, v % 2 == 1);
         for (int a = 0; a < 10; ++a)
             for (int b = a + 1; b < 10; ++b) EXPECT_NE(digit[a], digit[b]) << a << " looks like " << b << " in view " << v / 2 << (v % 2 ? ", mirrored" : "");
