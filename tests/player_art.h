@@ -35,23 +35,14 @@ inline writer::Image PlayerPicture(std::int32_t w, std::int32_t h, std::uint32_t
     return image;
 }
 
-// Two-digit number art: the seven segments of each digit drawn in their
-// segment colours, left digit in 1-7, right digit in 9, 8, 246-250.
+// Two-digit number art: each digit in bands of its seven segment colours
+// (left digit 1-7, right digit 9, 8, 246-250), with transparent gaps.
 inline writer::Image NumberArt(std::int32_t w, std::int32_t h) {
-    // top, upper left, upper right, middle, lower left, lower right, bottom
     constexpr std::uint8_t kSegments[2][7] = {{1, 4, 2, 3, 5, 7, 6}, {9, 8, 246, 247, 248, 250, 249}};
     writer::Image art(w, h, 0);
-    const std::int32_t mid = h / 2;
-    for (int digit = 0; digit < 2; ++digit) {
-        const std::uint8_t *c = kSegments[digit];
-        const std::int32_t x0 = digit * (w / 2), x1 = x0 + w / 2 - 2;
-        for (std::int32_t x = x0 + 1; x < x1; ++x) art.at(x, 0) = c[0], art.at(x, mid) = c[3], art.at(x, h - 1) = c[6];
-        for (std::int32_t y = 1; y < h - 1; ++y) {
-            if (y == mid) continue;
-            art.at(x0, y) = y < mid ? c[1] : c[4];
-            art.at(x1, y) = y < mid ? c[2] : c[5];
-        }
-    }
+    for (std::int32_t y = 0; y < h; ++y)
+        for (std::int32_t x = 0; x < w; ++x)
+            art.at(x, y) = x % 4 == 3 ? 0 : kSegments[x * 2 / w][y * 7 / h];
     return art;
 }
 
