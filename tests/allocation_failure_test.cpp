@@ -49,10 +49,8 @@ struct Stage {
         if (given >= kEngine) engine = InitAnimate();
         if (given == kPicture || given == kAdopting) dib = Picture(13, 9);
         if (given == kFrame) {
-            BITMAPINFOHEADER *art = Picture(17, 11);
             const RECT whole{0, 0, 16, 10};
-            frame = CopyDIBToAnxFrame(art, nullptr, &whole, 1);
-            DeleteDIB(art);
+            frame = CopyDIBToAnxFrame(dibs::Owned(Picture(17, 11)).get(), nullptr, &whole, 1);
             std::vector<std::uint32_t> stats(KOVRLE_STATISTICS_COUNT);
             KOVRLEStartDecompTable(stats.data());
             KOVRLEUpdateDecompTable(GetAnxFrameRectAddress(frame, 0), frame->dataSize, stats.data());
@@ -96,12 +94,10 @@ TEST(AllocationFailure, EachFailureGivesTheFailureResultKeepsInputsAndLeaksNothi
     TraceCapture traces;  // table builds also report unused markers
     ScratchDir dir;
     const std::string picture = dir.File("picture.dib");
-    BITMAPINFOHEADER *padded = Picture(21, 30);
-    ASSERT_EQ(WriteDIB(picture.c_str(), padded), 1);
-    DeleteDIB(padded);
+    const char *file = picture.c_str();
+    ASSERT_EQ(WriteDIB(file, dibs::Owned(Picture(21, 30)).get()), 1);
     const std::string path = dir.File("standard.anx");
     WriteFileBytes(path, StandardFile());
-    const char *file = picture.c_str();
     POINT origin{};
     std::int32_t empty = -1;
     const RECT rects[2] = {{0, 0, 12, 8}, {2, 3, 5, 4}};

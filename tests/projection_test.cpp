@@ -56,8 +56,7 @@ struct Projector {
     // The window's rows are top-down with no padding at this width.
     std::vector<std::uint8_t> Paint() {
         PaintScene(engine, dc);
-        std::int32_t stride = 0;
-        const std::uint8_t *pixels = AnimWindowPixels(dc, &stride);
+        const std::uint8_t *pixels = AnimWindowPixels(dc, nullptr);
         return {pixels, pixels + kSceneWidth * kSceneHeight};
     }
 
