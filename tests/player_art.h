@@ -22,7 +22,7 @@ inline constexpr std::uint8_t kKitShift = 32;
 // that move with seed, skin and outline colours outside the kit range.
 inline writer::Image PlayerPicture(std::int32_t w, std::int32_t h, std::uint32_t seed) {
     writer::Image image(w, h, 0);
-    for (std::int32_t y = 0; y < h; ++y) {
+    for (std::int32_t y = 0; y < h; ++y)
         for (std::int32_t x = 0; x < w; ++x) {
             const std::int32_t dx = x - w / 2;
             if (dx * dx * 4 >= w * w * (y + 1) / (h + 1) + 4) continue;  // outside the body
@@ -31,7 +31,6 @@ inline writer::Image PlayerPicture(std::int32_t w, std::int32_t h, std::uint32_t
                                                          : 60 + (y + seed) % 5;  // legs
             image.at(x, y) = static_cast<std::uint8_t>(x == 0 || y == h - 1 ? 200 : colour);
         }
-    }
     return image;
 }
 
