@@ -11,7 +11,7 @@ constexpr int32_t kHeight = 9;
 std::vector<uint8_t> Copied(Engine &engine, const RECT &rect, int32_t scale, uint32_t flags,
                             const RGBQUAD *colours) {
     Window window(kWidth * 2, kHeight * 2);
-    EXPECT_EQ(canvas::CanvasStretchToWindow(window, &rect, &engine.canvas(), scale, flags, colours),
+    EXPECT_EQ(canvas::CanvasStretchToWindow(window, &rect, &engine->canvas, scale, flags, colours),
               0);
     return window.Pixels();
 }
@@ -25,7 +25,7 @@ TEST(CanvasWindowCopy, DirectAndPrinterPathsPutTheSamePixels) {
         Engine engine;
         PatternSurface(engine, kWidth, kHeight);
         AnimSetDisplayFormat(8, 1);
-        ASSERT_EQ(engine.canvas().topDown, topDown);
+        ASSERT_EQ(engine->canvas.topDown, topDown);
         for (int32_t scale : {1, 2}) {
             for (RECT r : {RECT{2, 1, 10, 7}, RECT{-3, -2, 4, 3}, RECT{8, 5, 20, 30}}) {
                 SCOPED_TRACE(testing::Message() << "topDown " << topDown << " scale " << scale

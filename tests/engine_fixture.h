@@ -2,13 +2,6 @@
 // builders, a message-box catcher and colour helpers.
 #pragma once
 
-#include <gtest/gtest.h>
-
-#include <cstdint>
-#include <memory>
-#include <string>
-#include <vector>
-
 #include "animate.h"
 #include "animate/engine.h"
 #include "canvas/canvas.h"
@@ -17,10 +10,7 @@
 
 namespace anim::test {
 
-struct DibDeleter {
-    void operator()(BITMAPINFOHEADER *dib) const { DeleteDIB(dib); }
-};
-using Dib = std::unique_ptr<BITMAPINFOHEADER, DibDeleter>;
+using Dib = dibs::Owned;
 
 // A w x h DIB whose pixel (x, y) is f(x, y).
 template <typename F>
@@ -46,14 +36,11 @@ class Engine {
         TerminateAnimate(e_);
         FREE(e_);
     }
-    Engine(const Engine &) = delete;
-    Engine &operator=(const Engine &) = delete;
     EngineState *operator->() const { return e_; }
     operator EngineState *() const { return e_; }
     std::vector<Box> InvalidBoxes() const {
         return Boxes({e_->invalidRects, e_->invalidRects + e_->invalidCount});
     }
-    canvas::Canvas &canvas() const { return e_->canvas; }
 
   private:
     EngineState *e_;

@@ -6,19 +6,21 @@
 namespace anim::test {
 namespace {
 
+// Each entry as 0xFFRRGGBB: its flags, then its colour.
 std::vector<uint32_t> EntriesOf(HPALETTE palette) {
     std::vector<PALETTEENTRY> entries(256);
     EXPECT_EQ(AnimGetPaletteEntries(palette, 0, 256, entries.data()), 256u);
-    std::vector<RGBQUAD> colours;
-    for (const PALETTEENTRY &e : entries) colours.push_back(Rgb(e.peRed, e.peGreen, e.peBlue));
-    return Hexes(colours.data());
+    std::vector<uint32_t> out;
+    for (const PALETTEENTRY &e : entries)
+        out.push_back(uint32_t(e.peFlags) << 24 | e.peRed << 16 | e.peGreen << 8 | e.peBlue);
+    return out;
 }
 
 // The master copy, the surface's colours and those of its bitmap (what the
 // direct copy shows).
 std::vector<std::vector<uint32_t>> Copies(const Engine &e) {
-    return {Hexes(e->masterColors), Hexes(e.canvas().colors),
-            Hexes(e.canvas().hBitmap->colors.data())};
+    return {Hexes(e->masterColors), Hexes(e->canvas.colors),
+            Hexes(e->canvas.hBitmap->colors.data())};
 }
 
 TEST(MasterPalette, ColourCopiesReachEveryTableAndRedirectOnlyTheSurface) {
@@ -27,7 +29,11 @@ TEST(MasterPalette, ColourCopiesReachEveryTableAndRedirectOnlyTheSurface) {
     Engine engine;
     PatternSurface(engine, 4, 4);
     HPALETTE palette = LoadGameColours(engine);
-    EXPECT_EQ(EntriesOf(palette), Hexes(engine.canvas().colors));
+    // Only the animatable game colours are flagged for the window.
+    std::vector<uint32_t> flagged = Hexes(engine->canvas.colors);
+    for (int i = 10; i <= 245; ++i)
+        flagged[i] |= (platform::kPcReserved | platform::kPcNoCollapse) << 24;
+    EXPECT_EQ(EntriesOf(palette), flagged);
     RGBQUAD table[256];
     for (int i = 0; i < 256; ++i) table[i] = Rgb(1, uint8_t(i), 2);
     ColorsFromTable(engine, table, -5, 300);

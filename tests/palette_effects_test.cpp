@@ -22,7 +22,7 @@ struct EffectScene {
         LoadGameColours(engine);
         SetPalette(engine, window);
         const RECT all{0, 0, 15, 7};
-        EXPECT_EQ(canvas::CanvasCopyToWindow(window, &all, &engine.canvas(), 0, nullptr), 0);
+        EXPECT_EQ(canvas::CanvasCopyToWindow(window, &all, &engine->canvas, 0, nullptr), 0);
         pixels = window.Pixels();
         Shown();
     }
@@ -110,8 +110,8 @@ TEST(ScrollingPalette, SpreadsTheSourceOverTheTilesWithAnOffset) {
     EffectScene s;
     // The scrolling picture is what the surface shows.
     RECT all{0, 0, 5, 3};
-    ASSERT_EQ(canvas::CanvasCopyDibRect(&s.engine.canvas(), tiles.get(), 0, 0, &all), 0);
-    ASSERT_EQ(canvas::CanvasCopyToWindow(s.window, &all, &s.engine.canvas(), 0, nullptr), 0);
+    ASSERT_EQ(canvas::CanvasCopyDibRect(&s.engine->canvas, tiles.get(), 0, 0, &all), 0);
+    ASSERT_EQ(canvas::CanvasCopyToWindow(s.window, &all, &s.engine->canvas, 0, nullptr), 0);
     s.pixels = s.window.Pixels();
     // Window pixel (x, y) shows source column (x - dx) mod 3 of stored row
     // (y - dy) mod 2.

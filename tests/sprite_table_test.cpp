@@ -1,5 +1,6 @@
-// The sprite, image and template tables: start, limits, anchors,
-// invalidation by sprite changes, image sources, templates and hit testing.
+// The engine's tables and its scene: start, sprite limits, anchors,
+// invalidation by sprite changes, image sources, templates, hit testing and
+// the background that sizes the scene and brings the game's colours.
 #include <climits>
 #include <functional>
 
@@ -136,17 +137,59 @@ TEST(Templates, HitTestFindsTheFrontMostOpaquePixel) {
     ASSERT_EQ(MakeOffScreenDib(e, 100, 100), 0);
     Dib dib = MakeDib(10, 10, [](int x, int) { return uint8_t(x == 2 ? 0 : 5); });
     const int32_t img = AddSpriteDib(e, dib.get());
-    for (auto [x, depth] : {std::pair{10, 5}, {12, 3}}) {
+    for (auto [x, depth] : {std::pair{10, 31999}, {12, 3}, {50, 32000}}) {
         const int32_t s = AddSprite(e);
         SetSpriteSpriteDib(e, s, img);
         ShowSprite(e, s, x, 10, depth, -1);
     }
-    // The front sprite 1 is clear in its column 2; nothing at all at 55, 55.
+    // The front sprite 1 is clear in its column 2; sprite 2 is not in front
+    // of the depth limit, so nothing is found at 55, 15.
     for (auto [x, y, found, sprite] :
-         {std::tuple{15, 15, 1, 1}, {14, 15, 1, 0}, {21, 19, 1, 1}, {55, 55, 0, 0}}) {
+         {std::tuple{15, 15, 1, 1}, {14, 15, 1, 0}, {21, 19, 1, 1}, {55, 15, 0, 0}}) {
         int32_t hit = -7;
         EXPECT_EQ(Box({GetSpriteFromPoint(e, x, y, &hit), hit}), Box({found, sprite})) << x;
     }
+}
+
+TEST(Background, LoadsSizeTheSceneTakeColoursAndReportFailures) {
+    LeakCheck leaks;
+    ScratchDir dir;
+    BoxCapture boxes;
+    Dib pic = MakeDib(64, 48, [](int x, int y) { return uint8_t(x ^ y); });
+    auto *colours = reinterpret_cast<RGBQUAD *>(pic.get() + 1);
+    for (int i = 0; i < 256; ++i) colours[i] = Rgb(uint8_t(i), uint8_t(255 - i), 7);
+    ASSERT_EQ(WriteDIB(dir.File("bg.bmp").c_str(), pic.get()), 1);
+    Engine e;
+    auto scene = [&] { return Boxes({e->sceneRect})[0]; };
+    ASSERT_EQ(SetBackground(e, dir.File("bg.bmp").c_str()), 1);
+    EXPECT_EQ(e.InvalidBoxes(), (std::vector<Box>{{0, 0, 63, 47}}));
+    // The game's colours 10..245 are taken, the reserved ones are not.
+    EXPECT_EQ(Hexes(e->masterColors, 10, 245), Hexes(colours, 10, 245));
+    EXPECT_NE(Hexes(e->masterColors, 246, 246), Hexes(colours, 246, 246));
+
+    // Failures keep what there was and say why.
+    TraceCapture trace;
+    EXPECT_EQ(SetBackground(e, dir.File("missing.bmp").c_str()), 0);
+    EXPECT_TRUE(trace.lines().back().ends_with(": SetBackground: OpenDIB() FAILED!\r\n"))
+        << trace.lines().back();
+    AnimSetDisplayFormat(16, 1);
+    EXPECT_EQ(SetBackground(e, dir.File("bg.bmp").c_str()), 0);
+    AnimSetDisplayFormat(8, 1);
+    EXPECT_TRUE(trace.lines().back().ends_with(": Can't create offscreen static image.\r\n"))
+        << trace.lines().back();
+    EXPECT_EQ(scene(), (Box{0, 0, 63, 47}));
+    // A rectangle that fits is moved inside the scene, never resized.
+    RECT outside{-5, 40, 10, 50};
+    OffsetRectInsideBackground(e, &outside);
+    EXPECT_EQ(Boxes({outside})[0], (Box{0, 37, 15, 47}));
+
+    // An off-screen image lets the engine's background go; it is not leaked.
+    Dib model(CreateDIB(40, 30));
+    EXPECT_EQ(SetOffScreenDib(e, model.get()), nullptr);
+    EXPECT_EQ(scene(), (Box{0, 0, 39, 29}));
+    EXPECT_EQ(Box({e->background == nullptr, MakeOffScreenDib(e, 0, 10)}), Box({1, 1}));
+    EXPECT_EQ(DeleteBackground(e), 0);
+    EXPECT_EQ(scene(), (Box{0, 0, -1, -1}));
 }
 
 }  // namespace
