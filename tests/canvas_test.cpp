@@ -16,8 +16,15 @@ std::vector<uint8_t> Copied(Engine &engine, const RECT &rect, int32_t scale, uin
     return window.Pixels();
 }
 
-TEST(CanvasWindowCopy, DirectAndPrinterPathsPutTheSamePixels) {
+TEST(Canvas, ErrorsReportedExactlyAndDirectAndPrinterCopiesPutTheSamePixels) {
     LeakCheck leaks;
+    BoxCapture boxes;
+    TraceCapture trace;
+    EXPECT_EQ(canvas::CanvasReportError(nullptr, 0, 10), 0);
+    EXPECT_EQ(canvas::CanvasReportError(nullptr, 5, 321), 5);
+    EXPECT_EQ(trace.lines(), std::vector<std::string>{"Canvas error 5 at line 321\r\n"});
+    EXPECT_EQ(boxes.boxes, std::vector<std::string>{"CANVAS|16|Canvas error 5 at line 321\r\n"});
+
     RGBQUAD printer[256];
     for (int i = 0; i < 256; ++i) printer[i] = Rgb(1, 2, uint8_t(i));
     for (int32_t topDown : {1, 0}) {
@@ -46,15 +53,6 @@ TEST(CanvasWindowCopy, DirectAndPrinterPathsPutTheSamePixels) {
             }
         }
     }
-}
-
-TEST(CanvasErrors, ReportedExactlyAndReturned) {
-    BoxCapture boxes;
-    TraceCapture trace;
-    EXPECT_EQ(canvas::CanvasReportError(nullptr, 0, 10), 0);
-    EXPECT_EQ(canvas::CanvasReportError(nullptr, 5, 321), 5);
-    EXPECT_EQ(trace.lines(), std::vector<std::string>{"Canvas error 5 at line 321\r\n"});
-    EXPECT_EQ(boxes.boxes, std::vector<std::string>{"CANVAS|16|Canvas error 5 at line 321\r\n"});
 }
 
 std::vector<Box> Take(HDC dc, int32_t capacity = 8) {

@@ -38,9 +38,6 @@ class Engine {
     }
     EngineState *operator->() const { return e_; }
     operator EngineState *() const { return e_; }
-    std::vector<Box> InvalidBoxes() const {
-        return Boxes({e_->invalidRects, e_->invalidRects + e_->invalidCount});
-    }
 
   private:
     EngineState *e_;
@@ -107,15 +104,6 @@ inline uint32_t ColourSerial(HDC dc) {
     uint32_t serial = 0;
     AnimWindowChanges(dc, rects, 8, &serial);
     return serial;
-}
-
-// Game colours 10..245 each distinct, taken as the master palette with its
-// animatable handle, as a background load does.
-inline HPALETTE LoadGameColours(EngineState *e) {
-    RGBQUAD table[256] = {};
-    for (int i = 0; i < 256; ++i) table[i] = Rgb(uint8_t(i), uint8_t(255 - i), uint8_t(i * 7));
-    ColorsFromTable(e, table, 10, 245);
-    return CreateMasterPalette(e, 10, 245);
 }
 
 // A surface whose pixel (x, y) holds x + 16 y + 1 (wrapping).

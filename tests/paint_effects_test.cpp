@@ -81,9 +81,9 @@ TEST(Compose, DebugDisplayTracesAndOutlinesEachRepaintedRectangle) {
     SetJoinRectOverhead(3000);
     EXPECT_EQ(trace.lines(),
               (std::vector<std::string>{"Rect: 0  (0,0,9,9)\r\n", "Rect: 1  (30,20,39,29)\r\n"}));
-    auto bg = [&](int32_t x, int32_t y) { return int32_t(*GetDIBPixelAddress(s.bg.get(), x, y)); };
-    EXPECT_EQ(Box({w.At(0, 0), w.At(39, 29), w.At(2, 7)}),
-              Box({bg(0, 0) ^ 0xFF, bg(39, 29) ^ 0xFF, bg(2, 7)}));
+    EXPECT_EQ(
+        Box({w.At(0, 0), w.At(39, 29), w.At(2, 7)}),
+        Box({dibs::Px(s.bg, 0, 0) ^ 0xFF, dibs::Px(s.bg, 39, 29) ^ 0xFF, dibs::Px(s.bg, 2, 7)}));
 }
 
 TEST(PaintEffects, StretchAndPartialDepthAgreeWithThePlainPaint) {
@@ -133,8 +133,8 @@ TEST(PaintEffects, ScrolledPaintComposesWholeRowsAndDoublesTheBackground) {
     // The row comes from the background moved by the scroll.
     for (int32_t y = 0; y < 2 * kH; ++y)
         for (int32_t x = 0; x < 2 * (kW - 3); ++x)
-            ASSERT_EQ(w.At(x, y), y / 2 == 25 ? *GetDIBPixelAddress(s.bg.get(), x / 2 + 3, 26)
-                                              : before[y * 2 * kW + x])
+            ASSERT_EQ(w.At(x, y),
+                      y / 2 == 25 ? dibs::Px(s.bg, x / 2 + 3, 26) : before[y * 2 * kW + x])
                 << x << "," << y;
     EXPECT_EQ(s.e->invalidRowCount, 0);
 
@@ -145,8 +145,7 @@ TEST(PaintEffects, ScrolledPaintComposesWholeRowsAndDoublesTheBackground) {
     PaintSceneStretchPlus(s.e, w, 1, 0, 0);
     for (int32_t y = 0; y < kH; ++y)
         for (int32_t x = 0; x < kW; ++x)
-            ASSERT_EQ(w.At(x, y),
-                      *GetDIBPixelAddress(s.bg.get(), x / 2, (kH - 1) / 2 - (kH - 1 - y) / 2))
+            ASSERT_EQ(w.At(x, y), dibs::Px(s.bg, x / 2, (kH - 1) / 2 - (kH - 1 - y) / 2))
                 << x << "," << y;
 }
 
