@@ -148,7 +148,7 @@ TEST(Background, LoadsSizeTheSceneTakeColoursAndReportFailures) {
     BoxCapture boxes;
     Dib pic = MakeDib(64, 48, [](int x, int y) { return uint8_t(x ^ y); });
     auto *colours = reinterpret_cast<RGBQUAD *>(pic.get() + 1);
-    for (int i = 0; i < 256; ++i) colours[i] = Rgb(uint8_t(i), uint8_t(255 - i), 7);
+    for (int i = 0; i < 256; ++i) colours[i] = {7, uint8_t(255 - i), uint8_t(i), 0};
     ASSERT_EQ(WriteDIB(dir.File("bg.bmp").c_str(), pic.get()), 1);
     Engine e;
     auto scene = [&] { return Boxes({e->sceneRect})[0]; };
