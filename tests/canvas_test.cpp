@@ -8,24 +8,30 @@ namespace {
 constexpr int32_t kWidth = 13;  // rows padded to 16
 constexpr int32_t kHeight = 9;
 
-std::vector<uint8_t> Copied(Engine &engine, const RECT &rect, int32_t scale, uint32_t flags,
-                            const RGBQUAD *colours) {
-    Window window(kWidth * 2, kHeight * 2);
-    EXPECT_EQ(canvas::CanvasStretchToWindow(window, &rect, &engine.canvas(), scale, flags, colours),
-              0);
-    return window.Pixels();
+// What a copy of r from the surface puts into a fresh window twice its size.
+std::vector<uint8_t> Copied(Engine &e, RECT r, int32_t scale, uint32_t flags, RGBQUAD *colours) {
+    Window w(kWidth * 2, kHeight * 2);
+    EXPECT_EQ(canvas::CanvasStretchToWindow(w, &r, &e->canvas, scale, flags, colours), 0);
+    return w.Pixels();
 }
 
-TEST(CanvasWindowCopy, DirectAndPrinterPathsPutTheSamePixels) {
+TEST(Canvas, ErrorsReportedExactlyAndDirectAndPrinterCopiesPutTheSamePixels) {
     LeakCheck leaks;
+    BoxCapture boxes;
+    TraceCapture trace;
+    EXPECT_EQ(canvas::CanvasReportError(nullptr, 0, 10), 0);
+    EXPECT_EQ(canvas::CanvasReportError(nullptr, 5, 321), 5);
+    EXPECT_EQ(trace.lines(), std::vector<std::string>{"Canvas error 5 at line 321\r\n"});
+    EXPECT_EQ(boxes.boxes, std::vector<std::string>{"CANVAS|16|Canvas error 5 at line 321\r\n"});
+
     RGBQUAD printer[256];
-    for (int i = 0; i < 256; ++i) printer[i] = Rgb(1, 2, uint8_t(i));
+    for (int i = 0; i < 256; ++i) printer[i] = {uint8_t(i), 2, 1, 0};
     for (int32_t topDown : {1, 0}) {
         AnimSetDisplayFormat(8, topDown);
         Engine engine;
         PatternSurface(engine, kWidth, kHeight);
         AnimSetDisplayFormat(8, 1);
-        ASSERT_EQ(engine.canvas().topDown, topDown);
+        ASSERT_EQ(engine->canvas.topDown, topDown);
         for (int32_t scale : {1, 2}) {
             for (RECT r : {RECT{2, 1, 10, 7}, RECT{-3, -2, 4, 3}, RECT{8, 5, 20, 30}}) {
                 SCOPED_TRACE(testing::Message() << "topDown " << topDown << " scale " << scale
@@ -46,15 +52,6 @@ TEST(CanvasWindowCopy, DirectAndPrinterPathsPutTheSamePixels) {
             }
         }
     }
-}
-
-TEST(CanvasErrors, ReportedExactlyAndReturned) {
-    BoxCapture boxes;
-    TraceCapture trace;
-    EXPECT_EQ(canvas::CanvasReportError(nullptr, 0, 10), 0);
-    EXPECT_EQ(canvas::CanvasReportError(nullptr, 5, 321), 5);
-    EXPECT_EQ(trace.lines(), std::vector<std::string>{"Canvas error 5 at line 321\r\n"});
-    EXPECT_EQ(boxes.boxes, std::vector<std::string>{"CANVAS|16|Canvas error 5 at line 321\r\n"});
 }
 
 std::vector<Box> Take(HDC dc, int32_t capacity = 8) {

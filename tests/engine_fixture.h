@@ -2,13 +2,6 @@
 // builders, a message-box catcher and colour helpers.
 #pragma once
 
-#include <gtest/gtest.h>
-
-#include <cstdint>
-#include <memory>
-#include <string>
-#include <vector>
-
 #include "animate.h"
 #include "animate/engine.h"
 #include "canvas/canvas.h"
@@ -17,10 +10,7 @@
 
 namespace anim::test {
 
-struct DibDeleter {
-    void operator()(BITMAPINFOHEADER *dib) const { DeleteDIB(dib); }
-};
-using Dib = std::unique_ptr<BITMAPINFOHEADER, DibDeleter>;
+using Dib = dibs::Owned;
 
 // A w x h DIB whose pixel (x, y) is f(x, y).
 template <typename F>
@@ -38,64 +28,49 @@ inline std::vector<Box> Boxes(const std::vector<RECT> &r) {
     return out;
 }
 
-class Engine {
-  public:
-    Engine() : e_(InitAnimate()) { EXPECT_NE(e_, nullptr); }
+// An engine, ended with its master palette when it goes out of scope.
+struct Engine {
+    EngineState *e = InitAnimate();
     ~Engine() {
-        if (HPALETTE p = MasterPalette(e_)) AnimDeletePalette(p);
-        TerminateAnimate(e_);
-        FREE(e_);
+        if (HPALETTE p = MasterPalette(e)) AnimDeletePalette(p);
+        TerminateAnimate(e);
+        FREE(e);
     }
-    Engine(const Engine &) = delete;
-    Engine &operator=(const Engine &) = delete;
-    EngineState *operator->() const { return e_; }
-    operator EngineState *() const { return e_; }
-    std::vector<Box> InvalidBoxes() const {
-        return Boxes({e_->invalidRects, e_->invalidRects + e_->invalidCount});
-    }
-    canvas::Canvas &canvas() const { return e_->canvas; }
-
-  private:
-    EngineState *e_;
+    EngineState *operator->() const { return e; }
+    operator EngineState *() const { return e; }
 };
 
 // An in-memory window, released when it goes out of scope.
-class Window {
-  public:
-    Window(int32_t w, int32_t h) : dc_(AnimCreateWindowDC(w, h)), w_(w), h_(h) {}
-    ~Window() { AnimDestroyWindowDC(dc_); }
-    operator HDC() const { return dc_; }
-
+struct Window {
+    HDC dc;
+    int32_t w, h;
+    Window(int32_t width, int32_t height)
+        : dc(AnimCreateWindowDC(width, height)), w(width), h(height) {}
+    ~Window() { AnimDestroyWindowDC(dc); }
+    operator HDC() const { return dc; }
     uint8_t At(int32_t x, int32_t y) const {
         int32_t stride = 0;
-        return AnimWindowPixels(dc_, &stride)[y * stride + x];
+        return AnimWindowPixels(dc, &stride)[y * stride + x];
     }
     std::vector<uint8_t> Pixels() const {  // top row first, w * h bytes
         std::vector<uint8_t> out;
-        for (int32_t y = 0; y < h_; ++y)
-            for (int32_t x = 0; x < w_; ++x) out.push_back(At(x, y));
+        for (int32_t y = 0; y < h; ++y)
+            for (int32_t x = 0; x < w; ++x) out.push_back(At(x, y));
         return out;
     }
     std::vector<RGBQUAD> Colours() const {
         std::vector<RGBQUAD> colours(256);
-        AnimWindowColors(dc_, colours.data());
+        AnimWindowColors(dc, colours.data());
         return colours;
     }
-
-  private:
-    HDC dc_;
-    int32_t w_, h_;
 };
 
 // Collects every message box, as "caption|style|text", while alive and
 // answers OK.
-class BoxCapture {
-  public:
+struct BoxCapture {
+    std::vector<std::string> boxes;
     BoxCapture() { AnimSetMessageBoxHandler(&BoxCapture::Receive, this); }
     ~BoxCapture() { AnimSetMessageBoxHandler(nullptr, nullptr); }
-    std::vector<std::string> boxes;
-
-  private:
     static int32_t Receive(const char *text, const char *caption, uint32_t style, void *user) {
         static_cast<BoxCapture *>(user)->boxes.push_back(std::string(caption) + "|" +
                                                          std::to_string(style) + "|" + text);
@@ -103,9 +78,6 @@ class BoxCapture {
     }
 };
 
-inline RGBQUAD Rgb(uint8_t r, uint8_t g, uint8_t b) {
-    return RGBQUAD{b, g, r, 0};
-}
 // Red, green and blue as 0xRRGGBB: colours compare and print as one number.
 inline std::vector<uint32_t> Hexes(const RGBQUAD *c, int32_t first = 0, int32_t last = 255) {
     std::vector<uint32_t> out;
@@ -120,15 +92,6 @@ inline uint32_t ColourSerial(HDC dc) {
     uint32_t serial = 0;
     AnimWindowChanges(dc, rects, 8, &serial);
     return serial;
-}
-
-// Game colours 10..245 each distinct, taken as the master palette with its
-// animatable handle, as a background load does.
-inline HPALETTE LoadGameColours(EngineState *e) {
-    RGBQUAD table[256] = {};
-    for (int i = 0; i < 256; ++i) table[i] = Rgb(uint8_t(i), uint8_t(255 - i), uint8_t(i * 7));
-    ColorsFromTable(e, table, 10, 245);
-    return CreateMasterPalette(e, 10, 245);
 }
 
 // A surface whose pixel (x, y) holds x + 16 y + 1 (wrapping).

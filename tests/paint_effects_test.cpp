@@ -1,5 +1,6 @@
-// Stretched, partial-depth, scrolled and wiped painting, held against the
-// plain paint and the reference compositor.
+// Painting: draw callbacks between the layers, the debug display of the
+// rectangles a paint recomposed, and stretched, partial-depth, scrolled and
+// wiped painting held against the plain paint and the reference compositor.
 #include "engine_fixture.h"
 #include "tests/reference/scene_reference.h"
 
@@ -7,6 +8,21 @@ namespace anim::test {
 namespace {
 
 constexpr int32_t kW = 40, kH = 30;
+
+// Each draw callback's rectangle, user value and depths, and beside it the
+// clock as it ran and the time its paint step began. A wipe strip painted
+// 25 ms after the step before it began is the promise; two callback
+// readings alone would blur it by however long the machine kept a paint
+// waiting.
+std::vector<Box> g_calls;
+std::vector<std::pair<uint32_t, uint32_t>> g_times;
+EngineState *g_painting = nullptr;
+int32_t Record(HDC, BITMAPINFO *, uint8_t *, int32_t high, int32_t low, int32_t l, int32_t t,
+               int32_t r, int32_t b, int32_t user) {
+    g_calls.push_back({l, t, r, b, user, high, low});
+    g_times.emplace_back(platform::TimeGetTime(), g_painting->sfxStepTime);
+    return 0;
+}
 
 // A scene with sprites at depths 50, 200 and 120 over a patterned background.
 struct Scene {
@@ -21,8 +37,52 @@ struct Scene {
             SetSpriteSpriteDib(e, s, img);
             ShowSprite(e, s, x, x / 2, d, -1);
         }
+        g_painting = e;
+        g_calls.clear();
+        g_times.clear();
     }
 };
+
+TEST(Compose, DrawCallbacksRunBetweenLayersWithTheirOverlap) {
+    Scene s;
+    Window w(kW, kH);
+    animate::ClearInvalidRects(s.e);
+    for (auto [high, low, user] : {std::tuple{100, 50, 77}, {50, 50, 78}, {10, 0, 79}})
+        ASSERT_EQ(RegisterDrawCallback(s.e, Record, high, low, user), 0);
+    // The rectangle holds the sprites at depths 120 and 50: the layers are
+    // behind 120, between 120 and 50, and in front of 50.
+    MakeRectInvalid(s.e, 5, 2, 17, 10);
+    PaintScene(s.e, w);
+    EXPECT_EQ(g_calls, (std::vector<Box>{{5, 2, 18, 11, 77, 100, 50},
+                                         {5, 2, 18, 11, 78, 50, 50},
+                                         {5, 2, 18, 11, 77, 50, 50},
+                                         {5, 2, 18, 11, 78, 50, 50},
+                                         {5, 2, 18, 11, 79, 10, 0}}));
+
+    // 10 for an upside-down range, 8 beyond 50 entries, 9 for no match.
+    EXPECT_EQ(RegisterDrawCallback(s.e, Record, 4, 5, 0), 10);
+    for (int i = 3; i < 50; ++i) ASSERT_EQ(RegisterDrawCallback(s.e, Record, 1, 1, i), 0);
+    EXPECT_EQ(RegisterDrawCallback(s.e, Record, 1, 1, 0), 8);
+    EXPECT_EQ(UnregisterDrawCallback(s.e, Record, 50, 50), 0);
+    EXPECT_EQ(UnregisterDrawCallback(s.e, Record, 50, 50), 9);
+}
+
+TEST(Compose, DebugDisplayTracesAndOutlinesEachRepaintedRectangle) {
+    Scene s;
+    Window w(kW, kH);
+    PaintScene(s.e, w);
+    SetJoinRectOverhead(0);
+    SetDebugInvalidRects(s.e, 1);
+    MakeRectInvalid(s.e, 0, 0, 9, 9);
+    MakeRectInvalid(s.e, 30, 20, 39, 29);  // outlined up to the window's far corner
+    TraceCapture trace;
+    PaintScene(s.e, w);
+    SetJoinRectOverhead(3000);
+    EXPECT_EQ(trace.lines(),
+              (std::vector<std::string>{"Rect: 0  (0,0,9,9)\r\n", "Rect: 1  (30,20,39,29)\r\n"}));
+    EXPECT_EQ(Box({w.At(0, 0) ^ 0xFF, w.At(39, 29) ^ 0xFF, w.At(2, 7)}),
+              Box({dibs::Px(s.bg, 0, 0), dibs::Px(s.bg, 39, 29), dibs::Px(s.bg, 2, 7)}));
+}
 
 TEST(PaintEffects, StretchAndPartialDepthAgreeWithThePlainPaint) {
     Scene plain, stretched, partial;
@@ -39,36 +99,23 @@ TEST(PaintEffects, StretchAndPartialDepthAgreeWithThePlainPaint) {
     EXPECT_EQ(stretched.e->invalidCount + partial.e->invalidCount, 0);
 }
 
-// Each strip with the clock as it is painted and the time its step began.
-// A strip painted 25 ms after the step before it began is the promise; two
-// callback readings alone would blur it by however long the machine kept a
-// paint waiting.
-std::vector<std::vector<int32_t>> g_strips;
-EngineState *g_wiping = nullptr;
-int32_t Strip(HDC, BITMAPINFO *, uint8_t *, int32_t, int32_t, int32_t l, int32_t t, int32_t r,
-              int32_t b, int32_t) {
-    g_strips.push_back(
-        {l, t, r, b, int32_t(platform::TimeGetTime()), int32_t(g_wiping->sfxStepTime)});
-    return 0;
-}
-
 TEST(PaintEffects, WipesPaintFiveRowStripsAtLeast25MsApart) {
     Scene s;
     Window w(kW, kH);
     PaintScene(s.e, w);
-    RegisterDrawCallback(s.e, Strip, 0, 0, 0);
-    g_wiping = s.e;
+    RegisterDrawCallback(s.e, Record, 0, 0, 0);
     const std::pair<int16_t, std::vector<std::vector<int32_t>>> cases[] = {
         {4, {{0, 0, 6, 10}, {5, 0, 11, 10}, {10, 0, 16, 10}, {15, 0, 20, 10}}},
         {3, {{0, 14, 10, 20}, {0, 9, 10, 15}, {0, 4, 10, 10}, {0, 0, 10, 5}}}};
     for (const auto &[effect, strips] : cases) {
-        g_strips.clear();
+        g_calls.clear();
+        g_times.clear();
         effect == 4 ? MakeRectInvalid(s.e, 0, 0, 19, 9) : MakeRectInvalid(s.e, 0, 0, 9, 19);
         PaintSceneSFX(s.e, w, effect);
-        ASSERT_EQ(g_strips.size(), strips.size());
+        ASSERT_EQ(g_calls.size(), strips.size());
         for (size_t i = 0; i < strips.size(); ++i) {
-            EXPECT_EQ(std::vector(g_strips[i].begin(), g_strips[i].begin() + 4), strips[i]);
-            EXPECT_GE(i == 0 ? 25u : uint32_t(g_strips[i][4] - g_strips[i - 1][5]), 25u) << i;
+            EXPECT_EQ(Box(g_calls[i].begin(), g_calls[i].begin() + 4), strips[i]);
+            EXPECT_GE(i == 0 ? 25u : g_times[i].first - g_times[i - 1].second, 25u) << i;
         }
         EXPECT_EQ(s.e->invalidCount, 0);
     }
@@ -84,8 +131,8 @@ TEST(PaintEffects, ScrolledPaintComposesWholeRowsAndDoublesTheBackground) {
     // The row comes from the background moved by the scroll.
     for (int32_t y = 0; y < 2 * kH; ++y)
         for (int32_t x = 0; x < 2 * (kW - 3); ++x)
-            ASSERT_EQ(w.At(x, y), y / 2 == 25 ? *GetDIBPixelAddress(s.bg.get(), x / 2 + 3, 26)
-                                              : before[y * 2 * kW + x])
+            ASSERT_EQ(w.At(x, y),
+                      y / 2 == 25 ? dibs::Px(s.bg, x / 2 + 3, 26) : before[y * 2 * kW + x])
                 << x << "," << y;
     EXPECT_EQ(s.e->invalidRowCount, 0);
 
@@ -96,8 +143,7 @@ TEST(PaintEffects, ScrolledPaintComposesWholeRowsAndDoublesTheBackground) {
     PaintSceneStretchPlus(s.e, w, 1, 0, 0);
     for (int32_t y = 0; y < kH; ++y)
         for (int32_t x = 0; x < kW; ++x)
-            ASSERT_EQ(w.At(x, y),
-                      *GetDIBPixelAddress(s.bg.get(), x / 2, (kH - 1) / 2 - (kH - 1 - y) / 2))
+            ASSERT_EQ(w.At(x, y), dibs::Px(s.bg, x / 2, (kH - 1) / 2 - (kH - 1 - y) / 2))
                 << x << "," << y;
 }
 

@@ -1,6 +1,9 @@
-// Colour effects: fades to black and to the x-ray colours, cycling and
-// scrolling palettes, all shown by changing colours, never pixels.
+// The master palette (the game's colours, the handle that animates them,
+// the surface's own copy, selection into a window) and the colour effects:
+// fades to black and to the x-ray colours, cycling and scrolling palettes,
+// all shown by changing colours, never pixels.
 #include "engine_fixture.h"
+#include "platform/display_objects.h"
 
 namespace anim::test {
 namespace {
@@ -19,10 +22,15 @@ struct EffectScene {
     uint32_t serial = 0;
     EffectScene() {
         PatternSurface(engine, 16, 8);
-        LoadGameColours(engine);
+        // Game colours 10..245 each distinct, taken as the master palette
+        // with its animatable handle, as a background load does.
+        RGBQUAD table[256] = {};
+        for (int i = 0; i < 256; ++i) table[i] = {uint8_t(i * 7), uint8_t(255 - i), uint8_t(i), 0};
+        ColorsFromTable(engine, table, 10, 245);
+        CreateMasterPalette(engine, 10, 245);
         SetPalette(engine, window);
         const RECT all{0, 0, 15, 7};
-        EXPECT_EQ(canvas::CanvasCopyToWindow(window, &all, &engine.canvas(), 0, nullptr), 0);
+        EXPECT_EQ(canvas::CanvasCopyToWindow(window, &all, &engine->canvas, 0, nullptr), 0);
         pixels = window.Pixels();
         Shown();
     }
@@ -42,20 +50,124 @@ struct EffectScene {
     }
 };
 
-TEST(PaletteFades, BlacknessStepsBetweenBlackAndTheMasterColours) {
+// Each entry as 0xFFRRGGBB: its flags, then its colour.
+std::vector<uint32_t> EntriesOf(HPALETTE palette) {
+    std::vector<PALETTEENTRY> entries(256);
+    EXPECT_EQ(AnimGetPaletteEntries(palette, 0, 256, entries.data()), 256u);
+    std::vector<uint32_t> out;
+    for (const PALETTEENTRY &e : entries)
+        out.push_back(uint32_t(e.peFlags) << 24 | e.peRed << 16 | e.peGreen << 8 | e.peBlue);
+    return out;
+}
+
+// The master copy, the surface's colours and those of its bitmap (what the
+// direct copy shows).
+std::vector<std::vector<uint32_t>> Copies(const Engine &e) {
+    return {Hexes(e->masterColors), Hexes(e->canvas.colors),
+            Hexes(e->canvas.hBitmap->colors.data())};
+}
+
+TEST(MasterPalette, ColourCopiesReachEveryTableAndRedirectOnlyTheSurface) {
     EffectScene s;
-    const std::vector<uint32_t> master = Hexes(s.engine->masterColors), start = s.Shown();
-    const std::vector<uint32_t> game(master.begin() + 10, master.begin() + 246);
+    // Only the animatable game colours are flagged for the window.
+    std::vector<uint32_t> flagged = Hexes(s.engine->canvas.colors);
+    for (int i = 10; i <= 245; ++i)
+        flagged[i] |= (platform::kPcReserved | platform::kPcNoCollapse) << 24;
+    EXPECT_EQ(EntriesOf(MasterPalette(s)), flagged);
+    RGBQUAD table[256];
+    for (int i = 0; i < 256; ++i) table[i] = {2, uint8_t(i), 1, 0};
+    ColorsFromTable(s, table, -5, 300);
+    EXPECT_EQ(Copies(s.engine), std::vector(3, Hexes(table)));
+
+    // A DIB's colour table, taken by the same indices; one colour alone.
+    Dib dib(CreateDIB(2, 2));
+    const RGBQUAD colour{7, 8, 9, 0};  // blue first
+    reinterpret_cast<RGBQUAD *>(dib.get() + 1)[42] = colour;
+    ColorsFromBI(s, dib.get(), 42, 42);
+    AddColor(s, 77, &colour);
+    for (const std::vector<uint32_t> &copy : Copies(s.engine))
+        EXPECT_EQ(Box({int32_t(copy[42]), int32_t(copy[77])}), Box({0x090807, 0x090807}));
+
+    // Refusals say why.
+    AddColor(s, 256, &colour);
+    TraceCapture trace;
+    ColorsFromBI(s, nullptr, 10, 245);
+    ASSERT_EQ(trace.lines().size(), 1u);
+    EXPECT_TRUE(trace.lines()[0].starts_with("MASTPAL line ") &&
+                trace.lines()[0].ends_with(": NULL parm in ColorsFromBI\r\n"))
+        << trace.lines()[0];
+
+    // Redirection shows in the surface alone; an index outside the table: 3.
+    std::vector<std::vector<uint32_t>> redirected = Copies(s.engine);
+    redirected[1][20] = redirected[2][20] = redirected[1][30];
+    EXPECT_EQ(RedirectColor(s, 20, 30), 0);
+    EXPECT_EQ(Copies(s.engine), redirected);
+    EXPECT_EQ(RedirectColor(s, 20, 256), 3);
+    EXPECT_EQ(s.boxes.boxes.size(), 2u);
+    s.boxes.boxes.clear();
+}
+
+// A game's palette of count entries, entry i coloured (255 - i, 3, blue).
+HPALETTE GamePalette(int count, uint8_t blue) {
+    std::vector<uint8_t> block(sizeof(LOGPALETTE) + 255 * sizeof(PALETTEENTRY));
+    auto *logical = reinterpret_cast<LOGPALETTE *>(block.data());
+    *logical = LOGPALETTE{0x300, uint16_t(count), {}};
+    for (int i = 0; i < count; ++i)
+        logical->palPalEntry[i] = PALETTEENTRY{uint8_t(255 - i), 3, blue, 0};
+    return AnimCreatePalette(logical);
+}
+
+TEST(MasterPalette, AdoptionSelectionAndStart) {
+    LeakCheck leaks;
+    BoxCapture boxes;
+    Engine engine;
+    PatternSurface(engine, 4, 4);
+    Window window(8, 8);
+    int32_t realised = -7;
+    EXPECT_EQ(SetPaletteEx(engine, window, &realised), nullptr);
+    EXPECT_EQ(realised, 0);  // no palette yet: nothing selected
+    const uint32_t serial = ColourSerial(window);
+
+    HPALETTE full = GamePalette(256, 0), shortPalette = GamePalette(16, 1);
+    EXPECT_EQ(SetAnimPalette(engine, full), 256);
+    EXPECT_EQ(MasterPalette(engine), full);
+    EXPECT_EQ(SetAnimPalette(engine, shortPalette), 16);
+    // The entries a short palette lacks keep their colours.
+    EXPECT_EQ(Copies(engine)[2], Hexes(engine->masterColors));
+    EXPECT_EQ(Hexes(engine->masterColors, 15, 16), (std::vector<uint32_t>{0xF00301, 0xEF0300}));
+    // A deleted handle is as good as none: refused, nothing adopted.
+    HPALETTE stale = GamePalette(4, 2);
+    AnimDeletePalette(stale);
+    EXPECT_EQ(SetAnimPalette(engine, stale), 0);
+    EXPECT_EQ(MasterPalette(engine), shortPalette);
+    EXPECT_EQ(boxes.boxes.size(), 1u);
+
+    // The palette shows once it is selected and realised.
+    EXPECT_EQ(SetPaletteEx(engine, window, &realised), nullptr);
+    EXPECT_EQ(realised, 16);
+    EXPECT_EQ(Hexes(window.Colours().data(), 0, 15), Hexes(engine->masterColors, 0, 15));
+    EXPECT_NE(ColourSerial(window), serial);
+    AnimDeletePalette(full);
+
+    // Without a device context the colours stay as they were, unpushed.
+    auto *bare = static_cast<EngineState *>(ALLOCATE(sizeof(EngineState)));
+    EXPECT_EQ(InitMasterPalette(bare, nullptr), 0);
+    EXPECT_EQ(bare->canvas.colorTableLive, 0);
+    EXPECT_EQ(InitMasterPalette(nullptr, platform::GetScreenDC()), 3);
+    FREE(bare);
+}
+
+TEST(PaletteFades, BlacknessStepsToTheMasterColoursAndCyclingRotatesThem) {
+    EffectScene s;
+    const std::vector<uint32_t> start = s.Shown(), game = Hexes(s.engine->masterColors, 10, 245);
     EXPECT_EQ(FadeBlacknessScene(s, 0), 0);  // already black
     EXPECT_EQ(SetBlacknessFade(s, 1), 1);
-    EXPECT_EQ(s.engine->fadeLevel, 15);
     EXPECT_EQ(s.Shown(10, 245), game);
     EXPECT_EQ(FadeBlacknessScene(s, 1), 0);
     EXPECT_EQ(SetBlacknessFade(s, 0), 1);
     EXPECT_EQ(s.Shown(10, 245), std::vector<uint32_t>(236, 0));
-    // The static colours never take part, and the master copy never fades.
+    // The static colours never take part.
     EXPECT_EQ(s.Shown(0, 9), std::vector(start.begin(), start.begin() + 10));
-    EXPECT_EQ(Hexes(s.engine->masterColors), master);
     for (int step = 0; step < 15; ++step) EXPECT_EQ(FadeBlacknessScene(s, 1), 1);
     EXPECT_EQ(s.Shown(10, 245), game);
 
@@ -63,7 +175,6 @@ TEST(PaletteFades, BlacknessStepsBetweenBlackAndTheMasterColours) {
     // the palette are refused whole.
     const std::vector<uint32_t> full = s.Shown();
     EXPECT_EQ(FadeBlacknessSceneLimited(s, 0, 100, 101), 1);
-    EXPECT_EQ(s.engine->fadeLevel, 14);
     const std::vector<uint32_t> stepped = s.Shown(99, 102);
     EXPECT_EQ(Box({stepped[0] == full[99], stepped[1] == full[100], stepped[3] == full[102]}),
               Box({1, 0, 1}));
@@ -75,16 +186,13 @@ TEST(PaletteFades, BlacknessStepsBetweenBlackAndTheMasterColours) {
     const RGBQUAD colours[30] = {};
     SetXrayFade(s, colours, 1);
     EXPECT_EQ(FadeXrayScene(s, 1), 0);
-}
 
-TEST(PaletteCycling, RotatesTheRangeAndKeepsTheResult) {
-    EffectScene s;
+    // Cycling rotates a range of the master copy, so a fade comes back to it.
     SetBlacknessFade(s, 1);
     const std::vector<uint32_t> before = s.Shown();
     CyclePalette(s, 20, 22);
     const std::vector<uint32_t> rotated{before[19], before[21], before[22], before[20], before[23]};
     EXPECT_EQ(s.Shown(19, 23), rotated);
-    // The master copy keeps the rotation, so a fade comes back to it.
     SetBlacknessFade(s, 0);
     SetBlacknessFade(s, 1);
     EXPECT_EQ(s.Shown(19, 23), rotated);
@@ -98,20 +206,17 @@ TEST(PaletteCycling, RotatesTheRangeAndKeepsTheResult) {
 TEST(ScrollingPalette, SpreadsTheSourceOverTheTilesWithAnOffset) {
     // A 3 x 2 source whose pixel at stored row m, column c has colour index
     // 100 + 3 m + c, coloured (m, c, 7).
-    Dib source(CreateDIB(3, 2));
-    auto *bytes = reinterpret_cast<uint8_t *>(source.get());
-    for (int n = 0; n < 6; ++n) {
-        bytes[1064 + 4 * (n / 3) + n % 3] = uint8_t(100 + n);
-        reinterpret_cast<RGBQUAD *>(bytes + 40)[100 + n] =
-            RGBQUAD{7, uint8_t(n % 3), uint8_t(n / 3), 99};
-    }
+    Dib source = MakeDib(3, 2, [](int x, int y) { return uint8_t(100 + 3 * (1 - y) + x); });
+    for (int n = 0; n < 6; ++n)
+        reinterpret_cast<RGBQUAD *>(source.get() + 1)[100 + n] = {7, uint8_t(n % 3), uint8_t(n / 3),
+                                                                  99};
     EXPECT_EQ(Dib(CreateScrollingDIB(16, 15, 2, 1)), nullptr) << "a tile of more than 236";
     Dib tiles(CreateScrollingDIB(3, 2, 2, 2));
     EffectScene s;
     // The scrolling picture is what the surface shows.
     RECT all{0, 0, 5, 3};
-    ASSERT_EQ(canvas::CanvasCopyDibRect(&s.engine.canvas(), tiles.get(), 0, 0, &all), 0);
-    ASSERT_EQ(canvas::CanvasCopyToWindow(s.window, &all, &s.engine.canvas(), 0, nullptr), 0);
+    ASSERT_EQ(canvas::CanvasCopyDibRect(&s.engine->canvas, tiles.get(), 0, 0, &all), 0);
+    ASSERT_EQ(canvas::CanvasCopyToWindow(s.window, &all, &s.engine->canvas, 0, nullptr), 0);
     s.pixels = s.window.Pixels();
     // Window pixel (x, y) shows source column (x - dx) mod 3 of stored row
     // (y - dy) mod 2.

@@ -1,5 +1,6 @@
-// The sprite, image and template tables: start, limits, anchors,
-// invalidation by sprite changes, image sources, templates and hit testing.
+// The engine's tables and its scene: start, sprite limits, anchors,
+// invalidation by sprite changes, image sources, templates, hit testing and
+// the background that sizes the scene and brings the game's colours.
 #include <climits>
 #include <functional>
 
@@ -8,13 +9,7 @@
 namespace anim::test {
 namespace {
 
-Box RectOf(EngineState *e, int32_t sprite) {
-    RECT r{};
-    GetSpriteRect(e, &r, sprite);
-    return Boxes({r})[0];
-}
-
-TEST(SpriteTable, AFailedStartLeavesNothingBehindAndNamesTheSpriteTable) {
+TEST(SpriteTable, AFailedStartNamesTheTableAndSlotLimitsReuseAndHandlesOutOfRange) {
     LeakCheck leaks;
     TraceCapture trace;
     platform::FailNthAllocation(3);
@@ -23,9 +18,7 @@ TEST(SpriteTable, AFailedStartLeavesNothingBehindAndNamesTheSpriteTable) {
     ASSERT_EQ(trace.lines().size(), 1u);
     EXPECT_TRUE(trace.lines()[0].ends_with(": Allocate SpriteArray FAILED!\r\n"))
         << trace.lines()[0];
-}
 
-TEST(SpriteTable, SlotLimitsReuseAndHandlesOutOfRange) {
     Engine e;
     EXPECT_EQ(Box({DeleteSprite(e, 0), DeleteSpriteDib(e, 0)}), Box({-2, -2}));
     for (int32_t i = 0; i < 512; ++i) ASSERT_EQ(AddSprite(e), i);
@@ -45,7 +38,7 @@ TEST(SpriteTable, SlotLimitsReuseAndHandlesOutOfRange) {
     EXPECT_EQ(e->invalidCount, 0);
 }
 
-TEST(SpriteTable, AnchorsAndWhatShowingAndHidingInvalidate) {
+TEST(SpriteTable, AnchorsWhatShowingAndHidingInvalidateAndHitTesting) {
     Engine e;
     ASSERT_EQ(MakeOffScreenDib(e, 640, 480), 0);
     Dib dib(CreateDIB(20, 40));
@@ -55,12 +48,31 @@ TEST(SpriteTable, AnchorsAndWhatShowingAndHidingInvalidate) {
                                     {1, {90, 65, 109, 104}},
                                     {-1, {100, 100, 119, 139}}}) {
         SetSpritePosition(e, s, 100, 100, 3, mode);
-        EXPECT_EQ(RectOf(e, s), box) << mode;
+        RECT r{};
+        GetSpriteRect(e, &r, s);
+        EXPECT_EQ(Boxes({r})[0], box) << mode;
     }
     EXPECT_EQ(e->invalidCount + e->sprites[s].shown, 0);
     EXPECT_EQ(Box({HideSprite(e, s), UnHideSprite(e, s), UnHideSprite(e, s), HideSprite(e, s)}),
               Box({0, 1, 0, 1}));
-    EXPECT_EQ(e.InvalidBoxes(), (std::vector<Box>{{100, 100, 119, 139}}));
+    EXPECT_EQ(Boxes({e->invalidRects, e->invalidRects + e->invalidCount}),
+              (std::vector<Box>{{100, 100, 119, 139}}));
+
+    // Hit testing finds the front-most opaque pixel.
+    Dib holed = MakeDib(10, 10, [](int x, int) { return uint8_t(x == 2 ? 0 : 5); });
+    const int32_t holedImg = AddSpriteDib(e, holed.get());
+    for (auto [x, depth] : {std::pair{10, 31999}, {12, 3}, {50, 32000}}) {
+        const int32_t h = AddSprite(e);
+        SetSpriteSpriteDib(e, h, holedImg);
+        ShowSprite(e, h, x, 10, depth, -1);
+    }
+    // The front sprite 2 is clear in its column 2; sprite 3 is not in front
+    // of the depth limit, so nothing is found at 55, 15.
+    for (auto [x, y, found, sprite] :
+         {std::tuple{15, 15, 1, 2}, {14, 15, 1, 1}, {21, 19, 1, 2}, {55, 15, 0, 0}}) {
+        int32_t hit = -7;
+        EXPECT_EQ(Box({GetSpriteFromPoint(e, x, y, &hit), hit}), Box({found, sprite})) << x;
+    }
 }
 
 TEST(SpriteTable, ImagesFromDibsFramesAndRectangles) {
@@ -125,28 +137,51 @@ TEST(Templates, SlotsHandlesAndImagesCutFromSheets) {
     // Handles are held against the number taken, not the table size.
     DeleteSpriteTemplate(e, 3);
     DeleteSpriteTemplate(e, 4);
-    EXPECT_EQ(AddSpriteDibFromTemplate(e, 14, 0, 0, 1, 1), -1);
-    EXPECT_EQ(e->templateCount, 14);
+    EXPECT_EQ(Box({AddSpriteDibFromTemplate(e, 14, 0, 0, 1, 1), e->templateCount}), Box({-1, 14}));
     CloseSpriteTemplate(e, owned);  // the engine's own sheet goes
     EXPECT_EQ(e->templateCount, 13);
 }
 
-TEST(Templates, HitTestFindsTheFrontMostOpaquePixel) {
+TEST(Background, LoadsSizeTheSceneTakeColoursAndReportFailures) {
+    LeakCheck leaks;
+    ScratchDir dir;
+    BoxCapture boxes;
+    Dib pic = MakeDib(64, 48, [](int x, int y) { return uint8_t(x ^ y); });
+    auto *colours = reinterpret_cast<RGBQUAD *>(pic.get() + 1);
+    for (int i = 0; i < 256; ++i) colours[i] = {7, uint8_t(255 - i), uint8_t(i), 0};
+    ASSERT_EQ(WriteDIB(dir.File("bg.bmp").c_str(), pic.get()), 1);
     Engine e;
-    ASSERT_EQ(MakeOffScreenDib(e, 100, 100), 0);
-    Dib dib = MakeDib(10, 10, [](int x, int) { return uint8_t(x == 2 ? 0 : 5); });
-    const int32_t img = AddSpriteDib(e, dib.get());
-    for (auto [x, depth] : {std::pair{10, 5}, {12, 3}}) {
-        const int32_t s = AddSprite(e);
-        SetSpriteSpriteDib(e, s, img);
-        ShowSprite(e, s, x, 10, depth, -1);
-    }
-    // The front sprite 1 is clear in its column 2; nothing at all at 55, 55.
-    for (auto [x, y, found, sprite] :
-         {std::tuple{15, 15, 1, 1}, {14, 15, 1, 0}, {21, 19, 1, 1}, {55, 55, 0, 0}}) {
-        int32_t hit = -7;
-        EXPECT_EQ(Box({GetSpriteFromPoint(e, x, y, &hit), hit}), Box({found, sprite})) << x;
-    }
+    auto scene = [&] { return Boxes({e->sceneRect})[0]; };
+    ASSERT_EQ(SetBackground(e, dir.File("bg.bmp").c_str()), 1);
+    EXPECT_EQ(Boxes({e->invalidRects, e->invalidRects + e->invalidCount}),
+              (std::vector<Box>{{0, 0, 63, 47}}));
+    // The game's colours 10..245 are taken, the reserved ones are not.
+    EXPECT_EQ(Hexes(e->masterColors, 10, 245), Hexes(colours, 10, 245));
+    EXPECT_NE(Hexes(e->masterColors, 246, 246), Hexes(colours, 246, 246));
+
+    // Failures keep what there was and say why.
+    TraceCapture trace;
+    EXPECT_EQ(SetBackground(e, dir.File("missing.bmp").c_str()), 0);
+    EXPECT_TRUE(trace.lines().back().ends_with(": SetBackground: OpenDIB() FAILED!\r\n"))
+        << trace.lines().back();
+    AnimSetDisplayFormat(16, 1);
+    EXPECT_EQ(SetBackground(e, dir.File("bg.bmp").c_str()), 0);
+    AnimSetDisplayFormat(8, 1);
+    EXPECT_TRUE(trace.lines().back().ends_with(": Can't create offscreen static image.\r\n"))
+        << trace.lines().back();
+    EXPECT_EQ(scene(), (Box{0, 0, 63, 47}));
+    // A rectangle that fits is moved inside the scene, never resized.
+    RECT outside{-5, 40, 10, 50};
+    OffsetRectInsideBackground(e, &outside);
+    EXPECT_EQ(Boxes({outside})[0], (Box{0, 37, 15, 47}));
+
+    // An off-screen image lets the engine's background go; it is not leaked.
+    Dib model(CreateDIB(40, 30));
+    EXPECT_EQ(SetOffScreenDib(e, model.get()), nullptr);
+    EXPECT_EQ(scene(), (Box{0, 0, 39, 29}));
+    EXPECT_EQ(Box({e->background == nullptr, MakeOffScreenDib(e, 0, 10)}), Box({1, 1}));
+    EXPECT_EQ(DeleteBackground(e), 0);
+    EXPECT_EQ(scene(), (Box{0, 0, -1, -1}));
 }
 
 }  // namespace
