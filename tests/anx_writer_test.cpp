@@ -21,31 +21,26 @@ T At(const File &b, std::size_t at) {
     return v;
 }
 
-TEST(AnxWriter, TwoFrameFileHasTheDocumentedLayout) {
+// A delta sequence has a negative count and a whole key frame (no key
+// colour) every keyInterval frames.
+TEST(AnxWriter, FileLayoutAndDeltaKeyFrames) {
     LeakCheck leaks;
     writer::Writer writer;
     ASSERT_TRUE(writer.AddScalableSequence(anim::test::PlayerRun(2, 20, 30, false), "walk"));
     File file;
     ASSERT_TRUE(writer.Build(file));
-
     const std::uint32_t l0 = At(file, 568), l1 = At(file, 572);  // the writer keeps lengths there
     ASSERT_EQ(file.size(), 576u + l0 + l1);
     for (auto [at, value] : {std::pair<std::size_t, std::uint32_t>{0, 0x00010001u}, {8, 552 + l0 + l1},
                              {12, 552 + l0 + l1}, {16, 0}, {20, 0}, {28, 32u + 8u + 20u * 30u}, {556, 0}, {564, l0}})
         EXPECT_EQ(At(file, at), value) << "at " << at;
     EXPECT_EQ(At<std::int16_t>(file, 24), 2);
-}
 
-// A delta sequence has a negative count and a whole key frame (no key
-// colour) every keyInterval frames.
-TEST(AnxWriter, DeltaKeyFramesComeAtTheInterval) {
-    LeakCheck leaks;
-    writer::Writer writer;
+    writer::Writer deltas;
     writer::DeltaOptions options;
     options.keyInterval = 4;
-    ASSERT_TRUE(writer.AddDeltaSequence(anim::test::DeltaScene(9, 64, 40), "scene", options));
-    File file;
-    ASSERT_TRUE(writer.Build(file));
+    ASSERT_TRUE(deltas.AddDeltaSequence(anim::test::DeltaScene(9, 64, 40), "scene", options));
+    ASSERT_TRUE(deltas.Build(file));
     const std::size_t delta = 16 + 8 + At(file, 16);
     EXPECT_EQ(At<std::int16_t>(file, delta), -9);
     for (int k = 0; k < 9; ++k) {
@@ -78,14 +73,12 @@ TEST(AnxWriter, RefusesWhatTheFormatCannotHold) {
     EXPECT_EQ(writer.sequenceCount(), 0u);
 
     // Pictures may come from DIBs, whose rows are stored bottom row first.
-    BITMAPINFOHEADER *dib = CreateDIB(5, 3);
-    *GetDIBPixelAddress(dib, 4, 0) = 77;
-    const writer::Image fromDib = writer::ImageFromDib(dib);
-    DeleteDIB(dib);
+    anim::test::dibs::Owned dib(CreateDIB(5, 3));
+    anim::test::dibs::Px(dib, 4, 0) = 77;
+    const writer::Image fromDib = writer::ImageFromDib(dib.get());
     ASSERT_EQ(fromDib.width, 5);
-    EXPECT_EQ(fromDib.at(4, 0), 77);
-    EXPECT_EQ(fromDib.at(4, 2), 0);
-    EXPECT_EQ(writer::ImageFromDib(nullptr).width, 0);
+    EXPECT_EQ((std::vector<int>{fromDib.at(4, 0), fromDib.at(4, 2), writer::ImageFromDib(nullptr).width}),
+              (std::vector<int>{77, 0, 0}));
 
     anim::test::ScratchDir dir;
     ASSERT_TRUE(writer.AddScalableSequence(anim::test::PlayerRun(1, 8, 8, false)));

@@ -35,11 +35,6 @@ Bytes Cat(std::initializer_list<Bytes> parts) {
     for (const Bytes &p : parts) out.insert(out.end(), p.begin(), p.end());
     return out;
 }
-Bytes Ramp(size_t n, uint8_t seed) {
-    Bytes b(n);
-    for (size_t i = 0; i < n; ++i) b[i] = static_cast<uint8_t>(seed + i * 3);
-    return b;
-}
 Bytes Head(const Bytes &b, size_t n) { return Bytes(b.begin(), b.begin() + n); }
 // n bytes of a block from offset at.
 Bytes Cut(const Owned &dib, size_t at, size_t n) {
@@ -234,7 +229,7 @@ TEST_F(DIBFile, RefusalsAreTracedWithTheirReason) {
         {With(InfoHeader(4, 4, 4, 0), 0, 20), "an info header of 20 bytes"},
     };
     for (const auto &[info, reason] : forms) {
-        const std::string path = Write(Cat({FileHeader(0), info, Ramp(1024 + 64, 3)}));
+        const std::string path = Write(Cat({FileHeader(0), info, Bytes(1024 + 64, 3)}));
         TraceCapture trace;
         EXPECT_EQ(OpenDIB(path.c_str()), nullptr) << reason;
         ASSERT_EQ(trace.lines().size(), 1u) << reason;
@@ -243,7 +238,7 @@ TEST_F(DIBFile, RefusalsAreTracedWithTheirReason) {
     }
     // Shorter than its headers, or sizes whose arithmetic overflows.
     EXPECT_EQ(Open(Head(Cat({FileHeader(1078), InfoHeader(8, 4, 8, 32)}), 30)), nullptr);
-    EXPECT_EQ(Open(Cat({FileHeader(1078), InfoHeader(INT32_MAX, INT32_MAX, 8, 0), Ramp(1024, 0)})), nullptr);
+    EXPECT_EQ(Open(Cat({FileHeader(1078), InfoHeader(INT32_MAX, INT32_MAX, 8, 0), Bytes(1024, 0)})), nullptr);
 
     // Names that open on POSIX but are no file to read; a fifo without a
     // writer would block an ordinary open for ever.

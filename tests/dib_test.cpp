@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <climits>
 #include <cstddef>
 #include <cstring>
+#include <initializer_list>
 #include <utility>
 #include <vector>
 
 #include "animate.h"
+#include "dib/anx_frame.h"
 #include "dib/packed_dib.h"
 #include "test_support.h"
 
@@ -37,6 +40,113 @@ V MinRect(const Owned &dib) {
     V box(4, -99);
     EXPECT_EQ(GetDIBMinRect(dib.get(), &box[0], &box[1], &box[2], &box[3]), dib.get());
     return box;
+}
+
+using Box = std::array<int32_t, 4>;
+using Boxes = std::vector<Box>;
+using Dib = Owned;
+
+Box B(const RECT &r) { return {r.left, r.top, r.right, r.bottom}; }
+
+// A difference DIB whose pixels all hold the key except the changed ones.
+Dib Delta(int32_t w, int32_t h, uint8_t key, std::initializer_list<std::pair<int, int>> changed = {}) {
+    Dib dib(CreateDIB(w, h));
+    dib->biCompression = uint32_t{key} << 16;
+    for (int32_t i = 0; i < w * h; ++i) anim::test::dibs::Px(dib, i % w, i / w) = key;
+    for (auto [x, y] : changed) anim::test::dibs::Px(dib, x, y) = static_cast<uint8_t>(key + 1);
+    return dib;
+}
+
+Boxes Find(const Dib &dib, int32_t capacity, int32_t min_size, int32_t trim, int32_t exact, int32_t divisor) {
+    std::vector<RECT> rects(capacity);
+    int32_t count = capacity;
+    DIBFindNewRects(dib.get(), rects.data(), &count, min_size, trim, exact, divisor);
+    Boxes out;
+    for (int32_t i = 0; i < count; ++i) out.push_back(B(rects[i]));
+    return out;
+}
+
+// The join settings are process-wide: leave them as the rest of the suite expects.
+class FindNewRects : public ::testing::Test {
+protected:
+    void TearDown() override {
+        SetJoinRectOverhead(3000);
+        Find(Delta(1, 1, 0), 1, 0, 0, 0, 2);  // a keyless search: back to the cost rule
+    }
+    anim::test::LeakCheck leaks_;
+};
+
+TEST(RectArithmetic, IntersectUnionAndExclusiveForm) {
+    RECT empty, u, i, square{10, 10, 20, 20}, a{0, 0, 10, 5}, b{10, 3, 30, 9}, c{11, 0, 12, 5};
+    RECT edge{1, 2, INT32_MAX, 4};
+    DibSetRectEmpty(&empty);
+    EXPECT_NE(DibIsRectEmpty(&empty), 0);
+    EXPECT_EQ(DibUnionRect(&u, &empty, &square), 1);  // the empty origin takes part
+    EXPECT_NE(DibIntersectRect(&i, &a, &b), 0);
+    EXPECT_EQ(DibIntersectRect(&a, &a, &c), 0);  // aliased, and written even when empty
+    DibRectMakeExclusive(&edge);
+    EXPECT_EQ((Boxes{B(empty), B(u), B(i), B(a), B(edge)}),
+              (Boxes{{0, 0, -1, -1}, {0, 0, 20, 20}, {10, 3, 10, 5}, {11, 0, 10, 5}, {1, 2, INT32_MIN, 5}}));
+}
+
+TEST_F(FindNewRects, ExactJoinModePersistsIntoShouldJoinRect) {
+    Find(Delta(1, 1, 9), 1, 0, 0, 1, 2);
+    RECT top{5, 0, 15, 3}, far_below{5, 5000, 15, 5100}, same_rows{9000, 0, 9500, 3};
+    RECT shifted{6, 5000, 15, 5100}, near{16, 1, 17, 2};
+    EXPECT_EQ((Box{ShouldJoinRect(&top, &far_below), ShouldJoinRect(&top, &same_rows),
+                   ShouldJoinRect(&top, &shifted), ShouldJoinRect(&top, &near)}),
+              (Box{1, 1, 0, 0}));
+    Find(Delta(1, 1, 9), 1, 0, 0, 0, 2);
+    EXPECT_EQ(ShouldJoinRect(&top, &near), 1);
+}
+
+TEST_F(FindNewRects, KeylessUnchangedAndSinglePixel) {
+    EXPECT_EQ(Find(Dib(CreateDIB(7, 5)), 4, 2, 1, 0, 2), (Boxes{{0, 0, 6, 4}}));
+    for (int exact : {0, 1}) {
+        EXPECT_EQ(Find(Delta(40, 30, 200), 4, 2, 1, exact, 2), (Boxes{{0, 0, 0, 0}}));
+        // Trimming finds a change one column right of the region's left edge.
+        EXPECT_EQ(Find(Delta(4, 4, 200, {{1, 2}}), 4, 8, 1, exact, 2), (Boxes{{1, 2, 1, 2}}));
+    }
+}
+
+// 300 x 300, divisor 3, minimum above the cell size: cells {0-100, 101-201, 202-299}^2.
+TEST_F(FindNewRects, JoinedRectanglesAreRemovedAndTheUnionOfferedAgain) {
+    SetJoinRectOverhead(20300);
+    // The third joins the first; that union then joins the second.
+    Dib delta = Delta(300, 300, 9, {{50, 50}, {150, 150}, {250, 50}});
+    std::array<RECT, 4> rects;
+    rects.fill(RECT{7, 7, 7, 7});
+    int32_t count = 4;
+    DIBFindNewRects(delta.get(), rects.data(), &count, 150, 0, 0, 3);
+    ASSERT_EQ(count, 1);
+    EXPECT_EQ((Boxes{B(rects[0]), B(rects[1]), B(rects[2])}),
+              (Boxes{{0, 0, 299, 201}, {0, 0, 0, 0}, {7, 7, 7, 7}}));  // the second freed by the removals
+}
+
+// Raw Anx frames cut from DIBs come bottom row first, each row padded with
+// its last pixel; a rectangle cuts back out as a DIB.
+TEST(AnxExchange, CutsRectanglesBottomRowFirstWithPadding) {
+    LeakCheck leaks;
+    Owned dib(Pattern(7, 3));
+    dib->biCompression = 0x00AB0000;  // a difference DIB's key colour
+    const RECT rects[] = {{1, 0, 5, 2}, {0, 1, 2, 2}, {6, 0, 6, 0}};
+    const POINT origin{3, -4};
+    ANXFRAME *frame = CopyDIBToAnxFrame(dib.get(), &origin, rects, 3);
+    ASSERT_NE(frame, nullptr);
+    std::vector<uint8_t> header(32);  // still raw, the key colour in the high half, the rest zero
+    anim::dib::StoreHeader(header.data(), {4, 32, 3, 8 * 3 + 4 * 2 + 4, 0, 0xAB, {3, -4, 9, -2}, 0, 0, 0, 0, 0, 0});
+    EXPECT_EQ(std::memcmp(frame, header.data(), 32), 0);
+    // 5 wide: stride 8, the pad repeating the row's last pixel.
+    const uint8_t *p = GetAnxFrameRectAddress(frame, 0);
+    EXPECT_EQ(p, reinterpret_cast<uint8_t *>(frame) + 56);
+    EXPECT_EQ(V(p, p + 36), (V{22, 23, 24, 25, 26, 26, 26, 26, 12, 13, 14, 15, 16, 16, 16, 16, 2, 3, 4, 5,
+                               6, 6, 6, 6, 21, 22, 23, 23, 11, 12, 13, 13, 7, 7, 7, 7}));
+    EXPECT_EQ(GetAnxFrameRectAddress(frame, 2), p + 32);
+    Owned back(CopyAnxFrameRectToDIB(frame, 1));
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ((V{back->biWidth, back->biHeight, int32_t(back->biSizeImage), Px(back, 0, 0), Px(back, 2, 1)}),
+              (V{3, 2, 8, 11, 23}));
+    DeleteAnxFrame(frame);
 }
 
 TEST(DIBMinRect, PassesFindTheBoxOfTheNonZeroPixels) {
@@ -115,7 +225,7 @@ TEST(PadCopyDIB, ZeroBordersAndRowEndsRepeatTheLastPixel) {
     EXPECT_EQ((&Px(wide, 4, 0))[3], Px(src, 2, 0));
 }
 
-TEST(FillDIBRect, ClipsTheFarEdges) {
+TEST(FillAndCutRect, FillClipsTheFarEdgesAndACutReportsAnAllZeroRectangle) {
     Owned dib(CreateDIB(6, 4));
     const RECT wide{1, 1, 100, 2}, dot{0, 3, 0, 3};  // dot: one column of the last row
     EXPECT_EQ(FillDIBRect(dib.get(), Pixels(dib.get()), &wide, 9), 1);
@@ -124,6 +234,11 @@ TEST(FillDIBRect, ClipsTheFarEdges) {
         const int32_t x = i % 6, y = i / 6;
         EXPECT_EQ(Px(dib, x, y), x >= 1 && (y == 1 || y == 2) ? 9 : (x == 0 && y == 3 ? 7 : 0)) << x << "," << y;
     }
+    int32_t empty = -1;
+    const Owned blank(CopyDIBRectToDIB(dib.get(), 1, 0, 5, 0, &empty));  // the untouched top row
+    EXPECT_EQ(empty, 1);
+    const Owned cut(CopyDIBRectToDIB(dib.get(), 0, 0, 1, 1, &empty));
+    EXPECT_EQ(empty, 0);
 }
 
 // The header promises these calls work on a packed DIB in the game's own
@@ -159,7 +274,8 @@ TEST(DibCalls, RefuseAsDocumented) {
     Owned dib(CreateDIB(4, 3)), packed(Marked(1));
     int32_t n = 0;
     POINT at{};
-    const RECT past{2, 0, 4, 1}, backwards{2, 0, 1, 0};
+    const RECT past{2, 0, 4, 1}, backwards{2, 0, 0, 1}, inside{0, 0, 3, 2};
+    ANXFRAME *frame = CopyDIBToAnxFrame(dib.get(), nullptr, &inside, 1);
     const std::pair<const char *, bool> refusals[] = {
         {"ALLOCATE past 1 GiB", ALLOCATE(0x40000001u) == nullptr},
         {"CreateDIB of a negative height", CreateDIB(4, -1) == nullptr},
@@ -180,12 +296,28 @@ TEST(DibCalls, RefuseAsDocumented) {
         {"DeltaDIB of null", DeltaDIB(nullptr, dib.get()) == nullptr},
         {"DeltaDIB into a smaller DIB, released", DeltaDIB(CreateDIB(5, 3), dib.get()) == nullptr},
         {"DeltaDIB of a difference DIB, released", DeltaDIB(Marked(5u << 16), dib.get()) == nullptr},
+        {"CopyDIBToAnxFrame of a rectangle past the edge", CopyDIBToAnxFrame(dib.get(), nullptr, &past, 1) == nullptr},
+        {"CopyDIBToAnxFrame of a backwards rectangle", CopyDIBToAnxFrame(dib.get(), nullptr, &backwards, 1) == nullptr},
+        {"CopyDIBToAnxFrame of a negative count", CopyDIBToAnxFrame(dib.get(), nullptr, &inside, -1) == nullptr},
+        {"CopyDIBToAnxFrame without rectangles", CopyDIBToAnxFrame(dib.get(), nullptr, nullptr, 1) == nullptr},
+        {"CopyDIBToAnxFrame of null", CopyDIBToAnxFrame(nullptr, nullptr, &inside, 1) == nullptr},
+        {"CopyDIBToAnxFrame of a compressed DIB", CopyDIBToAnxFrame(packed.get(), nullptr, &inside, 1) == nullptr},
+        {"CopyAnxFrameRectToDIB past the last rectangle", CopyAnxFrameRectToDIB(frame, 1) == nullptr},
+        {"CopyAnxFrameRectToDIB of a negative index", CopyAnxFrameRectToDIB(frame, -1) == nullptr},
+        {"CopyAnxFrameRectToDIB of null", CopyAnxFrameRectToDIB(nullptr, 0) == nullptr},
         {"CopyDIBRectToDIB of a compressed DIB", CopyDIBRectToDIB(packed.get(), 0, 0, 1, 1, &n) == nullptr},
         {"PadCopyDIB of a compressed DIB", PadCopyDIB(packed.get(), 1, 1, 1, 1) == nullptr},
         {"FillDIBRect of an empty rectangle", FillDIBRect(dib.get(), Pixels(dib.get()), &backwards, 1) == 0},
         {"EnableManualDoubling, kept for old callers", EnableManualDoubling(1) == 0},
     };
     for (const auto &[call, refused] : refusals) EXPECT_TRUE(refused) << call;
+    ANXFRAME compressed = anim::dib::LoadHeader(frame);
+    compressed.compression = 1;
+    anim::dib::StoreHeader(frame, compressed);
+    EXPECT_EQ(CopyAnxFrameRectToDIB(frame, 0), nullptr);
+    EXPECT_EQ(GetAnxFrameRectAddress(frame, 0), nullptr);
+    DeleteAnxFrame(frame);
+    DeleteAnxFrame(nullptr);
     DeleteDIB(nullptr);
     FREE(nullptr);
 }
