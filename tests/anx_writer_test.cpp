@@ -72,14 +72,6 @@ TEST(AnxWriter, RefusesWhatTheFormatCannotHold) {
     EXPECT_FALSE(writer.AddDeltaSequence(anim::test::PlayerRun(1, 20, 20, true)));  // numbered
     EXPECT_EQ(writer.sequenceCount(), 0u);
 
-    // Pictures may come from DIBs, whose rows are stored bottom row first.
-    anim::test::dibs::Owned dib(CreateDIB(5, 3));
-    anim::test::dibs::Px(dib, 4, 0) = 77;
-    const writer::Image fromDib = writer::ImageFromDib(dib.get());
-    ASSERT_EQ(fromDib.width, 5);
-    EXPECT_EQ((std::vector<int>{fromDib.at(4, 0), fromDib.at(4, 2), writer::ImageFromDib(nullptr).width}),
-              (std::vector<int>{77, 0, 0}));
-
     anim::test::ScratchDir dir;
     ASSERT_TRUE(writer.AddScalableSequence(anim::test::PlayerRun(1, 8, 8, false)));
     EXPECT_FALSE(writer.Write(dir.File("missing/one.anx")));

@@ -17,10 +17,8 @@ struct Span {
     static constexpr int kGuard = 80;
     std::vector<uint8_t> bytes;
     uint8_t *first;  // first pixel of the first processed row
-    int32_t stride;
 
-    Span(uint32_t width, uint32_t height, int32_t stride_, std::mt19937 &rng, int colours)
-        : stride(stride_) {
+    Span(uint32_t width, uint32_t height, int32_t stride_, std::mt19937 &rng, int colours) {
         const size_t abs_stride = static_cast<size_t>(std::abs(stride_));
         bytes.resize(2 * kGuard + abs_stride * (height + 1) + 2 * width + 64);
         std::uniform_int_distribution<int> pick(0, colours - 1);

@@ -144,14 +144,11 @@ Bytes Stream(const PaletteForm &f) {
 }
 
 Bytes PaletteFile(const PaletteForm &f) {
-    Bytes info = With(Bytes(f.header_size, 0), 0, f.header_size), table;
-    if (f.header_size == 12) {
+    Bytes info = With(InfoHeader(kFormW, f.top_down ? -kFormH : kFormH, f.bits, 0), 16, f.compression), table;
+    info.resize(f.header_size);
+    Put16(info, 0, uint16_t(f.header_size));
+    if (f.header_size == 12)  // the core header's 16-bit fields
         for (uint16_t i = 0; i < 4; ++i) Put16(info, 4 + 2 * i, std::array<uint16_t, 4>{kFormW, kFormH, 1, f.bits}[i]);
-    } else {
-        info = With(With(With(info, 4, kFormW), 8, uint32_t(f.top_down ? -kFormH : kFormH)), 16, f.compression);
-        Put16(info, 12, 1);
-        Put16(info, 14, f.bits);
-    }
     for (int i = 0; i < 1 << f.bits; ++i) {
         table = Cat({table, FormColour(i)});
         if (f.header_size != 12) table.push_back(0);

@@ -245,21 +245,15 @@ TEST(FillAndCutRect, FillClipsTheFarEdgesAndACutReportsAnAllZeroRectangle) {
 // memory, which has no block size to ask for.
 TEST(DibInCallerMemory, CallsThatNeedNoBlockSizeWork) {
     LeakCheck leaks;
-    struct PackedDib {
-        BITMAPINFOHEADER header;
-        uint8_t colours[anim::dib::kColourTableSize];
-        uint8_t pixels[8 * 4];
-    };
-    static_assert(offsetof(PackedDib, pixels) == anim::dib::kPixelOffset);
-    static PackedDib mine;
-    BITMAPINFOHEADER *dib = &mine.header;
-    *dib = BITMAPINFOHEADER{40, 6, 4, 1, 8, 0, sizeof mine.pixels, 0, 0, 0, 0};
+    std::vector<uint64_t> mine((anim::dib::kPixelOffset + 8 * 4) / 8);  // aligned for the header
+    auto *dib = reinterpret_cast<BITMAPINFOHEADER *>(mine.data());
+    *dib = BITMAPINFOHEADER{40, 6, 4, 1, 8, 0, 8 * 4, 0, 0, 0, 0};
     Px(dib, 4, 2) = 99;
     Owned twin(CreateDIB(6, 4)), copy(CopyDIB(dib)), padded(PadCopyDIB(dib, 1, 1, 1, 1));
     Px(twin, 4, 2) = 99;
     EXPECT_EQ(ChecksumDIB(dib), ChecksumDIB(twin.get()));
     ASSERT_TRUE(copy && padded);
-    EXPECT_EQ(std::memcmp(copy.get(), dib, sizeof mine), 0);
+    EXPECT_EQ(std::memcmp(copy.get(), dib, 8 * mine.size()), 0);
     EXPECT_EQ(Px(padded, 5, 3), 99);
     const RECT whole{0, 0, 5, 3};
     ANXFRAME *frame = CopyDIBToAnxFrame(dib, nullptr, &whole, 1);
