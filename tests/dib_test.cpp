@@ -89,7 +89,15 @@ TEST(RectArithmetic, IntersectUnionAndExclusiveForm) {
               (Boxes{{0, 0, -1, -1}, {0, 0, 20, 20}, {10, 3, 10, 5}, {11, 0, 10, 5}, {1, 2, INT32_MIN, 5}}));
 }
 
-TEST_F(FindNewRects, ExactJoinModePersistsIntoShouldJoinRect) {
+TEST_F(FindNewRects, KeylessSinglePixelJoinModesAndJoinsOfferedAgain) {
+    EXPECT_EQ(Find(Dib(CreateDIB(7, 5)), 4, 2, 1, 0, 2), (Boxes{{0, 0, 6, 4}}));
+    for (int exact : {0, 1}) {
+        EXPECT_EQ(Find(Delta(40, 30, 200), 4, 2, 1, exact, 2), (Boxes{{0, 0, 0, 0}}));
+        // Trimming finds a change one column right of the region's left edge.
+        EXPECT_EQ(Find(Delta(4, 4, 200, {{1, 2}}), 4, 8, 1, exact, 2), (Boxes{{1, 2, 1, 2}}));
+    }
+
+    // Exact join mode, chosen by a search, persists into ShouldJoinRect.
     Find(Delta(1, 1, 9), 1, 0, 0, 1, 2);
     RECT top{5, 0, 15, 3}, far_below{5, 5000, 15, 5100}, same_rows{9000, 0, 9500, 3};
     RECT shifted{6, 5000, 15, 5100}, near{16, 1, 17, 2};
@@ -98,19 +106,8 @@ TEST_F(FindNewRects, ExactJoinModePersistsIntoShouldJoinRect) {
               (Box{1, 1, 0, 0}));
     Find(Delta(1, 1, 9), 1, 0, 0, 0, 2);
     EXPECT_EQ(ShouldJoinRect(&top, &near), 1);
-}
 
-TEST_F(FindNewRects, KeylessUnchangedAndSinglePixel) {
-    EXPECT_EQ(Find(Dib(CreateDIB(7, 5)), 4, 2, 1, 0, 2), (Boxes{{0, 0, 6, 4}}));
-    for (int exact : {0, 1}) {
-        EXPECT_EQ(Find(Delta(40, 30, 200), 4, 2, 1, exact, 2), (Boxes{{0, 0, 0, 0}}));
-        // Trimming finds a change one column right of the region's left edge.
-        EXPECT_EQ(Find(Delta(4, 4, 200, {{1, 2}}), 4, 8, 1, exact, 2), (Boxes{{1, 2, 1, 2}}));
-    }
-}
-
-// 300 x 300, divisor 3, minimum above the cell size: cells {0-100, 101-201, 202-299}^2.
-TEST_F(FindNewRects, JoinedRectanglesAreRemovedAndTheUnionOfferedAgain) {
+    // 300 x 300, divisor 3, minimum above the cell size: cells {0-100, 101-201, 202-299}^2.
     SetJoinRectOverhead(20300);
     // The third joins the first; that union then joins the second.
     Dib delta = Delta(300, 300, 9, {{50, 50}, {150, 150}, {250, 50}});
@@ -149,7 +146,7 @@ TEST(AnxExchange, CutsRectanglesBottomRowFirstWithPadding) {
     DeleteAnxFrame(frame);
 }
 
-TEST(DIBMinRect, PassesFindTheBoxOfTheNonZeroPixels) {
+TEST(DibAnalysis, MinRectPassesChecksumAndTemplateSteps) {
     Owned dib(CreateDIB(10, 5));
     EXPECT_EQ(MinRect(dib), (V{9, 0, 4, 0}));  // all zero: the inverted start box
     Px(dib, 3, 1) = 8;
@@ -158,6 +155,21 @@ TEST(DIBMinRect, PassesFindTheBoxOfTheNonZeroPixels) {
     Px(dib, 3, 1) = 0;
     Px(dib, 5, 4) = Px(dib, 5, 0) = Px(dib, 1, 2) = Px(dib, 8, 2) = 1;
     EXPECT_EQ(MinRect(dib), (V{1, 8, 0, 4}));
+
+    // CRC-16/ARC over the stored rows.
+    Owned crc(CreateDIB(3, 3));
+    const char *rows[] = {"789", "456", "123"};  // top row first: stored order reads 1..9
+    for (int32_t i = 0; i < 9; ++i) Px(crc, i % 3, i / 3) = static_cast<uint8_t>(rows[i / 3][i % 3]);
+    for (int r = 0; r < 3; ++r) Pixels(crc.get())[4 * r + 3] = 0xEE;  // padding takes no part
+    EXPECT_EQ(ChecksumDIB(crc.get()), 0xBB3Du);
+
+    // A template sheet whose cell corners repeat every 32 x 40.
+    Owned sheet(CreateDIB(100, 90));
+    std::memset(Pixels(sheet.get()), 3, sheet->biSizeImage);
+    for (int32_t i = 0; i < 12; ++i) Px(sheet, i % 4 * 32, i / 4 * 40) = 7;
+    POINT steps{};
+    GetDIBTemplateNumbers(sheet.get(), &steps);
+    EXPECT_EQ((V{steps.x, steps.y}), (V{32, 40}));
 }
 
 // A header may claim millions of rows of no columns at no cost in bytes:
@@ -174,7 +186,7 @@ TEST(FuzzRegression, ZeroWidthPictureWithManyRowsIsNotWalked) {
     EXPECT_LT(pumps.calls(), 16);
 }
 
-TEST(TrimDIB, KeepsTheBoxOrTheRectangleAndReleasesTheInput) {
+TEST(DibEdits, TrimKeepsTheBoxOrRectanglePadAndFillClipAndACutReportsAllZero) {
     LeakCheck leaks;
     BITMAPINFOHEADER *dib = CreateDIB(10, 5);
     Px(dib, 3, 1) = 8;
@@ -192,27 +204,8 @@ TEST(TrimDIB, KeepsTheBoxOrTheRectangleAndReleasesTheInput) {
     ASSERT_NE(cut, nullptr);
     EXPECT_EQ((V{cut->biWidth, cut->biHeight, at.x, at.y}), (V{4, 3, 2, 1}));
     for (int32_t i = 0; i < 12; ++i) EXPECT_EQ(Px(cut, i % 4, i / 4), 10 * (i / 4 + 1) + i % 4 + 3);
-}
 
-TEST(ChecksumDIB, Crc16ArcOverStoredRowsWithoutPadding) {
-    Owned dib(CreateDIB(3, 3));
-    const char *rows[] = {"789", "456", "123"};  // top row first: stored order reads 1..9
-    for (int32_t i = 0; i < 9; ++i) Px(dib, i % 3, i / 3) = static_cast<uint8_t>(rows[i / 3][i % 3]);
-    for (int r = 0; r < 3; ++r) Pixels(dib.get())[4 * r + 3] = 0xEE;  // padding takes no part
-    EXPECT_EQ(ChecksumDIB(dib.get()), 0xBB3Du);
-}
-
-TEST(TemplateNumbers, StepsFollowTheCornerMarks) {
-    Owned sheet(CreateDIB(100, 90));
-    std::memset(Pixels(sheet.get()), 3, sheet->biSizeImage);
-    for (int32_t i = 0; i < 12; ++i) Px(sheet, i % 4 * 32, i / 4 * 40) = 7;
-    POINT steps{};
-    GetDIBTemplateNumbers(sheet.get(), &steps);
-    EXPECT_EQ((V{steps.x, steps.y}), (V{32, 40}));
-}
-
-TEST(PadCopyDIB, ZeroBordersAndRowEndsRepeatTheLastPixel) {
-    LeakCheck leaks;
+    // Padding: zero borders, row ends repeating the last pixel.
     Owned src(Pattern(3, 2));
     Owned pad(PadCopyDIB(src.get(), 1, 2, 0, 1));
     ASSERT_EQ((V{pad->biWidth, pad->biHeight}), (V{4, 5}));
@@ -223,21 +216,20 @@ TEST(PadCopyDIB, ZeroBordersAndRowEndsRepeatTheLastPixel) {
     Owned wide(PadCopyDIB(src.get(), 2, 0, 0, 0));  // width 5: three bytes of row end
     ASSERT_NE(wide, nullptr);
     EXPECT_EQ((&Px(wide, 4, 0))[3], Px(src, 2, 0));
-}
 
-TEST(FillAndCutRect, FillClipsTheFarEdgesAndACutReportsAnAllZeroRectangle) {
-    Owned dib(CreateDIB(6, 4));
-    const RECT wide{1, 1, 100, 2}, dot{0, 3, 0, 3};  // dot: one column of the last row
-    EXPECT_EQ(FillDIBRect(dib.get(), Pixels(dib.get()), &wide, 9), 1);
-    EXPECT_EQ(FillDIBRect(dib.get(), Pixels(dib.get()), &dot, 7), 1);
+    // Filling clips the far edges.
+    Owned filled(CreateDIB(6, 4));
+    const RECT across{1, 1, 100, 2}, dot{0, 3, 0, 3};  // dot: one column of the last row
+    EXPECT_EQ(FillDIBRect(filled.get(), Pixels(filled.get()), &across, 9), 1);
+    EXPECT_EQ(FillDIBRect(filled.get(), Pixels(filled.get()), &dot, 7), 1);
     for (int32_t i = 0; i < 24; ++i) {
         const int32_t x = i % 6, y = i / 6;
-        EXPECT_EQ(Px(dib, x, y), x >= 1 && (y == 1 || y == 2) ? 9 : (x == 0 && y == 3 ? 7 : 0)) << x << "," << y;
+        EXPECT_EQ(Px(filled, x, y), x >= 1 && (y == 1 || y == 2) ? 9 : (x == 0 && y == 3 ? 7 : 0)) << x << "," << y;
     }
     int32_t empty = -1;
-    const Owned blank(CopyDIBRectToDIB(dib.get(), 1, 0, 5, 0, &empty));  // the untouched top row
+    const Owned blank(CopyDIBRectToDIB(filled.get(), 1, 0, 5, 0, &empty));  // the untouched top row
     EXPECT_EQ(empty, 1);
-    const Owned cut(CopyDIBRectToDIB(dib.get(), 0, 0, 1, 1, &empty));
+    const Owned part(CopyDIBRectToDIB(filled.get(), 0, 0, 1, 1, &empty));
     EXPECT_EQ(empty, 0);
 }
 
