@@ -15,7 +15,6 @@
 namespace {
 
 using anim::dib::kPixelOffset;
-using anim::test::TraceCapture;
 using anim::test::dibs::Owned;
 using Bytes = std::vector<uint8_t>;
 using V = std::vector<int64_t>;
@@ -157,7 +156,7 @@ Bytes PaletteFile(const PaletteForm &f) {
                 f.compression != 0 ? Stream(f) : PackedRows(f)});
 }
 
-TEST_F(DIBFile, PaletteFormsWidenToEightBitRows) {
+TEST_F(DIBFile, PaletteFormsWidenToEightBitRowsAndStreamsStayInsideTheirPicture) {
     const PaletteForm forms[] = {
         {"1-bit", 40, 1, 0, false},          {"4-bit", 40, 4, 0, false},
         {"4-bit top-down", 40, 4, 0, true},  {"8-bit top-down", 40, 8, 0, true},
@@ -179,10 +178,8 @@ TEST_F(DIBFile, PaletteFormsWidenToEightBitRows) {
             rows[8 * (kFormH - 1 - i / kFormW) + i % kFormW] = FormPixel(i % kFormW, i / kFormW, f.compression ? 4 : f.bits);
         EXPECT_EQ(Cut(dib, kPixelOffset, rows.size()), rows);
     }
-}
 
-// Streams that disagree with their picture are cut where they leave it.
-TEST_F(DIBFile, RunLengthStreamsStayInsideTheirPicture) {
+    // Streams that disagree with their picture are cut where they leave it.
     using anim::dib::RunLength;
     constexpr uint8_t E = 0xEE;
     const struct {
@@ -225,7 +222,7 @@ TEST_F(DIBFile, RefusalsAreTracedWithTheirReason) {
     };
     for (const auto &[info, reason] : forms) {
         const std::string path = Write(Cat({FileHeader(0), info, Bytes(1024 + 64, 3)}));
-        TraceCapture trace;
+        anim::test::TraceCapture trace;
         EXPECT_EQ(OpenDIB(path.c_str()), nullptr) << reason;
         ASSERT_EQ(trace.lines().size(), 1u) << reason;
         EXPECT_TRUE(trace.lines()[0].ends_with(": OpenDIB: \"" + path + "\" not read: " + reason + ".\r\n"))
@@ -239,13 +236,13 @@ TEST_F(DIBFile, RefusalsAreTracedWithTheirReason) {
     // writer would block an ordinary open for ever.
     const std::string fifo = dir_.File("fifo");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    TraceCapture trace;
+    anim::test::TraceCapture trace;
     EXPECT_EQ(OpenDIB(nullptr), nullptr);
     const std::string names[] = {"/no/such/" + std::string(200, 'x'), dir_.File("."), fifo, "/dev/null"};
     for (const std::string &name : names) EXPECT_EQ(OpenDIB(name.c_str()), nullptr) << name;
     ASSERT_EQ(trace.lines().size(), 5u);
-    EXPECT_TRUE(trace.lines()[0].starts_with("DIB line ")) << trace.lines()[0];
-    EXPECT_TRUE(trace.lines()[0].ends_with(": Bad filename pointer.\r\n")) << trace.lines()[0];
+    const std::string &badPointer = trace.lines()[0];
+    EXPECT_TRUE(badPointer.starts_with("DIB line ") && badPointer.ends_with(": Bad filename pointer.\r\n")) << badPointer;
     for (size_t i = 0; i < std::size(names); ++i)
         EXPECT_TRUE(trace.lines()[i + 1].ends_with(": Can't open \"" + names[i].substr(0, 100) + "\" for reading.\r\n"))
             << trace.lines()[i + 1];

@@ -2,6 +2,7 @@
 // markers, ties, limits), exact streams for small pictures, round trips
 // through those tables, and the decoder's refusals.
 // Random pictures go through the same round trips in the encode fuzz target.
+// Last, the multi-animation writer that packs these frames into files.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,16 +13,17 @@
 #include <vector>
 
 #include "animate.h"
+#include "anx_writer.h"
 #include "codec/step_table.h"
 #include "dib/anx_frame.h"
 #include "dib/packed_dib.h"
 #include "platform/platform.h"
+#include "player_art.h"
 #include "test_support.h"
 
 namespace {
 
 using namespace anim::dib;
-using anim::platform::RowStride;
 using Bytes = std::vector<uint8_t>;
 using Table = std::array<uint16_t, 256>;
 
@@ -185,11 +187,10 @@ TEST(Encode, RowsInBothStreamKinds) {
     for (const RowCase &c : cases) {
         SCOPED_TRACE(testing::Message() << (c.lines ? "lines, " : "whole, ") << c.row.size() << " of " << int(c.row[0]));
         Bytes area = c.row;
-        if (c.lines) area.resize(RowStride(int(c.row.size())), c.row.back());
+        if (c.lines) area.resize(anim::platform::RowStride(int(c.row.size())), c.row.back());
         ANXFRAME *raw = RawFrame(int(c.row.size()), 1, area);
-        const auto w = uint16_t(c.row.size());
         anim::test::PumpCounter pumps;  // once a pixel and once at the end
-        ANXFRAME *f = c.lines ? AnxKOVRLEFrameLineByLine(raw, c.table.data(), w, 1) : AnxKOVRLEFrame(raw, c.table.data());
+        ANXFRAME *f = c.lines ? AnxKOVRLEFrameLineByLine(raw, c.table.data(), uint16_t(c.row.size()), 1) : AnxKOVRLEFrame(raw, c.table.data());
         ASSERT_NE(f, nullptr);
         EXPECT_EQ(Stream(f, 1, uint32_t(area.size())), c.stream);
         EXPECT_EQ(pumps.calls(), int(c.row.size()) + 1);
@@ -243,10 +244,10 @@ TEST(Encode, NumberOverlayRecordLengthLimitAndSingleEscapeStreams) {
     }
 }
 
-// Every value present: there is no unused value, so E is 0 and pixel 0
-// travels in escape form.
-TEST(CodecRoundTrip, TableWithoutEscapeByteStillDecodes) {
+TEST(AnxDecode, RoundTripsStepTableRepeatFrameAndRefusals) {
     anim::test::LeakCheck leaks;
+    // Every value present: there is no unused value, so E is 0 and pixel 0
+    // travels in escape form.
     anim::test::TraceCapture quiet;
     Bytes area(320);
     for (size_t i = 0; i < area.size(); ++i) area[i] = i < 256 ? uint8_t(i) : i / 8 % 2 ? 0 : 0x80;
@@ -269,10 +270,7 @@ TEST(CodecRoundTrip, TableWithoutEscapeByteStillDecodes) {
         DeleteAnxFrame(out);
         DeleteAnxFrame(packed);
     }
-}
 
-TEST(AnxDecode, StepTableRepeatFrameAndRefusals) {
-    anim::test::LeakCheck leaks;
     // 12 positions at 75% keep 9: keep and drop counts in turn, two zeros last.
     anim::codec::StepTable steps;
     EXPECT_EQ(anim::codec::BuildStepTable(12, 75, steps), 9);
@@ -306,6 +304,72 @@ TEST(AnxDecode, StepTableRepeatFrameAndRefusals) {
         EXPECT_TRUE(!refused || out == Bytes(88, 0xCD)) << c.name;
     }
     DeleteAnxFrame(coded);
+}
+
+// The multi-animation writer: the fields readers never check (lengths, the
+// writer's zeros), delta key frames, and its refusals. The loader's and
+// projector's tests play its files against their pictures.
+template <typename T = std::uint32_t>
+T At(const Bytes &b, std::size_t at) {
+    T v;
+    std::memcpy(&v, b.data() + at, sizeof v);
+    return v;
+}
+
+// A delta sequence has a negative count and a whole key frame (no key
+// colour) every keyInterval frames.
+TEST(AnxWriter, FileLayoutAndDeltaKeyFrames) {
+    anim::test::LeakCheck leaks;
+    writer::Writer writer;
+    ASSERT_TRUE(writer.AddScalableSequence(anim::test::PlayerRun(2, 20, 30, false), "walk"));
+    Bytes file;
+    ASSERT_TRUE(writer.Build(file));
+    const std::uint32_t l0 = At(file, 568), l1 = At(file, 572);  // the writer keeps lengths there
+    ASSERT_EQ(file.size(), 576u + l0 + l1);
+    for (auto [at, value] : {std::pair<std::size_t, std::uint32_t>{0, 0x00010001u}, {8, 552 + l0 + l1},
+                             {12, 552 + l0 + l1}, {16, 0}, {20, 0}, {28, 32u + 8u + 20u * 30u}, {556, 0}, {564, l0}})
+        EXPECT_EQ(At(file, at), value) << "at " << at;
+    EXPECT_EQ(At<std::int16_t>(file, 24), 2);
+
+    writer::Writer deltas;
+    writer::DeltaOptions options;
+    options.keyInterval = 4;
+    ASSERT_TRUE(deltas.AddDeltaSequence(anim::test::DeltaScene(9, 64, 40), "scene", options));
+    ASSERT_TRUE(deltas.Build(file));
+    const std::size_t delta = 16 + 8 + At(file, 16);
+    EXPECT_EQ(At<std::int16_t>(file, delta), -9);
+    for (int k = 0; k < 9; ++k) {
+        const auto h = At<ANXFRAME>(file, delta + 536 + 8 * 9 + At(file, delta + 536 + 4 * k));
+        EXPECT_EQ(h.compressionHigh == 0, k % 4 == 0) << k;
+    }
+}
+
+TEST(AnxWriter, RefusesWhatTheFormatCannotHold) {
+    anim::test::LeakCheck leaks;
+    writer::Writer writer;
+    Bytes file;
+    EXPECT_FALSE(writer.Build(file));
+    EXPECT_FALSE(writer.AddScalableSequence({}));
+    EXPECT_FALSE(writer.AddScalableSequence(anim::test::PlayerRun(1, 256, 10, false)));  // too wide
+    auto badRepeat = anim::test::PlayerRun(3, 10, 10, false);
+    badRepeat[1].repeatOf = 2;
+    badRepeat[2].repeatOf = 0;  // frame 1 repeats a repeat
+    EXPECT_FALSE(writer.AddScalableSequence(badRepeat));
+    badRepeat[1].repeatOf = 1;  // itself
+    badRepeat[2].repeatOf = writer::kNoRepeat;
+    EXPECT_FALSE(writer.AddScalableSequence(badRepeat));
+    auto outside = anim::test::PlayerRun(1, 20, 20, true);
+    outside[0].number->left = 15;
+    EXPECT_FALSE(writer.AddScalableSequence(outside));
+    auto mixed = anim::test::DeltaScene(3, 30, 30);
+    mixed[2].image = writer::Image(31, 30);
+    EXPECT_FALSE(writer.AddDeltaSequence(mixed));
+    EXPECT_FALSE(writer.AddDeltaSequence(anim::test::PlayerRun(1, 20, 20, true)));  // numbered
+    EXPECT_EQ(writer.sequenceCount(), 0u);
+
+    anim::test::ScratchDir dir;
+    ASSERT_TRUE(writer.AddScalableSequence(anim::test::PlayerRun(1, 8, 8, false)));
+    EXPECT_FALSE(writer.Write(dir.File("missing/one.anx")));
 }
 
 }  // namespace
