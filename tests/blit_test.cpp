@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "animate.h"
-#include "blit/blit.h"
 #include "blit/kernels.h"
 
 namespace {
@@ -17,10 +16,8 @@ struct Span {
     static constexpr int kGuard = 80;
     std::vector<uint8_t> bytes;
     uint8_t *first;  // first pixel of the first processed row
-    int32_t stride;
 
-    Span(uint32_t width, uint32_t height, int32_t stride_, std::mt19937 &rng, int colours)
-        : stride(stride_) {
+    Span(uint32_t width, uint32_t height, int32_t stride_, std::mt19937 &rng, int colours) {
         const size_t abs_stride = static_cast<size_t>(std::abs(stride_));
         bytes.resize(2 * kGuard + abs_stride * (height + 1) + 2 * width + 64);
         std::uniform_int_distribution<int> pick(0, colours - 1);
@@ -106,19 +103,16 @@ TEST(BlitKernels, EveryKernelSetMatchesThePlainLoopOnRandomSpans) {
 }
 
 // Bit 0 of the phase swaps the row patterns, phase / 2 rotates them left.
-std::vector<int> HazedColumnsOfRow0(uint32_t phase) {
-    std::vector<uint8_t> src(24 * 2, 7), dst(24 * 2, 0);
-    HazeCopyDIBBits(dst.data(), src.data(), 24, 2, 24, 24, 0, 9, phase, 1, 0);
-    std::vector<int> columns;
-    for (int i = 0; i < 24; ++i)
-        if (dst[i] == 9) columns.push_back(i);
-    return columns;
-}
-
 TEST(BlitEffects, PhaseSwapsAndRotatesThePatterns) {
-    EXPECT_EQ(HazedColumnsOfRow0(0), (std::vector<int>{0, 8, 16}));
-    EXPECT_EQ(HazedColumnsOfRow0(1), std::vector<int>{});
-    EXPECT_EQ(HazedColumnsOfRow0(2), (std::vector<int>{7, 15, 23}));
+    const std::vector<int> hazedColumnsOfRow0[] = {{0, 8, 16}, {}, {7, 15, 23}};
+    for (uint32_t phase = 0; phase < 3; ++phase) {
+        std::vector<uint8_t> src(24 * 2, 7), dst(24 * 2, 0);
+        HazeCopyDIBBits(dst.data(), src.data(), 24, 2, 24, 24, 0, 9, phase, 1, 0);
+        std::vector<int> columns;
+        for (int i = 0; i < 24; ++i)
+            if (dst[i] == 9) columns.push_back(i);
+        EXPECT_EQ(columns, hazedColumnsOfRow0[phase]) << "phase " << phase;
+    }
 }
 
 }  // namespace

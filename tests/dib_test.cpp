@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 
-#include <climits>
-#include <cstddef>
+#include <array>
+#include <cstdint>
 #include <cstring>
+#include <initializer_list>
 #include <utility>
 #include <vector>
 
 #include "animate.h"
+#include "dib/anx_frame.h"
 #include "dib/packed_dib.h"
 #include "test_support.h"
 
@@ -39,7 +41,109 @@ V MinRect(const Owned &dib) {
     return box;
 }
 
-TEST(DIBMinRect, PassesFindTheBoxOfTheNonZeroPixels) {
+using Box = std::array<int32_t, 4>;
+using Boxes = std::vector<Box>;
+using Dib = Owned;
+
+Box B(const RECT &r) { return {r.left, r.top, r.right, r.bottom}; }
+
+// A difference DIB whose pixels all hold the key except the changed ones.
+Dib Delta(int32_t w, int32_t h, uint8_t key, std::initializer_list<std::pair<int, int>> changed = {}) {
+    Dib dib(CreateDIB(w, h));
+    dib->biCompression = uint32_t{key} << 16;
+    for (int32_t i = 0; i < w * h; ++i) anim::test::dibs::Px(dib, i % w, i / w) = key;
+    for (auto [x, y] : changed) anim::test::dibs::Px(dib, x, y) = static_cast<uint8_t>(key + 1);
+    return dib;
+}
+
+Boxes Find(const Dib &dib, int32_t capacity, int32_t min_size, int32_t trim, int32_t exact, int32_t divisor) {
+    std::vector<RECT> rects(capacity);
+    int32_t count = capacity;
+    DIBFindNewRects(dib.get(), rects.data(), &count, min_size, trim, exact, divisor);
+    Boxes out;
+    for (int32_t i = 0; i < count; ++i) out.push_back(B(rects[i]));
+    return out;
+}
+
+// The join settings are process-wide: leave them as the rest of the suite expects.
+class FindNewRects : public ::testing::Test {
+protected:
+    void TearDown() override {
+        SetJoinRectOverhead(3000);
+        Find(Delta(1, 1, 0), 1, 0, 0, 0, 2);  // a keyless search: back to the cost rule
+    }
+    anim::test::LeakCheck leaks_;
+};
+
+TEST(RectArithmetic, IntersectUnionAndExclusiveForm) {
+    RECT empty, u, i, square{10, 10, 20, 20}, a{0, 0, 10, 5}, b{10, 3, 30, 9}, c{11, 0, 12, 5};
+    RECT edge{1, 2, INT32_MAX, 4};
+    DibSetRectEmpty(&empty);
+    EXPECT_NE(DibIsRectEmpty(&empty), 0);
+    EXPECT_EQ(DibUnionRect(&u, &empty, &square), 1);  // the empty origin takes part
+    EXPECT_NE(DibIntersectRect(&i, &a, &b), 0);
+    EXPECT_EQ(DibIntersectRect(&a, &a, &c), 0);  // aliased, and written even when empty
+    DibRectMakeExclusive(&edge);
+    EXPECT_EQ((Boxes{B(empty), B(u), B(i), B(a), B(edge)}),
+              (Boxes{{0, 0, -1, -1}, {0, 0, 20, 20}, {10, 3, 10, 5}, {11, 0, 10, 5}, {1, 2, INT32_MIN, 5}}));
+}
+
+TEST_F(FindNewRects, KeylessSinglePixelJoinModesAndJoinsOfferedAgain) {
+    EXPECT_EQ(Find(Dib(CreateDIB(7, 5)), 4, 2, 1, 0, 2), (Boxes{{0, 0, 6, 4}}));
+    EXPECT_EQ(Find(Delta(40, 30, 200), 4, 2, 1, 0, 2), (Boxes{{0, 0, 0, 0}}));
+    // Trimming finds a change one column right of the region's left edge.
+    EXPECT_EQ(Find(Delta(4, 4, 200, {{1, 2}}), 4, 8, 1, 1, 2), (Boxes{{1, 2, 1, 2}}));
+
+    // Exact join mode, chosen by a search, persists into ShouldJoinRect.
+    Find(Delta(1, 1, 9), 1, 0, 0, 1, 2);
+    RECT top{5, 0, 15, 3}, far_below{5, 5000, 15, 5100}, same_rows{9000, 0, 9500, 3};
+    RECT shifted{6, 5000, 15, 5100}, near{16, 1, 17, 2};
+    EXPECT_EQ((Box{ShouldJoinRect(&top, &far_below), ShouldJoinRect(&top, &same_rows),
+                   ShouldJoinRect(&top, &shifted), ShouldJoinRect(&top, &near)}),
+              (Box{1, 1, 0, 0}));
+    Find(Delta(1, 1, 9), 1, 0, 0, 0, 2);
+    EXPECT_EQ(ShouldJoinRect(&top, &near), 1);
+
+    // 300 x 300, divisor 3, minimum above the cell size: cells {0-100, 101-201, 202-299}^2.
+    SetJoinRectOverhead(20300);
+    // The third joins the first; that union then joins the second.
+    Dib delta = Delta(300, 300, 9, {{50, 50}, {150, 150}, {250, 50}});
+    std::array<RECT, 4> rects;
+    rects.fill(RECT{7, 7, 7, 7});
+    int32_t count = 4;
+    DIBFindNewRects(delta.get(), rects.data(), &count, 150, 0, 0, 3);
+    ASSERT_EQ(count, 1);
+    EXPECT_EQ((Boxes{B(rects[0]), B(rects[1]), B(rects[2])}),
+              (Boxes{{0, 0, 299, 201}, {0, 0, 0, 0}, {7, 7, 7, 7}}));  // the second freed by the removals
+}
+
+// Raw Anx frames cut from DIBs come bottom row first, each row padded with
+// its last pixel; a rectangle cuts back out as a DIB.
+TEST(AnxExchange, CutsRectanglesBottomRowFirstWithPadding) {
+    LeakCheck leaks;
+    Owned dib(Pattern(7, 3));
+    dib->biCompression = 0x00AB0000;  // a difference DIB's key colour
+    const RECT rects[] = {{1, 0, 5, 2}, {0, 1, 2, 2}, {6, 0, 6, 0}};
+    const POINT origin{3, -4};
+    ANXFRAME *frame = CopyDIBToAnxFrame(dib.get(), &origin, rects, 3);
+    ASSERT_NE(frame, nullptr);
+    std::vector<uint8_t> header(32);  // still raw, the key colour in the high half, the rest zero
+    anim::dib::StoreHeader(header.data(), {4, 32, 3, 8 * 3 + 4 * 2 + 4, 0, 0xAB, {3, -4, 9, -2}, 0, 0, 0, 0, 0, 0});
+    EXPECT_EQ(std::memcmp(frame, header.data(), 32), 0);
+    // 5 wide: stride 8, the pad repeating the row's last pixel.
+    const uint8_t *p = GetAnxFrameRectAddress(frame, 0);
+    EXPECT_EQ(p, reinterpret_cast<uint8_t *>(frame) + 56);
+    EXPECT_EQ(V(p, p + 36), (V{22, 23, 24, 25, 26, 26, 26, 26, 12, 13, 14, 15, 16, 16, 16, 16, 2, 3, 4, 5,
+                               6, 6, 6, 6, 21, 22, 23, 23, 11, 12, 13, 13, 7, 7, 7, 7}));
+    EXPECT_EQ(GetAnxFrameRectAddress(frame, 2), p + 32);
+    Owned back(CopyAnxFrameRectToDIB(frame, 1));
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ((V{back->biWidth, back->biHeight, int32_t(back->biSizeImage), Px(back, 0, 0), Px(back, 2, 1)}),
+              (V{3, 2, 8, 11, 23}));
+    DeleteAnxFrame(frame);
+}
+
+TEST(DibAnalysis, MinRectPassesChecksumAndTemplateSteps) {
     Owned dib(CreateDIB(10, 5));
     EXPECT_EQ(MinRect(dib), (V{9, 0, 4, 0}));  // all zero: the inverted start box
     Px(dib, 3, 1) = 8;
@@ -48,6 +152,21 @@ TEST(DIBMinRect, PassesFindTheBoxOfTheNonZeroPixels) {
     Px(dib, 3, 1) = 0;
     Px(dib, 5, 4) = Px(dib, 5, 0) = Px(dib, 1, 2) = Px(dib, 8, 2) = 1;
     EXPECT_EQ(MinRect(dib), (V{1, 8, 0, 4}));
+
+    // CRC-16/ARC over the stored rows.
+    Owned crc(CreateDIB(3, 3));
+    const char *rows[] = {"789", "456", "123"};  // top row first: stored order reads 1..9
+    for (int32_t i = 0; i < 9; ++i) Px(crc, i % 3, i / 3) = static_cast<uint8_t>(rows[i / 3][i % 3]);
+    for (int r = 0; r < 3; ++r) Pixels(crc.get())[4 * r + 3] = 0xEE;  // padding takes no part
+    EXPECT_EQ(ChecksumDIB(crc.get()), 0xBB3Du);
+
+    // A template sheet whose cell corners repeat every 32 x 40.
+    Owned sheet(CreateDIB(100, 90));
+    std::memset(Pixels(sheet.get()), 3, sheet->biSizeImage);
+    for (int32_t i = 0; i < 12; ++i) Px(sheet, i % 4 * 32, i / 4 * 40) = 7;
+    POINT steps{};
+    GetDIBTemplateNumbers(sheet.get(), &steps);
+    EXPECT_EQ((V{steps.x, steps.y}), (V{32, 40}));
 }
 
 // A header may claim millions of rows of no columns at no cost in bytes:
@@ -64,7 +183,7 @@ TEST(FuzzRegression, ZeroWidthPictureWithManyRowsIsNotWalked) {
     EXPECT_LT(pumps.calls(), 16);
 }
 
-TEST(TrimDIB, KeepsTheBoxOrTheRectangleAndReleasesTheInput) {
+TEST(DibEdits, TrimKeepsTheBoxOrRectanglePadAndFillClipAndACutReportsAllZero) {
     LeakCheck leaks;
     BITMAPINFOHEADER *dib = CreateDIB(10, 5);
     Px(dib, 3, 1) = 8;
@@ -81,28 +200,8 @@ TEST(TrimDIB, KeepsTheBoxOrTheRectangleAndReleasesTheInput) {
     Owned cut(TrimDIB(Pattern(10, 5), &keep, &at));
     ASSERT_NE(cut, nullptr);
     EXPECT_EQ((V{cut->biWidth, cut->biHeight, at.x, at.y}), (V{4, 3, 2, 1}));
-    for (int32_t i = 0; i < 12; ++i) EXPECT_EQ(Px(cut, i % 4, i / 4), 10 * (i / 4 + 1) + i % 4 + 3);
-}
 
-TEST(ChecksumDIB, Crc16ArcOverStoredRowsWithoutPadding) {
-    Owned dib(CreateDIB(3, 3));
-    const char *rows[] = {"789", "456", "123"};  // top row first: stored order reads 1..9
-    for (int32_t i = 0; i < 9; ++i) Px(dib, i % 3, i / 3) = static_cast<uint8_t>(rows[i / 3][i % 3]);
-    for (int r = 0; r < 3; ++r) Pixels(dib.get())[4 * r + 3] = 0xEE;  // padding takes no part
-    EXPECT_EQ(ChecksumDIB(dib.get()), 0xBB3Du);
-}
-
-TEST(TemplateNumbers, StepsFollowTheCornerMarks) {
-    Owned sheet(CreateDIB(100, 90));
-    std::memset(Pixels(sheet.get()), 3, sheet->biSizeImage);
-    for (int32_t i = 0; i < 12; ++i) Px(sheet, i % 4 * 32, i / 4 * 40) = 7;
-    POINT steps{};
-    GetDIBTemplateNumbers(sheet.get(), &steps);
-    EXPECT_EQ((V{steps.x, steps.y}), (V{32, 40}));
-}
-
-TEST(PadCopyDIB, ZeroBordersAndRowEndsRepeatTheLastPixel) {
-    LeakCheck leaks;
+    // Padding: zero borders, row ends repeating the last pixel.
     Owned src(Pattern(3, 2));
     Owned pad(PadCopyDIB(src.get(), 1, 2, 0, 1));
     ASSERT_EQ((V{pad->biWidth, pad->biHeight}), (V{4, 5}));
@@ -113,38 +212,36 @@ TEST(PadCopyDIB, ZeroBordersAndRowEndsRepeatTheLastPixel) {
     Owned wide(PadCopyDIB(src.get(), 2, 0, 0, 0));  // width 5: three bytes of row end
     ASSERT_NE(wide, nullptr);
     EXPECT_EQ((&Px(wide, 4, 0))[3], Px(src, 2, 0));
-}
 
-TEST(FillDIBRect, ClipsTheFarEdges) {
-    Owned dib(CreateDIB(6, 4));
-    const RECT wide{1, 1, 100, 2}, dot{0, 3, 0, 3};  // dot: one column of the last row
-    EXPECT_EQ(FillDIBRect(dib.get(), Pixels(dib.get()), &wide, 9), 1);
-    EXPECT_EQ(FillDIBRect(dib.get(), Pixels(dib.get()), &dot, 7), 1);
+    // Filling clips the far edges.
+    Owned filled(CreateDIB(6, 4));
+    const RECT across{1, 1, 100, 2}, dot{0, 3, 0, 3};  // dot: one column of the last row
+    EXPECT_EQ(FillDIBRect(filled.get(), Pixels(filled.get()), &across, 9), 1);
+    EXPECT_EQ(FillDIBRect(filled.get(), Pixels(filled.get()), &dot, 7), 1);
     for (int32_t i = 0; i < 24; ++i) {
         const int32_t x = i % 6, y = i / 6;
-        EXPECT_EQ(Px(dib, x, y), x >= 1 && (y == 1 || y == 2) ? 9 : (x == 0 && y == 3 ? 7 : 0)) << x << "," << y;
+        EXPECT_EQ(Px(filled, x, y), x >= 1 && (y == 1 || y == 2) ? 9 : (x == 0 && y == 3 ? 7 : 0)) << x << "," << y;
     }
+    int32_t empty = -1;
+    const Owned blank(CopyDIBRectToDIB(filled.get(), 1, 0, 5, 0, &empty));  // the untouched top row
+    EXPECT_EQ(empty, 1);
+    const Owned part(CopyDIBRectToDIB(filled.get(), 0, 0, 1, 1, &empty));
+    EXPECT_EQ(empty, 0);
 }
 
 // The header promises these calls work on a packed DIB in the game's own
 // memory, which has no block size to ask for.
 TEST(DibInCallerMemory, CallsThatNeedNoBlockSizeWork) {
     LeakCheck leaks;
-    struct PackedDib {
-        BITMAPINFOHEADER header;
-        uint8_t colours[anim::dib::kColourTableSize];
-        uint8_t pixels[8 * 4];
-    };
-    static_assert(offsetof(PackedDib, pixels) == anim::dib::kPixelOffset);
-    static PackedDib mine;
-    BITMAPINFOHEADER *dib = &mine.header;
-    *dib = BITMAPINFOHEADER{40, 6, 4, 1, 8, 0, sizeof mine.pixels, 0, 0, 0, 0};
+    std::vector<uint64_t> mine((anim::dib::kPixelOffset + 8 * 4) / 8);  // aligned for the header
+    auto *dib = reinterpret_cast<BITMAPINFOHEADER *>(mine.data());
+    *dib = BITMAPINFOHEADER{40, 6, 4, 1, 8, 0, 8 * 4, 0, 0, 0, 0};
     Px(dib, 4, 2) = 99;
     Owned twin(CreateDIB(6, 4)), copy(CopyDIB(dib)), padded(PadCopyDIB(dib, 1, 1, 1, 1));
     Px(twin, 4, 2) = 99;
     EXPECT_EQ(ChecksumDIB(dib), ChecksumDIB(twin.get()));
     ASSERT_TRUE(copy && padded);
-    EXPECT_EQ(std::memcmp(copy.get(), dib, sizeof mine), 0);
+    EXPECT_EQ(std::memcmp(copy.get(), dib, 8 * mine.size()), 0);
     EXPECT_EQ(Px(padded, 5, 3), 99);
     const RECT whole{0, 0, 5, 3};
     ANXFRAME *frame = CopyDIBToAnxFrame(dib, nullptr, &whole, 1);
@@ -159,7 +256,9 @@ TEST(DibCalls, RefuseAsDocumented) {
     Owned dib(CreateDIB(4, 3)), packed(Marked(1));
     int32_t n = 0;
     POINT at{};
-    const RECT past{2, 0, 4, 1}, backwards{2, 0, 1, 0};
+    const RECT past{2, 0, 4, 1}, backwards{2, 0, 0, 1}, inside{0, 0, 3, 2};
+    ANXFRAME *frame = CopyDIBToAnxFrame(dib.get(), nullptr, &inside, 1);
+    ANXFRAME *coded = CompressAnxFrame(CopyDIBToAnxFrame(dib.get(), nullptr, &inside, 1));
     const std::pair<const char *, bool> refusals[] = {
         {"ALLOCATE past 1 GiB", ALLOCATE(0x40000001u) == nullptr},
         {"CreateDIB of a negative height", CreateDIB(4, -1) == nullptr},
@@ -180,12 +279,26 @@ TEST(DibCalls, RefuseAsDocumented) {
         {"DeltaDIB of null", DeltaDIB(nullptr, dib.get()) == nullptr},
         {"DeltaDIB into a smaller DIB, released", DeltaDIB(CreateDIB(5, 3), dib.get()) == nullptr},
         {"DeltaDIB of a difference DIB, released", DeltaDIB(Marked(5u << 16), dib.get()) == nullptr},
+        {"CopyDIBToAnxFrame of a rectangle past the edge", CopyDIBToAnxFrame(dib.get(), nullptr, &past, 1) == nullptr},
+        {"CopyDIBToAnxFrame of a backwards rectangle", CopyDIBToAnxFrame(dib.get(), nullptr, &backwards, 1) == nullptr},
+        {"CopyDIBToAnxFrame of a negative count", CopyDIBToAnxFrame(dib.get(), nullptr, &inside, -1) == nullptr},
+        {"CopyDIBToAnxFrame without rectangles", CopyDIBToAnxFrame(dib.get(), nullptr, nullptr, 1) == nullptr},
+        {"CopyDIBToAnxFrame of null", CopyDIBToAnxFrame(nullptr, nullptr, &inside, 1) == nullptr},
+        {"CopyDIBToAnxFrame of a compressed DIB", CopyDIBToAnxFrame(packed.get(), nullptr, &inside, 1) == nullptr},
+        {"CopyAnxFrameRectToDIB past the last rectangle", CopyAnxFrameRectToDIB(frame, 1) == nullptr},
+        {"CopyAnxFrameRectToDIB of a negative index", CopyAnxFrameRectToDIB(frame, -1) == nullptr},
+        {"CopyAnxFrameRectToDIB of null", CopyAnxFrameRectToDIB(nullptr, 0) == nullptr},
+        {"CopyAnxFrameRectToDIB of a coded frame", CopyAnxFrameRectToDIB(coded, 0) == nullptr},
+        {"GetAnxFrameRectAddress of a coded frame", GetAnxFrameRectAddress(coded, 0) == nullptr},
         {"CopyDIBRectToDIB of a compressed DIB", CopyDIBRectToDIB(packed.get(), 0, 0, 1, 1, &n) == nullptr},
         {"PadCopyDIB of a compressed DIB", PadCopyDIB(packed.get(), 1, 1, 1, 1) == nullptr},
         {"FillDIBRect of an empty rectangle", FillDIBRect(dib.get(), Pixels(dib.get()), &backwards, 1) == 0},
         {"EnableManualDoubling, kept for old callers", EnableManualDoubling(1) == 0},
     };
     for (const auto &[call, refused] : refusals) EXPECT_TRUE(refused) << call;
+    DeleteAnxFrame(frame);
+    DeleteAnxFrame(coded);
+    DeleteAnxFrame(nullptr);
     DeleteDIB(nullptr);
     FREE(nullptr);
 }
