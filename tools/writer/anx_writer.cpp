@@ -201,19 +201,6 @@ std::string FrameError(std::size_t k, const char *what) {
 
 }  // namespace
 
-Image ImageFromDib(const BITMAPINFOHEADER *dib) {
-    if (dib == nullptr || dib->biBitCount != 8 || dib->biCompression != 0 || dib->biWidth < 1 ||
-        dib->biHeight < 1 || dib->biWidth > INT16_MAX || dib->biHeight > INT16_MAX)
-        return {};
-    Image image(dib->biWidth, dib->biHeight);
-    auto *source = const_cast<BITMAPINFOHEADER *>(dib);  // the address query does not write
-    for (std::int32_t y = 0; y < image.height; ++y) {
-        std::memcpy(&image.at(0, y), GetDIBPixelAddress(source, 0, y),
-                    static_cast<std::size_t>(image.width));
-    }
-    return image;
-}
-
 struct Writer::Encoded {
     std::vector<std::uint8_t> record;
     std::vector<std::uint8_t> numbers;  // empty: no player-number record

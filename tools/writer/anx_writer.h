@@ -53,10 +53,6 @@ struct Image {
     }
 };
 
-// The pixels of an 8-bit packed DIB (as OpenDIB gives it); an empty image
-// for null, a compressed DIB or one that is not 8-bit.
-Image ImageFromDib(const BITMAPINFOHEADER *dib);
-
 // Shirt-number art painted over a frame: pixels in the segment colours
 // (1-7 paint the left digit's seven segments, 8, 9 and 246-250 the right
 // digit's; AnxFilterJerseyColors keeps exactly these), everything else 0. left, top: where the art's
