@@ -21,16 +21,17 @@ using Bytes = std::vector<uint8_t>;
 
 enum Outcome { kRead, kKeptCompressed, kRefused };
 
-struct Recipe {
-    const char *art;  // how the art is saved first: a palette or an RGB picture
+// The art is saved first as an 8-bit PNG, an RGB PNG or a PPM; the options
+// stand between the art and the output name; the tool picks the header size
+// and bits a pixel, checked so that a new tool version cannot pass unseen.
+constexpr struct {
+    const char *art;
     int colours;
-    const char *options;  // between the art and the output file name
+    const char *options;
     uint32_t header;
     uint16_t bits;
     Outcome outcome;
-};
-
-constexpr Recipe kRecipes[] = {
+} kRecipes[] = {
     {"PNG8", 12, "BMP3:", 40, 4, kRead},
     {"PNG8", 40, "-compress None BMP3:", 40, 8, kRead},
     {"PNG8", 40, "BMP3:", 40, 8, kKeptCompressed},
@@ -44,44 +45,36 @@ constexpr Recipe kRecipes[] = {
 constexpr int kW = 23;
 constexpr int kH = 9;
 
-Bytes Colour(int x, int y, int colours) {  // r, g, b
-    const int n = (x * 7 + y * 3) % colours;
+Bytes Colour(int i, int colours) {  // r, g, b of pixel i
+    const int n = (i % kW * 7 + i / kW * 3) % colours;
     return Bytes{uint8_t(n * 6), uint8_t(255 - n * 5), uint8_t(n * 37)};
 }
 
-uint32_t Le(const Bytes &b, size_t at, int size) {
-    uint32_t v = 0;
-    for (int i = size - 1; i >= 0; --i) v = v << 8 | b[at + i];
-    return v;
-}
-
 TEST(DIBFileInterop, ImageToolRecipesReadOrRefuseAsDocumented) {
-    const char *tool = "/usr/bin/convert";
+    const std::string tool = "/usr/bin/convert";
     if (!std::filesystem::exists(tool)) GTEST_SKIP() << "ImageMagick's convert is not installed";
     anim::test::LeakCheck leaks;
     anim::test::ScratchDir dir;
     anim::test::TraceCapture refusals;
-    for (const Recipe &r : kRecipes) {
-        const std::string shown = std::string(r.art) + " of " + std::to_string(r.colours) + " colours, " + r.options;
-        SCOPED_TRACE(shown);
-        Bytes ppm;
-        for (char c : "P6\n" + std::to_string(kW) + " " + std::to_string(kH) + "\n255\n") ppm.push_back(uint8_t(c));
+    const std::string ppm = dir.File("art.ppm"), png = dir.File("art.png"), out = dir.File("out.bmp");
+    for (const auto &r : kRecipes) {
+        SCOPED_TRACE(std::string(r.art) + " of " + std::to_string(r.colours) + " colours, " + r.options);
+        const std::string head = "P6\n" + std::to_string(kW) + " " + std::to_string(kH) + "\n255\n";
+        Bytes art(head.begin(), head.end());
         for (int i = 0; i < kW * kH; ++i) {
-            const Bytes rgb = Colour(i % kW, i / kW, r.colours);
-            ppm.insert(ppm.end(), rgb.begin(), rgb.end());
+            const Bytes rgb = Colour(i, r.colours);
+            art.insert(art.end(), rgb.begin(), rgb.end());
         }
-        anim::test::WriteFileBytes(dir.File("art.ppm"), ppm);
-        std::string art = dir.File("art.ppm");
-        if (std::string(r.art) != "PPM") {
-            art = dir.File("art.png");
-            ASSERT_EQ(std::system((std::string(tool) + " " + dir.File("art.ppm") + " " + r.art + ":" + art).c_str()), 0);
-        }
-        const std::string out = dir.File("out.bmp");
-        ASSERT_EQ(std::system((std::string(tool) + " " + art + " " + r.options + out).c_str()), 0);
+        anim::test::WriteFileBytes(ppm, art);
+        const bool viaPng = std::string(r.art) != "PPM";
+        const std::string convertArt = tool + " " + ppm + " " + r.art + ":" + png;
+        ASSERT_TRUE(!viaPng || std::system(convertArt.c_str()) == 0);
+        ASSERT_EQ(std::system((tool + " " + (viaPng ? png : ppm) + " " + r.options + out).c_str()), 0);
         const Bytes file = anim::test::ReadFileBytes(out);
-        const uint32_t header = Le(file, 14, 4);
-        EXPECT_EQ(header, r.header);
-        EXPECT_EQ(Le(file, header == 12 ? 24 : 28, 2), r.bits);
+        const uint32_t header = file[14] | file[15] << 8;
+        const size_t bitsAt = header == 12 ? 24 : 28;
+        EXPECT_EQ((std::vector<uint32_t>{header, uint32_t(file[bitsAt] | file[bitsAt + 1] << 8)}),
+                  (std::vector<uint32_t>{r.header, r.bits}));
         Owned dib(OpenDIB(out.c_str()));
         if (r.outcome != kRead) {
             EXPECT_EQ(dib != nullptr, r.outcome == kKeptCompressed);
@@ -93,7 +86,7 @@ TEST(DIBFileInterop, ImageToolRecipesReadOrRefuseAsDocumented) {
                   (std::vector<int32_t>{8, 0, kW, kH}));
         for (int i = 0; i < kW * kH; ++i) {
             const uint8_t *quad = anim::dib::Bytes(dib.get()) + 40 + 4 * Px(dib, i % kW, i / kW);
-            ASSERT_EQ((Bytes{quad[2], quad[1], quad[0]}), Colour(i % kW, i / kW, r.colours)) << i % kW << "," << i / kW;
+            ASSERT_EQ((Bytes{quad[2], quad[1], quad[0]}), Colour(i, r.colours)) << "pixel " << i;
         }
     }
 }
