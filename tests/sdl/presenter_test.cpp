@@ -152,9 +152,7 @@ TEST(SdlPresenter, FailuresAreAnsweredWithSdlErrors) {
     EXPECT_TRUE(AnimSdlCreatePresenter(nullptr, doomed, ANIM_SDL_WHOLE_SCALE) == nullptr && failed("renderer"));
     EXPECT_EQ(AnimSdlCreatePresenter(target.renderer, doomed, 7), nullptr);
     EXPECT_TRUE(AnimSdlCreatePresenter(target.renderer, nullptr, ANIM_SDL_WHOLE_SCALE) == nullptr && failed("window"));
-    EXPECT_EQ(AnimSdlDraw(nullptr), -1);
-    EXPECT_EQ(AnimSdlPresent(nullptr), -1);
-    EXPECT_EQ(AnimSdlSetRenderer(nullptr, target.renderer), -1);
+    EXPECT_EQ((std::vector{AnimSdlDraw(nullptr), AnimSdlPresent(nullptr), AnimSdlSetRenderer(nullptr, target.renderer)}), std::vector<int32_t>(3, -1));
     EXPECT_EQ(AnimSdlTexture(nullptr), nullptr);
     AnimSdlHandleEvent(nullptr, nullptr);
     AnimSdlPresenter *p = AnimSdlCreatePresenter(target.renderer, doomed, ANIM_SDL_LETTERBOX);

@@ -80,23 +80,21 @@ Bytes Bmp(const IndexedImage &image, int bits, bool topDown = false, bool core =
 
 // image as an indexed PNG of 2^bitDepth palette entries (those in
 // transparent with alpha 0), which the write stores at that bit depth; as a
-// truecolour one when bitDepth is 0.
+// greyscale one, without a palette, when bitDepth is 0.
 bool WritePng(const std::string &path, const IndexedImage &image, int bitDepth, const std::vector<int> &transparent = {}) {
     png_image png{};
     png.version = PNG_IMAGE_VERSION;
     png.width = static_cast<png_uint_32>(image.width);
     png.height = static_cast<png_uint_32>(image.height);
-    png.format = bitDepth == 0 ? PNG_FORMAT_RGB : PNG_FORMAT_RGBA_COLORMAP;
+    png.format = bitDepth == 0 ? PNG_FORMAT_GRAY : PNG_FORMAT_RGBA_COLORMAP;
     png.colormap_entries = bitDepth == 0 ? 0 : 1u << bitDepth;
-    Bytes map, pixels = bitDepth == 0 ? Bytes{} : image.pixels;
-    for (const std::uint8_t p : bitDepth == 0 ? image.pixels : Bytes{})
-        pixels.insert(pixels.end(), {image.colours[p].r, image.colours[p].g, image.colours[p].b});
+    Bytes map;
     for (int i = 0; i < static_cast<int>(png.colormap_entries); ++i) {
         const imageio::Rgb c = image.colours[static_cast<std::size_t>(i)];
         const bool clear = std::find(transparent.begin(), transparent.end(), i) != transparent.end();
         map.insert(map.end(), {c.r, c.g, c.b, std::uint8_t(clear ? 0 : 255)});
     }
-    return png_image_write_to_file(&png, path.c_str(), 0, pixels.data(), 0, map.data()) != 0;
+    return png_image_write_to_file(&png, path.c_str(), 0, image.pixels.data(), 0, map.data()) != 0;
 }
 
 std::string OneSequence(const std::string &frames, const std::string &extra = "", const std::string &kind = "scalable") {
@@ -130,10 +128,8 @@ protected:
 TEST_F(PackTest, RefusesEachBadManifestWithAMessageNamingTheProblem) {
     Bmp8("big.bmp", Figure(101, 100, 70, 71));
     // Two 10 x 12 cells side by side, corners marked with colour 9.
-    IndexedImage cells(20, 12, 0);
-    for (int x = 0; x < 20; ++x)
-        for (int y = 1; y < 12; ++y) cells.At(x, y) = x < 10 ? 70 : 72;
-    cells.At(0, 0) = cells.At(10, 0) = 9;
+    IndexedImage cells(20, 12, 70);
+    for (int x = 0; x < 20; ++x) cells.At(x, 0) = x % 10 == 0 ? 9 : 0;
     Bmp8("sheet.bmp", cells);
     Bmp8("plain.bmp", IndexedImage(20, 12, 0));  // no marks: no grid to measure
     const std::string a = R"({"bmp": "a.bmp"})", sheet = R"("sheet": "sheet.bmp", )";
@@ -182,7 +178,7 @@ TEST(Pictures, EachFormIsReportedAndReadWithItsIndices) {
     anim::test::ScratchDir dir;
     const std::string path = dir.File("art.pic");
     struct Case {
-        int bits;  // 24 (a BMP) or 0 (a PNG): truecolour
+        int bits;  // 24: a truecolour BMP; 0: a greyscale PNG
         bool png = false, topDown = false, core = false, rle = false;
         int used = 0;  // colours in a BMP's table, when fewer than 2^bits
         std::vector<std::string> lines = {};
@@ -203,7 +199,7 @@ TEST(Pictures, EachFormIsReportedAndReadWithItsIndices) {
         {.bits = 4, .png = true, .lines = {"PNG, 9x5, palette, bit depth 4, 16 colours, index 0 transparent", "library   refused: OpenDIB reads BMP files", "anxpack   widened to 8 bits"}},
         {.bits = 8, .png = true, .lines = {"palette, bit depth 8, 256 colours, index 0 transparent"}},  // the tools' own writer
         {.bits = 0, .png = true,
-         .lines = {"anxpack   refused: truecolour PNG; frames need palette colours: convert with e.g. `convert in.png -colors 236 PNG8:out.png`"},
+         .lines = {"anxpack   refused: greyscale PNG; frames need palette colours: convert with e.g. `convert in.png -colors 236 PNG8:out.png`"},
          .usable = false},
         {.bits = 2, .png = true,
          .lines = {"palette index 3 is transparent (tRNS), but index 0 is the library's only transparent colour"},
