@@ -33,23 +33,20 @@ bool In(int v, int first, int count) { return v >= first && v < first + count; }
 
 // The assets are built once, on first use: the tests only read them.
 struct Built {
-    Built() {
-        AnimSetTraceHandler([](const char *, void *) {}, nullptr);
-        error = demo::BuildAssets(dir.File("assets"), kSeed, assets);
-    }
     anim::test::ScratchDir dir;
     demo::Assets assets;
-    std::string error;
+    std::string error = demo::BuildAssets(dir.File("assets"), kSeed, assets);
 };
 
 class MatchTest : public ::testing::Test {
 protected:
-    static const Built &Shared() {
+    void SetUp() override {
+        AnimSetTraceHandler([](const char *, void *) {}, nullptr);
         static const Built built;
-        return built;
+        ASSERT_EQ(built.error, "");
+        assets = &built.assets;
     }
-    void SetUp() override { ASSERT_EQ(Shared().error, ""); }
-    const demo::Assets &assets = Shared().assets;
+    const demo::Assets *assets = nullptr;
 };
 
 // The art is drawn in one palette, off the display's own colours; no pixel
@@ -57,7 +54,7 @@ protected:
 // the kit range); number art only in the segment colours, on the shirt; the
 // background in the game's colours; the cycled colours on the scoreboard.
 TEST_F(MatchTest, ArtKeepsTheColourRulesPlayingDependsOn) {
-    EXPECT_TRUE(assets.packed.warnings.empty()) << assets.packed.warnings.front();
+    EXPECT_TRUE(assets->packed.warnings.empty()) << assets->packed.warnings.front();
     const IndexedImage sheet = demo::DrawPlayerSheet(), numbers = demo::DrawNumberSheet();
     ASSERT_EQ(numbers.pixels.size(), sheet.pixels.size());
     for (std::size_t i = 0; i < sheet.pixels.size(); ++i) {
@@ -78,7 +75,7 @@ TEST_F(MatchTest, ArtKeepsTheColourRulesPlayingDependsOn) {
 // right-hand one of 10-19, a picture of its own.
 TEST_F(MatchTest, ShirtNumbersStayLegibleAtTheSmallestScale) {
     demo::Match match;
-    ASSERT_EQ(match.Start(assets, kSeed, kLongMatch), "");
+    ASSERT_EQ(match.Start(*assets, kSeed, kLongMatch), "");
     EngineState *engine = match.engine();
     const std::int32_t obj = GetAnimObject(engine);
     auto paint = [&](demo::View view, int number, bool mirror) {
@@ -104,7 +101,7 @@ TEST_F(MatchTest, PlayedMatchShowsKitsNumbersAndDepthScalingAnswersClicksAndChan
     anim::test::LeakCheck leaks;
     constexpr int kHalf = 91;  // frames before the wipe
     demo::Match match;
-    ASSERT_EQ(match.Start(assets, kSeed, 2 * kHalf), "");
+    ASSERT_EQ(match.Start(*assets, kSeed, 2 * kHalf), "");
     int strips = 0;
     match.onWipeStrip = [&] { ++strips; };
 
@@ -186,7 +183,7 @@ void ExpectPlaysAs(const std::string &path, const std::vector<IndexedImage> &pic
             for (int x = 0; x < d.Width; ++x) {
                 const int index = image.RasterBits[y * d.Width + x];
                 const GifColorType c = map->Colors[index];
-                if (index != control.TransparentColor) canvas[static_cast<std::size_t>((d.Top + y) * 32 + d.Left + x)] = imageio::Rgb{c.Red, c.Green, c.Blue};
+                if (index != control.TransparentColor) canvas[static_cast<std::size_t>((d.Top + y) * 32 + d.Left + x)] = {c.Red, c.Green, c.Blue};
             }
         for (std::size_t p = 0; p < canvas.size(); ++p)
             ASSERT_TRUE(canvas[p] == pictures[i].colours[pictures[i].pixels[p]]) << "frame " << i << " differs at " << p;
@@ -196,12 +193,10 @@ void ExpectPlaysAs(const std::string &path, const std::vector<IndexedImage> &pic
 
 TEST(GifAnimation, ViewerSeesEveryFrameAsHandedInAndNothingUnfinishedIsLeft) {
     IndexedImage ramp(32, 24);
-    for (int y = 0; y < 24; ++y)
-        for (int x = 0; x < 32; ++x) ramp.At(x, y) = static_cast<std::uint8_t>((x + 3 * y) % 7 + 1);
+    for (int i = 0; i < 32 * 24; ++i) ramp.pixels[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>((i % 32 + 3 * (i / 32)) % 7 + 1);
     for (int i = 0; i < 256; ++i) ramp.colours[static_cast<std::size_t>(i)] = imageio::Rgb{static_cast<std::uint8_t>(i * 3), 40, static_cast<std::uint8_t>(255 - i)};
     std::vector<IndexedImage> pictures{ramp, ramp};  // a small square changes
-    for (int y = 5; y < 9; ++y)
-        for (int x = 10; x < 14; ++x) pictures.back().At(x, y) = 200;
+    for (int i = 0; i < 16; ++i) pictures.back().At(10 + i % 4, 5 + i / 4) = 200;
     pictures.push_back(pictures.back());  // nothing changes
     pictures.push_back(pictures.back());  // same indices, colours of index 3 changed: every 3 pixel must be resent
     pictures.back().colours[3] = imageio::Rgb{1, 2, 3};
