@@ -76,21 +76,22 @@ Bytes Bmp(const IndexedImage &image, int bits, bool topDown = false, bool core =
 }
 
 // image as an indexed PNG of 2^bitDepth palette entries (entry clear with
-// alpha 0), which the write stores at that bit depth; as a
-// greyscale one, without a palette, when bitDepth is 0.
+// alpha 0), which the write stores at that bit depth; as a truecolour one
+// when bitDepth is 0.
 bool WritePng(const std::string &path, const IndexedImage &image, int bitDepth, int clear) {
     png_image png{};
     png.version = PNG_IMAGE_VERSION;
     png.width = static_cast<png_uint_32>(image.width);
     png.height = static_cast<png_uint_32>(image.height);
-    png.format = bitDepth == 0 ? PNG_FORMAT_GRAY : PNG_FORMAT_RGBA_COLORMAP;
+    png.format = bitDepth == 0 ? PNG_FORMAT_RGB : PNG_FORMAT_RGBA_COLORMAP;
     png.colormap_entries = bitDepth == 0 ? 0 : 1u << bitDepth;
-    Bytes map;
+    Bytes map, rgb;
+    for (const std::uint8_t p : image.pixels) rgb.insert(rgb.end(), {image.colours[p].r, image.colours[p].g, image.colours[p].b});
     for (int i = 0; i < static_cast<int>(png.colormap_entries); ++i) {
         const imageio::Rgb c = image.colours[static_cast<std::size_t>(i)];
         map.insert(map.end(), {c.r, c.g, c.b, std::uint8_t(i == clear ? 0 : 255)});
     }
-    return png_image_write_to_file(&png, path.c_str(), 0, image.pixels.data(), 0, map.data()) != 0;
+    return png_image_write_to_file(&png, path.c_str(), 0, bitDepth == 0 ? rgb.data() : image.pixels.data(), 0, map.data()) != 0;
 }
 
 std::string OneSequence(const std::string &frames, const std::string &extra = "", const std::string &kind = "scalable") {
@@ -173,7 +174,7 @@ TEST(Pictures, EachFormIsReportedAndReadWithItsIndices) {
     anim::test::ScratchDir dir;
     const std::string path = dir.File("art.pic");
     struct Case {
-        int bits;  // 24: a truecolour BMP; 0: a greyscale PNG
+        int bits;  // 24 (a BMP) or 0 (a PNG): truecolour
         bool png = false, topDown = false, core = false, rle = false;
         int used = 0;  // colours in a BMP's table, when fewer than 2^bits
         bool usable = true;
@@ -192,7 +193,7 @@ TEST(Pictures, EachFormIsReportedAndReadWithItsIndices) {
         {.bits = 4, .png = true, .lines = {"PNG, 9x5, palette, bit depth 4, 16 colours, index 0 transparent", "library   refused: OpenDIB reads BMP files", "anxpack   widened to 8 bits"}},
         {.bits = 8, .png = true, .lines = {"palette, bit depth 8, 256 colours, index 0 transparent"}},  // the tools' own writer
         {.bits = 0, .png = true, .usable = false,
-         .lines = {"anxpack   refused: greyscale PNG; frames need palette colours: convert with e.g. `convert in.png -colors 236 PNG8:out.png`"}},
+         .lines = {"anxpack   refused: truecolour PNG; frames need palette colours: convert with e.g. `convert in.png -colors 236 PNG8:out.png`"}},
         {.bits = 2, .png = true, .usable = false, .transparent = 3,
          .lines = {"palette index 3 is transparent (tRNS), but index 0 is the library's only transparent colour"}},
     };
