@@ -24,11 +24,6 @@ Bytes With(Bytes b, size_t at, uint32_t v) {
     std::memcpy(&b[at], &v, 4);
     return b;
 }
-uint32_t Get32(const Bytes &b, size_t at) {
-    uint32_t v;
-    std::memcpy(&v, &b[at], 4);
-    return v;
-}
 Bytes Cat(std::initializer_list<Bytes> parts) {
     Bytes out;
     for (const Bytes &p : parts) out.insert(out.end(), p.begin(), p.end());
@@ -90,8 +85,7 @@ TEST_F(DIBFile, WrittenDibsReadBackAsWritten) {
         const size_t size = anim::platform::BlockSize(dib.get());
         const Bytes file = anim::test::ReadFileBytes(path);
         ASSERT_EQ(file.size(), 14 + size);
-        EXPECT_EQ((V{file[0], file[1], Get32(file, 2), Get32(file, 6), Get32(file, 10)}),
-                  (V{'B', 'M', int64_t(file.size()), 0, 1078}));
+        EXPECT_EQ(Head(file, 14), With(FileHeader(1078), 2, uint32_t(file.size())));
         Owned back(OpenDIB(path.c_str()));
         ASSERT_NE(back, nullptr);
         ASSERT_GE(anim::platform::BlockSize(back.get()), size);
@@ -113,6 +107,7 @@ struct PaletteForm {
     uint16_t bits;
     uint32_t compression;  // 0, or 1 / 2 for the 8-bit / 4-bit streams
     bool top_down;
+    bool bare = false;  // no file header: the info header comes first
 };
 
 // Rows packed bits to a pixel, leftmost in the high bits, padded to 4 bytes.
@@ -162,11 +157,12 @@ TEST_F(DIBFile, PaletteFormsWidenToEightBitRowsAndStreamsStayInsideTheirPicture)
         {"4-bit top-down", 40, 4, 0, true},  {"8-bit top-down", 40, 8, 0, true},
         {"OS/2 core 4-bit", 12, 4, 0, false}, {"V5 8-bit", 124, 8, 0, false},
         {"RLE4", 40, 4, 2, false},           {"V5 RLE4", 124, 4, 2, false},
-        {"V5 RLE8", 124, 8, 1, false},
+        {"V5 RLE8", 124, 8, 1, false},       {"bare 8-bit", 40, 8, 0, false, true},
     };
     for (const PaletteForm &f : forms) {
         SCOPED_TRACE(f.name);
-        Owned dib = Open(PaletteFile(f));
+        const Bytes file = PaletteFile(f);
+        Owned dib = Open(f.bare ? Bytes(file.begin() + 14, file.end()) : file);
         ASSERT_NE(dib, nullptr);
         EXPECT_EQ((V{dib->biSize, dib->biWidth, dib->biHeight, dib->biBitCount, dib->biCompression,
                      dib->biSizeImage, dib->biClrUsed}),
