@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <array>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -19,7 +18,6 @@ using anim::test::dibs::Owned;
 using Bytes = std::vector<uint8_t>;
 using V = std::vector<int64_t>;
 
-void Put16(Bytes &b, size_t at, uint16_t v) { std::memcpy(&b[at], &v, 2); }
 Bytes With(Bytes b, size_t at, uint32_t v) {
     std::memcpy(&b[at], &v, 4);
     return b;
@@ -36,10 +34,8 @@ Bytes Cut(const Owned &dib, size_t at, size_t n) {
     return Bytes(p, p + n);
 }
 Bytes InfoHeader(int32_t width, int32_t height, uint16_t bits, uint32_t size_image) {
-    Bytes b = With(With(With(Bytes(40, 0), 0, 40), 4, uint32_t(width)), 8, uint32_t(height));
-    Put16(b, 12, 1);
-    Put16(b, 14, bits);
-    return With(b, 20, size_image);
+    const Bytes b = With(With(With(Bytes(40, 0), 0, 40), 4, uint32_t(width)), 8, uint32_t(height));
+    return With(With(b, 12, 1u | uint32_t{bits} << 16), 20, size_image);  // one plane
 }
 Bytes FileHeader(uint32_t off_bits) {
     Bytes b = With(Bytes(14, 0), 10, off_bits);
@@ -140,9 +136,9 @@ Bytes Stream(const PaletteForm &f) {
 Bytes PaletteFile(const PaletteForm &f) {
     Bytes info = With(InfoHeader(kFormW, f.top_down ? -kFormH : kFormH, f.bits, 0), 16, f.compression), table;
     info.resize(f.header_size);
-    Put16(info, 0, uint16_t(f.header_size));
+    info = With(info, 0, f.header_size);
     if (f.header_size == 12)  // the core header's 16-bit fields
-        for (uint16_t i = 0; i < 4; ++i) Put16(info, 4 + 2 * i, std::array<uint16_t, 4>{kFormW, kFormH, 1, f.bits}[i]);
+        info = With(With(info, 4, kFormW | kFormH << 16), 8, 1u | uint32_t{f.bits} << 16);
     for (int i = 0; i < 1 << f.bits; ++i) {
         table = Cat({table, FormColour(i)});
         if (f.header_size != 12) table.push_back(0);

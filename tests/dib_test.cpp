@@ -107,8 +107,7 @@ TEST_F(FindNewRects, KeylessSinglePixelJoinModesAndJoinsOfferedAgain) {
     SetJoinRectOverhead(20300);
     // The third joins the first; that union then joins the second.
     Owned delta = Delta(300, 300, 9, {{50, 50}, {150, 150}, {250, 50}});
-    std::array<RECT, 4> rects;
-    rects.fill(RECT{7, 7, 7, 7});
+    std::vector<RECT> rects(4, RECT{7, 7, 7, 7});
     int32_t count = 4;
     DIBFindNewRects(delta.get(), rects.data(), &count, 150, 0, 0, 3);
     ASSERT_EQ(count, 1);
