@@ -240,8 +240,27 @@ TEST(Encode, NumberOverlayRecordLengthLimitAndSingleEscapeStreams) {
     }
 }
 
-TEST(AnxDecode, StepTableRepeatFrameAndRefusals) {
+TEST(AnxDecode, RoundTripStepTableRepeatFrameAndRefusals) {
     anim::test::LeakCheck leaks;
+    // Every value present: there is no unused value, so E is 0 and pixel 0
+    // travels in escape form through a line-by-line stream.
+    anim::test::TraceCapture quiet;
+    Bytes area(320);
+    for (size_t i = 0; i < area.size(); ++i) area[i] = i < 256 ? uint8_t(i) : i / 8 % 2 ? 0 : 0x80;
+    std::vector<uint32_t> stats(KOVRLE_STATISTICS_COUNT);
+    KOVRLEStartDecompTable(stats.data());
+    KOVRLEUpdateDecompTableLineByLine(area.data(), 16, 20, stats.data());
+    Table t;
+    KOVRLEFinishDecompTable(stats.data(), t.data(), 0, KOVRLE_AUTO_LIMIT);
+    ANXFRAME *packed = AnxKOVRLEFrameLineByLine(RawFrame(16, 20, area), t.data(), 16, 20);
+    ASSERT_NE(packed, nullptr);
+    KOVRLEConvertTableToLineForm(t.data());
+    ANXFRAME *out = AnxUnKOVRLEFrame(packed, nullptr, t.data(), nullptr, 0, 100, 0, 0, 0, ANX_STREAM_LINE_BY_LINE);
+    ASSERT_NE(out, nullptr);
+    EXPECT_EQ(Bytes(GetAnxFrameRectAddress(out, 0), GetAnxFrameRectAddress(out, 0) + 320), area);
+    DeleteAnxFrame(out);
+    DeleteAnxFrame(packed);
+
     // 12 positions at 75% keep 9: keep and drop counts in turn, two zeros last.
     anim::codec::StepTable steps;
     EXPECT_EQ(anim::codec::BuildStepTable(12, 75, steps), 9);
@@ -258,7 +277,7 @@ TEST(AnxDecode, StepTableRepeatFrameAndRefusals) {
 
     // A refusal leaves the caller's buffer as it was; 10 x 4 expands into
     // 32 + 8 + 48 bytes.
-    Table t = kExampleTable;
+    t = kExampleTable;
     ANXFRAME *coded = AnxKOVRLEFrameLineByLine(RawFrame(10, 4, Bytes(48, 0x44)), t.data(), 10, 4);
     ASSERT_NE(coded, nullptr);
     struct Refusal { const char *name; const ANXFRAME *frame; uint32_t size; int scale; uint16_t *table; bool refused; };
