@@ -115,4 +115,11 @@ TEST(BlitEffects, PhaseSwapsAndRotatesThePatterns) {
     }
 }
 
+TEST(BlitSpans, PaintHorizPaintsCountPixelsOfTheColoursLowByte) {
+    std::vector<uint8_t> row(6, 1);
+    PaintHorizDIBBits(row.data(), 4, 0x1F9);
+    PaintHorizDIBBits(row.data() + 4, 0, 7);
+    EXPECT_EQ(row, (std::vector<uint8_t>{0xF9, 0xF9, 0xF9, 0xF9, 1, 1}));
+}
+
 }  // namespace

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <array>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -19,15 +18,9 @@ using anim::test::dibs::Owned;
 using Bytes = std::vector<uint8_t>;
 using V = std::vector<int64_t>;
 
-void Put16(Bytes &b, size_t at, uint16_t v) { std::memcpy(&b[at], &v, 2); }
 Bytes With(Bytes b, size_t at, uint32_t v) {
     std::memcpy(&b[at], &v, 4);
     return b;
-}
-uint32_t Get32(const Bytes &b, size_t at) {
-    uint32_t v;
-    std::memcpy(&v, &b[at], 4);
-    return v;
 }
 Bytes Cat(std::initializer_list<Bytes> parts) {
     Bytes out;
@@ -41,10 +34,8 @@ Bytes Cut(const Owned &dib, size_t at, size_t n) {
     return Bytes(p, p + n);
 }
 Bytes InfoHeader(int32_t width, int32_t height, uint16_t bits, uint32_t size_image) {
-    Bytes b = With(With(With(Bytes(40, 0), 0, 40), 4, uint32_t(width)), 8, uint32_t(height));
-    Put16(b, 12, 1);
-    Put16(b, 14, bits);
-    return With(b, 20, size_image);
+    const Bytes b = With(With(With(Bytes(40, 0), 0, 40), 4, uint32_t(width)), 8, uint32_t(height));
+    return With(With(b, 12, 1u | uint32_t{bits} << 16), 20, size_image);  // one plane
 }
 Bytes FileHeader(uint32_t off_bits) {
     Bytes b = With(Bytes(14, 0), 10, off_bits);
@@ -90,8 +81,7 @@ TEST_F(DIBFile, WrittenDibsReadBackAsWritten) {
         const size_t size = anim::platform::BlockSize(dib.get());
         const Bytes file = anim::test::ReadFileBytes(path);
         ASSERT_EQ(file.size(), 14 + size);
-        EXPECT_EQ((V{file[0], file[1], Get32(file, 2), Get32(file, 6), Get32(file, 10)}),
-                  (V{'B', 'M', int64_t(file.size()), 0, 1078}));
+        EXPECT_EQ(Head(file, 14), With(FileHeader(1078), 2, uint32_t(file.size())));
         Owned back(OpenDIB(path.c_str()));
         ASSERT_NE(back, nullptr);
         ASSERT_GE(anim::platform::BlockSize(back.get()), size);
@@ -113,6 +103,7 @@ struct PaletteForm {
     uint16_t bits;
     uint32_t compression;  // 0, or 1 / 2 for the 8-bit / 4-bit streams
     bool top_down;
+    bool bare = false;  // no file header: the info header comes first
 };
 
 // Rows packed bits to a pixel, leftmost in the high bits, padded to 4 bytes.
@@ -145,9 +136,9 @@ Bytes Stream(const PaletteForm &f) {
 Bytes PaletteFile(const PaletteForm &f) {
     Bytes info = With(InfoHeader(kFormW, f.top_down ? -kFormH : kFormH, f.bits, 0), 16, f.compression), table;
     info.resize(f.header_size);
-    Put16(info, 0, uint16_t(f.header_size));
+    info = With(info, 0, f.header_size);
     if (f.header_size == 12)  // the core header's 16-bit fields
-        for (uint16_t i = 0; i < 4; ++i) Put16(info, 4 + 2 * i, std::array<uint16_t, 4>{kFormW, kFormH, 1, f.bits}[i]);
+        info = With(With(info, 4, kFormW | kFormH << 16), 8, 1u | uint32_t{f.bits} << 16);
     for (int i = 0; i < 1 << f.bits; ++i) {
         table = Cat({table, FormColour(i)});
         if (f.header_size != 12) table.push_back(0);
@@ -162,11 +153,12 @@ TEST_F(DIBFile, PaletteFormsWidenToEightBitRowsAndStreamsStayInsideTheirPicture)
         {"4-bit top-down", 40, 4, 0, true},  {"8-bit top-down", 40, 8, 0, true},
         {"OS/2 core 4-bit", 12, 4, 0, false}, {"V5 8-bit", 124, 8, 0, false},
         {"RLE4", 40, 4, 2, false},           {"V5 RLE4", 124, 4, 2, false},
-        {"V5 RLE8", 124, 8, 1, false},
+        {"V5 RLE8", 124, 8, 1, false},       {"bare 8-bit", 40, 8, 0, false, true},
     };
     for (const PaletteForm &f : forms) {
         SCOPED_TRACE(f.name);
-        Owned dib = Open(PaletteFile(f));
+        const Bytes file = PaletteFile(f);
+        Owned dib = Open(f.bare ? Bytes(file.begin() + 14, file.end()) : file);
         ASSERT_NE(dib, nullptr);
         EXPECT_EQ((V{dib->biSize, dib->biWidth, dib->biHeight, dib->biBitCount, dib->biCompression,
                      dib->biSizeImage, dib->biClrUsed}),

@@ -67,16 +67,13 @@ TEST(Display, AnswersFollowTheDisplayFormatAndResetZeroesThePaintTimers) {
     platform::SetSystemPaletteUse(screen, original);
     platform::ReleaseScreenDC(screen);
 
-    EngineState *engine = InitAnimate();
-    ASSERT_NE(engine, nullptr);
-    engine->composeTime = 9;
-    engine->copyTime = 7;
-    ResetFixupPaintTimes(engine);
+    EngineState engine{};
+    engine.composeTime = 9;
+    engine.copyTime = 7;
+    ResetFixupPaintTimes(&engine);
     std::uint32_t compose = 1, copy = 1;
-    GetFixupPaintTimes(engine, &compose, &copy);
+    GetFixupPaintTimes(&engine, &compose, &copy);
     EXPECT_EQ(compose | copy, 0u);
-    TerminateAnimate(engine);
-    FREE(engine);
 }
 
 }  // namespace
