@@ -52,6 +52,9 @@ TEST(SpriteTable, AnchorsWhatShowingAndHidingInvalidateAndHitTesting) {
         GetSpriteRect(e, &r, s);
         EXPECT_EQ(Boxes({r})[0], box) << mode;
     }
+    int32_t x = 0, depth = 0;
+    GetSpritePosition(e, s, &x, nullptr, &depth);
+    EXPECT_EQ(Box({x, depth}), Box({100, 3}));
     EXPECT_EQ(e->invalidCount + e->sprites[s].shown, 0);
     EXPECT_EQ(Box({HideSprite(e, s), UnHideSprite(e, s), UnHideSprite(e, s), HideSprite(e, s)}),
               Box({0, 1, 0, 1}));
