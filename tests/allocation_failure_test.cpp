@@ -7,8 +7,8 @@
 #include <functional>
 #include <utility>
 
+#include "engine_fixture.h"
 #include "player_art.h"
-#include "test_support.h"
 
 namespace {
 
@@ -22,12 +22,9 @@ Bytes Snapshot(const void *block) {
     return Bytes(p, p + anim::platform::BlockSize(block));
 }
 
-BITMAPINFOHEADER *Picture(std::int32_t w, std::int32_t h) {
-    BITMAPINFOHEADER *dib = CreateDIB(w, h);
-    for (std::int32_t y = 0; y < h; ++y)
-        for (std::int32_t x = 0; x < w; ++x)
-            *GetDIBPixelAddress(dib, x, y) = static_cast<std::uint8_t>(x < 2 ? 0 : 10 + (x * 7 + y) % 9);
-    return dib;
+// The caller's pictures: a transparent margin and a few colours.
+std::uint8_t Pattern(std::int32_t x, std::int32_t y) {
+    return static_cast<std::uint8_t>(x < 2 ? 0 : 10 + (x * 7 + y) % 9);
 }
 
 // What an operation is given, made before failures start: the caller's
@@ -47,10 +44,10 @@ struct Stage {
 
     void Build(Given given, const std::string &path) {
         if (given >= kEngine) engine = InitAnimate();
-        if (given == kPicture || given == kAdopting) dib = Picture(13, 9);
+        if (given == kPicture || given == kAdopting) dib = MakeDib(13, 9, Pattern).release();
         if (given == kFrame) {
             const RECT whole{0, 0, 16, 10};
-            frame = CopyDIBToAnxFrame(dibs::Owned(Picture(17, 11)).get(), nullptr, &whole, 1);
+            frame = CopyDIBToAnxFrame(MakeDib(17, 11, Pattern).get(), nullptr, &whole, 1);
             std::vector<std::uint32_t> stats(KOVRLE_STATISTICS_COUNT);
             KOVRLEStartDecompTable(stats.data());
             KOVRLEUpdateDecompTable(GetAnxFrameRectAddress(frame, 0), frame->dataSize, stats.data());
@@ -95,7 +92,7 @@ TEST(AllocationFailure, EachFailureGivesTheFailureResultKeepsInputsAndLeaksNothi
     ScratchDir dir;
     const std::string picture = dir.File("picture.dib");
     const char *file = picture.c_str();
-    ASSERT_EQ(WriteDIB(file, dibs::Owned(Picture(21, 30)).get()), 1);
+    ASSERT_EQ(WriteDIB(file, MakeDib(21, 30, Pattern).get()), 1);
     const std::string path = dir.File("standard.anx");
     WriteFileBytes(path, StandardFile());
     POINT origin{};

@@ -50,16 +50,6 @@ struct EffectScene {
     }
 };
 
-// Each entry as 0xFFRRGGBB: its flags, then its colour.
-std::vector<uint32_t> EntriesOf(HPALETTE palette) {
-    std::vector<PALETTEENTRY> entries(256);
-    EXPECT_EQ(AnimGetPaletteEntries(palette, 0, 256, entries.data()), 256u);
-    std::vector<uint32_t> out;
-    for (const PALETTEENTRY &e : entries)
-        out.push_back(uint32_t(e.peFlags) << 24 | e.peRed << 16 | e.peGreen << 8 | e.peBlue);
-    return out;
-}
-
 // The master copy, the surface's colours and those of its bitmap (what the
 // direct copy shows).
 std::vector<std::vector<uint32_t>> Copies(const Engine &e) {
@@ -70,10 +60,15 @@ std::vector<std::vector<uint32_t>> Copies(const Engine &e) {
 TEST(MasterPalette, ColourCopiesReachEveryTableAndRedirectOnlyTheSurface) {
     EffectScene s;
     // Only the animatable game colours are flagged for the window.
-    std::vector<uint32_t> flagged = Hexes(s.engine->canvas.colors);
-    for (int i = 10; i <= 245; ++i)
-        flagged[i] |= (platform::kPcReserved | platform::kPcNoCollapse) << 24;
-    EXPECT_EQ(EntriesOf(MasterPalette(s)), flagged);
+    std::vector<PALETTEENTRY> entries(256);
+    EXPECT_EQ(AnimGetPaletteEntries(MasterPalette(s), 0, 256, entries.data()), 256u);
+    std::vector<uint32_t> flagged = Hexes(s.engine->canvas.colors), seen;
+    for (int i = 0; i < 256; ++i) {
+        const PALETTEENTRY &e = entries[i];
+        seen.push_back(uint32_t(e.peFlags) << 24 | e.peRed << 16 | e.peGreen << 8 | e.peBlue);
+        if (i >= 10 && i <= 245) flagged[i] |= (platform::kPcReserved | platform::kPcNoCollapse) << 24;
+    }
+    EXPECT_EQ(seen, flagged);
     RGBQUAD table[256];
     for (int i = 0; i < 256; ++i) table[i] = {2, uint8_t(i), 1, 0};
     ColorsFromTable(s, table, -5, 300);
