@@ -44,7 +44,7 @@ struct Scene {
     }
 };
 
-TEST(Compose, DrawCallbacksRunBetweenLayersWithTheirOverlap) {
+TEST(Compose, DrawCallbacksRunBetweenLayersAndTheDebugDisplayOutlinesRepaints) {
     Scene s;
     Window w(kW, kH);
     animate::ClearInvalidRects(s.e);
@@ -66,12 +66,8 @@ TEST(Compose, DrawCallbacksRunBetweenLayersWithTheirOverlap) {
     EXPECT_EQ(RegisterDrawCallback(s.e, Record, 1, 1, 0), 8);
     EXPECT_EQ(UnregisterDrawCallback(s.e, Record, 50, 50), 0);
     EXPECT_EQ(UnregisterDrawCallback(s.e, Record, 50, 50), 9);
-}
 
-TEST(Compose, DebugDisplayTracesAndOutlinesEachRepaintedRectangle) {
-    Scene s;
-    Window w(kW, kH);
-    PaintScene(s.e, w);
+    // The debug display traces and outlines each repainted rectangle.
     SetJoinRectOverhead(0);
     SetDebugInvalidRects(s.e, 1);
     MakeRectInvalid(s.e, 0, 0, 9, 9);

@@ -140,8 +140,7 @@ TEST(AnimObjects, SlotsBindingsOffsetsAndRefusals) {
     EXPECT_EQ(GetAnimObject(engine), -1);
     EXPECT_EQ(SetAnimObjectAnim(engine, 1, 999, 0, 0), 0);
     EXPECT_EQ(SetAnimObjectAnim(engine, 0, kRunId, 0, 0), 1);
-    EXPECT_EQ(SetAnimObjectPlayerNumber(engine, 0, 7, 1), 0);
-    EXPECT_EQ(SetAnimObjectPlayerNumber(engine, 0, 9, 0), 7);
+    EXPECT_EQ(Box({SetAnimObjectPlayerNumber(engine, 0, 7, 1), SetAnimObjectPlayerNumber(engine, 0, 9, 0)}), Box({0, 7}));
     EXPECT_EQ(engine->animObjects.entries[0].flags, anim::projector::kObjectCreated);
     ASSERT_EQ(ProjectFrame(engine, 0, 60, 60, 1), 1);
 
@@ -171,10 +170,9 @@ TEST(AnimObjects, SlotsBindingsOffsetsAndRefusals) {
     EXPECT_EQ(engine->animObjects.entries[0].x, before + 3);
 
     // Objects outside the table are refused, never indexed.
-    EXPECT_EQ(ProjectFrame(engine, 99, 0, 0, 0), 0);
-    EXPECT_EQ(SetFrameNum(engine, 99, 1), -1);
-    EXPECT_EQ(FrameCount(engine, 99), 0);
-    EXPECT_EQ(HideFrame(engine, 99), 0);
+    EXPECT_EQ(Box({ProjectFrame(engine, 99, 0, 0, 0), SetFrameNum(engine, 99, 1), FrameCount(engine, 99),
+                   HideFrame(engine, 99)}),
+              Box({0, -1, 0, 0}));
 
     // A sequence whose frames need more than the object's buffer is refused.
     // One whose first frame cannot be expanded plays, and shows nothing of

@@ -38,11 +38,11 @@ TEST(SpriteTable, AFailedStartNamesTheTableAndSlotLimitsReuseAndHandlesOutOfRang
     EXPECT_EQ(e->invalidCount, 0);
 }
 
-TEST(SpriteTable, AnchorsWhatShowingAndHidingInvalidateAndHitTesting) {
+TEST(SpriteTable, AnchorsInvalidationHitTestingAndImagesFromDibsFramesAndRectangles) {
     Engine e;
     ASSERT_EQ(MakeOffScreenDib(e, 640, 480), 0);
-    Dib dib(CreateDIB(20, 40));
-    const int32_t img = AddSpriteDib(e, dib.get()), s = AddSprite(e);
+    Dib tall(CreateDIB(20, 40));
+    const int32_t img = AddSpriteDib(e, tall.get()), s = AddSprite(e);
     SetSpriteSpriteDib(e, s, img);
     for (const auto &[mode, box] : {std::pair{0, Box{90, 80, 109, 119}},
                                     {1, {90, 65, 109, 104}},
@@ -76,10 +76,8 @@ TEST(SpriteTable, AnchorsWhatShowingAndHidingInvalidateAndHitTesting) {
         int32_t hit = -7;
         EXPECT_EQ(Box({GetSpriteFromPoint(e, x, y, &hit), hit}), Box({found, sprite})) << x;
     }
-}
 
-TEST(SpriteTable, ImagesFromDibsFramesAndRectangles) {
-    Engine e;
+    // Images from DIBs, frames and rectangles.
     Dib dib(CreateDIB(13, 9));
     const int32_t a = AddSpriteDib(e, dib.get());
     EXPECT_EQ(GetSpritePDib(e, a), reinterpret_cast<uint8_t *>(dib.get()) + 1064);
@@ -118,7 +116,7 @@ TEST(SpriteTable, ImagesFromDibsFramesAndRectangles) {
     DeleteAnxFrame(frame);
 }
 
-TEST(Templates, SlotsHandlesAndImagesCutFromSheets) {
+TEST(SceneSheets, TemplateSlotsAndImagesCutFromThemAndBackgroundsThatSizeTheScene) {
     LeakCheck leaks;
     ScratchDir dir;
     Dib sheet = MakeDib(64, 32, [](int x, int y) { return uint8_t(x + y); });
@@ -143,17 +141,14 @@ TEST(Templates, SlotsHandlesAndImagesCutFromSheets) {
     EXPECT_EQ(Box({AddSpriteDibFromTemplate(e, 14, 0, 0, 1, 1), e->templateCount}), Box({-1, 14}));
     CloseSpriteTemplate(e, owned);  // the engine's own sheet goes
     EXPECT_EQ(e->templateCount, 13);
-}
 
-TEST(Background, LoadsSizeTheSceneTakeColoursAndReportFailures) {
-    LeakCheck leaks;
-    ScratchDir dir;
+    // A background sizes the scene, brings the game's colours, and a failed
+    // load says why.
     BoxCapture boxes;
     Dib pic = MakeDib(64, 48, [](int x, int y) { return uint8_t(x ^ y); });
     auto *colours = reinterpret_cast<RGBQUAD *>(pic.get() + 1);
     for (int i = 0; i < 256; ++i) colours[i] = {7, uint8_t(255 - i), uint8_t(i), 0};
     ASSERT_EQ(WriteDIB(dir.File("bg.bmp").c_str(), pic.get()), 1);
-    Engine e;
     auto scene = [&] { return Boxes({e->sceneRect})[0]; };
     ASSERT_EQ(SetBackground(e, dir.File("bg.bmp").c_str()), 1);
     EXPECT_EQ(Boxes({e->invalidRects, e->invalidRects + e->invalidCount}),
