@@ -90,9 +90,8 @@ TEST(AllocationFailure, EachFailureGivesTheFailureResultKeepsInputsAndLeaksNothi
     LeakCheck leaks;
     TraceCapture traces;  // table builds also report unused markers
     ScratchDir dir;
-    const std::string picture = dir.File("picture.dib");
-    const char *file = picture.c_str();
-    ASSERT_EQ(WriteDIB(file, MakeDib(21, 30, Pattern).get()), 1);
+    const std::string file = dir.File("picture.dib");
+    ASSERT_EQ(WriteDIB(file.c_str(), MakeDib(21, 30, Pattern).get()), 1);
     const std::string path = dir.File("standard.anx");
     WriteFileBytes(path, StandardFile());
     POINT origin{};
@@ -109,7 +108,7 @@ TEST(AllocationFailure, EachFailureGivesTheFailureResultKeepsInputsAndLeaksNothi
     const Case cases[] = {
         {"CreateDIB", kNothing, [](Stage &s) { return s.Made(CreateDIB(7, 5)); }},
         {"CreateScrollingDIB", kNothing, [](Stage &s) { return s.Made(CreateScrollingDIB(4, 3, 5, 2)); }},
-        {"OpenDIB", kNothing, [&](Stage &s) { return s.Made(OpenDIB(file)); }},
+        {"OpenDIB", kNothing, [&](Stage &s) { return s.Made(OpenDIB(file.c_str())); }},
         {"CopyDIB", kPicture, [](Stage &s) { return s.Made(CopyDIB(s.dib)); }},
         {"CreateCompatibleDIB", kPicture, [](Stage &s) { return s.Made(CreateCompatibleDIB(s.dib)); }},
         {"CopyDIBRectToDIB", kPicture, [&](Stage &s) { return s.Made(CopyDIBRectToDIB(s.dib, 1, 2, 8, 6, &empty)); }},
@@ -130,9 +129,9 @@ TEST(AllocationFailure, EachFailureGivesTheFailureResultKeepsInputsAndLeaksNothi
          }},
         // The state and its tables.
         {"InitAnimate", kNothing, [](Stage &s) { return (s.engine = InitAnimate()) != nullptr; }, false, 2},
-        {"SetBackground", kEngine, [&](Stage &s) { return SetBackground(s.engine, file) != 0; }},
-        {"SetBackgroundPlus", kEngine, [&](Stage &s) { return SetBackgroundPlus(s.engine, file, 2) != 0; }},
-        {"SetBackgroundDibOnly", kEngine, [&](Stage &s) { return SetBackgroundDibOnly(s.engine, file, 1) != 0; }},
+        {"SetBackground", kEngine, [&](Stage &s) { return SetBackground(s.engine, file.c_str()) != 0; }},
+        {"SetBackgroundPlus", kEngine, [&](Stage &s) { return SetBackgroundPlus(s.engine, file.c_str(), 2) != 0; }},
+        {"SetBackgroundDibOnly", kEngine, [&](Stage &s) { return SetBackgroundDibOnly(s.engine, file.c_str(), 1) != 0; }},
         // The adopted DIB is the engine's from the call on, made or not.
         {"SetBackgroundFromPDIB", kAdopting,
          [](Stage &s) { return SetBackgroundFromPDIB(s.engine, std::exchange(s.dib, nullptr)) != 0; }},
@@ -141,7 +140,7 @@ TEST(AllocationFailure, EachFailureGivesTheFailureResultKeepsInputsAndLeaksNothi
         // cannot be cut from it. Templates outlive TerminateAnimate, so the
         // sheet is closed.
         {"OpenSpriteTemplate", kEngine, [&](Stage &s) {
-             const std::int32_t t = OpenSpriteTemplate(s.engine, file);
+             const std::int32_t t = OpenSpriteTemplate(s.engine, file.c_str());
              const bool cut = t >= 0 && AddSpriteDibFromTemplate(s.engine, t, 0, 0, 8, 8) >= 0;
              CloseSpriteTemplate(s.engine, t);
              return cut;
