@@ -87,10 +87,7 @@ TEST(MasterPalette, ColourCopiesReachEveryTableAndRedirectOnlyTheSurface) {
     AddColor(s, 256, &colour);
     TraceCapture trace;
     ColorsFromBI(s, nullptr, 10, 245);
-    ASSERT_EQ(trace.lines().size(), 1u);
-    EXPECT_TRUE(trace.lines()[0].starts_with("MASTPAL line ") &&
-                trace.lines()[0].ends_with(": NULL parm in ColorsFromBI\r\n"))
-        << trace.lines()[0];
+    EXPECT_EQ(OneTrace(trace), "MASTPAL: NULL parm in ColorsFromBI\r\n");
 
     // Redirection shows in the surface alone; an index outside the table: 3.
     std::vector<std::vector<uint32_t>> redirected = Copies(s.engine);
@@ -119,8 +116,8 @@ TEST(MasterPalette, AdoptionSelectionAndStart) {
     PatternSurface(engine, 4, 4);
     Window window(8, 8);
     int32_t realised = -7;
-    EXPECT_EQ(SetPaletteEx(engine, window, &realised), nullptr);
-    EXPECT_EQ(realised, 0);  // no palette yet: nothing selected
+    // No palette yet: nothing selected.
+    EXPECT_EQ(Box({SetPaletteEx(engine, window, &realised) == nullptr, realised}), Box({1, 0}));
     const uint32_t serial = ColourSerial(window);
 
     HPALETTE full = GamePalette(256, 0), shortPalette = GamePalette(16, 1);
@@ -137,16 +134,14 @@ TEST(MasterPalette, AdoptionSelectionAndStart) {
     EXPECT_EQ(boxes.boxes.size(), 1u);
 
     // The palette shows once it is selected and realised.
-    EXPECT_EQ(SetPaletteEx(engine, window, &realised), nullptr);
-    EXPECT_EQ(realised, 16);
+    EXPECT_EQ(Box({SetPaletteEx(engine, window, &realised) == nullptr, realised}), Box({1, 16}));
     EXPECT_EQ(Hexes(window.Colours().data(), 0, 15), Hexes(engine->masterColors, 0, 15));
     EXPECT_NE(ColourSerial(window), serial);
     AnimDeletePalette(full);
 
     // Without a device context the colours stay as they were, unpushed.
     auto *bare = static_cast<EngineState *>(ALLOCATE(sizeof(EngineState)));
-    EXPECT_EQ(InitMasterPalette(bare, nullptr), 0);
-    EXPECT_EQ(bare->canvas.colorTableLive, 0);
+    EXPECT_EQ(Box({InitMasterPalette(bare, nullptr), bare->canvas.colorTableLive}), Box({0, 0}));
     EXPECT_EQ(InitMasterPalette(nullptr, platform::GetScreenDC()), 3);
     FREE(bare);
 }
@@ -154,10 +149,9 @@ TEST(MasterPalette, AdoptionSelectionAndStart) {
 TEST(PaletteFades, BlacknessStepsToTheMasterColoursAndCyclingRotatesThem) {
     EffectScene s;
     const std::vector<uint32_t> start = s.Shown(), game = Hexes(s.engine->masterColors, 10, 245);
-    EXPECT_EQ(FadeBlacknessScene(s, 0), 0);  // already black
-    EXPECT_EQ(SetBlacknessFade(s, 1), 1);
+    // Already black, then at full colour: no step either way.
+    EXPECT_EQ(Box({FadeBlacknessScene(s, 0), SetBlacknessFade(s, 1), FadeBlacknessScene(s, 1)}), Box({0, 1, 0}));
     EXPECT_EQ(s.Shown(10, 245), game);
-    EXPECT_EQ(FadeBlacknessScene(s, 1), 0);
     EXPECT_EQ(SetBlacknessFade(s, 0), 1);
     EXPECT_EQ(s.Shown(10, 245), std::vector<uint32_t>(236, 0));
     // The static colours never take part.

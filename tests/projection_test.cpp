@@ -123,13 +123,12 @@ TEST(Projection, FramesPaintAsPinnedAndDeltaSeeksShowWhatPlayingThroughShows) {
     EXPECT_EQ(GetFrameNum(engine, o), 1);
     // Releasing the frame projected last stops later seeks and projections there.
     ASSERT_EQ(ProjectFrame(engine, o, kX, kY, 3), 1);
-    EXPECT_EQ(DeleteFrameImmediate(engine, o), 1);
-    EXPECT_EQ(DeleteFrameImmediate(engine, o), 0);
+    EXPECT_EQ(Box({DeleteFrameImmediate(engine, o), DeleteFrameImmediate(engine, o)}), Box({1, 0}));
     SetFrameNum(engine, o, 1);
     EXPECT_EQ(ProjectFrame(engine, o, kX, kY, 3), 0);
-    // The file stays while its sequence plays; the tear-down frees it all.
-    EXPECT_EQ(DestroyMultiAnim(engine, 0), 0);
-    EXPECT_EQ(DestroyMultiAnim(engine, 7), 0);  // not a handle
+    // The file stays while its sequence plays (the tear-down frees it all);
+    // 7 is not a handle.
+    EXPECT_EQ(Box({DestroyMultiAnim(engine, 0), DestroyMultiAnim(engine, 7)}), Box({0, 0}));
 }
 
 TEST(AnimObjects, SlotsBindingsOffsetsAndRefusals) {
@@ -272,10 +271,8 @@ TEST(MultiAnimLoad, EachRefusalTracesItsReasonAndLeavesNoSlot) {
         const std::string path = c.path ? projector.dir.File(c.path) : "";
         EXPECT_EQ(LoadMultiAnim(engine, c.path ? path.c_str() : nullptr, c.ids, c.maxIds, 1, ANIM_LOAD_PLAYER_NUMBERS), -1);
         anim::platform::FailNthAllocation(0);
-        ASSERT_EQ(trace.lines().size(), 1u);
-        const std::string &line = trace.lines()[0];
-        EXPECT_TRUE(line.starts_with("PROJCTOR line ") && line.ends_with(".\r\n")) << line;
-        EXPECT_NE(line.find(": LoadMultiAnim: " + c.trace), std::string::npos) << line;
+        const std::string line = OneTrace(trace);
+        EXPECT_TRUE(line.starts_with("PROJCTOR: LoadMultiAnim: " + c.trace) && line.ends_with(".\r\n")) << line;
         EXPECT_EQ(engine->multiAnims.count, c.preload ? 1 : 0);
         EXPECT_EQ(engine->sequences.count + engine->playerNumbers.count, c.preload ? 4 : 0);
     }
