@@ -7,8 +7,8 @@
 #include <functional>
 #include <utility>
 
+#include "engine_fixture.h"
 #include "player_art.h"
-#include "test_support.h"
 
 namespace {
 
@@ -22,12 +22,9 @@ Bytes Snapshot(const void *block) {
     return Bytes(p, p + anim::platform::BlockSize(block));
 }
 
-BITMAPINFOHEADER *Picture(std::int32_t w, std::int32_t h) {
-    BITMAPINFOHEADER *dib = CreateDIB(w, h);
-    for (std::int32_t y = 0; y < h; ++y)
-        for (std::int32_t x = 0; x < w; ++x)
-            *GetDIBPixelAddress(dib, x, y) = static_cast<std::uint8_t>(x < 2 ? 0 : 10 + (x * 7 + y) % 9);
-    return dib;
+// The caller's pictures: a transparent margin and a few colours.
+std::uint8_t Pattern(std::int32_t x, std::int32_t y) {
+    return static_cast<std::uint8_t>(x < 2 ? 0 : 10 + (x * 7 + y) % 9);
 }
 
 // What an operation is given, made before failures start: the caller's
@@ -47,10 +44,10 @@ struct Stage {
 
     void Build(Given given, const std::string &path) {
         if (given >= kEngine) engine = InitAnimate();
-        if (given == kPicture || given == kAdopting) dib = Picture(13, 9);
+        if (given == kPicture || given == kAdopting) dib = MakeDib(13, 9, Pattern).release();
         if (given == kFrame) {
             const RECT whole{0, 0, 16, 10};
-            frame = CopyDIBToAnxFrame(dibs::Owned(Picture(17, 11)).get(), nullptr, &whole, 1);
+            frame = CopyDIBToAnxFrame(MakeDib(17, 11, Pattern).get(), nullptr, &whole, 1);
             std::vector<std::uint32_t> stats(KOVRLE_STATISTICS_COUNT);
             KOVRLEStartDecompTable(stats.data());
             KOVRLEUpdateDecompTable(GetAnxFrameRectAddress(frame, 0), frame->dataSize, stats.data());
@@ -93,9 +90,8 @@ TEST(AllocationFailure, EachFailureGivesTheFailureResultKeepsInputsAndLeaksNothi
     LeakCheck leaks;
     TraceCapture traces;  // table builds also report unused markers
     ScratchDir dir;
-    const std::string picture = dir.File("picture.dib");
-    const char *file = picture.c_str();
-    ASSERT_EQ(WriteDIB(file, dibs::Owned(Picture(21, 30)).get()), 1);
+    const std::string file = dir.File("picture.dib");
+    ASSERT_EQ(WriteDIB(file.c_str(), MakeDib(21, 30, Pattern).get()), 1);
     const std::string path = dir.File("standard.anx");
     WriteFileBytes(path, StandardFile());
     POINT origin{};
@@ -112,7 +108,7 @@ TEST(AllocationFailure, EachFailureGivesTheFailureResultKeepsInputsAndLeaksNothi
     const Case cases[] = {
         {"CreateDIB", kNothing, [](Stage &s) { return s.Made(CreateDIB(7, 5)); }},
         {"CreateScrollingDIB", kNothing, [](Stage &s) { return s.Made(CreateScrollingDIB(4, 3, 5, 2)); }},
-        {"OpenDIB", kNothing, [&](Stage &s) { return s.Made(OpenDIB(file)); }},
+        {"OpenDIB", kNothing, [&](Stage &s) { return s.Made(OpenDIB(file.c_str())); }},
         {"CopyDIB", kPicture, [](Stage &s) { return s.Made(CopyDIB(s.dib)); }},
         {"CreateCompatibleDIB", kPicture, [](Stage &s) { return s.Made(CreateCompatibleDIB(s.dib)); }},
         {"CopyDIBRectToDIB", kPicture, [&](Stage &s) { return s.Made(CopyDIBRectToDIB(s.dib, 1, 2, 8, 6, &empty)); }},
@@ -133,9 +129,9 @@ TEST(AllocationFailure, EachFailureGivesTheFailureResultKeepsInputsAndLeaksNothi
          }},
         // The state and its tables.
         {"InitAnimate", kNothing, [](Stage &s) { return (s.engine = InitAnimate()) != nullptr; }, false, 2},
-        {"SetBackground", kEngine, [&](Stage &s) { return SetBackground(s.engine, file) != 0; }},
-        {"SetBackgroundPlus", kEngine, [&](Stage &s) { return SetBackgroundPlus(s.engine, file, 2) != 0; }},
-        {"SetBackgroundDibOnly", kEngine, [&](Stage &s) { return SetBackgroundDibOnly(s.engine, file, 1) != 0; }},
+        {"SetBackground", kEngine, [&](Stage &s) { return SetBackground(s.engine, file.c_str()) != 0; }},
+        {"SetBackgroundPlus", kEngine, [&](Stage &s) { return SetBackgroundPlus(s.engine, file.c_str(), 2) != 0; }},
+        {"SetBackgroundDibOnly", kEngine, [&](Stage &s) { return SetBackgroundDibOnly(s.engine, file.c_str(), 1) != 0; }},
         // The adopted DIB is the engine's from the call on, made or not.
         {"SetBackgroundFromPDIB", kAdopting,
          [](Stage &s) { return SetBackgroundFromPDIB(s.engine, std::exchange(s.dib, nullptr)) != 0; }},
@@ -144,7 +140,7 @@ TEST(AllocationFailure, EachFailureGivesTheFailureResultKeepsInputsAndLeaksNothi
         // cannot be cut from it. Templates outlive TerminateAnimate, so the
         // sheet is closed.
         {"OpenSpriteTemplate", kEngine, [&](Stage &s) {
-             const std::int32_t t = OpenSpriteTemplate(s.engine, file);
+             const std::int32_t t = OpenSpriteTemplate(s.engine, file.c_str());
              const bool cut = t >= 0 && AddSpriteDibFromTemplate(s.engine, t, 0, 0, 8, 8) >= 0;
              CloseSpriteTemplate(s.engine, t);
              return cut;

@@ -8,13 +8,6 @@ namespace {
 constexpr int32_t kWidth = 13;  // rows padded to 16
 constexpr int32_t kHeight = 9;
 
-// What a copy of r from the surface puts into a fresh window twice its size.
-std::vector<uint8_t> Copied(Engine &e, RECT r, int32_t scale, uint32_t flags, RGBQUAD *colours) {
-    Window w(kWidth * 2, kHeight * 2);
-    EXPECT_EQ(canvas::CanvasStretchToWindow(w, &r, &e->canvas, scale, flags, colours), 0);
-    return w.Pixels();
-}
-
 TEST(Canvas, ErrorsReportedExactlyAndDirectAndPrinterCopiesPutTheSamePixels) {
     LeakCheck leaks;
     BoxCapture boxes;
@@ -36,8 +29,11 @@ TEST(Canvas, ErrorsReportedExactlyAndDirectAndPrinterCopiesPutTheSamePixels) {
             for (RECT r : {RECT{2, 1, 10, 7}, RECT{-3, -2, 4, 3}, RECT{8, 5, 20, 30}}) {
                 SCOPED_TRACE(testing::Message() << "topDown " << topDown << " scale " << scale
                                                 << " rect " << r.left << "," << r.top);
-                const std::vector<uint8_t> seen = Copied(engine, r, scale, 0, nullptr);
-                EXPECT_EQ(Copied(engine, r, scale, 3, printer), seen);
+                Window direct(kWidth * 2, kHeight * 2), printed(kWidth * 2, kHeight * 2);
+                EXPECT_EQ(canvas::CanvasStretchToWindow(direct, &r, &engine->canvas, scale, 0, nullptr), 0);
+                EXPECT_EQ(canvas::CanvasStretchToWindow(printed, &r, &engine->canvas, scale, 3, printer), 0);
+                const std::vector<uint8_t> seen = direct.Pixels();
+                EXPECT_EQ(printed.Pixels(), seen);
                 // The printer path carries the given colours with flag 2.
                 EXPECT_EQ(Hexes(platform::LastStretchDIBitsInfo().bmiColors), Hexes(printer));
                 // Exactly the rectangle's surface pixels, magnified.

@@ -94,6 +94,14 @@ inline uint32_t ColourSerial(HDC dc) {
     return serial;
 }
 
+// The one line a capture holds with its line number left out, so that
+// "SOURCE line 12: text" reads "SOURCE: text"; any other count reads as such.
+inline std::string OneTrace(const TraceCapture &trace) {
+    if (trace.lines().size() != 1) return std::to_string(trace.lines().size()) + " lines";
+    const std::string &line = trace.lines()[0];
+    return line.substr(0, line.find(" line ")) + line.substr(line.find(": "));
+}
+
 // A surface whose pixel (x, y) holds x + 16 y + 1 (wrapping).
 inline void PatternSurface(EngineState *e, int32_t width, int32_t height) {
     ASSERT_EQ(MakeOffScreenDib(e, width, height), 0);

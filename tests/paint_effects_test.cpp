@@ -24,7 +24,8 @@ int32_t Record(HDC, BITMAPINFO *, uint8_t *, int32_t high, int32_t low, int32_t 
     return 0;
 }
 
-// A scene with sprites at depths 50, 200 and 120 over a patterned background.
+// A scene with sprites at depths 50, 32767 (the deepest), 120 and 0 over a
+// patterned background.
 struct Scene {
     Engine e;
     Dib bg = MakeDib(kW, kH, [](int x, int y) { return uint8_t(x + 3 * y + 1); });
@@ -32,7 +33,7 @@ struct Scene {
     Scene() {
         EXPECT_EQ(SetBackgroundFromPDIB(e, CopyDIB(bg.get())), 1);
         const int32_t img = AddSpriteDib(e, spr.get());
-        for (auto [x, d] : {std::pair{5, 50}, {30, 200}, {9, 120}}) {
+        for (auto [x, d] : {std::pair{5, 50}, {30, 32767}, {9, 120}, {20, 0}}) {
             const int32_t s = AddSprite(e);
             SetSpriteSpriteDib(e, s, img);
             ShowSprite(e, s, x, x / 2, d, -1);
@@ -43,7 +44,7 @@ struct Scene {
     }
 };
 
-TEST(Compose, DrawCallbacksRunBetweenLayersWithTheirOverlap) {
+TEST(Compose, DrawCallbacksRunBetweenLayersAndTheDebugDisplayOutlinesRepaints) {
     Scene s;
     Window w(kW, kH);
     animate::ClearInvalidRects(s.e);
@@ -65,12 +66,8 @@ TEST(Compose, DrawCallbacksRunBetweenLayersWithTheirOverlap) {
     EXPECT_EQ(RegisterDrawCallback(s.e, Record, 1, 1, 0), 8);
     EXPECT_EQ(UnregisterDrawCallback(s.e, Record, 50, 50), 0);
     EXPECT_EQ(UnregisterDrawCallback(s.e, Record, 50, 50), 9);
-}
 
-TEST(Compose, DebugDisplayTracesAndOutlinesEachRepaintedRectangle) {
-    Scene s;
-    Window w(kW, kH);
-    PaintScene(s.e, w);
+    // The debug display traces and outlines each repainted rectangle.
     SetJoinRectOverhead(0);
     SetDebugInvalidRects(s.e, 1);
     MakeRectInvalid(s.e, 0, 0, 9, 9);
@@ -84,18 +81,25 @@ TEST(Compose, DebugDisplayTracesAndOutlinesEachRepaintedRectangle) {
               Box({dibs::Px(s.bg, 0, 0), dibs::Px(s.bg, 39, 29), dibs::Px(s.bg, 2, 7)}));
 }
 
-TEST(PaintEffects, StretchAndPartialDepthAgreeWithThePlainPaint) {
-    Scene plain, stretched, partial;
-    Window w1(kW, kH), w2(kW, kH), w3(kW, kH);
+TEST(PaintEffects, StretchPartialDepthAndPrintedRectAgreeWithThePlainPaint) {
+    Scene plain, stretched, partial, printed;
+    Window w1(kW, kH), w2(kW, kH), w3(kW, kH), w4(kW, kH);
     PaintScene(plain.e, w1);
     PaintSceneStretch(stretched.e, w2, 1);
     PaintScenePartialDepth(partial.e, w3, 0, 32767);
+    // The printer path hands the window this engine's master colours.
+    printed.e->masterColors[77] = {1, 2, 3, 0};
+    EnablePrinter(printed.e, 1);
+    const RECT all{0, 0, kW - 1, kH - 1};
+    PaintSceneRect(printed.e, w4, &all);
+    EXPECT_EQ(Hexes(platform::LastStretchDIBitsInfo().bmiColors), Hexes(printed.e->masterColors));
     // The background covers the scene: every pixel is known.
     const reference::Picture want = reference::Compose(
         plain.e, reference::BackgroundBase(plain.bg.get(), kW, kH), kW, kH, 0, 32767);
     EXPECT_EQ(w1.Pixels(), std::vector<uint8_t>(want.begin(), want.end()));
     EXPECT_EQ(w2.Pixels(), w1.Pixels());
     EXPECT_EQ(w3.Pixels(), w1.Pixels());
+    EXPECT_EQ(w4.Pixels(), w1.Pixels());
     EXPECT_EQ(stretched.e->invalidCount + partial.e->invalidCount, 0);
 }
 
@@ -138,7 +142,7 @@ TEST(PaintEffects, ScrolledPaintComposesWholeRowsAndDoublesTheBackground) {
 
     // Magnified background: each background pixel becomes a 2 x 2 block.
     SetBackgroundStretch(s.e, 2);
-    for (int32_t i = 0; i < 3; ++i) HideSprite(s.e, i);
+    for (int32_t i = 0; i < 4; ++i) HideSprite(s.e, i);
     MakeRectInvalid(s.e, 0, 0, kW - 1, kH - 1);
     PaintSceneStretchPlus(s.e, w, 1, 0, 0);
     for (int32_t y = 0; y < kH; ++y)

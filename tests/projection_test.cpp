@@ -6,11 +6,10 @@
 #include <array>
 #include <functional>
 
-#include "animate/engine_state.h"
+#include "engine_fixture.h"
 #include "player_art.h"
 #include "projector/container.h"
 #include "projector/projector.h"
-#include "test_support.h"
 
 namespace {
 
@@ -34,35 +33,27 @@ std::size_t FrameAt(std::span<const std::uint8_t> bytes, std::size_t i, std::int
 // it into.
 struct Projector {
     explicit Projector(std::int32_t objects = 4, std::int32_t sequences = 8, std::int32_t files = 2) {
-        BITMAPINFOHEADER *background = CreateDIB(kSceneWidth, kSceneHeight);
-        for (std::int32_t y = 0; y < kSceneHeight; ++y)
-            for (std::int32_t x = 0; x < kSceneWidth; ++x)
-                *GetDIBPixelAddress(background, x, y) = static_cast<std::uint8_t>(40 + (x / 5 + y / 7) % 4);
-        EXPECT_EQ(SetBackgroundFromPDIB(engine, background), 1);
+        Dib background = MakeDib(kSceneWidth, kSceneHeight, [](std::int32_t x, std::int32_t y) {
+            return static_cast<std::uint8_t>(40 + (x / 5 + y / 7) % 4);
+        });
+        EXPECT_EQ(SetBackgroundFromPDIB(engine, background.release()), 1);
         EXPECT_EQ(InitProjector(engine, objects, sequences, files), 1);
     }
-    ~Projector() {
-        TerminateProjector(engine);
-        TerminateAnimate(engine);
-        FREE(engine);
-        AnimDestroyWindowDC(dc);
-    }
+    ~Projector() { TerminateProjector(engine); }
 
     // Writes bytes to the scratch folder and loads them as the standard ids.
     std::int32_t Load(const Bytes &bytes, std::int32_t tables = 1, const std::int32_t *ids = kStandardIds) {
         WriteFileBytes(dir.File("std.anx"), bytes);
         return LoadMultiAnim(engine, dir.File("std.anx").c_str(), ids, 3, tables, ANIM_LOAD_PLAYER_NUMBERS);
     }
-    // The window's rows are top-down with no padding at this width.
     std::vector<std::uint8_t> Paint() {
-        PaintScene(engine, dc);
-        const std::uint8_t *pixels = AnimWindowPixels(dc, nullptr);
-        return {pixels, pixels + kSceneWidth * kSceneHeight};
+        PaintScene(engine, window);
+        return window.Pixels();
     }
 
     LeakCheck leaks;  // made first, checked last
-    EngineState *engine = InitAnimate();
-    HDC dc = AnimCreateWindowDC(kSceneWidth, kSceneHeight);
+    Engine engine;
+    Window window{kSceneWidth, kSceneHeight};
     ScratchDir dir;
 };
 
@@ -132,13 +123,12 @@ TEST(Projection, FramesPaintAsPinnedAndDeltaSeeksShowWhatPlayingThroughShows) {
     EXPECT_EQ(GetFrameNum(engine, o), 1);
     // Releasing the frame projected last stops later seeks and projections there.
     ASSERT_EQ(ProjectFrame(engine, o, kX, kY, 3), 1);
-    EXPECT_EQ(DeleteFrameImmediate(engine, o), 1);
-    EXPECT_EQ(DeleteFrameImmediate(engine, o), 0);
+    EXPECT_EQ(Box({DeleteFrameImmediate(engine, o), DeleteFrameImmediate(engine, o)}), Box({1, 0}));
     SetFrameNum(engine, o, 1);
     EXPECT_EQ(ProjectFrame(engine, o, kX, kY, 3), 0);
-    // The file stays while its sequence plays; the tear-down frees it all.
-    EXPECT_EQ(DestroyMultiAnim(engine, 0), 0);
-    EXPECT_EQ(DestroyMultiAnim(engine, 7), 0);  // not a handle
+    // The file stays while its sequence plays (the tear-down frees it all);
+    // 7 is not a handle.
+    EXPECT_EQ(Box({DestroyMultiAnim(engine, 0), DestroyMultiAnim(engine, 7)}), Box({0, 0}));
 }
 
 TEST(AnimObjects, SlotsBindingsOffsetsAndRefusals) {
@@ -149,8 +139,7 @@ TEST(AnimObjects, SlotsBindingsOffsetsAndRefusals) {
     EXPECT_EQ(GetAnimObject(engine), -1);
     EXPECT_EQ(SetAnimObjectAnim(engine, 1, 999, 0, 0), 0);
     EXPECT_EQ(SetAnimObjectAnim(engine, 0, kRunId, 0, 0), 1);
-    EXPECT_EQ(SetAnimObjectPlayerNumber(engine, 0, 7, 1), 0);
-    EXPECT_EQ(SetAnimObjectPlayerNumber(engine, 0, 9, 0), 7);
+    EXPECT_EQ(Box({SetAnimObjectPlayerNumber(engine, 0, 7, 1), SetAnimObjectPlayerNumber(engine, 0, 9, 0)}), Box({0, 7}));
     EXPECT_EQ(engine->animObjects.entries[0].flags, anim::projector::kObjectCreated);
     ASSERT_EQ(ProjectFrame(engine, 0, 60, 60, 1), 1);
 
@@ -180,10 +169,9 @@ TEST(AnimObjects, SlotsBindingsOffsetsAndRefusals) {
     EXPECT_EQ(engine->animObjects.entries[0].x, before + 3);
 
     // Objects outside the table are refused, never indexed.
-    EXPECT_EQ(ProjectFrame(engine, 99, 0, 0, 0), 0);
-    EXPECT_EQ(SetFrameNum(engine, 99, 1), -1);
-    EXPECT_EQ(FrameCount(engine, 99), 0);
-    EXPECT_EQ(HideFrame(engine, 99), 0);
+    EXPECT_EQ(Box({ProjectFrame(engine, 99, 0, 0, 0), SetFrameNum(engine, 99, 1), FrameCount(engine, 99),
+                   HideFrame(engine, 99)}),
+              Box({0, -1, 0, 0}));
 
     // A sequence whose frames need more than the object's buffer is refused.
     // One whose first frame cannot be expanded plays, and shows nothing of
@@ -277,19 +265,14 @@ TEST(MultiAnimLoad, EachRefusalTracesItsReasonAndLeavesNoSlot) {
         Projector projector(4, c.sequences, 1);
         WriteFileBytes(projector.dir.File("file.anx"), c.patch(good));
         EngineState *engine = projector.engine;
-        if (c.preload) {
-            ASSERT_EQ(projector.Load(good, 1, std::array{20, 21, 22}.data()), 0);
-        }
+        if (c.preload) { ASSERT_EQ(projector.Load(good, 1, std::array{20, 21, 22}.data()), 0); }
         TraceCapture trace;
         anim::platform::FailNthAllocation(c.failAllocation);
         const std::string path = c.path ? projector.dir.File(c.path) : "";
-        const char *name = c.path ? path.c_str() : nullptr;
-        EXPECT_EQ(LoadMultiAnim(engine, name, c.ids, c.maxIds, 1, ANIM_LOAD_PLAYER_NUMBERS), -1);
+        EXPECT_EQ(LoadMultiAnim(engine, c.path ? path.c_str() : nullptr, c.ids, c.maxIds, 1, ANIM_LOAD_PLAYER_NUMBERS), -1);
         anim::platform::FailNthAllocation(0);
-        ASSERT_EQ(trace.lines().size(), 1u);
-        const std::string &line = trace.lines()[0];
-        EXPECT_TRUE(line.starts_with("PROJCTOR line ") && line.ends_with(".\r\n")) << line;
-        EXPECT_NE(line.find(": LoadMultiAnim: " + c.trace), std::string::npos) << line;
+        const std::string line = OneTrace(trace);
+        EXPECT_TRUE(line.starts_with("PROJCTOR: LoadMultiAnim: " + c.trace) && line.ends_with(".\r\n")) << line;
         EXPECT_EQ(engine->multiAnims.count, c.preload ? 1 : 0);
         EXPECT_EQ(engine->sequences.count + engine->playerNumbers.count, c.preload ? 4 : 0);
     }

@@ -15,9 +15,7 @@ TEST(SpriteTable, AFailedStartNamesTheTableAndSlotLimitsReuseAndHandlesOutOfRang
     platform::FailNthAllocation(3);
     EXPECT_EQ(InitAnimate(), nullptr);
     platform::FailNthAllocation(0);
-    ASSERT_EQ(trace.lines().size(), 1u);
-    EXPECT_TRUE(trace.lines()[0].ends_with(": Allocate SpriteArray FAILED!\r\n"))
-        << trace.lines()[0];
+    EXPECT_EQ(OneTrace(trace), "ANIMATE: Allocate SpriteArray FAILED!\r\n");
 
     Engine e;
     EXPECT_EQ(Box({DeleteSprite(e, 0), DeleteSpriteDib(e, 0)}), Box({-2, -2}));
@@ -38,11 +36,11 @@ TEST(SpriteTable, AFailedStartNamesTheTableAndSlotLimitsReuseAndHandlesOutOfRang
     EXPECT_EQ(e->invalidCount, 0);
 }
 
-TEST(SpriteTable, AnchorsWhatShowingAndHidingInvalidateAndHitTesting) {
+TEST(SpriteTable, AnchorsInvalidationHitTestingAndImagesFromDibsFramesAndRectangles) {
     Engine e;
     ASSERT_EQ(MakeOffScreenDib(e, 640, 480), 0);
-    Dib dib(CreateDIB(20, 40));
-    const int32_t img = AddSpriteDib(e, dib.get()), s = AddSprite(e);
+    Dib tall(CreateDIB(20, 40));
+    const int32_t img = AddSpriteDib(e, tall.get()), s = AddSprite(e);
     SetSpriteSpriteDib(e, s, img);
     for (const auto &[mode, box] : {std::pair{0, Box{90, 80, 109, 119}},
                                     {1, {90, 65, 109, 104}},
@@ -52,6 +50,9 @@ TEST(SpriteTable, AnchorsWhatShowingAndHidingInvalidateAndHitTesting) {
         GetSpriteRect(e, &r, s);
         EXPECT_EQ(Boxes({r})[0], box) << mode;
     }
+    int32_t placedX = 0, placedDepth = 0;
+    GetSpritePosition(e, s, &placedX, nullptr, &placedDepth);
+    EXPECT_EQ(Box({placedX, placedDepth}), Box({100, 3}));
     EXPECT_EQ(e->invalidCount + e->sprites[s].shown, 0);
     EXPECT_EQ(Box({HideSprite(e, s), UnHideSprite(e, s), UnHideSprite(e, s), HideSprite(e, s)}),
               Box({0, 1, 0, 1}));
@@ -73,10 +74,8 @@ TEST(SpriteTable, AnchorsWhatShowingAndHidingInvalidateAndHitTesting) {
         int32_t hit = -7;
         EXPECT_EQ(Box({GetSpriteFromPoint(e, x, y, &hit), hit}), Box({found, sprite})) << x;
     }
-}
 
-TEST(SpriteTable, ImagesFromDibsFramesAndRectangles) {
-    Engine e;
+    // Images from DIBs, frames and rectangles.
     Dib dib(CreateDIB(13, 9));
     const int32_t a = AddSpriteDib(e, dib.get());
     EXPECT_EQ(GetSpritePDib(e, a), reinterpret_cast<uint8_t *>(dib.get()) + 1064);
@@ -106,16 +105,12 @@ TEST(SpriteTable, ImagesFromDibsFramesAndRectangles) {
         SetSpriteDibFromAnxFrameRect0(e, b, frame);
         fault(false);
         EXPECT_EQ(GetSpritePDib(e, b), nullptr) << reason;
-        ASSERT_EQ(trace.lines().size(), 1u) << reason;
-        EXPECT_TRUE(trace.lines()[0].starts_with("ANIMATE line ") &&
-                    trace.lines()[0].ends_with(
-                        ": SetSpriteDibFromAnxFrameRect0: " + std::string(reason) + ".\r\n"))
-            << trace.lines()[0];
+        EXPECT_EQ(OneTrace(trace), "ANIMATE: SetSpriteDibFromAnxFrameRect0: " + std::string(reason) + ".\r\n");
     }
     DeleteAnxFrame(frame);
 }
 
-TEST(Templates, SlotsHandlesAndImagesCutFromSheets) {
+TEST(SceneSheets, TemplateSlotsAndImagesCutFromThemAndBackgroundsThatSizeTheScene) {
     LeakCheck leaks;
     ScratchDir dir;
     Dib sheet = MakeDib(64, 32, [](int x, int y) { return uint8_t(x + y); });
@@ -140,17 +135,14 @@ TEST(Templates, SlotsHandlesAndImagesCutFromSheets) {
     EXPECT_EQ(Box({AddSpriteDibFromTemplate(e, 14, 0, 0, 1, 1), e->templateCount}), Box({-1, 14}));
     CloseSpriteTemplate(e, owned);  // the engine's own sheet goes
     EXPECT_EQ(e->templateCount, 13);
-}
 
-TEST(Background, LoadsSizeTheSceneTakeColoursAndReportFailures) {
-    LeakCheck leaks;
-    ScratchDir dir;
+    // A background sizes the scene, brings the game's colours, and a failed
+    // load says why.
     BoxCapture boxes;
     Dib pic = MakeDib(64, 48, [](int x, int y) { return uint8_t(x ^ y); });
     auto *colours = reinterpret_cast<RGBQUAD *>(pic.get() + 1);
     for (int i = 0; i < 256; ++i) colours[i] = {7, uint8_t(255 - i), uint8_t(i), 0};
     ASSERT_EQ(WriteDIB(dir.File("bg.bmp").c_str(), pic.get()), 1);
-    Engine e;
     auto scene = [&] { return Boxes({e->sceneRect})[0]; };
     ASSERT_EQ(SetBackground(e, dir.File("bg.bmp").c_str()), 1);
     EXPECT_EQ(Boxes({e->invalidRects, e->invalidRects + e->invalidCount}),
