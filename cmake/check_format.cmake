@@ -1,10 +1,12 @@
-# Fails when a source of the library, its add-ons or its public headers
-# differs from what .clang-format makes of it.
+# Fails when a source of the library, its add-ons, its public headers, its
+# tests or its fuzz targets differs from what .clang-format makes of it (tests
+# and fuzz targets take their folders' own .clang-format: wider lines).
 #   cmake -DROOT=<source tree> -DCLANG_FORMAT=<clang-format-14> -P check_format.cmake
-set(FOLDERS platform support blit dib codec canvas animate projector sdl include)
+set(FOLDERS platform support blit dib codec canvas animate projector sdl include
+            tests tests/reference tests/tools tests/sdl tests/consumers fuzz)
 set(sources "")
 foreach(folder ${FOLDERS})
-  file(GLOB found ${ROOT}/${folder}/*.cpp ${ROOT}/${folder}/*.h)
+  file(GLOB found ${ROOT}/${folder}/*.cpp ${ROOT}/${folder}/*.h ${ROOT}/${folder}/*.c)
   list(APPEND sources ${found})
 endforeach()
 set(failures "")

@@ -22,8 +22,7 @@ namespace {
 
 void CheckFrame(const anxinfo::StoredFrame &f, std::size_t fileSize) {
     if (!f.valid) return;
-    const std::size_t entries =
-        kRectEntrySize * static_cast<std::size_t>(std::max<std::int16_t>(f.rectCount, 0));
+    const std::size_t entries = kRectEntrySize * static_cast<std::size_t>(std::max<std::int16_t>(f.rectCount, 0));
     FUZZ_CHECK(f.at <= fileSize && f.available <= fileSize - f.at);
     FUZZ_CHECK(kFrameHeaderSize + entries <= f.available);
 }
@@ -50,11 +49,9 @@ int AnxInspectTarget(const std::uint8_t *data, std::size_t size) {
         FUZZ_CHECK(size < anxinfo::kFileHeaderSize && !error.empty());
         return 0;
     }
-    FUZZ_CHECK(file->bytes.size() == size &&
-               std::equal(file->bytes.begin(), file->bytes.end(), data));
+    FUZZ_CHECK(file->bytes.size() == size && std::equal(file->bytes.begin(), file->bytes.end(), data));
     FUZZ_CHECK(file->sequences.size() == file->directory.size() &&
-               (file->directory.size() == file->sequenceCount ||
-                (file->directory.empty() && !file->problems.empty())));
+               (file->directory.size() == file->sequenceCount || (file->directory.empty() && !file->problems.empty())));
     for (const anxinfo::Sequence &seq : file->sequences) CheckSequence(seq, size);
 
     anxinfo::SheetOptions options;
@@ -63,8 +60,7 @@ int AnxInspectTarget(const std::uint8_t *data, std::size_t size) {
     std::vector<std::string> problems;
     const imageio::IndexedImage sheet = anxinfo::DrawContactSheet(*file, options, problems);
     FUZZ_CHECK(sheet.width > 0 && sheet.height > 0 &&
-               sheet.pixels.size() ==
-                   static_cast<std::size_t>(sheet.width) * static_cast<std::size_t>(sheet.height));
+               sheet.pixels.size() == static_cast<std::size_t>(sheet.width) * static_cast<std::size_t>(sheet.height));
     return 0;
 }
 

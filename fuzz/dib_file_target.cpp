@@ -35,8 +35,7 @@ constexpr std::uint16_t kEightBits = 8;
 constexpr std::uint32_t kMaxWalkedBytes = std::uint32_t{1} << 16;
 
 bool SameDib(const BITMAPINFOHEADER *a, const BITMAPINFOHEADER *b) {
-    return a->biSizeImage == b->biSizeImage &&
-           std::memcmp(a, b, kDibPixelOffset + a->biSizeImage) == 0;
+    return a->biSizeImage == b->biSizeImage && std::memcmp(a, b, kDibPixelOffset + a->biSizeImage) == 0;
 }
 
 void Paint(const EngineScope &s) {
@@ -84,14 +83,12 @@ void EditAndExchange(BITMAPINFOHEADER *dib, const RECT &rect) {
         DeleteDIB(padded);
     }
     std::int32_t empty = -1;
-    BITMAPINFOHEADER *cut =
-        CopyDIBRectToDIB(dib, rect.left, rect.top, rect.right, rect.bottom, &empty);
+    BITMAPINFOHEADER *cut = CopyDIBRectToDIB(dib, rect.left, rect.top, rect.right, rect.bottom, &empty);
     ANXFRAME *frame = CopyDIBToAnxFrame(dib, nullptr, &rect, 1);
     if (frame != nullptr && cut != nullptr) {
         // The same rectangle both ways gives the same pixels.
         BITMAPINFOHEADER *back = CopyAnxFrameRectToDIB(frame, 0);
-        FUZZ_CHECK(back != nullptr && back->biWidth == cut->biWidth &&
-                   back->biHeight == cut->biHeight);
+        FUZZ_CHECK(back != nullptr && back->biWidth == cut->biWidth && back->biHeight == cut->biHeight);
         FUZZ_CHECK(SameRows(cut, 0, 0, back, cut->biWidth, cut->biHeight));
         DeleteDIB(back);
     }
@@ -155,8 +152,7 @@ int DibFileTarget(const std::uint8_t *data, std::size_t size) {
     rect = {rect.left % 300, rect.top % 300, rect.right % 300, rect.bottom % 300};
     POINT origin{};
     if (BITMAPINFOHEADER *part = TrimDIB(copy, &rect, &origin)) {
-        FUZZ_CHECK(part->biWidth == rect.right - rect.left + 1 &&
-                   part->biHeight == rect.bottom - rect.top + 1);
+        FUZZ_CHECK(part->biWidth == rect.right - rect.left + 1 && part->biHeight == rect.bottom - rect.top + 1);
         FUZZ_CHECK(SameRows(dib, rect.left, rect.top, part, part->biWidth, part->biHeight));
         copy = part;  // the input was released
     }
@@ -172,8 +168,7 @@ int DibFileTarget(const std::uint8_t *data, std::size_t size) {
         return 0;
     }
     EditAndExchange(dib, rect);
-    if (dib->biBitCount == kEightBits)
-        PaintAsBackground(path, dib, std::exchange(trimmed, nullptr));
+    if (dib->biBitCount == kEightBits) PaintAsBackground(path, dib, std::exchange(trimmed, nullptr));
     DeleteDIB(trimmed);
     DeleteDIB(dib);
     return 0;

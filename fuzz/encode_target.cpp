@@ -96,8 +96,7 @@ struct Picture {
     }
 };
 
-void WholeFrameRoundTrip(const Picture &pic, const RECT &extra, std::uint32_t reserve,
-                         std::uint32_t limit) {
+void WholeFrameRoundTrip(const Picture &pic, const RECT &extra, std::uint32_t reserve, std::uint32_t limit) {
     const RECT rects[2] = {{0, 0, pic.width - 1, pic.height - 1}, extra};
     const POINT origin{-7, 3};
     ANXFRAME *frame = CopyDIBToAnxFrame(pic.dib, &origin, rects, 2);
@@ -105,12 +104,11 @@ void WholeFrameRoundTrip(const Picture &pic, const RECT &extra, std::uint32_t re
     FUZZ_CHECK(frame != nullptr);
     const ANXFRAME header = FrameHeader(frame);
     const Bytes raw = BlockBytes(frame);
-    const auto area = static_cast<std::ptrdiff_t>(
-        kFrameHeaderSize + kRectEntrySize * std::max<std::int16_t>(header.rectCount, 0));
+    const auto area =
+        static_cast<std::ptrdiff_t>(kFrameHeaderSize + kRectEntrySize * std::max<std::int16_t>(header.rectCount, 0));
     Table table{};
-    BuildTable(table, reserve, limit, [&](std::uint32_t *stats) {
-        KOVRLEUpdateDecompTable(raw.data() + area, header.dataSize, stats);
-    });
+    BuildTable(table, reserve, limit,
+               [&](std::uint32_t *stats) { KOVRLEUpdateDecompTable(raw.data() + area, header.dataSize, stats); });
     ANXFRAME *coded = AnxKOVRLEFrame(frame, table.data());
     if (header.dataSize == 0) {
         FUZZ_CHECK(coded == nullptr && BlockBytes(frame) == raw);
@@ -134,8 +132,8 @@ void WholeFrameRoundTrip(const Picture &pic, const RECT &extra, std::uint32_t re
 // of the picture's own segment colours, painted with every segment lit over
 // it: pixels of a segment class become the colour, all others keep the
 // picture's.
-void LineRoundTrip(const Picture &pic, std::uint32_t reserve, std::uint32_t limit,
-                   std::int32_t scale, bool mirror, std::uint8_t colour) {
+void LineRoundTrip(const Picture &pic, std::uint32_t reserve, std::uint32_t limit, std::int32_t scale, bool mirror,
+                   std::uint8_t colour) {
     ANXFRAME *frame = pic.Frame();
     const Bytes raw = BlockBytes(frame);
     auto at = [&](const Bytes &frame, std::int64_t stride, std::int32_t x, std::int32_t y) {
@@ -165,8 +163,7 @@ void LineRoundTrip(const Picture &pic, std::uint32_t reserve, std::uint32_t limi
         FUZZ_CHECK(FrameHeader(coded).compression == 1);
         std::array<bool, 256> segment{};
         for (std::uint8_t v : kSegmentColours) segment[v] = true;
-        for (const auto &[s, m, lit] :
-             {std::tuple{100, false, false}, {scale, mirror, false}, {100, mirror, true}}) {
+        for (const auto &[s, m, lit] : {std::tuple{100, false, false}, {scale, mirror, false}, {100, mirror, true}}) {
             const Bytes back = Decode({.frame = coded,
                                        .overlay = lit ? overlay : nullptr,
                                        .overlaySize = lit ? platform::BlockSize(overlay) : 0,
@@ -182,8 +179,7 @@ void LineRoundTrip(const Picture &pic, std::uint32_t reserve, std::uint32_t limi
                 for (std::int32_t x = 0; x < outWidth; ++x) {
                     const std::size_t col = static_cast<std::size_t>(m ? outWidth - 1 - x : x);
                     const std::uint8_t v = at(raw, pic.stride, cols[col], rows[r]);
-                    FUZZ_CHECK(at(back, platform::RowStride(outWidth), x, r) ==
-                               (lit && segment[v] ? colour : v));
+                    FUZZ_CHECK(at(back, platform::RowStride(outWidth), x, r) == (lit && segment[v] ? colour : v));
                 }
         }
         DeleteAnxFrame(coded);
@@ -220,8 +216,8 @@ void EscapeRoundTrip(const Picture &pic, bool ofDib, bool contiguous) {
         ofDib ? DeleteDIB(dib) : DeleteAnxFrame(frame);
         return;
     }
-    const std::uint32_t escape = ofDib ? static_cast<BITMAPINFOHEADER *>(out)->biCompression & 0xFF
-                                       : FrameHeader(out).compression;
+    const std::uint32_t escape =
+        ofDib ? static_cast<BITMAPINFOHEADER *>(out)->biCompression & 0xFF : FrameHeader(out).compression;
     FUZZ_CHECK(escape >= kFirstEscape && escape <= kLastEscape);
     const Bytes stream = BlockBytes(out);
     Bytes plain;
@@ -236,8 +232,7 @@ void EscapeRoundTrip(const Picture &pic, bool ofDib, bool contiguous) {
     }
     FUZZ_CHECK(plain == coded);
     if (ofDib) FUZZ_CHECK(std::memcmp(out, before.data(), 16) == 0);
-    ofDib ? DeleteDIB(static_cast<BITMAPINFOHEADER *>(out))
-          : DeleteAnxFrame(static_cast<ANXFRAME *>(out));
+    ofDib ? DeleteDIB(static_cast<BITMAPINFOHEADER *>(out)) : DeleteAnxFrame(static_cast<ANXFRAME *>(out));
 }
 
 }  // namespace

@@ -67,9 +67,8 @@ BITMAPINFOHEADER *Picture(std::int32_t w, std::int32_t h, std::uint32_t seed, bo
 // Pictures, frames and files every run borrows, made once and never
 // destroyed: the blocks stay reachable to the leak check at exit.
 struct Fixtures {
-    std::vector<BITMAPINFOHEADER *> backgrounds{Picture(40, 32, 1, true),
-                                                Picture(kMaxSceneWidth, kMaxSceneHeight, 2, true),
-                                                Picture(24, 20, 3, true)};
+    std::vector<BITMAPINFOHEADER *> backgrounds{
+        Picture(40, 32, 1, true), Picture(kMaxSceneWidth, kMaxSceneHeight, 2, true), Picture(24, 20, 3, true)};
     std::vector<BITMAPINFOHEADER *> pictures;  // sprite images; null among them
     BITMAPINFOHEADER *sheet = Picture(32, 24, 11, false);
     std::vector<ANXFRAME *> frames;
@@ -129,18 +128,14 @@ struct Game {
 
     std::int32_t X() { return in.Range(-16, kMaxSceneWidth + 16); }
     std::int32_t Y() { return in.Range(-16, kMaxSceneHeight + 16); }
-    std::int32_t Depth() {
-        return in.Flag() ? kDepths[in.Byte() % std::size(kDepths)] : in.Range(-2, 40);
-    }
+    std::int32_t Depth() { return in.Flag() ? kDepths[in.Byte() % std::size(kDepths)] : in.Range(-2, 40); }
     std::int32_t Anchor() { return kAnchors[in.Byte() % std::size(kAnchors)]; }
     RECT Grown(RECT r, std::int32_t least, std::int32_t w, std::int32_t h) {
         r.right = r.left + in.Range(least, w);
         r.bottom = r.top + in.Range(least, h);
         return r;
     }
-    Part TemplatePart() {
-        return {in.Range(-6, 34), in.Range(-6, 26), in.Range(-2, 24), in.Range(-2, 20)};
-    }
+    Part TemplatePart() { return {in.Range(-6, 34), in.Range(-6, 26), in.Range(-2, 24), in.Range(-2, 20)}; }
     template <typename T>
     T *Pick(std::vector<T> &items) {
         return items.empty() ? nullptr : &items[in.Byte() % items.size()];
@@ -185,8 +180,7 @@ constexpr SpriteOp kSpriteOps[] = {
     },
     [](Game &g, GameSprite &s) {
         const bool was = g.Shown(s.handle);
-        FUZZ_CHECK(g.in.Flag() ? HideSprite(g.e, s.handle) == was
-                               : UnHideSprite(g.e, s.handle) == !was);
+        FUZZ_CHECK(g.in.Flag() ? HideSprite(g.e, s.handle) == was : UnHideSprite(g.e, s.handle) == !was);
     },
     [](Game &g, GameSprite &s) {  // deleted, hidden first
         HideSprite(g.e, s.handle);
@@ -259,8 +253,7 @@ constexpr Op kNewImageOps[] = {
             g.templates.push_back(AddSpriteTemplate(g.e, Shared().sheet));
             FUZZ_CHECK(g.templates.back() >= 0);
         }
-        const std::int32_t handle =
-            AddSpriteDibFromTemplate(g.e, g.templates.back(), p.left, p.top, p.w, p.h);
+        const std::int32_t handle = AddSpriteDibFromTemplate(g.e, g.templates.back(), p.left, p.top, p.w, p.h);
         if (handle >= 0) g.images.push_back(handle);
     },
     [](Game &g) {
@@ -291,18 +284,15 @@ constexpr Op kSceneOps[] = {
         const bool none = g.in.Byte() % 8 == 0;  // kept, never called
         if (g.e->sortMode == 0) return;
         const bool full = g.e->drawCallbackCount >= std::uint32_t{animate::kMaxDrawCallbacks};
-        FUZZ_CHECK(RegisterDrawCallback(g.e, none ? nullptr : &PatternCallback, high, low,
-                                        pattern) == (low > high ? 10
-                                                     : full     ? 8
-                                                                : 0));
+        FUZZ_CHECK(RegisterDrawCallback(g.e, none ? nullptr : &PatternCallback, high, low, pattern) == (low > high ? 10
+                                                                                                        : full     ? 8
+                                                                                                               : 0));
         g.check.InvalidateAll();
     },
     [](Game &g) {
         if (g.e->drawCallbackCount == 0) return;
-        const animate::DrawCallbackEntry entry =
-            g.e->drawCallbacks[g.in.Byte() % g.e->drawCallbackCount];
-        FUZZ_CHECK(UnregisterDrawCallback(g.e, entry.function, entry.highDepth, entry.lowDepth) ==
-                   0);
+        const animate::DrawCallbackEntry entry = g.e->drawCallbacks[g.in.Byte() % g.e->drawCallbackCount];
+        FUZZ_CHECK(UnregisterDrawCallback(g.e, entry.function, entry.highDepth, entry.lowDepth) == 0);
         g.check.InvalidateAll();
     },
     [](Game &g) {
@@ -362,8 +352,7 @@ constexpr Op kSceneOps[] = {
         const std::int32_t w = before.right - before.left, h = before.bottom - before.top;
         FUZZ_CHECK(r.right - r.left == w && r.bottom - r.top == h);
         if (scene.right >= 0 && scene.bottom >= 0 && w <= scene.right && h <= scene.bottom)
-            FUZZ_CHECK(r.left >= 0 && r.top >= 0 && r.right <= scene.right &&
-                       r.bottom <= scene.bottom);
+            FUZZ_CHECK(r.left >= 0 && r.top >= 0 && r.right <= scene.right && r.bottom <= scene.bottom);
     },
 };
 
@@ -393,9 +382,7 @@ constexpr ObjectOp kObjectOps[] = {
     [](Game &g, GameObject &o) {  // another sequence: what it showed is erased first
         const std::int32_t choice = g.in.Byte() % 4, table = g.in.Byte() % 3;
         HideFrame(g.e, o.handle);
-        const std::int32_t id = choice < kSampleSequences ? kFirstId + choice
-                                : choice == 2             ? 7
-                                                          : -1;
+        const std::int32_t id = choice < kSampleSequences ? kFirstId + choice : choice == 2 ? 7 : -1;
         // A delta sequence whose frame 0 was released has no picture to
         // start from.
         const bool playable = choice != 2 && !(choice == kSampleDelta && g.deltaStartGone);
@@ -410,14 +397,11 @@ constexpr ObjectOp kObjectOps[] = {
         const std::int32_t x = g.X(), y = g.Y(), depth = g.Depth();
         const bool show = g.in.Byte() % 4 != 0;
         const std::int32_t scale = g.in.Flag() ? 100 : g.in.Range(1, 100), flags = g.in.Byte() & 1;
-        g.Repainting(o, show, [&] {
-            ProjectFrameScaleFlip(g.e, o.handle, x, y, depth, show, scale, flags);
-        });
+        g.Repainting(o, show, [&] { ProjectFrameScaleFlip(g.e, o.handle, x, y, depth, show, scale, flags); });
     },
     [](Game &g, GameObject &o) {
         const std::int32_t target = g.in.Range(-2, 6);
-        g.Repainting(o, g.Shown(GetSprite(g.e, o.handle)),
-                     [&] { SetFrameNum(g.e, o.handle, target); });
+        g.Repainting(o, g.Shown(GetSprite(g.e, o.handle)), [&] { SetFrameNum(g.e, o.handle, target); });
     },
     [](Game &g, GameObject &o) { (g.in.Flag() ? RewindAnx : OldRewindAnx)(g.e, o.handle); },
     [](Game &g, GameObject &o) {
@@ -449,8 +433,7 @@ constexpr ObjectOp kObjectOps[] = {
     },
     [](Game &g, GameObject &) {
         const std::int32_t x = g.X(), y = g.Y();
-        const std::int32_t hit = GetSeqFromPoint(g.e, x, y),
-                           sprite = reference::SpriteAt(g.e, x, y);
+        const std::int32_t hit = GetSeqFromPoint(g.e, x, y), sprite = reference::SpriteAt(g.e, x, y);
         FUZZ_CHECK(hit == -1 || (sprite >= 0 && GetSprite(g.e, hit) == sprite));
     },
 };
@@ -466,8 +449,8 @@ constexpr Op kPaintOps[] = {
         g.check.Paint(mode);
     },
     [](Game &g) {
-        g.check.Paint({PaintMode::kStretchPlus, g.in.Range(1, kMaxScale), 0, 32767,
-                       g.in.Range(-8, 8), g.in.Range(-8, 8)});
+        g.check.Paint(
+            {PaintMode::kStretchPlus, g.in.Range(1, kMaxScale), 0, 32767, g.in.Range(-8, 8), g.in.Range(-8, 8)});
     },
     [](Game &g) {
         g.check.PaintRect(g.Grown({g.X(), g.Y(), 0, 0}, -2, 30, 30));
@@ -543,8 +526,8 @@ int EngineTarget(const std::uint8_t *data, std::size_t size) {
         SetPlayerNumbersTeamColor(e, 0, 200);
         SetPlayerNumbersTeamColor(e, 1, 201);
         const std::array<std::int32_t, kSampleSequences> ids{kFirstId, kFirstId + 1};
-        FUZZ_CHECK(LoadMultiAnim(e, ANIMATE_FUZZ_FIXTURES "/sample.anx", ids.data(),
-                                 kSampleSequences, 2, ANIM_LOAD_PLAYER_NUMBERS) >= 0);
+        FUZZ_CHECK(LoadMultiAnim(e, ANIMATE_FUZZ_FIXTURES "/sample.anx", ids.data(), kSampleSequences, 2,
+                                 ANIM_LOAD_PLAYER_NUMBERS) >= 0);
         Game game{e, in, check};
         for (std::int32_t calls = 0; calls < kMaxCalls && in.Remaining() > 0; ++calls) game.Call();
         check.Paint(PaintMode{});

@@ -41,8 +41,7 @@ int FindRectsTarget(const std::uint8_t *data, std::size_t size) {
     const std::int32_t minSize = in.Byte() % 64 - kMinSizeBias;
     const std::uint8_t flags = in.Byte();
     const std::int32_t divisor = 2 + in.Byte() % (kMaxDivisor - 1);
-    const std::int32_t capacity =
-        1 + in.U16() % std::clamp(kJoinBudget / std::max(width * height, 1), 1, kMaxCapacity);
+    const std::int32_t capacity = 1 + in.U16() % std::clamp(kJoinBudget / std::max(width * height, 1), 1, kMaxCapacity);
     const auto overhead = static_cast<std::int16_t>(in.U16());
     const auto pixels = in.Rest();
     const bool trim = (flags & 1) != 0;
@@ -67,15 +66,14 @@ int FindRectsTarget(const std::uint8_t *data, std::size_t size) {
     };
     std::int32_t changes = 0;
     for (std::int32_t y = 0; y < height; ++y)
-        changes += static_cast<std::int32_t>(std::count_if(
-            rows[static_cast<std::size_t>(y)], rows[static_cast<std::size_t>(y)] + width,
-            [&](std::uint8_t v) { return v != key; }));
+        changes += static_cast<std::int32_t>(std::count_if(rows[static_cast<std::size_t>(y)],
+                                                           rows[static_cast<std::size_t>(y)] + width,
+                                                           [&](std::uint8_t v) { return v != key; }));
 
     SetJoinRectOverhead(overhead);
     std::vector<RECT> rects(static_cast<std::size_t>(capacity), RECT{-9, -9, -9, -9});
     std::int32_t count = capacity;
-    DIBFindNewRects(dib, rects.data(), &count, minSize, trim ? 1 : 0, (flags & 2) != 0 ? 1 : 0,
-                    divisor);
+    DIBFindNewRects(dib, rects.data(), &count, minSize, trim ? 1 : 0, (flags & 2) != 0 ? 1 : 0, divisor);
     FUZZ_CHECK(BlockBytes(dib) == before);
     FUZZ_CHECK(count >= 1 && count <= capacity);
     rects.resize(static_cast<std::size_t>(count));
@@ -83,20 +81,17 @@ int FindRectsTarget(const std::uint8_t *data, std::size_t size) {
     if (key == 0 || changes == 0) {
         // The whole picture, or (0, 0, 0, 0) for no change.
         const RECT &r = rects[0];
-        FUZZ_CHECK(count == 1 && r.left == 0 && r.top == 0 &&
-                   r.right == (key == 0 ? width - 1 : 0) &&
+        FUZZ_CHECK(count == 1 && r.left == 0 && r.top == 0 && r.right == (key == 0 ? width - 1 : 0) &&
                    r.bottom == (key == 0 ? height - 1 : 0));
     } else {
         std::vector<bool> covered(static_cast<std::size_t>(width) * height);
         for (const RECT &r : rects) {
-            FUZZ_CHECK(r.left >= 0 && r.top >= 0 && r.left <= r.right && r.top <= r.bottom &&
-                       r.right < width && r.bottom < height);
+            FUZZ_CHECK(r.left >= 0 && r.top >= 0 && r.left <= r.right && r.top <= r.bottom && r.right < width &&
+                       r.bottom < height);
             // Tight: each edge holds a changed pixel.
             if (trim)
-                FUZZ_CHECK(changedIn(r.left, r.top, r.right, r.top) &&
-                           changedIn(r.left, r.bottom, r.right, r.bottom) &&
-                           changedIn(r.left, r.top, r.left, r.bottom) &&
-                           changedIn(r.right, r.top, r.right, r.bottom));
+                FUZZ_CHECK(changedIn(r.left, r.top, r.right, r.top) && changedIn(r.left, r.bottom, r.right, r.bottom) &&
+                           changedIn(r.left, r.top, r.left, r.bottom) && changedIn(r.right, r.top, r.right, r.bottom));
             for (std::int32_t y = r.top; y <= r.bottom; ++y)
                 std::fill_n(covered.begin() + y * width + r.left, r.right - r.left + 1, true);
         }
@@ -105,8 +100,7 @@ int FindRectsTarget(const std::uint8_t *data, std::size_t size) {
         // nothing can have been dropped.
         for (std::int32_t y = 0; y < height && capacity > changes; ++y)
             for (std::int32_t x = 0; x < width; ++x)
-                FUZZ_CHECK(!changedIn(x, y, x, y) ||
-                           covered[static_cast<std::size_t>(y * width + x)]);
+                FUZZ_CHECK(!changedIn(x, y, x, y) || covered[static_cast<std::size_t>(y * width + x)]);
     }
     SetJoinRectOverhead(3000);
     DeleteDIB(dib);

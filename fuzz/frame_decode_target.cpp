@@ -30,8 +30,7 @@ using Table = std::array<std::uint16_t, KOVRLE_TABLE_ENTRIES>;
 
 constexpr std::uint8_t kGuard = 0xA5;
 constexpr std::int64_t kMaxCallerBuffer = std::int64_t{1} << 20;
-constexpr std::int32_t kOddScales[] = {0, -1, 101, 1000, -100, 65636, 50, 100,
-                                       1, 99, 33,  67,   25,   75,    10, 150};
+constexpr std::int32_t kOddScales[] = {0, -1, 101, 1000, -100, 65636, 50, 100, 1, 99, 33, 67, 25, 75, 10, 150};
 
 std::int32_t ScaleFrom(std::uint8_t b) {
     constexpr std::uint8_t kOddFrom = 240;
@@ -86,19 +85,15 @@ int FrameDecodeTarget(const std::uint8_t *data, std::size_t size) {
     std::uint64_t needed = 0;
     if (frame.size() >= kFrameHeaderSize) {
         const ANXFRAME header = FrameHeader(frame.data());
-        needed = kFrameHeaderSize + header.dataSize +
-                 std::uint64_t{kRectEntrySize} *
-                     static_cast<std::uint64_t>(std::max<std::int16_t>(header.rectCount, 0));
+        needed =
+            kFrameHeaderSize + header.dataSize +
+            std::uint64_t{kRectEntrySize} * static_cast<std::uint64_t>(std::max<std::int16_t>(header.rectCount, 0));
     }
     const bool callerBuffer = (flags & 0x10) != 0;
     // The caller's buffer is sometimes a little short, mostly large enough.
-    const std::int64_t wanted =
-        static_cast<std::int64_t>(needed) + slack % 64 - (slack & 0x100 ? 8 : 0);
+    const std::int64_t wanted = static_cast<std::int64_t>(needed) + slack % 64 - (slack & 0x100 ? 8 : 0);
     std::vector<std::uint8_t> buffer(
-        callerBuffer
-            ? static_cast<std::size_t>(std::clamp<std::int64_t>(wanted, 0, kMaxCallerBuffer))
-            : 0,
-        kGuard);
+        callerBuffer ? static_cast<std::size_t>(std::clamp<std::int64_t>(wanted, 0, kMaxCallerBuffer)) : 0, kGuard);
 
     BlockBalance balance;
     const Table tableBefore = table;
@@ -119,9 +114,8 @@ int FrameDecodeTarget(const std::uint8_t *data, std::size_t size) {
     FUZZ_CHECK(table == tableBefore);
     // Nothing written past this many bytes of the caller's buffer.
     auto untouchedFrom = [&](std::uint64_t at) {
-        return std::all_of(
-            buffer.begin() + static_cast<std::ptrdiff_t>(std::min(at, buffer.size())), buffer.end(),
-            [](std::uint8_t b) { return b == kGuard; });
+        return std::all_of(buffer.begin() + static_cast<std::ptrdiff_t>(std::min(at, buffer.size())), buffer.end(),
+                           [](std::uint8_t b) { return b == kGuard; });
     };
     if (result == nullptr) {
         FUZZ_CHECK(untouchedFrom(0));
@@ -141,8 +135,7 @@ int FrameDecodeTarget(const std::uint8_t *data, std::size_t size) {
     // starts zeroed, so must the second output then.
     const auto *bytes = static_cast<const std::uint8_t *>(static_cast<const void *>(result));
     const std::vector<std::uint8_t> first(bytes, bytes + needed);
-    std::vector<std::uint8_t> again(callerBuffer ? buffer.size() : first.size(),
-                                    callerBuffer ? kGuard : 0);
+    std::vector<std::uint8_t> again(callerBuffer ? buffer.size() : first.size(), callerBuffer ? kGuard : 0);
     if (!callerBuffer) DeleteAnxFrame(const_cast<ANXFRAME *>(result));
     DirtyLineBuffer();
     request.buffer = again.data();

@@ -16,8 +16,7 @@ const char *MemoryFile(std::span<const std::uint8_t> bytes) {
     static const std::string path = "/proc/self/fd/" + std::to_string(fd);
     FUZZ_CHECK(fd >= 0 && ::ftruncate(fd, 0) == 0);
     for (std::size_t done = 0; done < bytes.size();) {
-        const ssize_t put =
-            ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+        const ssize_t put = ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
         FUZZ_CHECK(put > 0);
         done += static_cast<std::size_t>(put);
     }
@@ -55,9 +54,8 @@ void RemoveAbandoned(const std::filesystem::path &base) {
 const std::filesystem::path &ScratchFolder() {
     if (g_scratch != nullptr) return *g_scratch;
     std::error_code error;
-    const std::filesystem::path base = std::filesystem::is_directory("/dev/shm", error)
-                                           ? "/dev/shm"
-                                           : std::filesystem::temp_directory_path();
+    const std::filesystem::path base =
+        std::filesystem::is_directory("/dev/shm", error) ? "/dev/shm" : std::filesystem::temp_directory_path();
     RemoveAbandoned(base);
     std::string name = (base / kScratchPrefix).string() + std::to_string(::getpid()) + "-XXXXXX";
     FUZZ_CHECK(::mkdtemp(name.data()) != nullptr);
@@ -69,14 +67,13 @@ const std::filesystem::path &ScratchFolder() {
 std::string ScratchFile(const std::string &name, std::span<const std::uint8_t> bytes) {
     const std::string path = (ScratchFolder() / name).string();
     FILE *out = std::fopen(path.c_str(), "wb");
-    FUZZ_CHECK(out != nullptr &&
-               (bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size()));
+    FUZZ_CHECK(out != nullptr && (bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size()));
     std::fclose(out);
     return path;
 }
 
-bool SameRows(BITMAPINFOHEADER *a, std::int32_t ax, std::int32_t ay, BITMAPINFOHEADER *b,
-              std::int32_t width, std::int32_t height) {
+bool SameRows(BITMAPINFOHEADER *a, std::int32_t ax, std::int32_t ay, BITMAPINFOHEADER *b, std::int32_t width,
+              std::int32_t height) {
     for (std::int32_t y = 0; y < height && width > 0; ++y) {
         if (std::memcmp(GetDIBPixelAddress(a, ax, ay + y), GetDIBPixelAddress(b, 0, y),
                         static_cast<std::size_t>(width)) != 0)
@@ -96,8 +93,7 @@ void Quiet(const char *, void *) {}
 // Canvas error boxes are expected on bad input too; an assertion box is
 // shown, as the abort that follows it is a finding.
 std::int32_t AssertionBoxesOnly(const char *text, const char *caption, std::uint32_t, void *) {
-    if (std::string_view(caption) == "Assertion Failed")
-        std::fprintf(stderr, "%s%s\n", caption, text);
+    if (std::string_view(caption) == "Assertion Failed") std::fprintf(stderr, "%s%s\n", caption, text);
     return ANIM_IDOK;
 }
 

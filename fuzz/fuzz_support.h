@@ -41,8 +41,7 @@ inline constexpr std::uint32_t kFrameHeaderSize = 32;
 inline constexpr std::uint32_t kRectEntrySize = 8;
 inline constexpr std::uint32_t kDibPixelOffset = 1064;
 // The colours of the fourteen number segments, in segment order.
-inline constexpr std::uint8_t kSegmentColours[] = {1, 4, 2,   3,   5,   7,   6,
-                                                   9, 8, 246, 247, 248, 250, 249};
+inline constexpr std::uint8_t kSegmentColours[] = {1, 4, 2, 3, 5, 7, 6, 9, 8, 246, 247, 248, 250, 249};
 
 // Takes values off the front of the input; past its end every value is 0.
 class Input {
@@ -140,8 +139,8 @@ struct EngineScope {
 };
 
 // Whether rows 0 to height - 1 of two DIBs hold the same first width pixels.
-bool SameRows(BITMAPINFOHEADER *a, std::int32_t ax, std::int32_t ay, BITMAPINFOHEADER *b,
-              std::int32_t width, std::int32_t height);
+bool SameRows(BITMAPINFOHEADER *a, std::int32_t ax, std::int32_t ay, BITMAPINFOHEADER *b, std::int32_t width,
+              std::int32_t height);
 
 // One line of error text that starts with prefix.
 inline bool OneLine(const std::string &error, const std::string &prefix) {

@@ -64,8 +64,7 @@ std::uint8_t Segment(std::int32_t i) {
 
 std::set<std::string> FolderNow() {
     std::set<std::string> names;
-    for (const auto &entry : fs::directory_iterator(ScratchFolder()))
-        names.insert(entry.path().filename());
+    for (const auto &entry : fs::directory_iterator(ScratchFolder())) names.insert(entry.path().filename());
     return names;
 }
 
@@ -77,23 +76,20 @@ const std::set<std::string> &Pictures() {
             {"sheet.bmp", Sheet([](std::int32_t x, std::int32_t y) {
                  return static_cast<std::uint8_t>((x / 2 + y) % 5 == 0 ? 0 : 16 + (x + y) % 8);
              })},
-            {"numbers.bmp",
-             Sheet([](std::int32_t x, std::int32_t y) { return Segment(x + 2 * y); })},
+            {"numbers.bmp", Sheet([](std::int32_t x, std::int32_t y) { return Segment(x + 2 * y); })},
             {"nogrid.bmp", Art(24, 16, 0)},
             {"a.bmp", Art(10, 12, 1)},
             {"b.bmp", Art(10, 12, 2)},
             {"odd.bmp", Art(7, 3, 3)},
-            {"digit.bmp",
-             Filled(6, 5, [](std::int32_t x, std::int32_t y) { return Segment(x + 6 * y); })},
+            {"digit.bmp", Filled(6, 5, [](std::int32_t x, std::int32_t y) { return Segment(x + 6 * y); })},
             {"wide.bmp", Art(256, 2, 4)},
             {"big.bmp", Art(101, 100, 5)}};
         for (const auto &[name, image] : pictures)
             FUZZ_CHECK(anxpack::WriteBmp8((ScratchFolder() / name).string(), image).empty());
         // A 24-bit picture: a form the packer refuses.
-        const std::uint8_t deep[] = {
-            'B', 'M', 70, 0, 0,  0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0,  2,  0,  0, 0, 2, 0,
-            0,   0,   1,  0, 24, 0, 0, 0, 0, 0, 16, 0, 0, 0, 0,  0, 0, 0,  0,  0,  0, 0, 0, 0,
-            0,   0,   0,  0, 0,  0, 1, 2, 3, 4, 5,  6, 0, 0, 7,  8, 9, 10, 11, 12, 0, 0};
+        const std::uint8_t deep[] = {'B', 'M', 70, 0, 0,  0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0,  2,  0,  0, 0, 2, 0,
+                                     0,   0,   1,  0, 24, 0, 0, 0, 0, 0, 16, 0, 0, 0, 0,  0, 0, 0,  0,  0,  0, 0, 0, 0,
+                                     0,   0,   0,  0, 0,  0, 1, 2, 3, 4, 5,  6, 0, 0, 7,  8, 9, 10, 11, 12, 0, 0};
         ScratchFile("deep.bmp", deep);
         return FolderNow();
     }();
@@ -119,8 +115,7 @@ void CheckError(const std::string &error) {
 }
 
 // The packed file, read by the inspector and played by the library.
-void CheckPacked(const anxpack::Manifest &m, const anxpack::PackResult &result,
-                 const std::string &path) {
+void CheckPacked(const anxpack::Manifest &m, const anxpack::PackResult &result, const std::string &path) {
     std::vector<std::int32_t> ids;
     for (const anxpack::ManifestSequence &seq : m.sequences) ids.push_back(seq.id);
     FUZZ_CHECK(result.ids == ids && result.stats.size() == ids.size());
@@ -137,16 +132,14 @@ void CheckPacked(const anxpack::Manifest &m, const anxpack::PackResult &result,
     const auto count = static_cast<std::int32_t>(ids.size());
     FUZZ_CHECK(engine != nullptr && InitProjector(engine, 1, count, 1) == 1);
     if (m.team) DupKOVRLETableSetup(engine, m.team->first, m.team->count, m.team->shift);
-    const std::int32_t handle =
-        LoadMultiAnim(engine, path.c_str(), ids.data(), count, 2, ANIM_LOAD_PLAYER_NUMBERS);
+    const std::int32_t handle = LoadMultiAnim(engine, path.c_str(), ids.data(), count, 2, ANIM_LOAD_PLAYER_NUMBERS);
     FUZZ_CHECK(handle >= 0);
     const std::int32_t object = GetAnimObject(engine);
     for (std::size_t i = 0; i < ids.size(); ++i) {
         FUZZ_CHECK(SetAnimObjectAnim(engine, object, ids[i], 1, 0) == 1);
         const std::int32_t frames = static_cast<std::int32_t>(m.sequences[i].frames.size());
         FUZZ_CHECK(FrameCount(engine, object) == frames);
-        for (std::int32_t k = 0; k < frames; ++k)
-            FUZZ_CHECK(ProjectFrame(engine, object, 20, 30, 1) == 1);
+        for (std::int32_t k = 0; k < frames; ++k) FUZZ_CHECK(ProjectFrame(engine, object, 20, 30, 1) == 1);
     }
     SetAnimObjectAnim(engine, object, -1, 0, 0);
     FUZZ_CHECK(DestroyMultiAnim(engine, handle) == 1);
@@ -164,8 +157,7 @@ int ManifestTarget(const std::uint8_t *data, std::size_t size) {
     const std::string text(reinterpret_cast<const char *>(data), size);
 
     std::string error;
-    const std::optional<anxpack::Manifest> manifest =
-        anxpack::ParseManifest(text, manifestPath, error);
+    const std::optional<anxpack::Manifest> manifest = anxpack::ParseManifest(text, manifestPath, error);
     if (!manifest) {
         CheckError(error);
         return 0;

@@ -33,14 +33,12 @@ constexpr std::int32_t kScales[] = {100, 50, 23};
 constexpr std::uint8_t kTeamColour[] = {200, 201};
 
 // Projects up to kMaxFramesPerPass frames of both objects, alternately.
-void PlayThrough(const EngineScope &s, const std::int32_t (&objects)[2], std::int32_t scale,
-                 std::int32_t flags) {
+void PlayThrough(const EngineScope &s, const std::int32_t (&objects)[2], std::int32_t scale, std::int32_t flags) {
     for (std::int32_t k = 0; k < kMaxFramesPerPass; ++k) {
         bool any = false;
         for (std::int32_t i = 0; i < 2; ++i) {
             const std::int32_t x = 40 + 60 * i, y = 90 - 5 * k % 30;
-            any |= ProjectFrameScaleFlip(s.engine, objects[i], x, y, 10 + i, k % 5 != 4, scale,
-                                         flags) == 1;
+            any |= ProjectFrameScaleFlip(s.engine, objects[i], x, y, 10 + i, k % 5 != 4, scale, flags) == 1;
         }
         if (!any) break;
     }
@@ -92,8 +90,8 @@ void PlaySequence(const EngineScope &s, std::int32_t id, std::int32_t tables, st
 }
 
 // Loads, plays every sequence, releases; false when the load was refused.
-bool LoadAndPlay(const EngineScope &s, const char *path, std::int32_t sequences,
-                 std::int32_t tables, std::int32_t flags, std::int32_t number) {
+bool LoadAndPlay(const EngineScope &s, const char *path, std::int32_t sequences, std::int32_t tables,
+                 std::int32_t flags, std::int32_t number) {
     std::array<std::int32_t, kMaxIds> ids;
     for (std::int32_t i = 0; i < kMaxIds; ++i) ids[static_cast<std::size_t>(i)] = kFirstId + i;
     const std::size_t before = platform::LiveBlockCount();

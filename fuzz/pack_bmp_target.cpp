@@ -40,11 +40,9 @@ void SameAsLibrary(const std::string &path, const imageio::IndexedImage &image) 
     for (std::int32_t y = 0; y < image.height; ++y)
         FUZZ_CHECK(std::memcmp(GetDIBPixelAddress(dib, 0, y), image.Row(y), dib->biWidth) == 0);
     RGBQUAD colours[256];
-    std::memcpy(colours, reinterpret_cast<const std::uint8_t *>(dib) + sizeof(BITMAPINFOHEADER),
-                sizeof colours);
+    std::memcpy(colours, reinterpret_cast<const std::uint8_t *>(dib) + sizeof(BITMAPINFOHEADER), sizeof colours);
     for (std::size_t i = 0; i < 256; ++i)
-        FUZZ_CHECK(image.colours[i] ==
-                   (imageio::Rgb{colours[i].rgbRed, colours[i].rgbGreen, colours[i].rgbBlue}));
+        FUZZ_CHECK(image.colours[i] == (imageio::Rgb{colours[i].rgbRed, colours[i].rgbGreen, colours[i].rgbBlue}));
     DeleteDIB(dib);
 }
 

@@ -28,8 +28,7 @@ int PngReadTarget(const std::uint8_t *data, std::size_t size) {
     }
     FUZZ_CHECK(form.colourType == 3 && image.width == form.width && image.height == form.height);
     FUZZ_CHECK(WholePicture(image));
-    FUZZ_CHECK(form.bitDepth == 1 || form.bitDepth == 2 || form.bitDepth == 4 ||
-               form.bitDepth == 8);
+    FUZZ_CHECK(form.bitDepth == 1 || form.bitDepth == 2 || form.bitDepth == 4 || form.bitDepth == 8);
     for (const std::uint8_t index : image.pixels) FUZZ_CHECK(index >> form.bitDepth == 0);
     FUZZ_CHECK(form.transparent.empty() || form.transparent == std::vector<int>{0});
     for (std::size_t i = static_cast<std::size_t>(form.paletteEntries); i < 256; ++i)
@@ -41,10 +40,8 @@ int PngReadTarget(const std::uint8_t *data, std::size_t size) {
     FUZZ_CHECK(imageio::WritePng(path, image, transparency).empty());
     std::vector<std::uint8_t> written;
     imageio::IndexedImage again;
-    FUZZ_CHECK(imageio::ReadInputFile(path, written).empty() &&
-               imageio::ReadIndexedPng(written, name, again).empty());
-    FUZZ_CHECK(again.width == image.width && again.pixels == image.pixels &&
-               again.colours == image.colours);
+    FUZZ_CHECK(imageio::ReadInputFile(path, written).empty() && imageio::ReadIndexedPng(written, name, again).empty());
+    FUZZ_CHECK(again.width == image.width && again.pixels == image.pixels && again.colours == image.colours);
     return 0;
 }
 

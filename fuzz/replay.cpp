@@ -27,19 +27,16 @@ int main(int argc, char **argv) {
     if (!args.empty() && args[0].starts_with(kKernelsFlag)) {
         const auto *set = anim::blit::KernelsNamed(args[0].substr(kKernelsFlag.size()));
         if (set == nullptr) {
-            std::printf("kernel set %s is not on this CPU: skipped\n",
-                        argv[1] + kKernelsFlag.size());
+            std::printf("kernel set %s is not on this CPU: skipped\n", argv[1] + kKernelsFlag.size());
             return ANIMATE_SKIP_CODE;
         }
         anim::blit::ForceKernels(set);
         ++first;
     }
-    const auto *target = std::find_if(
-        std::begin(anim::fuzz::kTargets), std::end(anim::fuzz::kTargets),
-        [&](const auto &t) { return args.size() > first + 1 && args[first] == t.name; });
+    const auto *target = std::find_if(std::begin(anim::fuzz::kTargets), std::end(anim::fuzz::kTargets),
+                                      [&](const auto &t) { return args.size() > first + 1 && args[first] == t.name; });
     if (target == std::end(anim::fuzz::kTargets)) {
-        std::fprintf(stderr, "usage: %s [--kernels=NAME] TARGET PATH... (a known target)\n",
-                     argv[0]);
+        std::fprintf(stderr, "usage: %s [--kernels=NAME] TARGET PATH... (a known target)\n", argv[0]);
         return 2;
     }
     anim::fuzz::PrepareProcess();

@@ -16,9 +16,9 @@ namespace anim::fuzz {
 // Patterns never share a pixel, so the order in which callbacks paint does
 // not matter, only where they fall among the sprites.
 inline constexpr std::int32_t kPatterns = 8;
-std::int32_t PatternCallback(HDC dc, BITMAPINFO *info, std::uint8_t *bits, std::int32_t high,
-                             std::int32_t low, std::int32_t left, std::int32_t top,
-                             std::int32_t right, std::int32_t bottom, std::int32_t user);
+std::int32_t PatternCallback(HDC dc, BITMAPINFO *info, std::uint8_t *bits, std::int32_t high, std::int32_t low,
+                             std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom,
+                             std::int32_t user);
 
 // How the scene reaches the window. Two paints of one mode put each scene
 // pixel in the same place; a change of mode calls for a whole repaint.
@@ -50,8 +50,7 @@ class SceneCheck {
     void InvalidateAll();
     // Whether the last paint showed the background scrolled.
     bool Scrolled() const {
-        return last_.painter == PaintMode::kStretchPlus &&
-               (last_.scrollX != 0 || last_.scrollY != 0);
+        return last_.painter == PaintMode::kStretchPlus && (last_.scrollX != 0 || last_.scrollY != 0);
     }
 
   private:

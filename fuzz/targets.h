@@ -40,12 +40,11 @@ struct Target {
     TargetBody run;
 };
 inline constexpr Target kTargets[] = {
-    {"dib_file", &DibFileTarget},       {"frame_decode", &FrameDecodeTarget},
-    {"encode", &EncodeTarget},          {"find_rects", &FindRectsTarget},
-    {"multi_anim", &MultiAnimTarget},   {"engine", &EngineTarget},
+    {"dib_file", &DibFileTarget},       {"frame_decode", &FrameDecodeTarget}, {"encode", &EncodeTarget},
+    {"find_rects", &FindRectsTarget},   {"multi_anim", &MultiAnimTarget},     {"engine", &EngineTarget},
 #ifdef ANIMATE_FUZZ_TOOLS
-    {"anx_inspect", &AnxInspectTarget}, {"pack_bmp", &PackBmpTarget},
-    {"manifest", &ManifestTarget},      {"png_read", &PngReadTarget},
+    {"anx_inspect", &AnxInspectTarget}, {"pack_bmp", &PackBmpTarget},         {"manifest", &ManifestTarget},
+    {"png_read", &PngReadTarget},
 #endif
 };
 

@@ -54,12 +54,18 @@ struct Stage {
             KOVRLEFinishDecompTable(stats.data(), table.data(), 0, KOVRLE_AUTO_LIMIT);
             KOVRLEConvertTableToLineForm(table.data());
         }
-        if (given >= kSurface) { ASSERT_EQ(MakeOffScreenDib(engine, 120, 90), 0); }
-        if (given >= kProjector) { ASSERT_EQ(InitProjector(engine, 4, 8, 2), 1); }
+        if (given >= kSurface) {
+            ASSERT_EQ(MakeOffScreenDib(engine, 120, 90), 0);
+        }
+        if (given >= kProjector) {
+            ASSERT_EQ(InitProjector(engine, 4, 8, 2), 1);
+        }
         if (given >= kLoaded) {
             ASSERT_GE(file = LoadMultiAnim(engine, path.c_str(), kStandardIds, 3, 2, ANIM_LOAD_PLAYER_NUMBERS), 0);
         }
-        if (given >= kObject) { ASSERT_GE(object = GetAnimObject(engine), 0); }
+        if (given >= kObject) {
+            ASSERT_GE(object = GetAnimObject(engine), 0);
+        }
         if (given >= kPlaying) {
             ASSERT_EQ(SetAnimObjectAnim(engine, object, kDeltaId, 0, 0), 1);
             ASSERT_EQ(ProjectFrame(engine, object, 10, 10, 5), 1);
@@ -74,7 +80,9 @@ struct Stage {
         FREE(result);
         if (!inputReplaced) FREE(Kept());
         if (object >= 0) DestroyAnimObject(engine, object);
-        if (file >= 0) { EXPECT_EQ(DestroyMultiAnim(engine, file), 1); }
+        if (file >= 0) {
+            EXPECT_EQ(DestroyMultiAnim(engine, file), 1);
+        }
         if (engine != nullptr) {
             TerminateProjector(engine);
             if (HPALETTE palette = MasterPalette(engine)) AnimDeletePalette(palette);
@@ -120,18 +128,20 @@ TEST(AllocationFailure, EachFailureGivesTheFailureResultKeepsInputsAndLeaksNothi
         {"AnxKOVRLEFrame", kFrame, [](Stage &s) { return s.Made(AnxKOVRLEFrame(s.frame, s.table.data())); }, true},
         {"AnxKOVRLEFrameLineByLine", kFrame,
          [](Stage &s) { return s.Made(AnxKOVRLEFrameLineByLine(s.frame, s.table.data(), 17, 11)); }, true},
-        {"AnxFrameLineByLine", kFrame,
-         [](Stage &s) { return s.Made(AnxFrameLineByLine(s.frame, nullptr, 17, 11)); }, true},
+        {"AnxFrameLineByLine", kFrame, [](Stage &s) { return s.Made(AnxFrameLineByLine(s.frame, nullptr, 17, 11)); },
+         true},
         {"CompressAnxFrame", kFrame, [](Stage &s) { return s.Made(CompressAnxFrame(s.frame)); }, true},
-        {"AnxUnKOVRLEFrame", kFrame, [](Stage &s) {
-             return s.Made(AnxUnKOVRLEFrame(s.frame, nullptr, s.table.data(), nullptr, 0, 100, 0, 0, 0,
-                                            ANX_STREAM_WHOLE_FRAME));
+        {"AnxUnKOVRLEFrame", kFrame,
+         [](Stage &s) {
+             return s.Made(
+                 AnxUnKOVRLEFrame(s.frame, nullptr, s.table.data(), nullptr, 0, 100, 0, 0, 0, ANX_STREAM_WHOLE_FRAME));
          }},
         // The state and its tables.
         {"InitAnimate", kNothing, [](Stage &s) { return (s.engine = InitAnimate()) != nullptr; }, false, 2},
         {"SetBackground", kEngine, [&](Stage &s) { return SetBackground(s.engine, file.c_str()) != 0; }},
         {"SetBackgroundPlus", kEngine, [&](Stage &s) { return SetBackgroundPlus(s.engine, file.c_str(), 2) != 0; }},
-        {"SetBackgroundDibOnly", kEngine, [&](Stage &s) { return SetBackgroundDibOnly(s.engine, file.c_str(), 1) != 0; }},
+        {"SetBackgroundDibOnly", kEngine,
+         [&](Stage &s) { return SetBackgroundDibOnly(s.engine, file.c_str(), 1) != 0; }},
         // The adopted DIB is the engine's from the call on, made or not.
         {"SetBackgroundFromPDIB", kAdopting,
          [](Stage &s) { return SetBackgroundFromPDIB(s.engine, std::exchange(s.dib, nullptr)) != 0; }},
@@ -139,7 +149,8 @@ TEST(AllocationFailure, EachFailureGivesTheFailureResultKeepsInputsAndLeaksNothi
         // A sheet that cannot be read still takes its slot, empty; images
         // cannot be cut from it. Templates outlive TerminateAnimate, so the
         // sheet is closed.
-        {"OpenSpriteTemplate", kEngine, [&](Stage &s) {
+        {"OpenSpriteTemplate", kEngine,
+         [&](Stage &s) {
              const std::int32_t t = OpenSpriteTemplate(s.engine, file.c_str());
              const bool cut = t >= 0 && AddSpriteDibFromTemplate(s.engine, t, 0, 0, 8, 8) >= 0;
              CloseSpriteTemplate(s.engine, t);
@@ -147,13 +158,16 @@ TEST(AllocationFailure, EachFailureGivesTheFailureResultKeepsInputsAndLeaksNothi
          }},
         // InitProjector makes a table each.
         {"InitProjector", kSurface, [](Stage &s) { return InitProjector(s.engine, 4, 8, 2) == 1; }, false, 4},
-        {"LoadMultiAnim", kProjector, [&](Stage &s) {
+        {"LoadMultiAnim", kProjector,
+         [&](Stage &s) {
              return (s.file = LoadMultiAnim(s.engine, path.c_str(), kStandardIds, 3, 2, ANIM_LOAD_PLAYER_NUMBERS)) >= 0;
-         }, false, 4},  // the file's block, then each sequence's and number set's
+         },
+         false, 4},  // the file's block, then each sequence's and number set's
         {"GetAnimObject", kLoaded, [](Stage &s) { return (s.object = GetAnimObject(s.engine)) >= 0; }},
         // Binding a delta sequence makes the object's picture of the scene;
         // failing, it keeps no reference.
-        {"SetAnimObjectAnim", kObject, [](Stage &s) {
+        {"SetAnimObjectAnim", kObject,
+         [](Stage &s) {
              const bool bound = SetAnimObjectAnim(s.engine, s.object, kDeltaId, 0, 0) == 1;
              EXPECT_TRUE(bound || FrameCount(s.engine, s.object) == 0);
              return bound;
@@ -161,7 +175,8 @@ TEST(AllocationFailure, EachFailureGivesTheFailureResultKeepsInputsAndLeaksNothi
         // A delta frame is expanded the first time it is played; when that
         // fails the projection reports 0, the frame number stays, and the
         // next attempt plays it.
-        {"ProjectFrame", kPlaying, [](Stage &s) {
+        {"ProjectFrame", kPlaying,
+         [](Stage &s) {
              if (ProjectFrame(s.engine, s.object, 10, 10, 5) == 1) return true;
              EXPECT_EQ(GetFrameNum(s.engine, s.object), 1);
              FailNthAllocation(0);

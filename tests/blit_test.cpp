@@ -36,16 +36,26 @@ struct Args {
 
 void RunKernel(const Kernels *k, Op op, uint8_t *d, const uint8_t *s, int32_t ds, int32_t ss, const Args &a) {
     switch (op) {
-        case kCopy: return k->copy(d, s, a.w, a.h, ds, ss);
-        case kTrans: return k->transCopy(d, s, a.w, a.h, ds, ss, a.key);
-        case kReverse: return k->reverseCopy(d, s, a.w, a.h, ds, ss);
-        case kFill: return k->fill(d, a.w, a.h, ds, a.colour);
-        case kStretch: return k->stretch2x(d, s, a.w, a.h, ds, ss);
-        case kShadow: return k->shadow(d, s, a.w, a.h, ds, ss, a.key, a.colour);
-        case kHaze: return k->haze(d, s, a.w, a.h, ds, ss, a.key, a.colour, a.p1, a.p2);
-        case kGhost: return k->ghost(d, s, a.w, a.h, ds, ss, a.key, a.p1, a.p2);
-        case kMask: return k->zeroMask(d, s, a.w, a.h, ds, ss);  // the "source" holds the mask bits
-        default: return k->zeroWidenedMask(d, s, a.w, a.h, ds, ss);
+        case kCopy:
+            return k->copy(d, s, a.w, a.h, ds, ss);
+        case kTrans:
+            return k->transCopy(d, s, a.w, a.h, ds, ss, a.key);
+        case kReverse:
+            return k->reverseCopy(d, s, a.w, a.h, ds, ss);
+        case kFill:
+            return k->fill(d, a.w, a.h, ds, a.colour);
+        case kStretch:
+            return k->stretch2x(d, s, a.w, a.h, ds, ss);
+        case kShadow:
+            return k->shadow(d, s, a.w, a.h, ds, ss, a.key, a.colour);
+        case kHaze:
+            return k->haze(d, s, a.w, a.h, ds, ss, a.key, a.colour, a.p1, a.p2);
+        case kGhost:
+            return k->ghost(d, s, a.w, a.h, ds, ss, a.key, a.p1, a.p2);
+        case kMask:
+            return k->zeroMask(d, s, a.w, a.h, ds, ss);  // the "source" holds the mask bits
+        default:
+            return k->zeroWidenedMask(d, s, a.w, a.h, ds, ss);
     }
 }
 
@@ -58,16 +68,30 @@ void Reference(Op op, uint8_t *d, const uint8_t *s, int32_t ds, int32_t ss, cons
             const bool bit = (((r % 2 ? a.p2 : a.p1) >> ((8 - i % 8) % 8)) & 1) != 0;
             auto mask = [&](int x) { return (s[r * ss + x / 8] >> (7 - x % 8)) & 1; };
             switch (op) {
-                case kCopy: out = v; break;
-                case kTrans: out = v != a.key ? v : out; break;
-                case kReverse: d[r * ds + int(a.w) - 1 - i] = v; break;
-                case kFill: out = a.colour; break;
+                case kCopy:
+                    out = v;
+                    break;
+                case kTrans:
+                    out = v != a.key ? v : out;
+                    break;
+                case kReverse:
+                    d[r * ds + int(a.w) - 1 - i] = v;
+                    break;
+                case kFill:
+                    out = a.colour;
+                    break;
                 case kStretch:
                     for (int q = 0; q < 4; ++q) d[(2 * r + q / 2) * ds + 2 * i + q % 2] = v;
                     break;
-                case kShadow: out = v != a.key ? a.colour : out; break;
-                case kHaze: out = v == a.key ? out : bit ? a.colour : v; break;
-                case kGhost: out = v == a.key || bit ? out : v; break;
+                case kShadow:
+                    out = v != a.key ? a.colour : out;
+                    break;
+                case kHaze:
+                    out = v == a.key ? out : bit ? a.colour : v;
+                    break;
+                case kGhost:
+                    out = v == a.key || bit ? out : v;
+                    break;
                 default:
                     if (!mask(i) && !(op == kWideMask && i > 0 && mask(i - 1))) out = 0;
             }

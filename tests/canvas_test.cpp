@@ -27,8 +27,8 @@ TEST(Canvas, ErrorsReportedExactlyAndDirectAndPrinterCopiesPutTheSamePixels) {
         ASSERT_EQ(engine->canvas.topDown, topDown);
         for (int32_t scale : {1, 2}) {
             for (RECT r : {RECT{2, 1, 10, 7}, RECT{-3, -2, 4, 3}, RECT{8, 5, 20, 30}}) {
-                SCOPED_TRACE(testing::Message() << "topDown " << topDown << " scale " << scale
-                                                << " rect " << r.left << "," << r.top);
+                SCOPED_TRACE(testing::Message()
+                             << "topDown " << topDown << " scale " << scale << " rect " << r.left << "," << r.top);
                 Window direct(kWidth * 2, kHeight * 2), printed(kWidth * 2, kHeight * 2);
                 EXPECT_EQ(canvas::CanvasStretchToWindow(direct, &r, &engine->canvas, scale, 0, nullptr), 0);
                 EXPECT_EQ(canvas::CanvasStretchToWindow(printed, &r, &engine->canvas, scale, 3, printer), 0);
@@ -40,10 +40,9 @@ TEST(Canvas, ErrorsReportedExactlyAndDirectAndPrinterCopiesPutTheSamePixels) {
                 for (int32_t y = 0; y < kHeight * 2; ++y)
                     for (int32_t x = 0; x < kWidth * 2; ++x) {
                         const int32_t sx = x / scale, sy = y / scale;
-                        const bool inside = sx >= r.left && sx <= r.right && sy >= r.top &&
-                                            sy <= r.bottom && sx < kWidth && sy < kHeight;
-                        ASSERT_EQ(seen[y * kWidth * 2 + x], inside ? uint8_t(sx + 16 * sy + 1) : 0)
-                            << x << "," << y;
+                        const bool inside = sx >= r.left && sx <= r.right && sy >= r.top && sy <= r.bottom &&
+                                            sx < kWidth && sy < kHeight;
+                        ASSERT_EQ(seen[y * kWidth * 2 + x], inside ? uint8_t(sx + 16 * sy + 1) : 0) << x << "," << y;
                     }
             }
         }
@@ -69,18 +68,16 @@ TEST(WindowChanges, JoinedByTheRuleTheWholeWindowWhenTheyDoNotFitAndRefusals) {
     for (int32_t capacity : {2, 1}) {
         paint({0, 0, 3, 3});
         paint({80, 50, 90, 60});
-        EXPECT_EQ(Take(window, capacity), capacity == 2
-                                              ? (std::vector<Box>{{0, 0, 3, 3}, {80, 50, 90, 60}})
-                                              : (std::vector<Box>{{0, 0, 95, 63}}));
+        EXPECT_EQ(Take(window, capacity), capacity == 2 ? (std::vector<Box>{{0, 0, 3, 3}, {80, 50, 90, 60}})
+                                                        : (std::vector<Box>{{0, 0, 95, 63}}));
     }
     SetJoinRectOverhead(3000);
 
     // Refused, with the record kept: not a window, no rectangles, no room.
     paint({2, 2, 5, 5});
     RECT out[2];
-    for (auto [dc, rects, n] : {std::tuple{HDC(window), (RECT *)nullptr, 2},
-                                {window, out, 0},
-                                {engine->canvas.hWinGDC, out, 2}})
+    for (auto [dc, rects, n] :
+         {std::tuple{HDC(window), (RECT *)nullptr, 2}, {window, out, 0}, {engine->canvas.hWinGDC, out, 2}})
         EXPECT_EQ(AnimWindowChanges(dc, rects, n, nullptr), -1);
     EXPECT_EQ(Take(window), (std::vector<Box>{{2, 2, 5, 5}}));
 }

@@ -27,7 +27,9 @@ Bytes Cat(std::initializer_list<Bytes> parts) {
     for (const Bytes &p : parts) out.insert(out.end(), p.begin(), p.end());
     return out;
 }
-Bytes Head(const Bytes &b, size_t n) { return Bytes(b.begin(), b.begin() + n); }
+Bytes Head(const Bytes &b, size_t n) {
+    return Bytes(b.begin(), b.begin() + n);
+}
 // n bytes of a block from offset at.
 Bytes Cut(const Owned &dib, size_t at, size_t n) {
     const uint8_t *p = anim::dib::Bytes(dib.get()) + at;
@@ -44,7 +46,7 @@ Bytes FileHeader(uint32_t off_bits) {
 }
 
 class DIBFile : public testing::Test {
-protected:
+  protected:
     // A fresh name each time: rewriting one file over and over waits on the disk.
     std::string Path() { return dir_.File("f" + std::to_string(files_++) + ".bmp"); }
     std::string Write(const Bytes &file) {
@@ -64,15 +66,14 @@ protected:
 TEST_F(DIBFile, WrittenDibsReadBackAsWritten) {
     auto picture = [](uint8_t change) {
         BITMAPINFOHEADER *dib = CreateDIB(11, 5);
-        for (uint32_t i = 0; i < 1024 + dib->biSizeImage; ++i)
-            anim::dib::Bytes(dib)[40 + i] = uint8_t(i * 31);
+        for (uint32_t i = 0; i < 1024 + dib->biSizeImage; ++i) anim::dib::Bytes(dib)[40 + i] = uint8_t(i * 31);
         for (int i = 0; i < 55; ++i) *GetDIBPixelAddress(dib, i % 11, i / 11) = uint8_t(10 + i % 11 / 3 + i / 11);
         *GetDIBPixelAddress(dib, 4, 2) ^= change;
         return dib;
     };
     Owned old(picture(0));
-    for (BITMAPINFOHEADER *written : {picture(0), CompressPDIB(picture(0), 1),
-                                      CompressPDIB(picture(0), 0), DeltaDIB(picture(200), old.get())}) {
+    for (BITMAPINFOHEADER *written :
+         {picture(0), CompressPDIB(picture(0), 1), CompressPDIB(picture(0), 0), DeltaDIB(picture(200), old.get())}) {
         Owned dib(written);
         ASSERT_NE(dib, nullptr);
         SCOPED_TRACE(dib->biCompression);
@@ -94,8 +95,12 @@ TEST_F(DIBFile, WrittenDibsReadBackAsWritten) {
 }
 
 constexpr int kFormW = 5, kFormH = 3;
-uint8_t FormPixel(int x, int y, uint16_t bits) { return uint8_t((x * 3 + y * 5 + 1) % (1 << bits)); }
-Bytes FormColour(int i) { return {uint8_t(i * 3 + 1), uint8_t(255 - i), uint8_t(i * 9)}; }  // b, g, r
+uint8_t FormPixel(int x, int y, uint16_t bits) {
+    return uint8_t((x * 3 + y * 5 + 1) % (1 << bits));
+}
+Bytes FormColour(int i) {
+    return {uint8_t(i * 3 + 1), uint8_t(255 - i), uint8_t(i * 9)};
+}  // b, g, r
 
 struct PaletteForm {
     const char *name;
@@ -149,25 +154,31 @@ Bytes PaletteFile(const PaletteForm &f) {
 
 TEST_F(DIBFile, PaletteFormsWidenToEightBitRowsAndStreamsStayInsideTheirPicture) {
     const PaletteForm forms[] = {
-        {"1-bit", 40, 1, 0, false},          {"4-bit", 40, 4, 0, false},
-        {"4-bit top-down", 40, 4, 0, true},  {"8-bit top-down", 40, 8, 0, true},
-        {"OS/2 core 4-bit", 12, 4, 0, false}, {"V5 8-bit", 124, 8, 0, false},
-        {"RLE4", 40, 4, 2, false},           {"V5 RLE4", 124, 4, 2, false},
-        {"V5 RLE8", 124, 8, 1, false},       {"bare 8-bit", 40, 8, 0, false, true},
+        {"1-bit", 40, 1, 0, false},
+        {"4-bit", 40, 4, 0, false},
+        {"4-bit top-down", 40, 4, 0, true},
+        {"8-bit top-down", 40, 8, 0, true},
+        {"OS/2 core 4-bit", 12, 4, 0, false},
+        {"V5 8-bit", 124, 8, 0, false},
+        {"RLE4", 40, 4, 2, false},
+        {"V5 RLE4", 124, 4, 2, false},
+        {"V5 RLE8", 124, 8, 1, false},
+        {"bare 8-bit", 40, 8, 0, false, true},
     };
     for (const PaletteForm &f : forms) {
         SCOPED_TRACE(f.name);
         const Bytes file = PaletteFile(f);
         Owned dib = Open(f.bare ? Bytes(file.begin() + 14, file.end()) : file);
         ASSERT_NE(dib, nullptr);
-        EXPECT_EQ((V{dib->biSize, dib->biWidth, dib->biHeight, dib->biBitCount, dib->biCompression,
-                     dib->biSizeImage, dib->biClrUsed}),
+        EXPECT_EQ((V{dib->biSize, dib->biWidth, dib->biHeight, dib->biBitCount, dib->biCompression, dib->biSizeImage,
+                     dib->biClrUsed}),
                   (V{40, kFormW, kFormH, 8, 0, 8 * kFormH, 256}));
         Bytes colours, rows(8 * kFormH, 0);  // the file's colours first, the rest 0
         for (int i = 0; i < 256; ++i) colours = Cat({colours, i < 1 << f.bits ? FormColour(i) : Bytes(3), {0}});
         EXPECT_EQ(Cut(dib, 40, 1024), colours);
         for (int i = 0; i < kFormW * kFormH; ++i)
-            rows[8 * (kFormH - 1 - i / kFormW) + i % kFormW] = FormPixel(i % kFormW, i / kFormW, f.compression ? 4 : f.bits);
+            rows[8 * (kFormH - 1 - i / kFormW) + i % kFormW] =
+                FormPixel(i % kFormW, i / kFormW, f.compression ? 4 : f.bits);
         EXPECT_EQ(Cut(dib, kPixelOffset, rows.size()), rows);
     }
 
@@ -181,13 +192,17 @@ TEST_F(DIBFile, PaletteFormsWidenToEightBitRowsAndStreamsStayInsideTheirPicture)
     } cases[] = {
         {"a run past the row's end is dropped", RunLength::kEightBit, {6, 7, 1, 8}, {7, 7, 7, 7, E, E, E, E}},
         {"a move skips pixels", RunLength::kEightBit, {0, 2, 1, 1, 1, 9}, {E, E, E, E, E, 9, E, E}},
-        {"rows above the top end the stream", RunLength::kEightBit, {1, 5, 0, 0, 1, 6, 0, 0, 1, 4},
+        {"rows above the top end the stream",
+         RunLength::kEightBit,
+         {1, 5, 0, 0, 1, 6, 0, 0, 1, 4},
          {5, E, E, E, 6, E, E, E}},
         {"end of picture ends the stream", RunLength::kEightBit, {1, 5, 0, 1, 1, 6}, {5, E, E, E, E, E, E, E}},
         {"a literal is padded to 16 bits", RunLength::kEightBit, {0, 3, 1, 2, 3, 0, 1, 4}, {1, 2, 3, 4, E, E, E, E}},
         {"a literal the stream cuts short", RunLength::kEightBit, {0, 4, 1, 2}, {1, 2, E, E, E, E, E, E}},
         {"a move the stream cuts short", RunLength::kEightBit, {1, 3, 0, 2, 1}, {3, E, E, E, E, E, E, E}},
-        {"4-bit runs take both nibbles by turns", RunLength::kFourBit, {3, 0x12, 0, 0, 5, 0x34},
+        {"4-bit runs take both nibbles by turns",
+         RunLength::kFourBit,
+         {3, 0x12, 0, 0, 5, 0x34},
          {1, 2, 1, E, 3, 4, 3, 4}},
         {"a 4-bit literal, odd count", RunLength::kFourBit, {0, 3, 0x56, 0x70, 1, 0x80}, {5, 6, 7, 8, E, E, E, E}},
     };
@@ -234,7 +249,8 @@ TEST_F(DIBFile, RefusalsAreTracedWithTheirReason) {
     for (const std::string &name : names) EXPECT_EQ(OpenDIB(name.c_str()), nullptr) << name;
     ASSERT_EQ(trace.lines().size(), 5u);
     const std::string &badPointer = trace.lines()[0];
-    EXPECT_TRUE(badPointer.starts_with("DIB line ") && badPointer.ends_with(": Bad filename pointer.\r\n")) << badPointer;
+    EXPECT_TRUE(badPointer.starts_with("DIB line ") && badPointer.ends_with(": Bad filename pointer.\r\n"))
+        << badPointer;
     for (size_t i = 0; i < std::size(names); ++i)
         EXPECT_TRUE(trace.lines()[i + 1].ends_with(": Can't open \"" + names[i].substr(0, 100) + "\" for reading.\r\n"))
             << trace.lines()[i + 1];

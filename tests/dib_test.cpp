@@ -44,7 +44,9 @@ V MinRect(const Owned &dib) {
 using Box = std::array<int32_t, 4>;
 using Boxes = std::vector<Box>;
 
-Box B(const RECT &r) { return {r.left, r.top, r.right, r.bottom}; }
+Box B(const RECT &r) {
+    return {r.left, r.top, r.right, r.bottom};
+}
 
 // A difference DIB whose pixels all hold the key except the changed ones.
 Owned Delta(int32_t w, int32_t h, uint8_t key, std::initializer_list<std::pair<int, int>> changed = {}) {
@@ -66,7 +68,7 @@ Boxes Find(const Owned &dib, int32_t capacity, int32_t min_size, int32_t trim, i
 
 // The join settings are process-wide: leave them as the rest of the suite expects.
 class FindNewRects : public ::testing::Test {
-protected:
+  protected:
     void TearDown() override {
         SetJoinRectOverhead(3000);
         Find(Delta(1, 1, 0), 1, 0, 0, 0, 2);  // a keyless search: back to the cost rule
@@ -97,8 +99,8 @@ TEST_F(FindNewRects, KeylessSinglePixelJoinModesAndJoinsOfferedAgain) {
     Find(Delta(1, 1, 9), 1, 0, 0, 1, 2);
     RECT top{5, 0, 15, 3}, far_below{5, 5000, 15, 5100}, same_rows{9000, 0, 9500, 3};
     RECT shifted{6, 5000, 15, 5100}, near{16, 1, 17, 2};
-    EXPECT_EQ((Box{ShouldJoinRect(&top, &far_below), ShouldJoinRect(&top, &same_rows),
-                   ShouldJoinRect(&top, &shifted), ShouldJoinRect(&top, &near)}),
+    EXPECT_EQ((Box{ShouldJoinRect(&top, &far_below), ShouldJoinRect(&top, &same_rows), ShouldJoinRect(&top, &shifted),
+                   ShouldJoinRect(&top, &near)}),
               (Box{1, 1, 0, 0}));
     Find(Delta(1, 1, 9), 1, 0, 0, 0, 2);
     EXPECT_EQ(ShouldJoinRect(&top, &near), 1);
@@ -126,8 +128,8 @@ TEST(AnxExchange, CutsRectanglesBottomRowFirstWithPadding) {
     // 5 wide: stride 8, the pad repeating the row's last pixel.
     const uint8_t *p = GetAnxFrameRectAddress(frame, 0);
     EXPECT_EQ(p, reinterpret_cast<uint8_t *>(frame) + 56);
-    EXPECT_EQ(V(p, p + 36), (V{22, 23, 24, 25, 26, 26, 26, 26, 12, 13, 14, 15, 16, 16, 16, 16, 2, 3, 4, 5,
-                               6, 6, 6, 6, 21, 22, 23, 23, 11, 12, 13, 13, 7, 7, 7, 7}));
+    EXPECT_EQ(V(p, p + 36), (V{22, 23, 24, 25, 26, 26, 26, 26, 12, 13, 14, 15, 16, 16, 16, 16, 2, 3,
+                               4,  5,  6,  6,  6,  6,  21, 22, 23, 23, 11, 12, 13, 13, 7,  7,  7, 7}));
     EXPECT_EQ(GetAnxFrameRectAddress(frame, 2), p + 32);
     Owned back(CopyAnxFrameRectToDIB(frame, 1));
     ASSERT_NE(back, nullptr);
@@ -272,7 +274,8 @@ TEST(DibCalls, RefuseAsDocumented) {
         {"DeltaDIB of null", DeltaDIB(nullptr, dib.get()) == nullptr},
         {"DeltaDIB into a smaller DIB, released", DeltaDIB(CreateDIB(5, 3), dib.get()) == nullptr},
         {"DeltaDIB of a difference DIB, released", DeltaDIB(Marked(5u << 16), dib.get()) == nullptr},
-        {"DeltaDIB with every key 1-254 in use: the picture as it was", DeltaDIB(allKeys.get(), under.get()) == allKeys.get() && allKeys->biCompression == 0},
+        {"DeltaDIB with every key 1-254 in use: the picture as it was",
+         DeltaDIB(allKeys.get(), under.get()) == allKeys.get() && allKeys->biCompression == 0},
         {"CopyDIBToAnxFrame of a rectangle past the edge", CopyDIBToAnxFrame(dib.get(), nullptr, &past, 1) == nullptr},
         {"CopyDIBToAnxFrame of a backwards rectangle", CopyDIBToAnxFrame(dib.get(), nullptr, &backwards, 1) == nullptr},
         {"CopyDIBToAnxFrame of a negative count", CopyDIBToAnxFrame(dib.get(), nullptr, &inside, -1) == nullptr},

@@ -43,7 +43,8 @@ Bytes BlockBytes(const void *block) {
 // The stream of an encoded frame, checking the header it carries; releases f.
 Bytes Stream(ANXFRAME *f, uint16_t mark, uint32_t rawSize) {
     const ANXFRAME h = LoadHeader(f);
-    EXPECT_EQ((std::array<uint32_t, 3>{h.compression, h.compressionHigh, h.dataSize}), (std::array<uint32_t, 3>{mark, 0xAB, rawSize}));
+    EXPECT_EQ((std::array<uint32_t, 3>{h.compression, h.compressionHigh, h.dataSize}),
+              (std::array<uint32_t, 3>{mark, 0xAB, rawSize}));
     const Bytes all = BlockBytes(f);
     DeleteAnxFrame(f);
     return Bytes(all.begin() + 40, all.end());
@@ -84,21 +85,31 @@ struct TableCase {
 
 TEST(DecompTable, FinishedTables) {
     const Runs spread = Spread(0x40, 2, 32);  // value total 30, each pair 2
-    Runs served = Spread(0x50, 40, 45);  // with spread and a run of 3 of each of 0x30..0x35
+    Runs served = Spread(0x50, 40, 45);       // with spread and a run of 3 of each of 0x30..0x35
     served.insert(served.end(), spread.begin(), spread.end());
     for (uint8_t v = 0x30; v < 0x36; ++v) served.push_back({v, 3, 1});
     std::vector<std::pair<int, uint16_t>> pairsOnly{{32, 0x0001}};
     for (int n = 2; n < 32; ++n) pairsOnly.push_back({n, uint16_t(n << 8 | 0x40)});
     const uint32_t kAuto = KOVRLE_AUTO_LIMIT;
     const TableCase cases[] = {
-        {"worked example", {{0x10, 3, 40}, {0x10, 7, 10}, {0x20, 3, 30}, {0x20, 1, 5}, {0x30, 10, 25}}, 0, kAuto,
-         {{0, 1}, {2, 0x0310}, {3, 0x0320}, {4, 0x0A30}, {5, 0x0710}}, 1, 1},
+        {"worked example",
+         {{0x10, 3, 40}, {0x10, 7, 10}, {0x20, 3, 30}, {0x20, 1, 5}, {0x30, 10, 25}},
+         0,
+         kAuto,
+         {{0, 1}, {2, 0x0310}, {3, 0x0320}, {4, 0x0A30}, {5, 0x0710}},
+         1,
+         1},
         // Seen only in long runs of a whole frame, 1 is unused and becomes E
         // (the single 2 counted whole keeps 2 from being a marker);
         // counted row by row a long run keeps it plain, or a line stream
         // could not name it.
-        {"whole-frame long runs", {{1, 150, 1, true}, {1, 300, 1, true}, {2, 1, 1, true}, {0x40, 5, 12}}, 0, kAuto,
-         {{0, 1}, {3, 0x0540}}, 1, 1},
+        {"whole-frame long runs",
+         {{1, 150, 1, true}, {1, 300, 1, true}, {2, 1, 1, true}, {0x40, 5, 12}},
+         0,
+         kAuto,
+         {{0, 1}, {3, 0x0540}},
+         1,
+         1},
         {"row long runs", {{1, 150, 3}, {0x40, 5, 12}}, 0, kAuto, {{0, 2}, {3, 0x0540}}, 2},
         {"reserve 2", {{0x40, 5, 12}}, 2, kAuto, {{0, 3}, {4, 0x0540}}, 3},
         {"ties: lower value first", {{0x40, 5, 10}, {0x30, 5, 10}}, 0, kAuto, {{0, 1}, {2, 0x0530}, {3, 0x0540}}, 1},
@@ -118,8 +129,10 @@ TEST(DecompTable, FinishedTables) {
         KOVRLEStartDecompTable(s.data());
         for (const Count &r : c.runs) {
             const std::vector<uint8_t> pixels(r.n * r.count, r.v);
-            if (r.wholeFrame) KOVRLEUpdateDecompTable(pixels.data(), r.n, s.data());
-            else KOVRLEUpdateDecompTableLineByLine(pixels.data(), r.n, r.count, s.data());
+            if (r.wholeFrame)
+                KOVRLEUpdateDecompTable(pixels.data(), r.n, s.data());
+            else
+                KOVRLEUpdateDecompTableLineByLine(pixels.data(), r.n, r.count, s.data());
         }
         anim::test::TraceCapture trace;
         anim::test::PumpCounter pumps;
@@ -131,8 +144,12 @@ TEST(DecompTable, FinishedTables) {
         if (c.fillWith >= 0) want.fill(uint16_t(c.fillWith));
         for (auto [b, e] : c.entries) want[b] = e;
         EXPECT_EQ(t, want);
-        if (c.traces >= 0) { EXPECT_EQ(int(trace.lines().size()), c.traces); }
-        if (c.traces > 0) { EXPECT_EQ(trace.lines()[0], "Unused KOVRLE marker!! - could lose compression efficiency\n\r"); }
+        if (c.traces >= 0) {
+            EXPECT_EQ(int(trace.lines().size()), c.traces);
+        }
+        if (c.traces > 0) {
+            EXPECT_EQ(trace.lines()[0], "Unused KOVRLE marker!! - could lose compression efficiency\n\r");
+        }
     }
 }
 
@@ -181,17 +198,20 @@ TEST(Encode, RowsInBothStreamKinds) {
         {true, named, Bytes(5, 0x06), {4, 5, 5, 9}},
     };
     for (const RowCase &c : cases) {
-        SCOPED_TRACE(testing::Message() << (c.lines ? "lines, " : "whole, ") << c.row.size() << " of " << int(c.row[0]));
+        SCOPED_TRACE(testing::Message() << (c.lines ? "lines, " : "whole, ") << c.row.size() << " of "
+                                        << int(c.row[0]));
         Bytes area = c.row;
         if (c.lines) area.resize(anim::platform::RowStride(int(c.row.size())), c.row.back());
         ANXFRAME *raw = RawFrame(int(c.row.size()), 1, area);
         anim::test::PumpCounter pumps;  // once a pixel and once at the end
-        ANXFRAME *f = c.lines ? AnxKOVRLEFrameLineByLine(raw, c.table.data(), uint16_t(c.row.size()), 1) : AnxKOVRLEFrame(raw, c.table.data());
+        ANXFRAME *f = c.lines ? AnxKOVRLEFrameLineByLine(raw, c.table.data(), uint16_t(c.row.size()), 1)
+                              : AnxKOVRLEFrame(raw, c.table.data());
         ASSERT_NE(f, nullptr);
         EXPECT_EQ(Stream(f, 1, uint32_t(area.size())), c.stream);
         EXPECT_EQ(pumps.calls(), int(c.row.size()) + 1);
     }
-    ExpectRefused([&](ANXFRAME *f) { return AnxKOVRLEFrameLineByLine(f, t.data(), 4, 1); }, RawFrame(4, 1, Bytes(4, 0x06)));
+    ExpectRefused([&](ANXFRAME *f) { return AnxKOVRLEFrameLineByLine(f, t.data(), 4, 1); },
+                  RawFrame(4, 1, Bytes(4, 0x06)));
 }
 
 TEST(Encode, NumberOverlayRecordLengthLimitAndSingleEscapeStreams) {
@@ -207,7 +227,8 @@ TEST(Encode, NumberOverlayRecordLengthLimitAndSingleEscapeStreams) {
     // alternating classes fit, 256 do not.
     Bytes alternate(512);
     for (size_t i = 0; i < 256; ++i) alternate[i] = i % 2;
-    ANXFRAME *fits = AnxFrameLineByLine(RawFrame(255, 1, Bytes(alternate.begin(), alternate.begin() + 256)), nullptr, 255, 1);
+    ANXFRAME *fits =
+        AnxFrameLineByLine(RawFrame(255, 1, Bytes(alternate.begin(), alternate.begin() + 256)), nullptr, 255, 1);
     ASSERT_NE(fits, nullptr);
     const Bytes record = Stream(fits, 1, 256);
     EXPECT_EQ(record.size(), 256u);
@@ -271,7 +292,9 @@ TEST(AnxDecode, RoundTripStepTableRepeatFrameAndRefusals) {
     StoreHeader(repeat.data(), {4, 32, 0, 0, 0x0101, 0x7A, {0, 0, 9, 9}, 0, 0, 0, 0, 0, 7});
     Bytes header(32, 0xCD);
     auto *frame = reinterpret_cast<ANXFRAME *>(repeat.data());
-    ASSERT_NE(AnxUnKOVRLEFrame(frame, nullptr, nullptr, reinterpret_cast<ANXFRAME *>(header.data()), 32, 50, 0, 0, 0, ANX_STREAM_LINE_BY_LINE), nullptr);
+    ASSERT_NE(AnxUnKOVRLEFrame(frame, nullptr, nullptr, reinterpret_cast<ANXFRAME *>(header.data()), 32, 50, 0, 0, 0,
+                               ANX_STREAM_LINE_BY_LINE),
+              nullptr);
     repeat[8] = repeat[9] = 0;
     EXPECT_EQ(header, repeat);
 
@@ -280,7 +303,14 @@ TEST(AnxDecode, RoundTripStepTableRepeatFrameAndRefusals) {
     t = kExampleTable;
     ANXFRAME *coded = AnxKOVRLEFrameLineByLine(RawFrame(10, 4, Bytes(48, 0x44)), t.data(), 10, 4);
     ASSERT_NE(coded, nullptr);
-    struct Refusal { const char *name; const ANXFRAME *frame; uint32_t size; int scale; uint16_t *table; bool refused; };
+    struct Refusal {
+        const char *name;
+        const ANXFRAME *frame;
+        uint32_t size;
+        int scale;
+        uint16_t *table;
+        bool refused;
+    };
     const Refusal cases[] = {
         {"buffer one short", coded, 87, 50, t.data(), true}, {"buffer exact", coded, 88, 50, t.data(), false},
         {"scale 0", coded, 88, 0, t.data(), true},           {"scale 101", coded, 88, 101, t.data(), true},
@@ -289,7 +319,8 @@ TEST(AnxDecode, RoundTripStepTableRepeatFrameAndRefusals) {
     for (const Refusal &c : cases) {
         Bytes out(88, 0xCD);
         auto *buffer = reinterpret_cast<ANXFRAME *>(out.data());
-        const bool refused = AnxUnKOVRLEFrame(c.frame, nullptr, c.table, buffer, c.size, c.scale, 0, 0, 0, ANX_STREAM_LINE_BY_LINE) == nullptr;
+        const bool refused = AnxUnKOVRLEFrame(c.frame, nullptr, c.table, buffer, c.size, c.scale, 0, 0, 0,
+                                              ANX_STREAM_LINE_BY_LINE) == nullptr;
         EXPECT_EQ(refused, c.refused) << c.name;
         EXPECT_TRUE(!refused || out == Bytes(88, 0xCD)) << c.name;
     }
@@ -317,8 +348,14 @@ TEST(AnxWriter, FileLayoutDeltaKeyFramesAndRefusals) {
     ASSERT_TRUE(writer.Build(file));
     const std::uint32_t l0 = At(file, 568), l1 = At(file, 572);  // the writer keeps lengths there
     ASSERT_EQ(file.size(), 576u + l0 + l1);
-    for (auto [at, value] : {std::pair<std::size_t, std::uint32_t>{0, 0x00010001u}, {8, 552 + l0 + l1},
-                             {12, 552 + l0 + l1}, {16, 0}, {20, 0}, {28, 32u + 8u + 20u * 30u}, {556, 0}, {564, l0}})
+    for (auto [at, value] : {std::pair<std::size_t, std::uint32_t>{0, 0x00010001u},
+                             {8, 552 + l0 + l1},
+                             {12, 552 + l0 + l1},
+                             {16, 0},
+                             {20, 0},
+                             {28, 32u + 8u + 20u * 30u},
+                             {556, 0},
+                             {564, l0}})
         EXPECT_EQ(At(file, at), value) << "at " << at;
     EXPECT_EQ(At<std::int16_t>(file, 24), 2);
 

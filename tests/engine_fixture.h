@@ -44,8 +44,7 @@ struct Engine {
 struct Window {
     HDC dc;
     int32_t w, h;
-    Window(int32_t width, int32_t height)
-        : dc(AnimCreateWindowDC(width, height)), w(width), h(height) {}
+    Window(int32_t width, int32_t height) : dc(AnimCreateWindowDC(width, height)), w(width), h(height) {}
     ~Window() { AnimDestroyWindowDC(dc); }
     operator HDC() const { return dc; }
     uint8_t At(int32_t x, int32_t y) const {
@@ -72,8 +71,8 @@ struct BoxCapture {
     BoxCapture() { AnimSetMessageBoxHandler(&BoxCapture::Receive, this); }
     ~BoxCapture() { AnimSetMessageBoxHandler(nullptr, nullptr); }
     static int32_t Receive(const char *text, const char *caption, uint32_t style, void *user) {
-        static_cast<BoxCapture *>(user)->boxes.push_back(std::string(caption) + "|" +
-                                                         std::to_string(style) + "|" + text);
+        static_cast<BoxCapture *>(user)->boxes.push_back(std::string(caption) + "|" + std::to_string(style) + "|" +
+                                                         text);
         return ANIM_IDOK;
     }
 };
@@ -81,8 +80,7 @@ struct BoxCapture {
 // Red, green and blue as 0xRRGGBB: colours compare and print as one number.
 inline std::vector<uint32_t> Hexes(const RGBQUAD *c, int32_t first = 0, int32_t last = 255) {
     std::vector<uint32_t> out;
-    for (int32_t i = first; i <= last; ++i)
-        out.push_back(c[i].rgbRed << 16 | c[i].rgbGreen << 8 | c[i].rgbBlue);
+    for (int32_t i = first; i <= last; ++i) out.push_back(c[i].rgbRed << 16 | c[i].rgbGreen << 8 | c[i].rgbBlue);
     return out;
 }
 
@@ -107,8 +105,7 @@ inline void PatternSurface(EngineState *e, int32_t width, int32_t height) {
     ASSERT_EQ(MakeOffScreenDib(e, width, height), 0);
     for (int32_t y = 0; y < height; ++y)
         for (int32_t x = 0; x < width; ++x)
-            e->canvas.pBits[GetPixelOffsetTopDown(x, y, width, height, e->canvas.topDown)] =
-                uint8_t(x + 16 * y + 1);
+            e->canvas.pBits[GetPixelOffsetTopDown(x, y, width, height, e->canvas.topDown)] = uint8_t(x + 16 * y + 1);
 }
 
 }  // namespace anim::test

@@ -17,8 +17,8 @@ constexpr int32_t kW = 40, kH = 30;
 std::vector<Box> g_calls;
 std::vector<std::pair<uint32_t, uint32_t>> g_times;
 EngineState *g_painting = nullptr;
-int32_t Record(HDC, BITMAPINFO *, uint8_t *, int32_t high, int32_t low, int32_t l, int32_t t,
-               int32_t r, int32_t b, int32_t user) {
+int32_t Record(HDC, BITMAPINFO *, uint8_t *, int32_t high, int32_t low, int32_t l, int32_t t, int32_t r, int32_t b,
+               int32_t user) {
     g_calls.push_back({l, t, r, b, user, high, low});
     g_times.emplace_back(platform::TimeGetTime(), g_painting->sfxStepTime);
     return 0;
@@ -75,8 +75,7 @@ TEST(Compose, DrawCallbacksRunBetweenLayersAndTheDebugDisplayOutlinesRepaints) {
     TraceCapture trace;
     PaintScene(s.e, w);
     SetJoinRectOverhead(3000);
-    EXPECT_EQ(trace.lines(),
-              (std::vector<std::string>{"Rect: 0  (0,0,9,9)\r\n", "Rect: 1  (30,20,39,29)\r\n"}));
+    EXPECT_EQ(trace.lines(), (std::vector<std::string>{"Rect: 0  (0,0,9,9)\r\n", "Rect: 1  (30,20,39,29)\r\n"}));
     EXPECT_EQ(Box({w.At(0, 0) ^ 0xFF, w.At(39, 29) ^ 0xFF, w.At(2, 7)}),
               Box({dibs::Px(s.bg, 0, 0), dibs::Px(s.bg, 39, 29), dibs::Px(s.bg, 2, 7)}));
 }
@@ -94,8 +93,8 @@ TEST(PaintEffects, StretchPartialDepthAndPrintedRectAgreeWithThePlainPaint) {
     PaintSceneRect(printed.e, w4, &all);
     EXPECT_EQ(Hexes(platform::LastStretchDIBitsInfo().bmiColors), Hexes(printed.e->masterColors));
     // The background covers the scene: every pixel is known.
-    const reference::Picture want = reference::Compose(
-        plain.e, reference::BackgroundBase(plain.bg.get(), kW, kH), kW, kH, 0, 32767);
+    const reference::Picture want =
+        reference::Compose(plain.e, reference::BackgroundBase(plain.bg.get(), kW, kH), kW, kH, 0, 32767);
     EXPECT_EQ(w1.Pixels(), std::vector<uint8_t>(want.begin(), want.end()));
     EXPECT_EQ(w2.Pixels(), w1.Pixels());
     EXPECT_EQ(w3.Pixels(), w1.Pixels());
@@ -135,8 +134,7 @@ TEST(PaintEffects, ScrolledPaintComposesWholeRowsAndDoublesTheBackground) {
     // The row comes from the background moved by the scroll.
     for (int32_t y = 0; y < 2 * kH; ++y)
         for (int32_t x = 0; x < 2 * (kW - 3); ++x)
-            ASSERT_EQ(w.At(x, y),
-                      y / 2 == 25 ? dibs::Px(s.bg, x / 2 + 3, 26) : before[y * 2 * kW + x])
+            ASSERT_EQ(w.At(x, y), y / 2 == 25 ? dibs::Px(s.bg, x / 2 + 3, 26) : before[y * 2 * kW + x])
                 << x << "," << y;
     EXPECT_EQ(s.e->invalidRowCount, 0);
 
@@ -147,8 +145,7 @@ TEST(PaintEffects, ScrolledPaintComposesWholeRowsAndDoublesTheBackground) {
     PaintSceneStretchPlus(s.e, w, 1, 0, 0);
     for (int32_t y = 0; y < kH; ++y)
         for (int32_t x = 0; x < kW; ++x)
-            ASSERT_EQ(w.At(x, y), dibs::Px(s.bg, x / 2, (kH - 1) / 2 - (kH - 1 - y) / 2))
-                << x << "," << y;
+            ASSERT_EQ(w.At(x, y), dibs::Px(s.bg, x / 2, (kH - 1) / 2 - (kH - 1 - y) / 2)) << x << "," << y;
 }
 
 }  // namespace

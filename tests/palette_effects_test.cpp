@@ -52,8 +52,7 @@ struct EffectScene {
 // The master copy, the surface's colours and those of its bitmap (what the
 // direct copy shows).
 std::vector<std::vector<uint32_t>> Copies(const Engine &e) {
-    return {Hexes(e->masterColors), Hexes(e->canvas.colors),
-            Hexes(e->canvas.hBitmap->colors.data())};
+    return {Hexes(e->masterColors), Hexes(e->canvas.colors), Hexes(e->canvas.hBitmap->colors.data())};
 }
 
 TEST(MasterPalette, ColourCopiesReachEveryTableAndRedirectOnlyTheSurface) {
@@ -103,8 +102,7 @@ HPALETTE GamePalette(int count, uint8_t blue) {
     std::vector<uint8_t> block(sizeof(LOGPALETTE) + 255 * sizeof(PALETTEENTRY));
     auto *logical = reinterpret_cast<LOGPALETTE *>(block.data());
     *logical = LOGPALETTE{0x300, uint16_t(count), {}};
-    for (int i = 0; i < count; ++i)
-        logical->palPalEntry[i] = PALETTEENTRY{uint8_t(255 - i), 3, blue, 0};
+    for (int i = 0; i < count; ++i) logical->palPalEntry[i] = PALETTEENTRY{uint8_t(255 - i), 3, blue, 0};
     return AnimCreatePalette(logical);
 }
 
@@ -163,11 +161,10 @@ TEST(PaletteFades, BlacknessStepsToTheMasterColoursAndCyclingRotatesThem) {
     const std::vector<uint32_t> full = s.Shown();
     EXPECT_EQ(FadeBlacknessSceneLimited(s, 0, 100, 101), 1);
     const std::vector<uint32_t> stepped = s.Shown(99, 102);
-    EXPECT_EQ(Box({stepped[0] == full[99], stepped[1] == full[100], stepped[3] == full[102]}),
-              Box({1, 0, 1}));
-    EXPECT_EQ(Box({FadeBlacknessSceneLimited(s, 0, -1, 20), SetBlacknessFadeLimited(s, 1, 0, 300),
-                   s.engine->fadeLevel}),
-              Box({0, 0, 14}));
+    EXPECT_EQ(Box({stepped[0] == full[99], stepped[1] == full[100], stepped[3] == full[102]}), Box({1, 0, 1}));
+    EXPECT_EQ(
+        Box({FadeBlacknessSceneLimited(s, 0, -1, 20), SetBlacknessFadeLimited(s, 1, 0, 300), s.engine->fadeLevel}),
+        Box({0, 0, 14}));
 
     // The x-ray fade shares the level and stops at its end.
     const RGBQUAD colours[30] = {};
@@ -195,8 +192,7 @@ TEST(ScrollingPalette, SpreadsTheSourceOverTheTilesWithAnOffset) {
     // 100 + 3 m + c, coloured (m, c, 7).
     Dib source = MakeDib(3, 2, [](int x, int y) { return uint8_t(100 + 3 * (1 - y) + x); });
     for (int n = 0; n < 6; ++n)
-        reinterpret_cast<RGBQUAD *>(source.get() + 1)[100 + n] = {7, uint8_t(n % 3), uint8_t(n / 3),
-                                                                  99};
+        reinterpret_cast<RGBQUAD *>(source.get() + 1)[100 + n] = {7, uint8_t(n % 3), uint8_t(n / 3), 99};
     EXPECT_EQ(Dib(CreateScrollingDIB(16, 15, 2, 1)), nullptr) << "a tile of more than 236";
     Dib tiles(CreateScrollingDIB(3, 2, 2, 2));
     EffectScene s;
@@ -213,8 +209,7 @@ TEST(ScrollingPalette, SpreadsTheSourceOverTheTilesWithAnOffset) {
         for (int y = 0; y < 4; ++y)
             for (int x = 0; x < 6; ++x)
                 ASSERT_EQ(shown[s.window.At(x, y)],
-                          uint32_t((((y - want.second) % 2 + 2) % 2 << 16) |
-                                   (((x - want.first) % 3 + 3) % 3 << 8) | 7))
+                          uint32_t((((y - want.second) % 2 + 2) % 2 << 16) | (((x - want.first) % 3 + 3) % 3 << 8) | 7))
                     << x << "," << y << " by " << dx << "," << dy;
     }
     EXPECT_EQ(s.engine->masterColors[10].rgbReserved, 0);  // not the source's 99
@@ -223,8 +218,7 @@ TEST(ScrollingPalette, SpreadsTheSourceOverTheTilesWithAnOffset) {
     const std::vector<uint32_t> before = s.Shown();
     Dib big(CreateDIB(16, 15)), liar(CreateDIB(2, 2));
     liar->biWidth = 100;
-    for (BITMAPINFOHEADER *refused : {big.get(), liar.get()})
-        ScrollPaletteFromDIB(s, 0, 0, refused);
+    for (BITMAPINFOHEADER *refused : {big.get(), liar.get()}) ScrollPaletteFromDIB(s, 0, 0, refused);
     EXPECT_EQ(s.Shown(), before);
 }
 

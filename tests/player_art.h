@@ -25,7 +25,7 @@ inline writer::Image PlayerPicture(std::int32_t w, std::int32_t h, std::uint32_t
     for (std::int32_t y = 0; y < h; ++y)
         for (std::int32_t x = 0; x < w; ++x) {
             const std::int32_t dx = x - w / 2;
-            if (dx * dx * 4 >= w * w * (y + 1) / (h + 1) + 4) continue;  // outside the body
+            if (dx * dx * 4 >= w * w * (y + 1) / (h + 1) + 4) continue;          // outside the body
             const std::uint32_t colour = y < h / 5       ? 100 + (x + seed) % 3  // head
                                          : y < h * 3 / 5 ? kKitFirst + (x / 3 + y / 4 + seed) % kKitCount
                                                          : 60 + (y + seed) % 5;  // legs
@@ -40,8 +40,7 @@ inline writer::Image NumberArt(std::int32_t w, std::int32_t h) {
     constexpr std::uint8_t kSegments[2][7] = {{1, 4, 2, 3, 5, 7, 6}, {9, 8, 246, 247, 248, 250, 249}};
     writer::Image art(w, h, 0);
     for (std::int32_t y = 0; y < h; ++y)
-        for (std::int32_t x = 0; x < w; ++x)
-            art.at(x, y) = x % 4 == 3 ? 0 : kSegments[x * 2 / w][y * 7 / h];
+        for (std::int32_t x = 0; x < w; ++x) art.at(x, y) = x % 4 == 3 ? 0 : kSegments[x * 2 / w][y * 7 / h];
     return art;
 }
 

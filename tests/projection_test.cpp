@@ -73,10 +73,14 @@ TEST(Projection, FramesPaintAsPinnedAndDeltaSeeksShowWhatPlayingThroughShows) {
     // Every pixel of both teams' players, numbers and kit colours, over the
     // four frames (the third repeats the first, number and all; the second
     // has no number), pinned by digest.
-    struct Case { std::int32_t scale; bool mirror, moving; std::uint32_t digest; };
+    struct Case {
+        std::int32_t scale;
+        bool mirror, moving;
+        std::uint32_t digest;
+    };
     const Case cases[] = {{100, false, true, 3870049355u}, {100, true, false, 4235433984u},
                           {50, false, false, 1948440695u}, {50, true, true, 1132727462u},
-                          {73, true, false, 1497355142u}, {100, false, false, 2673970859u}};
+                          {73, true, false, 1497355142u},  {100, false, false, 2673970859u}};
     for (const Case &c : cases) {
         SCOPED_TRACE(::testing::Message() << "scale " << c.scale << " mirror " << c.mirror);
         ASSERT_EQ(SetAnimObjectAnim(engine, home, kNumberedId, 0, 0), 1);
@@ -139,7 +143,8 @@ TEST(AnimObjects, SlotsBindingsOffsetsAndRefusals) {
     EXPECT_EQ(GetAnimObject(engine), -1);
     EXPECT_EQ(SetAnimObjectAnim(engine, 1, 999, 0, 0), 0);
     EXPECT_EQ(SetAnimObjectAnim(engine, 0, kRunId, 0, 0), 1);
-    EXPECT_EQ(Box({SetAnimObjectPlayerNumber(engine, 0, 7, 1), SetAnimObjectPlayerNumber(engine, 0, 9, 0)}), Box({0, 7}));
+    EXPECT_EQ(Box({SetAnimObjectPlayerNumber(engine, 0, 7, 1), SetAnimObjectPlayerNumber(engine, 0, 9, 0)}),
+              Box({0, 7}));
     EXPECT_EQ(engine->animObjects.entries[0].flags, anim::projector::kObjectCreated);
     ASSERT_EQ(ProjectFrame(engine, 0, 60, 60, 1), 1);
 
@@ -265,11 +270,14 @@ TEST(MultiAnimLoad, EachRefusalTracesItsReasonAndLeavesNoSlot) {
         Projector projector(4, c.sequences, 1);
         WriteFileBytes(projector.dir.File("file.anx"), c.patch(good));
         EngineState *engine = projector.engine;
-        if (c.preload) { ASSERT_EQ(projector.Load(good, 1, std::array{20, 21, 22}.data()), 0); }
+        if (c.preload) {
+            ASSERT_EQ(projector.Load(good, 1, std::array{20, 21, 22}.data()), 0);
+        }
         TraceCapture trace;
         anim::platform::FailNthAllocation(c.failAllocation);
         const std::string path = c.path ? projector.dir.File(c.path) : "";
-        EXPECT_EQ(LoadMultiAnim(engine, c.path ? path.c_str() : nullptr, c.ids, c.maxIds, 1, ANIM_LOAD_PLAYER_NUMBERS), -1);
+        EXPECT_EQ(LoadMultiAnim(engine, c.path ? path.c_str() : nullptr, c.ids, c.maxIds, 1, ANIM_LOAD_PLAYER_NUMBERS),
+                  -1);
         anim::platform::FailNthAllocation(0);
         const std::string line = OneTrace(trace);
         EXPECT_TRUE(line.starts_with("PROJCTOR: LoadMultiAnim: " + c.trace) && line.ends_with(".\r\n")) << line;

@@ -23,8 +23,7 @@ TEST(SpriteTable, AFailedStartNamesTheTableAndSlotLimitsReuseAndHandlesOutOfRang
     for (int32_t i = 0; i < 256; ++i) ASSERT_EQ(AddSpriteDib(e, nullptr), i);
     EXPECT_EQ(Box({AddSprite(e), AddSpriteDib(e, nullptr)}), Box({-1, -1}));
     EXPECT_EQ(Box({DeleteSprite(e, 7), DeleteSprite(e, 7), AddSprite(e)}), Box({0, -1, 7}));
-    EXPECT_EQ(Box({DeleteSpriteDib(e, 9), DeleteSpriteDib(e, 9), AddSpriteDib(e, nullptr)}),
-              Box({0, -1, 9}));
+    EXPECT_EQ(Box({DeleteSpriteDib(e, 9), DeleteSpriteDib(e, 9), AddSpriteDib(e, nullptr)}), Box({0, -1, 9}));
     ASSERT_EQ(MakeOffScreenDib(e, 64, 64), 0);
     for (const auto &[bad, badImage] : {std::pair{-1, -1}, {512, 256}, {INT_MAX, INT_MIN}}) {
         EXPECT_EQ(Box({DeleteSprite(e, bad), DeleteSpriteDib(e, badImage)}), Box({-1, -1}));
@@ -42,9 +41,8 @@ TEST(SpriteTable, AnchorsInvalidationHitTestingAndImagesFromDibsFramesAndRectang
     Dib tall(CreateDIB(20, 40));
     const int32_t img = AddSpriteDib(e, tall.get()), s = AddSprite(e);
     SetSpriteSpriteDib(e, s, img);
-    for (const auto &[mode, box] : {std::pair{0, Box{90, 80, 109, 119}},
-                                    {1, {90, 65, 109, 104}},
-                                    {-1, {100, 100, 119, 139}}}) {
+    for (const auto &[mode, box] :
+         {std::pair{0, Box{90, 80, 109, 119}}, {1, {90, 65, 109, 104}}, {-1, {100, 100, 119, 139}}}) {
         SetSpritePosition(e, s, 100, 100, 3, mode);
         RECT r{};
         GetSpriteRect(e, &r, s);
@@ -54,10 +52,8 @@ TEST(SpriteTable, AnchorsInvalidationHitTestingAndImagesFromDibsFramesAndRectang
     GetSpritePosition(e, s, &placedX, nullptr, &placedDepth);
     EXPECT_EQ(Box({placedX, placedDepth}), Box({100, 3}));
     EXPECT_EQ(e->invalidCount + e->sprites[s].shown, 0);
-    EXPECT_EQ(Box({HideSprite(e, s), UnHideSprite(e, s), UnHideSprite(e, s), HideSprite(e, s)}),
-              Box({0, 1, 0, 1}));
-    EXPECT_EQ(Boxes({e->invalidRects, e->invalidRects + e->invalidCount}),
-              (std::vector<Box>{{100, 100, 119, 139}}));
+    EXPECT_EQ(Box({HideSprite(e, s), UnHideSprite(e, s), UnHideSprite(e, s), HideSprite(e, s)}), Box({0, 1, 0, 1}));
+    EXPECT_EQ(Boxes({e->invalidRects, e->invalidRects + e->invalidCount}), (std::vector<Box>{{100, 100, 119, 139}}));
 
     // Hit testing finds the front-most opaque pixel.
     Dib holed = MakeDib(10, 10, [](int x, int) { return uint8_t(x == 2 ? 0 : 5); });
@@ -69,8 +65,7 @@ TEST(SpriteTable, AnchorsInvalidationHitTestingAndImagesFromDibsFramesAndRectang
     }
     // The front sprite 2 is clear in its column 2; sprite 3 is not in front
     // of the depth limit, so nothing is found at 55, 15.
-    for (auto [x, y, found, sprite] :
-         {std::tuple{15, 15, 1, 2}, {14, 15, 1, 1}, {21, 19, 1, 2}, {55, 15, 0, 0}}) {
+    for (auto [x, y, found, sprite] : {std::tuple{15, 15, 1, 2}, {14, 15, 1, 1}, {21, 19, 1, 2}, {55, 15, 0, 0}}) {
         int32_t hit = -7;
         EXPECT_EQ(Box({GetSpriteFromPoint(e, x, y, &hit), hit}), Box({found, sprite})) << x;
     }
@@ -145,8 +140,7 @@ TEST(SceneSheets, TemplateSlotsAndImagesCutFromThemAndBackgroundsThatSizeTheScen
     ASSERT_EQ(WriteDIB(dir.File("bg.bmp").c_str(), pic.get()), 1);
     auto scene = [&] { return Boxes({e->sceneRect})[0]; };
     ASSERT_EQ(SetBackground(e, dir.File("bg.bmp").c_str()), 1);
-    EXPECT_EQ(Boxes({e->invalidRects, e->invalidRects + e->invalidCount}),
-              (std::vector<Box>{{0, 0, 63, 47}}));
+    EXPECT_EQ(Boxes({e->invalidRects, e->invalidRects + e->invalidCount}), (std::vector<Box>{{0, 0, 63, 47}}));
     // The game's colours 10..245 are taken, the reserved ones are not.
     EXPECT_EQ(Hexes(e->masterColors, 10, 245), Hexes(colours, 10, 245));
     EXPECT_NE(Hexes(e->masterColors, 246, 246), Hexes(colours, 246, 246));
@@ -154,13 +148,11 @@ TEST(SceneSheets, TemplateSlotsAndImagesCutFromThemAndBackgroundsThatSizeTheScen
     // Failures keep what there was and say why.
     TraceCapture trace;
     EXPECT_EQ(SetBackground(e, dir.File("missing.bmp").c_str()), 0);
-    EXPECT_TRUE(trace.lines().back().ends_with(": SetBackground: OpenDIB() FAILED!\r\n"))
-        << trace.lines().back();
+    EXPECT_TRUE(trace.lines().back().ends_with(": SetBackground: OpenDIB() FAILED!\r\n")) << trace.lines().back();
     AnimSetDisplayFormat(16, 1);
     EXPECT_EQ(SetBackground(e, dir.File("bg.bmp").c_str()), 0);
     AnimSetDisplayFormat(8, 1);
-    EXPECT_TRUE(trace.lines().back().ends_with(": Can't create offscreen static image.\r\n"))
-        << trace.lines().back();
+    EXPECT_TRUE(trace.lines().back().ends_with(": Can't create offscreen static image.\r\n")) << trace.lines().back();
     EXPECT_EQ(scene(), (Box{0, 0, 63, 47}));
     // A rectangle that fits is moved inside the scene, never resized.
     RECT outside{-5, 40, 10, 50};

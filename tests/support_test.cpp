@@ -23,8 +23,8 @@ TEST(Trace, LineFormatLeavesOutMissingParts) {
     TraceMessage(nullptr, 12, "no file", 5);
     TraceMessage("DIB", 7, longText.c_str(), 1);
     EXPECT_EQ(trace.lines(), (std::vector<std::string>{"ANIMATE line 170: Allocate SpriteArray FAILED!\r\n",
-                                                       "just the text\r\n", "DIB: no line\r\n",
-                                                       " line 12: no file\r\n", "DIB line 7: " + longText + "\r\n"}));
+                                                       "just the text\r\n", "DIB: no line\r\n", " line 12: no file\r\n",
+                                                       "DIB line 7: " + longText + "\r\n"}));
 }
 
 int32_t AssertionBoxToStderr(const char *text, const char *caption, uint32_t style, void *) {

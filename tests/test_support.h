@@ -17,7 +17,7 @@ namespace anim::test {
 
 // Collects every trace text while alive.
 class TraceCapture {
-public:
+  public:
     TraceCapture() { AnimSetTraceHandler(&TraceCapture::Receive, this); }
     ~TraceCapture() { AnimSetTraceHandler(nullptr, nullptr); }
     TraceCapture(const TraceCapture &) = delete;
@@ -25,16 +25,14 @@ public:
 
     const std::vector<std::string> &lines() const { return lines_; }
 
-private:
-    static void Receive(const char *text, void *user) {
-        static_cast<TraceCapture *>(user)->lines_.emplace_back(text);
-    }
+  private:
+    static void Receive(const char *text, void *user) { static_cast<TraceCapture *>(user)->lines_.emplace_back(text); }
     std::vector<std::string> lines_;
 };
 
 // Counts message-pump calls while alive; the pump reports nothing waiting.
 class PumpCounter {
-public:
+  public:
     PumpCounter() { AnimSetMessagePump(&PumpCounter::Pump, this); }
     ~PumpCounter() { AnimSetMessagePump(nullptr, nullptr); }
     PumpCounter(const PumpCounter &) = delete;
@@ -42,7 +40,7 @@ public:
 
     int calls() const { return calls_; }
 
-private:
+  private:
     static int32_t Pump(void *user) {
         ++static_cast<PumpCounter *>(user)->calls_;
         return 0;
@@ -52,7 +50,7 @@ private:
 
 // A scratch folder removed with everything in it when the test ends.
 class ScratchDir {
-public:
+  public:
     ScratchDir();
     ~ScratchDir();
     ScratchDir(const ScratchDir &) = delete;
@@ -60,7 +58,7 @@ public:
 
     std::string File(const std::string &name) const { return (path_ / name).string(); }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
@@ -69,13 +67,13 @@ void WriteFileBytes(const std::string &path, const std::vector<std::uint8_t> &by
 
 // Fails the test when blocks were allocated and not freed while alive.
 class LeakCheck {
-public:
+  public:
     LeakCheck() : before_(platform::LiveBlockCount()) {}
     ~LeakCheck() { EXPECT_EQ(platform::LiveBlockCount(), before_) << "memory blocks leaked"; }
     LeakCheck(const LeakCheck &) = delete;
     LeakCheck &operator=(const LeakCheck &) = delete;
 
-private:
+  private:
     std::size_t before_;
 };
 

@@ -2,19 +2,18 @@
  * header alone: built in the tree (the header stays valid C and the shared
  * library links into a C program), and outside it against an install, once
  * through the CMake package and once through pkg-config. */
+#include <animate.h>
 #include <stdio.h>
 #include <string.h>
 
-#include <animate.h>
-
 static int failures = 0;
 
-#define CHECK(cond)                                                               \
-    do {                                                                          \
-        if (!(cond)) {                                                            \
+#define CHECK(cond)                                                                  \
+    do {                                                                             \
+        if (!(cond)) {                                                               \
             fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
-            ++failures;                                                           \
-        }                                                                         \
+            ++failures;                                                              \
+        }                                                                            \
     } while (0)
 
 static void CountTrace(const char *text, void *user) {

@@ -2,9 +2,8 @@
  * the source tree against the installed headers and libraries only, once
  * through the CMake package's sdl component and once through pkg-config.
  * SDL's software renderer draws into a surface, so no display is needed. */
-#include <stdio.h>
-
 #include <animate_sdl.h>
+#include <stdio.h>
 
 enum { kWidth = 32, kHeight = 24, kGrass = 12 };
 
@@ -12,8 +11,7 @@ int main(void) {
     EngineState *engine = InitAnimate();
     HDC window = AnimCreateWindowDC(kWidth, kHeight);
     BITMAPINFOHEADER *pitch = CreateDIB(kWidth, kHeight);
-    SDL_Surface *screen = SDL_CreateRGBSurfaceWithFormat(0, kWidth, kHeight, 32,
-                                                         SDL_PIXELFORMAT_ARGB8888);
+    SDL_Surface *screen = SDL_CreateRGBSurfaceWithFormat(0, kWidth, kHeight, 32, SDL_PIXELFORMAT_ARGB8888);
     SDL_Renderer *renderer = screen != NULL ? SDL_CreateSoftwareRenderer(screen) : NULL;
     if (engine == NULL || window == NULL || pitch == NULL || renderer == NULL) {
         fprintf(stderr, "could not start: %s\n", SDL_GetError());
@@ -33,8 +31,7 @@ int main(void) {
     Uint32 shown = 0;
     SDL_Rect corner = {3, 3, 1, 1};
     SDL_RenderReadPixels(renderer, &corner, SDL_PIXELFORMAT_ARGB8888, &shown, 4);
-    printf("converted %d pixels; the screen shows %06x\n", (int)converted,
-           (unsigned)(shown & 0xFFFFFFu));
+    printf("converted %d pixels; the screen shows %06x\n", (int)converted, (unsigned)(shown & 0xFFFFFFu));
 
     AnimSdlDestroyPresenter(presenter);
     SDL_DestroyRenderer(renderer);

@@ -50,8 +50,11 @@ struct Match {
 
     Match() {
         BITMAPINFOHEADER *background = CreateDIB(kW, kH);
-        for (int32_t i = 0; i < kW * kH; ++i) *GetDIBPixelAddress(background, i % kW, i / kW) = uint8_t(10 + (i % kW * 3 + i / kW * 5) % 230);
-        for (int32_t i = 0; i < 11 * 9; ++i) *GetDIBPixelAddress(sprite, i % 11, i / 11) = uint8_t((i % 11 + i / 11) % 4 == 0 ? 0 : 30 + i % 11 * (i / 11));
+        for (int32_t i = 0; i < kW * kH; ++i)
+            *GetDIBPixelAddress(background, i % kW, i / kW) = uint8_t(10 + (i % kW * 3 + i / kW * 5) % 230);
+        for (int32_t i = 0; i < 11 * 9; ++i)
+            *GetDIBPixelAddress(sprite, i % 11, i / 11) =
+                uint8_t((i % 11 + i / 11) % 4 == 0 ? 0 : 30 + i % 11 * (i / 11));
         ColorsFromBI(engine, background, 10, 245);
         CreateMasterPalette(engine, 10, 245);
         SetBackgroundFromPDIB(engine, background);
@@ -90,7 +93,9 @@ TEST(SdlPresenter, TheRendererShowsTheWindowScaledAfterEveryPresent) {
     AnimSdlPresenter *p = AnimSdlCreatePresenter(target->renderer, m.window, ANIM_SDL_WHOLE_SCALE);
     ASSERT_NE(p, nullptr) << SDL_GetError();
     int32_t x = -1, y = -1;
-    auto point = [&](int sx, int sy) { return AnimSdlWindowPoint(p, sx, sy, &x, &y) == 1 ? x * 1000 + y : -1; };  // -1: off the picture
+    auto point = [&](int sx, int sy) {
+        return AnimSdlWindowPoint(p, sx, sy, &x, &y) == 1 ? x * 1000 + y : -1;
+    };  // -1: off the picture
     EXPECT_EQ(point(100, 60), -1) << "nothing drawn yet";
     EXPECT_EQ(AnimSdlPresent(p), kW * kH) << "the first present converts everything";
     std::mt19937 rng(3);
@@ -124,7 +129,8 @@ TEST(SdlPresenter, TheRendererShowsTheWindowScaledAfterEveryPresent) {
             expected = 0;  // nothing changed
         }
         const int32_t converted = AnimSdlPresent(p);
-        EXPECT_TRUE(expected == -2 || converted == expected) << converted << " at step " << step << ", action " << what << ": " << SDL_GetError();
+        EXPECT_TRUE(expected == -2 || converted == expected)
+            << converted << " at step " << step << ", action " << what << ": " << SDL_GetError();
         ASSERT_EQ(target->Picture(), m.Shown()) << "step " << step << ", action " << what;
     }
     const auto *screen = static_cast<const uint32_t *>(target->surface->pixels);
@@ -149,7 +155,9 @@ TEST(SdlPresenter, FailuresAreAnsweredWithSdlErrors) {
     EXPECT_TRUE(AnimSdlCreatePresenter(nullptr, doomed, ANIM_SDL_WHOLE_SCALE) == nullptr && failed("renderer"));
     EXPECT_EQ(AnimSdlCreatePresenter(target.renderer, doomed, 7), nullptr);
     EXPECT_TRUE(AnimSdlCreatePresenter(target.renderer, nullptr, ANIM_SDL_WHOLE_SCALE) == nullptr && failed("window"));
-    EXPECT_EQ((std::vector{AnimSdlDraw(nullptr), AnimSdlPresent(nullptr), AnimSdlSetRenderer(nullptr, target.renderer)}), std::vector<int32_t>(3, -1));
+    EXPECT_EQ(
+        (std::vector{AnimSdlDraw(nullptr), AnimSdlPresent(nullptr), AnimSdlSetRenderer(nullptr, target.renderer)}),
+        std::vector<int32_t>(3, -1));
     EXPECT_EQ(AnimSdlTexture(nullptr), nullptr);
     AnimSdlHandleEvent(nullptr, nullptr);
     AnimSdlPresenter *p = AnimSdlCreatePresenter(target.renderer, doomed, ANIM_SDL_LETTERBOX);

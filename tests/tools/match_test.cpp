@@ -6,19 +6,20 @@
 // although only the changed area is stored and colour tables change
 // between frames. (The PNG writer is held by the png_read fuzz target,
 // which writes back every picture it reads.)
+#include "match.h"
+
 #include <gif_lib.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
-#include <algorithm>
 
 #include "animate.h"
 #include "art.h"
 #include "assets.h"
 #include "game_palette.h"
 #include "gif_file.h"
-#include "match.h"
 #include "test_support.h"
 
 namespace {
@@ -29,7 +30,9 @@ using imageio::IndexedImage;
 constexpr int kLongMatch = 100000;
 constexpr std::uint32_t kSeed = 3;
 
-bool In(int v, int first, int count) { return v >= first && v < first + count; }
+bool In(int v, int first, int count) {
+    return v >= first && v < first + count;
+}
 
 // The assets are built once, on first use: the tests only read them.
 struct Built {
@@ -39,7 +42,7 @@ struct Built {
 };
 
 class MatchTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         AnimSetTraceHandler([](const char *, void *) {}, nullptr);
         static const Built built;
@@ -59,15 +62,19 @@ TEST_F(MatchTest, ArtKeepsTheColourRulesPlayingDependsOn) {
     ASSERT_EQ(numbers.pixels.size(), sheet.pixels.size());
     for (std::size_t i = 0; i < sheet.pixels.size(); ++i) {
         const std::uint8_t v = sheet.pixels[i], n = numbers.pixels[i];
-        const bool mark = i % demo::kCellWidth == 0 && i / static_cast<std::size_t>(sheet.width) % demo::kCellHeight == 0;
+        const bool mark =
+            i % demo::kCellWidth == 0 && i / static_cast<std::size_t>(sheet.width) % demo::kCellHeight == 0;
         EXPECT_FALSE(In(v, demo::kKitB, demo::kKitCount)) << i;
         EXPECT_TRUE(mark || n == 0 || ((In(n, 1, 9) || In(n, 246, 5)) && In(v, demo::kKitA, demo::kKitCount))) << i;
     }
-    for (std::uint8_t v : demo::DrawPitch(4).pixels) ASSERT_TRUE(v >= demo::kGameFirst && v <= demo::kGameLast) << int(v);
+    for (std::uint8_t v : demo::DrawPitch(4).pixels)
+        ASSERT_TRUE(v >= demo::kGameFirst && v <= demo::kGameLast) << int(v);
     EXPECT_NE(demo::DrawPitch(4).pixels, demo::DrawPitch(5).pixels) << "the seed draws another crowd";
     const IndexedImage board = demo::DrawScoreboard(0, 0, 1);
     EXPECT_NE(board.pixels, demo::DrawScoreboard(12, 3, 2).pixels) << "the board shows the score";
-    EXPECT_GT(std::count_if(board.pixels.begin(), board.pixels.end(), [](std::uint8_t v) { return In(v, demo::kLights, demo::kLightCount); }), 100);
+    EXPECT_GT(std::count_if(board.pixels.begin(), board.pixels.end(),
+                            [](std::uint8_t v) { return In(v, demo::kLights, demo::kLightCount); }),
+              100);
 }
 
 // Each numbered view's first running frame, played from the packed file at
@@ -92,7 +99,9 @@ TEST_F(MatchTest, ShirtNumbersStayLegibleAtTheSmallestScale) {
         std::vector<std::uint8_t> digit[10];
         for (int d = 0; d < 10; ++d) digit[d] = paint(views[v / 2], 10 + d, v % 2 == 1);
         for (int a = 0; a < 10; ++a)
-            for (int b = a + 1; b < 10; ++b) EXPECT_NE(digit[a], digit[b]) << a << " looks like " << b << " in view " << v / 2 << (v % 2 ? ", mirrored" : "");
+            for (int b = a + 1; b < 10; ++b)
+                EXPECT_NE(digit[a], digit[b])
+                    << a << " looks like " << b << " in view " << v / 2 << (v % 2 ? ", mirrored" : "");
     }
 }
 
@@ -108,7 +117,9 @@ TEST_F(MatchTest, PlayedMatchShowsKitsNumbersAndDepthScalingAnswersClicksAndChan
     // Kick-off fades in from black.
     match.Advance();
     const imageio::Colours first = match.Snapshot().colours;
-    EXPECT_TRUE(std::all_of(first.begin() + demo::kGameFirst, first.begin() + demo::kGameLast + 1, [](imageio::Rgb c) { return std::max({c.r, c.g, c.b}) <= 255 / 15; }));
+    EXPECT_TRUE(std::all_of(first.begin() + demo::kGameFirst, first.begin() + demo::kGameLast + 1, [](imageio::Rgb c) {
+        return std::max({c.r, c.g, c.b}) <= 255 / 15;
+    }));
 
     // Numbers show only on views that carry them, so look over a stretch
     // of play.
@@ -124,9 +135,13 @@ TEST_F(MatchTest, PlayedMatchShowsKitsNumbersAndDepthScalingAnswersClicksAndChan
     const IndexedImage shot = match.Snapshot();
     // Faded in: the game's colours, bar the cycling lights.
     const imageio::Colours full = demo::GamePalette();
-    for (int i = demo::kGameFirst; i <= demo::kGameLast; ++i) EXPECT_TRUE(In(i, demo::kLights, demo::kLightCount) || shot.colours[i] == full[i]) << i;
+    for (int i = demo::kGameFirst; i <= demo::kGameLast; ++i)
+        EXPECT_TRUE(In(i, demo::kLights, demo::kLightCount) || shot.colours[i] == full[i]) << i;
 
-    auto kit = [&](int first) { return std::count_if(shot.pixels.begin(), shot.pixels.end(), [&](std::uint8_t v) { return In(v, first, demo::kKitCount); }); };
+    auto kit = [&](int first) {
+        return std::count_if(shot.pixels.begin(), shot.pixels.end(),
+                             [&](std::uint8_t v) { return In(v, first, demo::kKitCount); });
+    };
     EXPECT_GT(kit(demo::kKitA), 11 * 60) << "first team's kit";
     EXPECT_GT(kit(demo::kKitB), 11 * 60) << "second team's kit, through the recoloured table";
     EXPECT_TRUE(seen[demo::kBallWhite]) << "the ball";
@@ -136,7 +151,8 @@ TEST_F(MatchTest, PlayedMatchShowsKitsNumbersAndDepthScalingAnswersClicksAndChan
     for (const demo::Player &p : match.players()) {
         RECT r{};
         GetSpriteRect(match.engine(), &r, GetSprite(match.engine(), p.object));
-        EXPECT_EQ((r.right - r.left + 1) * 1000 + r.bottom - r.top + 1, demo::kCellWidth * p.scale / 100 * 1000 + demo::kCellHeight * p.scale / 100);
+        EXPECT_EQ((r.right - r.left + 1) * 1000 + r.bottom - r.top + 1,
+                  demo::kCellWidth * p.scale / 100 * 1000 + demo::kCellHeight * p.scale / 100);
         EXPECT_TRUE(p.scale >= 60 && p.scale <= 100) << p.scale;
     }
 
@@ -144,11 +160,15 @@ TEST_F(MatchTest, PlayedMatchShowsKitsNumbersAndDepthScalingAnswersClicksAndChan
     // highlighted; grass is not.
     const auto &all = match.players();
     const auto clear = std::find_if(all.begin(), all.end(), [&](const demo::Player &p) {
-        return std::all_of(all.begin(), all.end(), [&](const demo::Player &q) { return &q == &p || std::abs(q.x - p.x) >= 45 || std::abs(q.y - p.y) >= 60; });
+        return std::all_of(all.begin(), all.end(), [&](const demo::Player &q) {
+            return &q == &p || std::abs(q.x - p.x) >= 45 || std::abs(q.y - p.y) >= 60;
+        });
     });
     ASSERT_NE(clear, all.end()) << "no player stood clear";
     const int i = static_cast<int>(clear - all.begin());
-    EXPECT_EQ(match.Click(static_cast<int>(std::lround(clear->x)), static_cast<int>(std::lround(clear->y)) - 28 * clear->scale / 100), i);
+    EXPECT_EQ(match.Click(static_cast<int>(std::lround(clear->x)),
+                          static_cast<int>(std::lround(clear->y)) - 28 * clear->scale / 100),
+              i);
     EXPECT_EQ(match.highlighted(), i);
     EXPECT_EQ(match.Click(2, 470), -1) << "grass in the corner";
     EXPECT_EQ(match.highlighted(), -1);
@@ -183,18 +203,23 @@ void ExpectPlaysAs(const std::string &path, const std::vector<IndexedImage> &pic
             for (int x = 0; x < d.Width; ++x) {
                 const int index = image.RasterBits[y * d.Width + x];
                 const GifColorType c = map->Colors[index];
-                if (index != control.TransparentColor) canvas[static_cast<std::size_t>((d.Top + y) * 32 + d.Left + x)] = {c.Red, c.Green, c.Blue};
+                if (index != control.TransparentColor)
+                    canvas[static_cast<std::size_t>((d.Top + y) * 32 + d.Left + x)] = {c.Red, c.Green, c.Blue};
             }
         for (std::size_t p = 0; p < canvas.size(); ++p)
-            ASSERT_TRUE(canvas[p] == pictures[i].colours[pictures[i].pixels[p]]) << "frame " << i << " differs at " << p;
+            ASSERT_TRUE(canvas[p] == pictures[i].colours[pictures[i].pixels[p]])
+                << "frame " << i << " differs at " << p;
     }
     DGifCloseFile(gif, &error);
 }
 
 TEST(GifAnimation, ViewerSeesEveryFrameAsHandedInAndNothingUnfinishedIsLeft) {
     IndexedImage ramp(32, 24);
-    for (int i = 0; i < 32 * 24; ++i) ramp.pixels[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>((i % 32 + 3 * (i / 32)) % 7 + 1);
-    for (int i = 0; i < 256; ++i) ramp.colours[static_cast<std::size_t>(i)] = imageio::Rgb{static_cast<std::uint8_t>(i * 3), 40, static_cast<std::uint8_t>(255 - i)};
+    for (int i = 0; i < 32 * 24; ++i)
+        ramp.pixels[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>((i % 32 + 3 * (i / 32)) % 7 + 1);
+    for (int i = 0; i < 256; ++i)
+        ramp.colours[static_cast<std::size_t>(i)] =
+            imageio::Rgb{static_cast<std::uint8_t>(i * 3), 40, static_cast<std::uint8_t>(255 - i)};
     std::vector<IndexedImage> pictures{ramp, ramp};  // a small square changes
     for (int i = 0; i < 16; ++i) pictures.back().At(10 + i % 4, 5 + i / 4) = 200;
     pictures.push_back(pictures.back());  // nothing changes
@@ -205,7 +230,8 @@ TEST(GifAnimation, ViewerSeesEveryFrameAsHandedInAndNothingUnfinishedIsLeft) {
 
     anim::test::ScratchDir dir;
     imageio::GifAnimation gif;
-    EXPECT_TRUE(!gif.Open(dir.File("t.gif"), 0, 10).empty() && !gif.Open(dir.File("t.gif"), 70000, 10).empty()) << "no picture, or wider than a GIF holds";
+    EXPECT_TRUE(!gif.Open(dir.File("t.gif"), 0, 10).empty() && !gif.Open(dir.File("t.gif"), 70000, 10).empty())
+        << "no picture, or wider than a GIF holds";
     ASSERT_EQ(gif.Open(dir.File("t.gif"), 32, 24), "");
     for (const IndexedImage &p : pictures) ASSERT_EQ(gif.AddFrame(p, 3), "");
     EXPECT_NE(gif.AddFrame(IndexedImage(8, 8), 3), "") << "a frame of another size must be refused";

@@ -37,7 +37,8 @@ using Bytes = std::vector<std::uint8_t>;
 // index a colour of its own.
 IndexedImage Figure(int w, int h, std::uint8_t body, std::uint8_t edge) {
     IndexedImage img(w, h, body);
-    for (int i = 0; i < 256; ++i) img.colours[static_cast<std::size_t>(i)] = {std::uint8_t(i), std::uint8_t(255 - i), 7};
+    for (int i = 0; i < 256; ++i)
+        img.colours[static_cast<std::size_t>(i)] = {std::uint8_t(i), std::uint8_t(255 - i), 7};
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
             if (x == 0 || y == 0 || x == w - 1 || y == h - 1) img.At(x, y) = edge;
@@ -55,7 +56,8 @@ Bytes Bmp(const IndexedImage &image, int bits, bool topDown = false, bool core =
         for (int i = 0; i < bytes; ++i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
     };
     const int colours = bits > 8 ? 0 : used > 0 ? used : 1 << bits;
-    const int stride = (image.width * bits + 31) / 32 * 4, info = core ? 12 : 40, offset = 14 + info + colours * (core ? 3 : 4);
+    const int stride = (image.width * bits + 31) / 32 * 4, info = core ? 12 : 40,
+              offset = 14 + info + colours * (core ? 3 : 4);
     for (const int v : {offset + stride * image.height, 0, offset, info}) put(v, 4);
     put(image.width, core ? 2 : 4);
     put(topDown ? -image.height : image.height, core ? 2 : 4);
@@ -70,7 +72,8 @@ Bytes Bmp(const IndexedImage &image, int bits, bool topDown = false, bool core =
     b.resize(rows + static_cast<std::size_t>(stride * image.height), bits > 8 ? 0x80 : 0);
     for (int i = 0; i < image.width * image.height && bits <= 8; ++i) {
         const int x = i % image.width, y = i / image.width, bit = x * bits, r = topDown ? y : image.height - 1 - y;
-        b[rows + static_cast<std::size_t>(r * stride + bit / 8)] |= static_cast<std::uint8_t>(image.At(x, y) << (8 - bits - bit % 8));
+        b[rows + static_cast<std::size_t>(r * stride + bit / 8)] |=
+            static_cast<std::uint8_t>(image.At(x, y) << (8 - bits - bit % 8));
     }
     return b;
 }
@@ -86,21 +89,24 @@ bool WritePng(const std::string &path, const IndexedImage &image, int bitDepth, 
     png.format = bitDepth == 0 ? PNG_FORMAT_RGB : PNG_FORMAT_RGBA_COLORMAP;
     png.colormap_entries = bitDepth == 0 ? 0 : 1u << bitDepth;
     Bytes map, rgb;
-    for (const std::uint8_t p : image.pixels) rgb.insert(rgb.end(), {image.colours[p].r, image.colours[p].g, image.colours[p].b});
+    for (const std::uint8_t p : image.pixels)
+        rgb.insert(rgb.end(), {image.colours[p].r, image.colours[p].g, image.colours[p].b});
     for (int i = 0; i < static_cast<int>(png.colormap_entries); ++i) {
         const imageio::Rgb c = image.colours[static_cast<std::size_t>(i)];
         map.insert(map.end(), {c.r, c.g, c.b, std::uint8_t(i == clear ? 0 : 255)});
     }
-    return png_image_write_to_file(&png, path.c_str(), 0, bitDepth == 0 ? rgb.data() : image.pixels.data(), 0, map.data()) != 0;
+    return png_image_write_to_file(&png, path.c_str(), 0, bitDepth == 0 ? rgb.data() : image.pixels.data(), 0,
+                                   map.data()) != 0;
 }
 
-std::string OneSequence(const std::string &frames, const std::string &extra = "", const std::string &kind = "scalable") {
+std::string OneSequence(const std::string &frames, const std::string &extra = "",
+                        const std::string &kind = "scalable") {
     return R"({"sequences": [{"id": 5, "kind": ")" + kind + R"(", )" + extra + R"("frames": [)" + frames + "]}]}";
 }
 
 // Trace lines silenced and a scratch folder with a few frames in it.
 class PackTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         AnimSetTraceHandler([](const char *, void *) {}, nullptr);
         IndexedImage a = Figure(12, 20, 70, 71), b = Figure(12, 20, 72, 71);
@@ -112,7 +118,9 @@ protected:
         for (int x = 2; x < 8; ++x) number.At(x, 2) = 9;
         Bmp8("n.bmp", number);
     }
-    void Bmp8(const std::string &name, const IndexedImage &img) { ASSERT_EQ(anxpack::WriteBmp8(dir.File(name), img), ""); }
+    void Bmp8(const std::string &name, const IndexedImage &img) {
+        ASSERT_EQ(anxpack::WriteBmp8(dir.File(name), img), "");
+    }
 
     anxpack::PackResult PackText(const std::string &text, const anxpack::PackOptions &options = {}) {
         anim::test::WriteFileBytes(dir.File("m.json"), Bytes(text.begin(), text.end()));
@@ -133,7 +141,8 @@ TEST_F(PackTest, RefusesEachBadManifestWithAMessageNamingTheProblem) {
         {OneSequence(R"({"bmp": "nowhere.bmp"})"), "nowhere.bmp: cannot open"},
         {OneSequence(R"({"bmp": "big.bmp"})"), "10440 bytes"},  // one column past the object buffer
         {R"({"sequences": [{"id": 9, "kind": "scalable", "frames": [{"bmp": "a.bmp"}]},
-                           {"id": 9, "kind": "delta", "frames": [{"bmp": "b.bmp"}]}]})", "both use id 9"},
+                           {"id": 9, "kind": "delta", "frames": [{"bmp": "b.bmp"}]}]})",
+         "both use id 9"},
         {R"({"sequences": [{"id": -1, "kind": "scalable", "frames": [{"bmp": "a.bmp"}]}]})", "id -1"},
         {"{\"sequences\": [", "not valid JSON"},
         {OneSequence(a, "", "wobbly"), "\"kind\""},
@@ -149,7 +158,8 @@ TEST_F(PackTest, RefusesEachBadManifestWithAMessageNamingTheProblem) {
         {OneSequence(a + R"(, {"repeat": 0})", "", "delta"), "no repeat frames"},
         {OneSequence(a, R"("key_interval": 4, )"), "delta sequences only"},
         {R"({"team_colours": {"first": 250, "count": 8, "shift": 1},
-             "sequences": [{"id": 1, "kind": "scalable", "frames": [{"bmp": "a.bmp"}]}]})", "outside 0..6"},
+             "sequences": [{"id": 1, "kind": "scalable", "frames": [{"bmp": "a.bmp"}]}]})",
+         "outside 0..6"},
         {OneSequence(R"({"bmp": "a.bmp", "adjust": [1]})"), "[x, y]"},
         {OneSequence(R"({"repeat": 0, "adjust": [1, 1]})"), "takes no \"adjust\""},
         {R"({"sequences": []})", "non-empty \"sequences\""},
@@ -164,7 +174,11 @@ TEST_F(PackTest, RefusesEachBadManifestWithAMessageNamingTheProblem) {
     // buffer, and cells measured by their marks.
     Bmp8("edge.bmp", Figure(100, 100, 70, 71));
     EXPECT_EQ(PackText(OneSequence(R"({"bmp": "edge.bmp"})")).stats.at(0).expandSize, anxpack::kAnimObjectBufferSize);
-    EXPECT_EQ(PackText(OneSequence(R"({"cell": 1}, {"cell": 0, "number_cell": 1})", sheet + R"("number_sheet": "sheet.bmp", )")).stats.at(0).expandSize, anxpack::ExpandSize(10, 12));
+    EXPECT_EQ(PackText(OneSequence(R"({"cell": 1}, {"cell": 0, "number_cell": 1})",
+                                   sheet + R"("number_sheet": "sheet.bmp", )"))
+                  .stats.at(0)
+                  .expandSize,
+              anxpack::ExpandSize(10, 12));
 }
 
 // How anxinfo reports each form (how the library and the packer take it,
@@ -182,19 +196,38 @@ TEST(Pictures, EachFormIsReportedAndReadWithItsIndices) {
         std::vector<std::string> lines = {};
     };
     const Case cases[] = {
-        {.bits = 8, .lines = {"8 bits per pixel, 256 colours, uncompressed, rows bottom-up", "library   read as is", "anxpack   read as is"}},
-        {.bits = 4, .topDown = true, .lines = {"rows top-down", "library   widened to 8 bits", "anxpack   widened to 8 bits, each index kept"}},
+        {.bits = 8,
+         .lines = {"8 bits per pixel, 256 colours, uncompressed, rows bottom-up", "library   read as is",
+                   "anxpack   read as is"}},
+        {.bits = 4,
+         .topDown = true,
+         .lines = {"rows top-down", "library   widened to 8 bits", "anxpack   widened to 8 bits, each index kept"}},
         {.bits = 2, .topDown = true},
         {.bits = 8, .used = 16, .lines = {"8 bits per pixel, 16 colours"}},
         {.bits = 1, .core = true, .lines = {"OS/2 1.x core header (12 bytes)", "library   widened to 8 bits"}},
-        {.bits = 4, .rle = true, .lines = {"RLE4", "library   widened to 8 bits", "anxpack   refused: RLE4-compressed BMP"}},
-        {.bits = 24, .usable = false,
-         .lines = {"library   refused: truecolour; convert with e.g. `convert in.png -colors 236 BMP3:out.bmp`", "anxpack   refused: 24-bit BMP: truecolour"}},
-        {.bits = 4, .png = true, .lines = {"PNG, 9x5, palette, bit depth 4, 16 colours, index 0 transparent", "library   refused: OpenDIB reads BMP files", "anxpack   widened to 8 bits"}},
-        {.bits = 8, .png = true, .lines = {"palette, bit depth 8, 256 colours, index 0 transparent"}},  // the tools' own writer
-        {.bits = 0, .png = true, .usable = false,
-         .lines = {"anxpack   refused: truecolour PNG; frames need palette colours: convert with e.g. `convert in.png -colors 236 PNG8:out.png`"}},
-        {.bits = 2, .png = true, .usable = false, .transparent = 3,
+        {.bits = 4,
+         .rle = true,
+         .lines = {"RLE4", "library   widened to 8 bits", "anxpack   refused: RLE4-compressed BMP"}},
+        {.bits = 24,
+         .usable = false,
+         .lines = {"library   refused: truecolour; convert with e.g. `convert in.png -colors 236 BMP3:out.bmp`",
+                   "anxpack   refused: 24-bit BMP: truecolour"}},
+        {.bits = 4,
+         .png = true,
+         .lines = {"PNG, 9x5, palette, bit depth 4, 16 colours, index 0 transparent",
+                   "library   refused: OpenDIB reads BMP files", "anxpack   widened to 8 bits"}},
+        {.bits = 8,
+         .png = true,
+         .lines = {"palette, bit depth 8, 256 colours, index 0 transparent"}},  // the tools' own writer
+        {.bits = 0,
+         .png = true,
+         .usable = false,
+         .lines = {"anxpack   refused: truecolour PNG; frames need palette colours: convert with e.g. `convert in.png "
+                   "-colors 236 PNG8:out.png`"}},
+        {.bits = 2,
+         .png = true,
+         .usable = false,
+         .transparent = 3,
          .lines = {"palette index 3 is transparent (tRNS), but index 0 is the library's only transparent colour"}},
     };
     for (const Case &c : cases) {
@@ -207,7 +240,8 @@ TEST(Pictures, EachFormIsReportedAndReadWithItsIndices) {
         Bytes bytes = c.png ? Bytes{} : Bmp(art, c.bits, c.topDown, c.core, c.used);
         if (c.rle) bytes[14 + 16] = anxpack::kBmpRle4;
         anim::test::WriteFileBytes(path, bytes);
-        ASSERT_TRUE(c.png && c.bits == 8 ? imageio::WritePng(path, art, imageio::Transparency::kIndexZero).empty() : !c.png || WritePng(path, art, c.bits, c.transparent));
+        ASSERT_TRUE(c.png && c.bits == 8 ? imageio::WritePng(path, art, imageio::Transparency::kIndexZero).empty()
+                                         : !c.png || WritePng(path, art, c.bits, c.transparent));
         bytes = ReadFileBytes(path);
         ASSERT_TRUE(anxinfo::IsPicture(bytes));
         const anxinfo::PictureReport report = anxinfo::DescribePicture(bytes, path);
@@ -221,8 +255,9 @@ TEST(Pictures, EachFormIsReportedAndReadWithItsIndices) {
         EXPECT_EQ(back.pixels, art.pixels);
         const int table = c.used > 0 ? c.used : 1 << c.bits;
         EXPECT_TRUE(std::equal(art.colours.begin(), art.colours.begin() + table, back.colours.begin()));
-        EXPECT_TRUE(std::all_of(back.colours.begin() + table, back.colours.end(), [](imageio::Rgb v) { return v == imageio::Rgb{}; }))
-            << "colours beyond the table are black";
+        EXPECT_TRUE(std::all_of(back.colours.begin() + table, back.colours.end(), [](imageio::Rgb v) {
+            return v == imageio::Rgb{};
+        })) << "colours beyond the table are black";
     }
     // A BMP without its file header, as a DIB is held in memory; then one
     // too wide to be a frame.
@@ -254,10 +289,14 @@ TEST_F(PackTest, PackedFileInspectsPlaysAndDrawsAsTheManifestSays) {
     // The two tools state the same costs for the same file (the command
     // line check compares their stored sizes and ratios).
     for (std::size_t i = 0; i < 2; ++i)
-        EXPECT_TRUE(file->sequences[i].Markers() == packed.stats[i].markers && file->sequences[i].RawBytes() == packed.stats[i].rawBytes) << i;
+        EXPECT_TRUE(file->sequences[i].Markers() == packed.stats[i].markers &&
+                    file->sequences[i].RawBytes() == packed.stats[i].rawBytes)
+            << i;
     EXPECT_EQ(file->sequences[0].expandSize, anxpack::ExpandSize(12, 20));
     // Cut by a byte, the file is described as damaged.
-    EXPECT_FALSE(anxinfo::ParseAnxFile(Bytes(file->bytes.begin(), file->bytes.end() - 1), "cut.anx", error).value().problems.empty());
+    EXPECT_FALSE(anxinfo::ParseAnxFile(Bytes(file->bytes.begin(), file->bytes.end() - 1), "cut.anx", error)
+                     .value()
+                     .problems.empty());
     // Notes cut short, or another tool's, are none.
     Bytes notes = file->sequences[0].skipArea;
     EXPECT_FALSE(anxpack::DecodeMeta(Bytes(notes.begin(), notes.end() - 1)));
@@ -306,7 +345,8 @@ TEST_F(PackTest, PackedFileInspectsPlaysAndDrawsAsTheManifestSays) {
         for (std::uint8_t p : sheet.pixels) ++h[p];
         for (int x = 0; x < sheet.width; ++x) {
             int runs = 0;
-            for (int y = 0; y < sheet.height; ++y) runs += sheet.At(x, y) == 250 && (y == 0 || sheet.At(x, y - 1) != 250);
+            for (int y = 0; y < sheet.height; ++y)
+                runs += sheet.At(x, y) == 250 && (y == 0 || sheet.At(x, y - 1) != 250);
             if (runs > 0) return runs;
         }
         return 0;
@@ -346,7 +386,8 @@ TEST_F(PackTest, ColoursThatWouldShowWrongAreNamed) {
     const Case cases[] = {
         {R"({"bmp": "a.bmp"}, {"bmp": "b.bmp", "number": "n.bmp"})", {}},
         {R"({"bmp": "a.bmp"}, {"bmp": "shifted.bmp"})",
-         {s + ": index 70 is (9, 9, 9) here but (70, 185, 7) in " + a, ": index 71 is", ": index 100 is", ": index 101 is", s + ": and 5 more indices like these"}},
+         {s + ": index 70 is (9, 9, 9) here but (70, 185, 7) in " + a, ": index 71 is", ": index 100 is",
+          ": index 101 is", s + ": and 5 more indices like these"}},
         {R"({"bmp": "a.bmp"})", {a + ": index 71 is (71, 184, 7) here but (200, 0, 0) in palette.png"}, true},
     };
     for (const Case &c : cases) {
@@ -357,7 +398,8 @@ TEST_F(PackTest, ColoursThatWouldShowWrongAreNamed) {
         const anxpack::PackResult r = PackText(OneSequence(c.frames), options);
         EXPECT_EQ(static_cast<bool>(r), c.lines.empty()) << r.error;
         ASSERT_EQ(r.warnings.size(), c.lines.size());
-        for (std::size_t i = 0; i < c.lines.size(); ++i) EXPECT_NE(r.warnings[i].find(c.lines[i]), std::string::npos) << r.warnings[i];
+        for (std::size_t i = 0; i < c.lines.size(); ++i)
+            EXPECT_NE(r.warnings[i].find(c.lines[i]), std::string::npos) << r.warnings[i];
     }
 }
 
