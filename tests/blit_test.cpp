@@ -139,11 +139,14 @@ TEST(BlitEffects, PhaseSwapsAndRotatesThePatterns) {
     }
 }
 
-TEST(BlitSpans, PaintHorizPaintsCountPixelsOfTheColoursLowByte) {
+// The exports' own edge cases, before any kernel runs: no pixels, one column.
+TEST(BlitSpans, PaintHorizPaintsCountPixelsOfTheColoursLowByteAndOneColumnCopies) {
     std::vector<uint8_t> row(6, 1);
+    const uint8_t one = 5;
     PaintHorizDIBBits(row.data(), 4, 0x1F9);
     PaintHorizDIBBits(row.data() + 4, 0, 7);
-    EXPECT_EQ(row, (std::vector<uint8_t>{0xF9, 0xF9, 0xF9, 0xF9, 1, 1}));
+    TransCopyDIBBitsX(row.data(), 5, &one, 1, 1, 6, 1, 0);
+    EXPECT_EQ(row, (std::vector<uint8_t>{0xF9, 0xF9, 0xF9, 0xF9, 1, 5}));
 }
 
 }  // namespace
