@@ -27,7 +27,7 @@ struct EffectScene {
         RGBQUAD table[256] = {};
         for (int i = 0; i < 256; ++i) table[i] = {uint8_t(i * 7), uint8_t(255 - i), uint8_t(i), 0};
         ColorsFromTable(engine, table, 10, 245);
-        CreateMasterPalette(engine, 10, 245);
+        EXPECT_NE(CreateMasterPalette(engine, 10, 245), nullptr);
         SetPalette(engine, window);
         const RECT all{0, 0, 15, 7};
         EXPECT_EQ(canvas::CanvasCopyToWindow(window, &all, &engine->canvas, 0, nullptr), 0);
@@ -159,9 +159,9 @@ TEST(PaletteFades, BlacknessStepsToTheMasterColoursAndCyclingRotatesThem) {
     // A limited range steps only its colours; ranges past either end of
     // the palette are refused whole.
     const std::vector<uint32_t> full = s.Shown();
-    EXPECT_EQ(FadeBlacknessSceneLimited(s, 0, 100, 101), 1);
-    const std::vector<uint32_t> stepped = s.Shown(99, 102);
-    EXPECT_EQ(Box({stepped[0] == full[99], stepped[1] == full[100], stepped[3] == full[102]}), Box({1, 0, 1}));
+    EXPECT_EQ(FadeBlacknessSceneLimited(s, 0, 100, 100), 1);
+    const std::vector<uint32_t> stepped = s.Shown(99, 101);
+    EXPECT_EQ(Box({stepped[0] == full[99], stepped[1] == full[100], stepped[2] == full[101]}), Box({1, 0, 1}));
     EXPECT_EQ(
         Box({FadeBlacknessSceneLimited(s, 0, -1, 20), SetBlacknessFadeLimited(s, 1, 0, 300), s.engine->fadeLevel}),
         Box({0, 0, 14}));
