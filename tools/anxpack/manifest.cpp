@@ -10,6 +10,21 @@
 #include "input_file.h"
 
 namespace anxpack {
+
+std::string OneLineText(const std::string &text) {
+    std::string out;
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", static_cast<unsigned char>(c));
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 namespace {
 
 using nlohmann::json;
@@ -23,21 +38,8 @@ struct ManifestError {
     throw ManifestError{where.empty() ? what : where + ": " + what};
 }
 
-// A name from the manifest as an error line may show it: in quotes, with
-// control characters escaped, so that the message stays one line.
-std::string Quoted(const std::string &name) {
-    std::string out = "\"";
-    for (const char c : name) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02x", static_cast<unsigned char>(c));
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
+// A name from the manifest as an error line may show it: in quotes.
+std::string Quoted(const std::string &name) { return "\"" + OneLineText(name) + "\""; }
 
 std::int32_t Int(const json &value, const std::string &where, const char *key, std::int64_t low,
                  std::int64_t high) {

@@ -71,8 +71,13 @@ struct Manifest {
 // repeats pointing at real frames). On failure returns nothing and sets
 // error to one line naming the file and the problem.
 std::optional<Manifest> ReadManifest(const std::string &path, std::string &error);
+
 // The same from text already in memory (path names it in messages).
 std::optional<Manifest> ParseManifest(const std::string &text, const std::string &path,
                                       std::string &error);
+
+// text with its control characters written as \xNN: a name from a manifest
+// can hold a line break, and an error about it must stay one line.
+std::string OneLineText(const std::string &text);
 
 }  // namespace anxpack

@@ -26,7 +26,7 @@ struct InputError {
     std::string text;
 };
 
-[[noreturn]] void Fail(std::string text) { throw InputError{std::move(text)}; }
+[[noreturn]] void Fail(const std::string &text) { throw InputError{OneLineText(text)}; }
 
 std::string Resolve(const Manifest &m, const std::string &name) {
     const fs::path p(name);
@@ -306,7 +306,7 @@ PackFailure Encode(const Manifest &manifest, const std::vector<std::vector<write
         failed = imageio::CommitFile(output);
     }
     if (!failed.empty()) {
-        result.error = failed;
+        result.error = OneLineText(failed);
         return PackFailure::kOutput;
     }
     result.stats = writer.stats();
