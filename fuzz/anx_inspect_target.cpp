@@ -22,9 +22,9 @@ namespace {
 
 void CheckFrame(const anxinfo::StoredFrame &f, std::size_t fileSize) {
     if (!f.valid) return;
-    const std::size_t entries = kRectEntrySize * static_cast<std::size_t>(std::max<std::int16_t>(f.rectCount, 0));
+    const std::size_t entries = dib::kEntrySize * static_cast<std::size_t>(std::max<std::int16_t>(f.rectCount, 0));
     FUZZ_CHECK(f.at <= fileSize && f.available <= fileSize - f.at);
-    FUZZ_CHECK(kFrameHeaderSize + entries <= f.available);
+    FUZZ_CHECK(dib::kHeaderSize + entries <= f.available);
 }
 
 void CheckSequence(const anxinfo::Sequence &seq, std::size_t fileSize) {

@@ -35,7 +35,7 @@ constexpr std::uint16_t kEightBits = 8;
 constexpr std::uint32_t kMaxWalkedBytes = std::uint32_t{1} << 16;
 
 bool SameDib(const BITMAPINFOHEADER *a, const BITMAPINFOHEADER *b) {
-    return a->biSizeImage == b->biSizeImage && std::memcmp(a, b, kDibPixelOffset + a->biSizeImage) == 0;
+    return a->biSizeImage == b->biSizeImage && std::memcmp(a, b, dib::kPixelOffset + a->biSizeImage) == 0;
 }
 
 void Paint(const EngineScope &s) {
@@ -130,7 +130,7 @@ int DibFileTarget(const std::uint8_t *data, std::size_t size) {
     const auto stride = (static_cast<std::uint64_t>(dib->biWidth) + 3) & ~std::uint64_t{3};
     FUZZ_CHECK(dib->biWidth >= 0 && dib->biHeight >= 0 && dib->biClrUsed == 256);
     FUZZ_CHECK(dib->biSizeImage >= stride * static_cast<std::uint64_t>(dib->biHeight));
-    FUZZ_CHECK(platform::BlockSize(dib) >= kDibPixelOffset + dib->biSizeImage);
+    FUZZ_CHECK(platform::BlockSize(dib) >= dib::kPixelOffset + dib->biSizeImage);
     if (dib->biSizeImage > kMaxWalkedBytes) {
         DeleteDIB(dib);
         return 0;

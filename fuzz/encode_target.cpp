@@ -40,7 +40,7 @@ using Table = std::array<std::uint16_t, KOVRLE_TABLE_ENTRIES>;
 using Bytes = std::vector<std::uint8_t>;
 
 // The pixels of a one-rectangle frame start after its header and entry.
-constexpr std::uint32_t kFramePixels = kFrameHeaderSize + kRectEntrySize;
+constexpr std::uint32_t kFramePixels = dib::kHeaderSize + dib::kEntrySize;
 // The number index whose word lights all fourteen segments (88).
 constexpr std::int32_t kAllSegments = 88;
 constexpr std::uint32_t kFirstEscape = 1;
@@ -102,10 +102,10 @@ void WholeFrameRoundTrip(const Picture &pic, const RECT &extra, std::uint32_t re
     ANXFRAME *frame = CopyDIBToAnxFrame(pic.dib, &origin, rects, 2);
     if (frame == nullptr) frame = CopyDIBToAnxFrame(pic.dib, &origin, rects, 1);
     FUZZ_CHECK(frame != nullptr);
-    const ANXFRAME header = FrameHeader(frame);
+    const ANXFRAME header = dib::LoadHeader(frame);
     const Bytes raw = BlockBytes(frame);
     const auto area =
-        static_cast<std::ptrdiff_t>(kFrameHeaderSize + kRectEntrySize * std::max<std::int16_t>(header.rectCount, 0));
+        static_cast<std::ptrdiff_t>(dib::kHeaderSize + dib::kEntrySize * std::max<std::int16_t>(header.rectCount, 0));
     Table table{};
     BuildTable(table, reserve, limit,
                [&](std::uint32_t *stats) { KOVRLEUpdateDecompTable(raw.data() + area, header.dataSize, stats); });
@@ -116,8 +116,8 @@ void WholeFrameRoundTrip(const Picture &pic, const RECT &extra, std::uint32_t re
         return;
     }
     // Nothing but a failed allocation may refuse a raw frame here.
-    FUZZ_CHECK(coded != nullptr && FrameHeader(coded).compression == 1 &&
-               FrameHeader(coded).dataSize == header.dataSize);
+    FUZZ_CHECK(coded != nullptr && dib::LoadHeader(coded).compression == 1 &&
+               dib::LoadHeader(coded).dataSize == header.dataSize);
     Table lineForm = table;
     KOVRLEConvertTableToLineForm(lineForm.data());
     for (Table *t : {&table, &lineForm}) {
@@ -160,7 +160,7 @@ void LineRoundTrip(const Picture &pic, std::uint32_t reserve, std::uint32_t limi
         FUZZ_CHECK(BlockBytes(frame) == raw);
         DeleteAnxFrame(frame);
     } else {
-        FUZZ_CHECK(FrameHeader(coded).compression == 1);
+        FUZZ_CHECK(dib::LoadHeader(coded).compression == 1);
         std::array<bool, 256> segment{};
         for (std::uint8_t v : kSegmentColours) segment[v] = true;
         for (const auto &[s, m, lit] : {std::tuple{100, false, false}, {scale, mirror, false}, {100, mirror, true}}) {
@@ -202,7 +202,7 @@ void EscapeRoundTrip(const Picture &pic, bool ofDib, bool contiguous) {
     if (ofDib) {
         coded.clear();
         for (std::int32_t r = 0; r < pic.height; ++r) {
-            const auto *row = before.data() + kDibPixelOffset + r * pic.stride;
+            const auto *row = before.data() + dib::kPixelOffset + r * pic.stride;
             coded.insert(coded.end(), row, row + (contiguous ? pic.stride : pic.width));
         }
     }
@@ -217,11 +217,11 @@ void EscapeRoundTrip(const Picture &pic, bool ofDib, bool contiguous) {
         return;
     }
     const std::uint32_t escape =
-        ofDib ? static_cast<BITMAPINFOHEADER *>(out)->biCompression & 0xFF : FrameHeader(out).compression;
+        ofDib ? static_cast<BITMAPINFOHEADER *>(out)->biCompression & 0xFF : dib::LoadHeader(out).compression;
     FUZZ_CHECK(escape >= kFirstEscape && escape <= kLastEscape);
     const Bytes stream = BlockBytes(out);
     Bytes plain;
-    for (std::size_t i = ofDib ? kDibPixelOffset : kFramePixels; i < stream.size(); ++i) {
+    for (std::size_t i = ofDib ? dib::kPixelOffset : kFramePixels; i < stream.size(); ++i) {
         if (stream[i] != escape) {
             plain.push_back(stream[i]);
             continue;

@@ -50,11 +50,11 @@ void DirtyLineBuffer() {
     header.rect = ANXRECT{0, 0, 254, 0};
     // One record: length 4, escape (entry 0's low byte, 0), 255 pixels, kDirt.
     const std::uint8_t record[] = {4, 0, 255, kDirt};
-    std::array<std::uint8_t, kFrameHeaderSize + kRectEntrySize + sizeof record> frame{};
+    std::array<std::uint8_t, dib::kHeaderSize + dib::kEntrySize + sizeof record> frame{};
     std::memcpy(frame.data(), &header, sizeof header);
-    std::memcpy(frame.data() + kFrameHeaderSize, &header.rect, sizeof header.rect);
-    std::memcpy(frame.data() + kFrameHeaderSize + kRectEntrySize, record, sizeof record);
-    std::array<std::uint8_t, kFrameHeaderSize + kRectEntrySize + 256> out{};
+    std::memcpy(frame.data() + dib::kHeaderSize, &header.rect, sizeof header.rect);
+    std::memcpy(frame.data() + dib::kHeaderSize + dib::kEntrySize, record, sizeof record);
+    std::array<std::uint8_t, dib::kHeaderSize + dib::kEntrySize + 256> out{};
     FUZZ_CHECK(codec::Expand({.frame = frame.data(),
                               .frameSize = frame.size(),
                               .table = table.data(),
@@ -83,11 +83,11 @@ int FrameDecodeTarget(const std::uint8_t *data, std::size_t size) {
     const std::vector<std::uint8_t> frame(frameSpan.begin(), frameSpan.end());
 
     std::uint64_t needed = 0;
-    if (frame.size() >= kFrameHeaderSize) {
-        const ANXFRAME header = FrameHeader(frame.data());
+    if (frame.size() >= dib::kHeaderSize) {
+        const ANXFRAME header = dib::LoadHeader(frame.data());
         needed =
-            kFrameHeaderSize + header.dataSize +
-            std::uint64_t{kRectEntrySize} * static_cast<std::uint64_t>(std::max<std::int16_t>(header.rectCount, 0));
+            dib::kHeaderSize + header.dataSize +
+            std::uint64_t{dib::kEntrySize} * static_cast<std::uint64_t>(std::max<std::int16_t>(header.rectCount, 0));
     }
     const bool callerBuffer = (flags & 0x10) != 0;
     // The caller's buffer is sometimes a little short, mostly large enough.
@@ -121,9 +121,9 @@ int FrameDecodeTarget(const std::uint8_t *data, std::size_t size) {
         FUZZ_CHECK(untouchedFrom(0));
         return 0;
     }
-    FUZZ_CHECK(needed >= kFrameHeaderSize);
-    const ANXFRAME out = FrameHeader(result);
-    FUZZ_CHECK(out.compression == 0 && out.rectCount == FrameHeader(frame.data()).rectCount);
+    FUZZ_CHECK(needed >= dib::kHeaderSize);
+    const ANXFRAME out = dib::LoadHeader(result);
+    FUZZ_CHECK(out.compression == 0 && out.rectCount == dib::LoadHeader(frame.data()).rectCount);
     if (callerBuffer) {
         FUZZ_CHECK(result == static_cast<const void *>(buffer.data()) && needed <= buffer.size() &&
                    untouchedFrom(needed));

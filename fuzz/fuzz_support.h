@@ -19,6 +19,8 @@
 #include <vector>
 
 #include "animate.h"
+#include "dib/anx_frame.h"
+#include "dib/packed_dib.h"
 #include "platform/platform.h"
 
 // A broken promise of the library: report where, then stop as a crash does.
@@ -35,11 +37,6 @@ namespace anim::fuzz {
     __builtin_trap();
 }
 
-// Frame records: a 32-byte header, 8 bytes a rectangle, then the data. A
-// packed DIB: its header and 256 colours, then the pixels.
-inline constexpr std::uint32_t kFrameHeaderSize = 32;
-inline constexpr std::uint32_t kRectEntrySize = 8;
-inline constexpr std::uint32_t kDibPixelOffset = 1064;
 // The colours of the fourteen number segments, in segment order.
 inline constexpr std::uint8_t kSegmentColours[] = {1, 4, 2, 3, 5, 7, 6, 9, 8, 246, 247, 248, 250, 249};
 
@@ -92,15 +89,10 @@ struct BlockBalance {
     ~BlockBalance() { FUZZ_CHECK(platform::LiveBlockCount() == before); }
 };
 
-// A library block's bytes, and a frame's header.
+// A library block's bytes.
 inline std::vector<std::uint8_t> BlockBytes(const void *block) {
     const auto *bytes = static_cast<const std::uint8_t *>(block);
     return {bytes, bytes + platform::BlockSize(block)};
-}
-inline ANXFRAME FrameHeader(const void *frame) {
-    ANXFRAME header;
-    std::memcpy(&header, frame, sizeof header);
-    return header;
 }
 
 // A new DIB of w x h with pixel(x, y) at each pixel.
